@@ -1,0 +1,27 @@
+#pragma once
+// The process status and kernel calls the trimmer makes, one virtual per system call, with the
+// system's arguments and results. The Win32 adapter forwards; tests pass a process table.
+#include <cstdint>
+
+namespace varnlet::platform {
+
+// A kernel HANDLE value; 0 means none. The pseudo-handle of the own process is all bits set.
+using ProcessHandle = std::uintptr_t;
+
+class ProcessApi {
+ public:
+  virtual ~ProcessApi() = default;
+
+  // Fills lpidProcess with up to cb / 4 ids and sets *lpcbNeeded to the bytes written.
+  virtual bool EnumProcesses(std::uint32_t* lpidProcess, std::uint32_t cb, std::uint32_t* lpcbNeeded) = 0;
+  // 0 when the process cannot be opened.
+  virtual ProcessHandle OpenProcess(std::uint32_t dwDesiredAccess, bool bInheritHandle, std::uint32_t dwProcessId) = 0;
+  // Writes at most nSize bytes including the NUL; returns the characters written, 0 on failure.
+  virtual std::uint32_t GetModuleFileNameExA(ProcessHandle hProcess, std::uintptr_t hModule, char* lpFilename,
+                                             std::uint32_t nSize) = 0;
+  virtual bool EmptyWorkingSet(ProcessHandle hProcess) = 0;
+  virtual bool CloseHandle(ProcessHandle hObject) = 0;
+  virtual ProcessHandle GetCurrentProcess() = 0;
+};
+
+}  // namespace varnlet::platform

@@ -1,0 +1,17 @@
+#pragma once
+#include "platform/process_api.h"
+
+namespace varnlet::platform {
+
+class ProcessApiWin32 final : public ProcessApi {
+ public:
+  bool EnumProcesses(std::uint32_t* lpidProcess, std::uint32_t cb, std::uint32_t* lpcbNeeded) override;
+  ProcessHandle OpenProcess(std::uint32_t dwDesiredAccess, bool bInheritHandle, std::uint32_t dwProcessId) override;
+  std::uint32_t GetModuleFileNameExA(ProcessHandle hProcess, std::uintptr_t hModule, char* lpFilename,
+                                     std::uint32_t nSize) override;
+  bool EmptyWorkingSet(ProcessHandle hProcess) override;
+  bool CloseHandle(ProcessHandle hObject) override;
+  ProcessHandle GetCurrentProcess() override;
+};
+
+}  // namespace varnlet::platform

@@ -1,0 +1,76 @@
+#pragma once
+// What the program needs of a window toolkit: the application object, forms with real window
+// handles, timer controls and the message loop. The core calls this interface; the Win32
+// implementation lives in toolkit/win32 and the tests pass a recording fake.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace varnlet::toolkit {
+
+// A window handle as the program sees it: Windows guarantees that window handles fit in 32 bits.
+using Hwnd = std::uint32_t;
+
+// The toolkit's 16-bit Boolean: true is -1.
+using VbBool = std::int16_t;
+inline constexpr VbBool kVbTrue = -1;
+inline constexpr VbBool kVbFalse = 0;
+
+class Application {
+ public:
+  virtual ~Application() = default;
+  // True when another instance of the program already runs in this session.
+  virtual bool PrevInstance() = 0;
+  // The folder of the running executable, without a trailing backslash except for a drive root.
+  virtual std::wstring Path() = 0;
+  // The executable's file name without its extension.
+  virtual std::wstring EXEName() = 0;
+  virtual std::wstring Title() = 0;
+  // Destroys every form and leaves the message loop; no handler of the program runs after it.
+  virtual void End() = 0;
+  virtual bool Ended() const = 0;
+};
+
+class FormEvents {
+ public:
+  virtual ~FormEvents() = default;
+  // The window got WM_CLOSE; a non-zero Cancel keeps the form loaded.
+  virtual void Form_Unload(std::int16_t& Cancel) = 0;
+};
+
+struct FormDesign {
+  std::wstring caption;
+  // Lets tests and other processes find the window (FindWindow).
+  std::wstring windowClass;
+};
+
+class Form {
+ public:
+  virtual ~Form() = default;
+  virtual Hwnd hWnd() const = 0;
+  virtual void SetVisible(bool visible) = 0;
+  virtual bool Visible() const = 0;
+  virtual void Hide() = 0;
+  virtual std::wstring Caption() const = 0;
+};
+
+class Timer {
+ public:
+  virtual ~Timer() = default;
+  virtual std::uint32_t Interval() const = 0;
+};
+
+class Toolkit {
+ public:
+  virtual ~Toolkit() = default;
+  virtual Application& App() = 0;
+  // Creates the form's window, hidden. Form_Unload arrives through events on WM_CLOSE.
+  virtual std::unique_ptr<Form> CreateForm(const FormDesign& design, FormEvents& events) = 0;
+  // A timer enabled from now on; onTick runs on the user-interface thread and is never re-entered.
+  virtual std::unique_ptr<Timer> CreateTimer(std::uint32_t intervalMs, std::function<void()> onTick) = 0;
+  // Dispatches messages until the application ends.
+  virtual void RunMessageLoop() = 0;
+};
+
+}  // namespace varnlet::toolkit

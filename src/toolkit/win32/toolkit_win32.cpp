@@ -1,0 +1,237 @@
+#include "toolkit/win32/toolkit_win32.h"
+
+#include <vector>
+
+namespace varnlet::toolkit::win32 {
+namespace {
+
+using platform::win32::FromHwnd;
+using platform::win32::UniqueHandle;
+using platform::win32::UniqueHwnd;
+
+constexpr wchar_t kTimerWindowClass[] = L"Varnlet.Timers";
+
+std::wstring ModuleFileName() {
+  std::vector<wchar_t> buffer(MAX_PATH);
+  for (;;) {
+    const DWORD n = ::GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (n == 0) return {};
+    if (n < buffer.size()) return std::wstring(buffer.data(), n);
+    buffer.resize(buffer.size() * 2);
+  }
+}
+
+BOOL CALLBACK DestroyThreadWindow(HWND hwnd, LPARAM) {
+  ::DestroyWindow(hwnd);
+  return TRUE;
+}
+
+}  // namespace
+
+class ToolkitWin32::AppImpl final : public Application {
+ public:
+  AppImpl(std::wstring mutexName, std::wstring title) : mutexName_(std::move(mutexName)), title_(std::move(title)) {}
+
+  bool PrevInstance() override {
+    if (!checked_) {
+      checked_ = true;
+      mutex_.reset(::CreateMutexW(nullptr, FALSE, mutexName_.c_str()));
+      prevInstance_ = mutex_ && ::GetLastError() == ERROR_ALREADY_EXISTS;
+    }
+    return prevInstance_;
+  }
+
+  std::wstring Path() override {
+    std::wstring path = ModuleFileName();
+    const auto slash = path.find_last_of(L"\\/");
+    if (slash == std::wstring::npos) return {};
+    path.resize(slash);
+    // A drive's root keeps its backslash, as "C:\".
+    if (path.size() == 2 && path[1] == L':') path += L'\\';
+    return path;
+  }
+
+  std::wstring EXEName() override {
+    std::wstring name = ModuleFileName();
+    const auto slash = name.find_last_of(L"\\/");
+    if (slash != std::wstring::npos) name.erase(0, slash + 1);
+    const auto dot = name.find_last_of(L'.');
+    if (dot != std::wstring::npos) name.resize(dot);
+    return name;
+  }
+
+  std::wstring Title() override { return title_; }
+
+  void End() override {
+    if (ended_) return;
+    ended_ = true;
+    ::EnumThreadWindows(::GetCurrentThreadId(), DestroyThreadWindow, 0);
+    ::PostQuitMessage(0);
+  }
+
+  bool Ended() const override { return ended_; }
+
+ private:
+  std::wstring mutexName_;
+  std::wstring title_;
+  UniqueHandle mutex_;
+  bool checked_ = false;
+  bool prevInstance_ = false;
+  bool ended_ = false;
+};
+
+class ToolkitWin32::FormImpl final : public Form {
+ public:
+  FormImpl(ToolkitWin32& toolkit, const FormDesign& design, FormEvents& events) : events_(events) {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = &FormImpl::WindowProc;
+    wc.hInstance = toolkit.instance();
+    wc.hCursor = ::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = design.windowClass.c_str();
+    ::RegisterClassExW(&wc);  // fails harmlessly when the class exists
+    // A top-level window, never shown: the shell's broadcasts reach only top-level windows.
+    ::CreateWindowExW(0, design.windowClass.c_str(), design.caption.c_str(), WS_OVERLAPPEDWINDOW, CW_USEDEFAULT,
+                      CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, toolkit.instance(), this);
+  }
+  ~FormImpl() override = default;
+
+  Hwnd hWnd() const override { return FromHwnd(hwnd_.get()); }
+  void SetVisible(bool visible) override {
+    if (hwnd_) ::ShowWindow(hwnd_.get(), visible ? SW_SHOW : SW_HIDE);
+  }
+  bool Visible() const override { return hwnd_ && ::IsWindowVisible(hwnd_.get()) != FALSE; }
+  void Hide() override { SetVisible(false); }
+  std::wstring Caption() const override {
+    if (!hwnd_) return {};
+    std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(hwnd_.get())) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(::GetWindowTextW(hwnd_.get(), text.data(), static_cast<int>(text.size()))));
+    return text;
+  }
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    auto* self = reinterpret_cast<FormImpl*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (msg == WM_NCCREATE) {
+      self = static_cast<FormImpl*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+      ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+      self->hwnd_.reset(hwnd);
+    }
+    if (self != nullptr) {
+      switch (msg) {
+        case WM_CLOSE:
+          self->OnClose();
+          return 0;
+        case WM_NCDESTROY:
+          ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+          self->hwnd_.release();
+          break;
+        default:
+          break;
+      }
+    }
+    return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+  }
+
+  void OnClose() {
+    std::int16_t cancel = 0;
+    try {
+      events_.Form_Unload(cancel);
+    } catch (...) {
+      // The unload handler has no error handling of its own; an error must not cross the
+      // window procedure, and the form unloads all the same.
+      cancel = 0;
+    }
+    if (cancel == 0 && hwnd_) hwnd_.reset();
+  }
+
+  FormEvents& events_;
+  UniqueHwnd hwnd_;
+};
+
+class ToolkitWin32::TimerImpl final : public Timer {
+ public:
+  TimerImpl(ToolkitWin32& toolkit, UINT_PTR id, std::uint32_t interval, std::function<void()> onTick)
+      : toolkit_(toolkit), id_(id), interval_(interval), onTick_(std::move(onTick)) {
+    toolkit_.timers_[id_] = this;
+    ::SetTimer(toolkit_.timerWindow_.get(), id_, interval_, nullptr);
+  }
+  ~TimerImpl() override {
+    if (toolkit_.timerWindow_) ::KillTimer(toolkit_.timerWindow_.get(), id_);
+    toolkit_.timers_.erase(id_);
+  }
+  std::uint32_t Interval() const override { return interval_; }
+
+  void Tick() {
+    // A tick that falls due while the handler runs (inside a modal loop) is dropped, never nested.
+    if (running_) return;
+    running_ = true;
+    try {
+      onTick_();
+    } catch (...) {
+      // Tick handlers skip their own errors; nothing may cross the window procedure.
+    }
+    running_ = false;
+  }
+
+ private:
+  ToolkitWin32& toolkit_;
+  UINT_PTR id_;
+  std::uint32_t interval_;
+  std::function<void()> onTick_;
+  bool running_ = false;
+};
+
+ToolkitWin32::ToolkitWin32(HINSTANCE instance, std::wstring singleInstanceName, std::wstring title)
+    : instance_(instance), app_(std::make_unique<AppImpl>(std::move(singleInstanceName), std::move(title))) {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.lpfnWndProc = &ToolkitWin32::TimerWindowProc;
+  wc.hInstance = instance_;
+  wc.lpszClassName = kTimerWindowClass;
+  ::RegisterClassExW(&wc);
+  timerWindow_.reset(::CreateWindowExW(0, kTimerWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance_,
+                                       nullptr));
+  ::SetWindowLongPtrW(timerWindow_.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+}
+
+ToolkitWin32::~ToolkitWin32() {
+  if (timerWindow_) ::SetWindowLongPtrW(timerWindow_.get(), GWLP_USERDATA, 0);
+}
+
+Application& ToolkitWin32::App() { return *app_; }
+
+std::unique_ptr<Form> ToolkitWin32::CreateForm(const FormDesign& design, FormEvents& events) {
+  return std::make_unique<FormImpl>(*this, design, events);
+}
+
+std::unique_ptr<Timer> ToolkitWin32::CreateTimer(std::uint32_t intervalMs, std::function<void()> onTick) {
+  return std::make_unique<TimerImpl>(*this, nextTimerId_++, intervalMs, std::move(onTick));
+}
+
+void ToolkitWin32::RunMessageLoop() {
+  MSG msg;
+  while (!app_->Ended() && ::GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    ::TranslateMessage(&msg);
+    ::DispatchMessageW(&msg);
+  }
+}
+
+LRESULT CALLBACK ToolkitWin32::TimerWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_TIMER) {
+    if (auto* self = reinterpret_cast<ToolkitWin32*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA))) {
+      self->DispatchTick(wParam);
+      return 0;
+    }
+  }
+  return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+void ToolkitWin32::DispatchTick(UINT_PTR id) {
+  if (app_->Ended()) return;
+  const auto it = timers_.find(id);
+  if (it != timers_.end()) it->second->Tick();
+}
+
+}  // namespace varnlet::toolkit::win32

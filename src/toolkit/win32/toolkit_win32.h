@@ -1,0 +1,44 @@
+#pragma once
+// The window toolkit on the raw Win32 API: hidden forms with real windows, timer controls on a
+// message-only window, the application object and the message loop.
+#include <windows.h>
+
+#include <map>
+#include <memory>
+#include <string>
+
+#include "platform/win32/handles.h"
+#include "toolkit/toolkit.h"
+
+namespace varnlet::toolkit::win32 {
+
+class ToolkitWin32 final : public Toolkit {
+ public:
+  // singleInstanceName names the session-local mutex behind the previous-instance flag.
+  ToolkitWin32(HINSTANCE instance, std::wstring singleInstanceName, std::wstring title);
+  ~ToolkitWin32() override;
+  ToolkitWin32(const ToolkitWin32&) = delete;
+  ToolkitWin32& operator=(const ToolkitWin32&) = delete;
+
+  Application& App() override;
+  std::unique_ptr<Form> CreateForm(const FormDesign& design, FormEvents& events) override;
+  std::unique_ptr<Timer> CreateTimer(std::uint32_t intervalMs, std::function<void()> onTick) override;
+  void RunMessageLoop() override;
+
+  HINSTANCE instance() const { return instance_; }
+
+ private:
+  class AppImpl;
+  class FormImpl;
+  class TimerImpl;
+  static LRESULT CALLBACK TimerWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+  void DispatchTick(UINT_PTR id);
+
+  HINSTANCE instance_;
+  std::unique_ptr<AppImpl> app_;
+  platform::win32::UniqueHwnd timerWindow_;
+  std::map<UINT_PTR, TimerImpl*> timers_;
+  UINT_PTR nextTimerId_ = 1;
+};
+
+}  // namespace varnlet::toolkit::win32

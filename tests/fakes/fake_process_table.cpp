@@ -1,0 +1,87 @@
+#include "fakes/fake_process_table.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace varnlet::fakes {
+
+std::uint32_t FakeProcessTable::Add(std::string path) {
+  const std::uint32_t pid = nextPid_;
+  nextPid_ += 4;
+  processes_[pid] = Process{pid, std::move(path)};
+  return pid;
+}
+
+void FakeProcessTable::AddMany(std::size_t count, const std::string& path) {
+  for (std::size_t i = 0; i < count; ++i) Add(path);
+}
+
+bool FakeProcessTable::EnumProcesses(std::uint32_t* lpidProcess, std::uint32_t cb, std::uint32_t* lpcbNeeded) {
+  enumSizes_.push_back(cb);
+  Log("EnumProcesses(" + std::to_string(cb) + ")");
+  if (faults_.ShouldFail("EnumProcesses")) return false;  // writes nothing, like a failed call
+  const std::size_t room = cb / sizeof(std::uint32_t);
+  std::size_t n = 0;
+  for (const auto& [pid, process] : processes_) {
+    if (n == room) break;
+    lpidProcess[n++] = pid;
+  }
+  *lpcbNeeded = static_cast<std::uint32_t>(n * sizeof(std::uint32_t));
+  return true;
+}
+
+platform::ProcessHandle FakeProcessTable::OpenProcess(std::uint32_t dwDesiredAccess, bool bInheritHandle,
+                                                      std::uint32_t dwProcessId) {
+  Log("OpenProcess(" + std::to_string(dwProcessId) + ")");
+  if (faults_.ShouldFail("OpenProcess")) return 0;
+  const auto it = processes_.find(dwProcessId);
+  if (it == processes_.end() || it->second.refuseOpen || dwDesiredAccess == 0 || bInheritHandle) return 0;
+  const platform::ProcessHandle h = nextHandle_;
+  nextHandle_ += 4;
+  handles_[h] = dwProcessId;
+  maxOpen_ = std::max(maxOpen_, handles_.size());
+  return h;
+}
+
+std::uint32_t FakeProcessTable::GetModuleFileNameExA(platform::ProcessHandle hProcess, std::uintptr_t hModule,
+                                                     char* lpFilename, std::uint32_t nSize) {
+  if (faults_.ShouldFail("GetModuleFileNameExA")) return 0;
+  const auto h = handles_.find(hProcess);
+  if (h == handles_.end() || hModule != 0 || nSize == 0) return 0;
+  const Process& process = processes_.at(h->second);
+  if (process.failPathQuery) return 0;
+  // As Windows does: cut to nSize - 1 characters and always terminate.
+  const std::size_t n = std::min<std::size_t>(process.path.size(), nSize - 1);
+  std::memcpy(lpFilename, process.path.data(), n);
+  lpFilename[n] = '\0';
+  return static_cast<std::uint32_t>(n);
+}
+
+bool FakeProcessTable::EmptyWorkingSet(platform::ProcessHandle hProcess) {
+  if (faults_.ShouldFail("EmptyWorkingSet")) return false;
+  if (hProcess == kPseudoHandle) {
+    ++ownTrims_;
+    Log("EmptyWorkingSet(own)");
+    return true;
+  }
+  const auto h = handles_.find(hProcess);
+  if (h == handles_.end()) return false;
+  ++processes_.at(h->second).trims;
+  trimmed_.push_back(h->second);
+  Log("EmptyWorkingSet(" + std::to_string(h->second) + ")");
+  return true;
+}
+
+bool FakeProcessTable::CloseHandle(platform::ProcessHandle hObject) {
+  // An injected failure still releases the handle: the caller has nothing left to do with it.
+  const bool fail = faults_.ShouldFail("CloseHandle");
+  if (handles_.erase(hObject) == 0) {
+    ++badCloses_;
+    return false;
+  }
+  return !fail;
+}
+
+platform::ProcessHandle FakeProcessTable::GetCurrentProcess() { return kPseudoHandle; }
+
+}  // namespace varnlet::fakes

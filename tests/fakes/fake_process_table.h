@@ -1,0 +1,73 @@
+#pragma once
+// An in-memory process table behind the process boundary: any number of processes with any
+// paths, opens that are refused, path queries that fail, and a count of the handles held.
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "fakes/fault_injector.h"
+#include "fakes/journal.h"
+#include "platform/process_api.h"
+
+namespace varnlet::fakes {
+
+class FakeProcessTable final : public platform::ProcessApi {
+ public:
+  static constexpr platform::ProcessHandle kPseudoHandle = ~platform::ProcessHandle{0};
+  static constexpr std::uint32_t kOwnPid = 4242;
+
+  struct Process {
+    std::uint32_t pid = 0;
+    std::string path;
+    bool refuseOpen = false;
+    bool failPathQuery = false;
+    int trims = 0;
+  };
+
+  explicit FakeProcessTable(Journal* journal = nullptr) : journal_(journal) {}
+
+  std::uint32_t Add(std::string path);
+  void AddMany(std::size_t count, const std::string& path);
+  Process& Get(std::uint32_t pid) { return processes_.at(pid); }
+  void Remove(std::uint32_t pid) { processes_.erase(pid); }
+  std::size_t size() const { return processes_.size(); }
+
+  // Buffer sizes in bytes of every EnumProcesses call, in order.
+  const std::vector<std::uint32_t>& enumSizes() const { return enumSizes_; }
+  std::size_t openHandles() const { return handles_.size(); }
+  std::size_t maxOpenHandles() const { return maxOpen_; }
+  std::size_t badCloses() const { return badCloses_; }
+  int ownTrims() const { return ownTrims_; }
+  // pids in the order they were trimmed.
+  const std::vector<std::uint32_t>& trimmed() const { return trimmed_; }
+  FaultInjector& faults() { return faults_; }
+
+  bool EnumProcesses(std::uint32_t* lpidProcess, std::uint32_t cb, std::uint32_t* lpcbNeeded) override;
+  platform::ProcessHandle OpenProcess(std::uint32_t dwDesiredAccess, bool bInheritHandle,
+                                      std::uint32_t dwProcessId) override;
+  std::uint32_t GetModuleFileNameExA(platform::ProcessHandle hProcess, std::uintptr_t hModule, char* lpFilename,
+                                     std::uint32_t nSize) override;
+  bool EmptyWorkingSet(platform::ProcessHandle hProcess) override;
+  bool CloseHandle(platform::ProcessHandle hObject) override;
+  platform::ProcessHandle GetCurrentProcess() override;
+
+ private:
+  void Log(const std::string& entry) {
+    if (journal_ != nullptr) journal_->Add(entry);
+  }
+
+  Journal* journal_;
+  FaultInjector faults_;
+  std::map<std::uint32_t, Process> processes_;  // ordered by pid, as the system lists them
+  std::map<platform::ProcessHandle, std::uint32_t> handles_;
+  std::vector<std::uint32_t> enumSizes_;
+  std::vector<std::uint32_t> trimmed_;
+  std::uint32_t nextPid_ = 8;
+  platform::ProcessHandle nextHandle_ = 0x40;
+  std::size_t maxOpen_ = 0;
+  std::size_t badCloses_ = 0;
+  int ownTrims_ = 0;
+};
+
+}  // namespace varnlet::fakes

@@ -1,0 +1,78 @@
+#include "fakes/fake_toolkit.h"
+
+#include <algorithm>
+
+namespace varnlet::fakes {
+
+void FakeApplication::End() {
+  ++endCalls;
+  ended = true;
+  if (journal_ != nullptr) journal_->Add("App.End");
+}
+
+FakeForm::FakeForm(FakeToolkit& tk, toolkit::Hwnd h, toolkit::FormDesign d, toolkit::FormEvents& e)
+    : toolkit(tk), hwnd(h), design(std::move(d)), events(e) {
+  toolkit.forms.push_back(this);
+}
+
+FakeForm::~FakeForm() { std::erase(toolkit.forms, this); }
+
+void FakeForm::SetVisible(bool v) {
+  toolkit.faults.ShouldFail("Form.SetVisible");
+  toolkit.Log(v ? "Form.Visible=true" : "Form.Visible=false");
+  visible = v;
+}
+
+void FakeForm::Hide() {
+  toolkit.faults.ShouldFail("Form.Hide");
+  toolkit.Log("Form.Hide");
+  visible = false;
+}
+
+void FakeForm::Close() {
+  std::int16_t cancel = 0;
+  events.Form_Unload(cancel);
+  if (cancel == 0) destroyed = true;
+}
+
+FakeTimer::FakeTimer(FakeToolkit& tk, std::uint32_t i, std::function<void()> f)
+    : toolkit(tk), interval(i), onTick(std::move(f)) {
+  toolkit.timers.push_back(this);
+}
+
+FakeTimer::~FakeTimer() { std::erase(toolkit.timers, this); }
+
+void FakeTimer::Fire() {
+  if (!toolkit.app.ended) onTick();
+}
+
+std::unique_ptr<toolkit::Form> FakeToolkit::CreateForm(const toolkit::FormDesign& design,
+                                                       toolkit::FormEvents& events) {
+  Log("CreateForm");
+  const toolkit::Hwnd hwnd = nextHwnd;
+  nextHwnd += 0x10;
+  return std::make_unique<FakeForm>(*this, hwnd, design, events);
+}
+
+std::unique_ptr<toolkit::Timer> FakeToolkit::CreateTimer(std::uint32_t intervalMs, std::function<void()> onTick) {
+  Log("CreateTimer(" + std::to_string(intervalMs) + ")");
+  return std::make_unique<FakeTimer>(*this, intervalMs, std::move(onTick));
+}
+
+void FakeToolkit::RunMessageLoop() {
+  Log("RunMessageLoop");
+  if (whileRunning) whileRunning();
+}
+
+FakeForm* FakeToolkit::FindForm(const std::wstring& windowClass) const {
+  const auto it = std::find_if(forms.begin(), forms.end(),
+                               [&](const FakeForm* f) { return f->design.windowClass == windowClass; });
+  return it == forms.end() ? nullptr : *it;
+}
+
+FakeTimer* FakeToolkit::TimerWithInterval(std::uint32_t interval) const {
+  const auto it = std::find_if(timers.begin(), timers.end(), [&](const FakeTimer* t) { return t->interval == interval; });
+  return it == timers.end() ? nullptr : *it;
+}
+
+}  // namespace varnlet::fakes

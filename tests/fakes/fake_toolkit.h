@@ -1,0 +1,95 @@
+#pragma once
+// A recording window toolkit: forms with made-up window handles, timers that fire when a test
+// says so, and an application object whose flags a test sets.
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "fakes/fault_injector.h"
+#include "fakes/journal.h"
+#include "toolkit/toolkit.h"
+
+namespace varnlet::fakes {
+
+class FakeApplication final : public toolkit::Application {
+ public:
+  explicit FakeApplication(Journal* journal) : journal_(journal) {}
+  bool PrevInstance() override { return prevInstance; }
+  std::wstring Path() override { return path; }
+  std::wstring EXEName() override { return exeName; }
+  std::wstring Title() override { return L"Varnlet!"; }
+  void End() override;
+  bool Ended() const override { return ended; }
+
+  bool prevInstance = false;
+  std::wstring path = L"C:\\Program Files\\Varnlet";
+  std::wstring exeName = L"varnlet";
+  bool ended = false;
+  int endCalls = 0;
+
+ private:
+  Journal* journal_;
+};
+
+class FakeToolkit;
+
+class FakeForm final : public toolkit::Form {
+ public:
+  FakeForm(FakeToolkit& toolkit, toolkit::Hwnd hwnd, toolkit::FormDesign design, toolkit::FormEvents& events);
+  ~FakeForm() override;
+  toolkit::Hwnd hWnd() const override { return destroyed ? 0 : hwnd; }
+  void SetVisible(bool visible) override;
+  bool Visible() const override { return visible; }
+  void Hide() override;
+  std::wstring Caption() const override { return design.caption; }
+
+  // What the window does with WM_CLOSE: unload unless cancelled.
+  void Close();
+
+  FakeToolkit& toolkit;
+  toolkit::Hwnd hwnd;
+  toolkit::FormDesign design;
+  toolkit::FormEvents& events;
+  bool visible = false;
+  bool destroyed = false;
+};
+
+class FakeTimer final : public toolkit::Timer {
+ public:
+  FakeTimer(FakeToolkit& toolkit, std::uint32_t interval, std::function<void()> onTick);
+  ~FakeTimer() override;
+  std::uint32_t Interval() const override { return interval; }
+  void Fire();
+
+  FakeToolkit& toolkit;
+  std::uint32_t interval;
+  std::function<void()> onTick;
+};
+
+class FakeToolkit final : public toolkit::Toolkit {
+ public:
+  explicit FakeToolkit(Journal* log = nullptr) : journal(log), app(log) {}
+
+  toolkit::Application& App() override { return app; }
+  std::unique_ptr<toolkit::Form> CreateForm(const toolkit::FormDesign& design, toolkit::FormEvents& events) override;
+  std::unique_ptr<toolkit::Timer> CreateTimer(std::uint32_t intervalMs, std::function<void()> onTick) override;
+  void RunMessageLoop() override;
+
+  void Log(const std::string& entry) {
+    if (journal != nullptr) journal->Add(entry);
+  }
+  FakeForm* FindForm(const std::wstring& windowClass) const;
+  FakeTimer* TimerWithInterval(std::uint32_t interval) const;
+
+  Journal* journal;
+  FakeApplication app;
+  FaultInjector faults;
+  std::vector<FakeForm*> forms;
+  std::vector<FakeTimer*> timers;
+  // Runs inside RunMessageLoop, standing in for what the user does while the program runs.
+  std::function<void()> whileRunning;
+  toolkit::Hwnd nextHwnd = 0x10010;
+};
+
+}  // namespace varnlet::fakes
