@@ -1,0 +1,50 @@
+#include "platform/ansi_code_page.h"
+
+#include <array>
+
+namespace varnlet::platform {
+namespace {
+
+// 0x80..0x9F of Windows-1252; 0 marks the five bytes the code page leaves undefined.
+constexpr std::array<char16_t, 32> kHigh = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+char ToByte(wchar_t c) {
+  const auto u = static_cast<std::uint32_t>(c);
+  if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) return static_cast<char>(u);
+  // The five undefined bytes stand for the C1 controls of the same value, both ways.
+  if (u >= 0x80 && u < 0xA0 && kHigh[u - 0x80] == 0) return static_cast<char>(u);
+  for (std::size_t i = 0; i < kHigh.size(); ++i) {
+    if (kHigh[i] != 0 && kHigh[i] == u) return static_cast<char>(0x80 + i);
+  }
+  return '?';
+}
+
+}  // namespace
+
+std::string Windows1252::ToAnsi(std::wstring_view text) const {
+  std::string out;
+  out.reserve(text.size());
+  for (const wchar_t c : text) out.push_back(ToByte(c));
+  return out;
+}
+
+std::wstring Windows1252::FromAnsi(std::string_view text) const {
+  std::wstring out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b >= 0x80 && b < 0xA0) {
+      // Undefined bytes map to the C1 control of the same value, as Windows does.
+      const char16_t mapped = kHigh[b - 0x80];
+      out.push_back(static_cast<wchar_t>(mapped != 0 ? mapped : b));
+    } else {
+      out.push_back(static_cast<wchar_t>(b));
+    }
+  }
+  return out;
+}
+
+}  // namespace varnlet::platform
