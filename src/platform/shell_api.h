@@ -1,0 +1,20 @@
+#pragma once
+// The shell32 calls: the notification-area icon and opening a document with its handler.
+#include <cstdint>
+
+#include "toolkit/toolkit.h"
+
+namespace varnlet::platform {
+
+class ShellApi {
+ public:
+  virtual ~ShellApi() = default;
+  // lpData points at a NOTIFYICONDATAA record laid out for this build's architecture; the shell
+  // reads only its first cbSize bytes. Returns the system's BOOL (exactly 1 on success).
+  virtual std::int32_t Shell_NotifyIconA(std::uint32_t dwMessage, const std::uint8_t* lpData) = 0;
+  // Null strings are passed as null pointers. Returns the system's instance value (> 32 on success).
+  virtual std::intptr_t ShellExecuteA(toolkit::Hwnd hwnd, const char* lpOperation, const char* lpFile,
+                                      const char* lpParameters, const char* lpDirectory, std::int32_t nShowCmd) = 0;
+};
+
+}  // namespace varnlet::platform

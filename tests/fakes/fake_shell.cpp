@@ -1,0 +1,25 @@
+#include "fakes/fake_shell.h"
+
+#include <cstring>
+
+namespace varnlet::fakes {
+
+std::int32_t FakeShell::Shell_NotifyIconA(std::uint32_t dwMessage, const std::uint8_t* lpData) {
+  std::uint32_t cbSize = 0;
+  std::memcpy(&cbSize, lpData, sizeof cbSize);
+  notifyCalls.push_back({dwMessage, std::vector<std::uint8_t>(lpData, lpData + cbSize)});
+  if (journal_ != nullptr) journal_->Add("Shell_NotifyIconA(" + std::to_string(dwMessage) + ")");
+  if (faults.ShouldFail("Shell_NotifyIconA")) return 0;
+  return dwMessage < 5 ? notifyResult[dwMessage] : 0;
+}
+
+std::intptr_t FakeShell::ShellExecuteA(toolkit::Hwnd hwnd, const char* lpOperation, const char* lpFile,
+                                       const char* lpParameters, const char* lpDirectory, std::int32_t nShowCmd) {
+  auto opt = [](const char* s) { return s != nullptr ? std::optional<std::string>(s) : std::nullopt; };
+  executeCalls.push_back({hwnd, opt(lpOperation), opt(lpFile), opt(lpParameters), opt(lpDirectory), nShowCmd});
+  if (journal_ != nullptr) journal_->Add("ShellExecuteA");
+  if (faults.ShouldFail("ShellExecuteA")) return 2;  // SE_ERR_FNF
+  return executeResult;
+}
+
+}  // namespace varnlet::fakes
