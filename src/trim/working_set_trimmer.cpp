@@ -34,7 +34,7 @@ namespace {
 void TrimIfMozilla(platform::ProcessApi& api, std::uint32_t pid) {
   platform::UniqueProcessHandle process(api, api.OpenProcess(kProcessAllAccess, false, pid));
   if (!process) return;
-  std::array<char, kPathBufferSize> path{};
+  std::array<char, kPathBufferSize> path;  // the query writes what it reports; only that is read
   const std::uint32_t written = api.GetModuleFileNameExA(process.get(), 0, path.data(), kPathBufferSize);
   const std::size_t length = std::min<std::size_t>(written, kPathBufferSize - 1);
   if (IsMozillaPath(std::string_view(path.data(), length))) api.EmptyWorkingSet(process.get());

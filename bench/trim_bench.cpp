@@ -1,0 +1,110 @@
+// The cost of one Mozilla trimming pass over the in-memory process table, next to a raw loop
+// that makes the same calls on the same table. Prints nanoseconds per process and, at the end,
+// the ratio pass / raw loop for each table size.
+#include <benchmark/benchmark.h>
+
+#include <string_view>
+#include <iostream>
+#include <map>
+#include <vector>
+
+#include "fakes/fake_process_table.h"
+#include "trim/working_set_trimmer.h"
+
+namespace {
+
+using varnlet::fakes::FakeProcessTable;
+
+void Fill(FakeProcessTable& table, std::size_t n) {
+  // One process in ten is a Mozilla process, the rest are other programs.
+  for (std::size_t i = 0; i < n; ++i) {
+    table.Add(i % 10 == 0 ? R"(C:\Program Files\Mozilla Firefox\firefox.exe)"
+                          : R"(C:\Windows\System32\svchost.exe)");
+  }
+}
+
+void RawLoop(varnlet::platform::ProcessApi& api) {
+  std::uint32_t size = 8, returned = 96;
+  std::vector<std::uint32_t> ids;
+  while (size <= returned) {
+    size *= 2;
+    ids.assign(size / 4, 0);
+    api.EnumProcesses(ids.data(), size, &returned);
+  }
+  char path[255];
+  for (std::uint32_t i = 0; i < returned / 4; ++i) {
+    const auto h = api.OpenProcess(0x1F0FFF, false, ids[i]);
+    if (h == 0) continue;
+    const auto n = api.GetModuleFileNameExA(h, 0, path, sizeof path);
+    const std::string_view p(path, n < sizeof path ? n : sizeof path - 1);
+    if (p.find("firefox.exe") != p.npos || p.find("thunderbird.exe") != p.npos ||
+        p.find("xulrunner.exe") != p.npos) {
+      api.EmptyWorkingSet(h);
+    }
+    api.CloseHandle(h);
+  }
+}
+
+void Report(benchmark::State& state) {
+  state.SetItemsProcessed(state.iterations() * state.range(0));
+  // Seconds per process (shown with an SI prefix, "n" for nanoseconds).
+  state.counters["per_process"] = benchmark::Counter(
+      static_cast<double>(state.range(0)), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+void BM_Timer1Pass(benchmark::State& state) {
+  FakeProcessTable table;
+  Fill(table, static_cast<std::size_t>(state.range(0)));
+  for (auto _ : state) varnlet::trim::TrimMozillaProcesses(table);
+  Report(state);
+}
+
+void BM_RawLoop(benchmark::State& state) {
+  FakeProcessTable table;
+  Fill(table, static_cast<std::size_t>(state.range(0)));
+  for (auto _ : state) RawLoop(table);
+  Report(state);
+}
+
+BENCHMARK(BM_Timer1Pass)->Arg(50)->Arg(500)->Arg(5000);
+BENCHMARK(BM_RawLoop)->Arg(50)->Arg(500)->Arg(5000);
+
+// Collects the times so the ratio can be printed after the usual table.
+class RatioReporter final : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    for (const Run& run : runs) {
+      // With repetitions only the medians count; without, the single runs.
+      const bool median = run.run_type == Run::RT_Aggregate && run.aggregate_name == "median";
+      if (!median && run.run_type != Run::RT_Iteration) continue;
+      const std::string name = run.run_name.function_name;
+      times_[run.run_name.args][name][median] = run.GetAdjustedCPUTime();
+    }
+    ConsoleReporter::ReportRuns(runs);
+  }
+  void Finalize() override {
+    ConsoleReporter::Finalize();
+    for (auto& [processes, byName] : times_) {
+      auto& pass = byName["BM_Timer1Pass"];
+      auto& raw = byName["BM_RawLoop"];
+      const bool median = pass.count(true) != 0 && raw.count(true) != 0;
+      if (raw[median] <= 0) continue;
+      std::cout << "ratio pass/raw (" << (median ? "median" : "single run") << "), " << processes
+                << " processes: " << pass[median] / raw[median] << " (target at most 1.10)\n";
+    }
+  }
+
+ private:
+  // processes -> benchmark -> (is median) -> CPU time
+  std::map<std::string, std::map<std::string, std::map<bool, double>>> times_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  return 0;
+}

@@ -1,0 +1,96 @@
+# Shared helpers of the end-to-end scripts. Sourced; expects VARNLET_BUILD (the win64 build tree)
+# and VARNLET_ARTIFACTS (where traces and screenshots are kept).
+set -euo pipefail
+: "${VARNLET_BUILD:?set VARNLET_BUILD to the win64 build tree}"
+B="$VARNLET_BUILD"
+WR="$B/wine-run"
+EXE="$B/src/varnlet.exe"
+TOOL="$B/tests/e2e/e2e_tool.exe"
+STANDIN="$B/tests/win/standin.exe"
+NAME="$(basename "$0" .sh)"
+ART="${VARNLET_ARTIFACTS:-$B/e2e-artifacts}/$NAME"
+rm -rf "$ART"
+mkdir -p "$ART"
+WORK="$(mktemp -d /tmp/varnlet-e2e.XXXXXX)"
+BACKGROUND=()
+
+cleanup() {
+  local p
+  for p in "${BACKGROUND[@]}"; do kill -9 "$p" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+say() { echo "[$NAME] $*"; }
+fail() { echo "[$NAME] FAIL: $*" >&2; exit 1; }
+check() {
+  local what="$1"
+  shift
+  if "$@"; then say "ok: $what"; else fail "$what"; fi
+}
+
+tool() { "$WR" "$TOOL" "$@"; }
+
+# The Windows form of a Unix path (Wine maps / to Z:).
+winpath() { echo "Z:${1//\//\\}"; }
+
+# Starts a copy of the stand-in as $WORK/$1 (a path relative to $WORK); prints its shell pid.
+start_standin() {
+  mkdir -p "$(dirname "$WORK/$1")"
+  cp "$STANDIN" "$WORK/$1"
+  "$WR" "$WORK/$1" 120 >/dev/null 2>&1 &
+  BACKGROUND+=($!)
+}
+
+# Restricts Wine's relay trace to the given semicolon-separated calls.
+relay_only() {
+  "$WR" reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /t REG_SZ /d "$1" /f >/dev/null 2>&1
+}
+
+# Waits up to $1 seconds for the command to succeed.
+wait_for() {
+  local seconds="$1"
+  shift
+  local deadline=$((SECONDS + seconds))
+  until "$@"; do
+    [ "$SECONDS" -lt "$deadline" ] || return 1
+    sleep 0.2
+  done
+}
+
+# Waits up to $1 seconds for the process to end.
+wait_gone() {
+  local seconds="$1" pid="$2"
+  wait_for "$seconds" bash -c "! kill -0 $pid 2>/dev/null"
+}
+
+screenshot() {
+  DISPLAY="$(cat "$B/.display")" import -window root "$ART/$1.png"
+  say "screenshot: $ART/$1.png"
+}
+
+# Reads a relay trace and prints one line per trim: "own" for the pseudo-handle, else the
+# trimmed process id in decimal, pairing each handle with the id it was opened for. Also prints
+# "leak <pid>" for every process handle not closed by the end of the trace.
+trims_from_relay() {
+  local kind a pid=""
+  declare -A owner=()
+  while read -r kind a; do
+    case "$kind" in
+      open) pid=$((16#$a)) ;;
+      ret) [ $((16#$a)) -ne 0 ] && owner[$((16#$a))]=$pid ;;
+      trim)
+        if [ "$a" = ffffffffffffffff ]; then echo own; else echo "${owner[$((16#$a))]:-unknown}"; fi ;;
+      close) unset "owner[$((16#$a))]" ;;
+    esac
+  done < <(sed -nE \
+    -e 's/.*Call KERNEL32\.OpenProcess\([0-9a-f]+,[0-9a-f]+,([0-9a-f]+)\).*/open \1/p' \
+    -e 's/.*Ret +KERNEL32\.OpenProcess\(\) retval=([0-9a-f]+).*/ret \1/p' \
+    -e 's/.*Call KERNEL32\.K32EmptyWorkingSet\(([0-9a-f]+)\).*/trim \1/p' \
+    -e 's/.*Call KERNEL32\.CloseHandle\(([0-9a-f]+)\).*/close \1/p' "$1")
+  local h
+  for h in "${!owner[@]}"; do echo "leak ${owner[$h]}"; done
+}
+
+TRIM_CALLS='KERNEL32.OpenProcess;KERNEL32.K32EmptyWorkingSet;KERNEL32.CloseHandle;KERNEL32.K32EnumProcesses;KERNEL32.K32GetModuleFileNameExA'

@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Varnlet starts hidden, refuses a second instance, trims a stand-in firefox.exe at start and on
+# every 5-second tick (and itself every 3 seconds), never trims notepad.exe, and ends on WM_CLOSE.
+source "$(dirname "$0")/lib.sh"
+
+start_standin firefox/firefox.exe
+start_standin tools/notepad.exe
+wait_for 30 bash -c "[ -n \"\$('$WR' '$TOOL' pids firefox.exe)\" ] && [ -n \"\$('$WR' '$TOOL' pids notepad.exe)\" ]" \
+  || fail "stand-ins did not start"
+firefox=$((16#$(tool pids firefox.exe | head -1 | tr -d '\r')))
+notepad=$((16#$(tool pids notepad.exe | head -1 | tr -d '\r')))
+say "stand-ins: firefox.exe $firefox, notepad.exe $notepad"
+
+relay_only "$TRIM_CALLS"
+WINEDEBUG=err-all,+relay "$WR" "$EXE" 2>"$ART/relay.log" &
+varnlet=$!
+BACKGROUND+=($varnlet)
+check "the main form's window exists" wait_for 30 tool find Varnlet.Form1
+check "the main form stays hidden" test "$(tool find Varnlet.Form1 | tr -d '\r' | cut -d' ' -f2)" = 0
+
+# A second start ends at once with exit code 0, without trimming anything.
+set +e
+WINEDEBUG=err-all,+relay timeout 60 "$WR" "$EXE" 2>"$ART/second-relay.log"
+second=$?
+set -e
+check "a second instance exits with code 0" test "$second" -eq 0
+check "the second instance trims nothing" test "$(trims_from_relay "$ART/second-relay.log" | wc -l)" -eq 0
+check "the first instance still runs" kill -0 "$varnlet"
+
+sleep 11
+check "WM_CLOSE is posted" tool post Varnlet.Form1 16 0 0
+check "WM_CLOSE ends the program" wait_gone 30 "$varnlet"
+check "the window is gone" bash -c "! '$WR' '$TOOL' find Varnlet.Form1 >/dev/null"
+
+trims_from_relay "$ART/relay.log" >"$ART/trims.txt"
+own=$(grep -cx own "$ART/trims.txt" || true)
+ff=$(grep -cx "$firefox" "$ART/trims.txt" || true)
+np=$(grep -cx "$notepad" "$ART/trims.txt" || true)
+say "over ~12 s: own trims $own, firefox.exe trims $ff, notepad.exe trims $np"
+check "the first trim is the program's own" test "$(head -1 "$ART/trims.txt")" = own
+check "firefox.exe is trimmed at start and on later ticks" test "$ff" -ge 2 -a "$ff" -le 4
+check "the program trims itself at start and every 3 s" test "$own" -ge 3 -a "$own" -le 6
+check "notepad.exe is never trimmed" test "$np" -eq 0
+check "the own trim precedes the first firefox.exe trim" \
+  test "$(grep -nx own "$ART/trims.txt" | head -1 | cut -d: -f1)" -lt "$(grep -nx "$firefox" "$ART/trims.txt" | head -1 | cut -d: -f1)"
+check "every process handle opened was closed" bash -c "! grep -q '^leak' '$ART/trims.txt'"

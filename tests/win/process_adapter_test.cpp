@@ -1,0 +1,92 @@
+// The trimming pass through the real process adapter, against real processes under Wine.
+// EmptyWorkingSet changes nothing observable under Wine, so a recording adapter that forwards to
+// the real one notes which processes were trimmed.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+
+#include "platform/win32/process_api_win32.h"
+#include "trim/working_set_trimmer.h"
+#include "win_test_support.h"
+
+namespace varnlet {
+namespace {
+
+class RecordingProcessApi final : public platform::ProcessApi {
+ public:
+  bool EnumProcesses(std::uint32_t* ids, std::uint32_t cb, std::uint32_t* needed) override {
+    enumSizes.push_back(cb);
+    return real_.EnumProcesses(ids, cb, needed);
+  }
+  platform::ProcessHandle OpenProcess(std::uint32_t access, bool inherit, std::uint32_t pid) override {
+    const auto h = real_.OpenProcess(access, inherit, pid);
+    if (h != 0) open.insert(h);
+    return h;
+  }
+  std::uint32_t GetModuleFileNameExA(platform::ProcessHandle h, std::uintptr_t module, char* name,
+                                     std::uint32_t size) override {
+    return real_.GetModuleFileNameExA(h, module, name, size);
+  }
+  bool EmptyWorkingSet(platform::ProcessHandle h) override {
+    trimmed.insert(::GetProcessId(reinterpret_cast<HANDLE>(h)));
+    return real_.EmptyWorkingSet(h);
+  }
+  bool CloseHandle(platform::ProcessHandle h) override {
+    open.erase(h);
+    return real_.CloseHandle(h);
+  }
+  platform::ProcessHandle GetCurrentProcess() override { return real_.GetCurrentProcess(); }
+
+  std::vector<std::uint32_t> enumSizes;
+  std::set<platform::ProcessHandle> open;
+  std::set<DWORD> trimmed;
+
+ private:
+  platform::ProcessApiWin32 real_;
+};
+
+TEST(ProcessAdapter, OnePassTrimsTheMozillaStandInsOnly) {
+  wintest::ScratchFolder folder(L"varnlet-trim");
+  wintest::StandIn firefox(folder, L"firefox.exe");
+  wintest::StandIn thunderbird(folder, L"thunderbird.exe");
+  wintest::StandIn xulrunner(folder, L"xulrunner.exe");
+  wintest::StandIn notepad(folder, L"notepad.exe");
+  wintest::StandIn inFolder(folder, L"firefox.exe.d\\notepad.exe");
+
+  RecordingProcessApi api;
+  trim::TrimMozillaProcesses(api);
+
+  EXPECT_TRUE(api.trimmed.count(firefox.pid()));
+  EXPECT_TRUE(api.trimmed.count(thunderbird.pid()));
+  EXPECT_TRUE(api.trimmed.count(xulrunner.pid()));
+  EXPECT_TRUE(api.trimmed.count(inFolder.pid()));
+  EXPECT_FALSE(api.trimmed.count(notepad.pid()));
+  EXPECT_FALSE(api.trimmed.count(::GetCurrentProcessId()));
+  EXPECT_TRUE(api.open.empty()) << "every handle the pass opened is closed";
+  // Wine runs a handful of its own processes besides ours: more than 4, so at least two attempts.
+  ASSERT_GE(api.enumSizes.size(), 2u);
+  EXPECT_EQ(api.enumSizes.front(), 16u);
+}
+
+TEST(ProcessAdapter, TheRealCallsAnswerAsTheTrimmerExpects) {
+  platform::ProcessApiWin32 api;
+  // A path query into a 255-byte buffer never writes more than 254 characters and the NUL.
+  const auto self = api.OpenProcess(trim::kProcessAllAccess, false, ::GetCurrentProcessId());
+  ASSERT_NE(self, 0u);
+  char path[trim::kPathBufferSize];
+  std::fill(std::begin(path), std::end(path), '\x7f');
+  const auto n = api.GetModuleFileNameExA(self, 0, path, trim::kPathBufferSize);
+  ASSERT_GT(n, 0u);
+  ASSERT_LT(n, trim::kPathBufferSize);
+  EXPECT_EQ(path[n], '\0');
+  EXPECT_NE(std::string(path).find("win_tests.exe"), std::string::npos);
+  EXPECT_TRUE(api.CloseHandle(self));
+  // A process that does not exist cannot be opened.
+  EXPECT_EQ(api.OpenProcess(trim::kProcessAllAccess, false, 0), 0u);
+  // The own process's pseudo-handle can be trimmed.
+  EXPECT_TRUE(api.EmptyWorkingSet(api.GetCurrentProcess()));
+}
+
+}  // namespace
+}  // namespace varnlet

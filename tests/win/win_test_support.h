@@ -1,0 +1,42 @@
+#pragma once
+// Helpers for tests that run against the real Windows API: a scratch folder and stand-in
+// processes started from copies of standin.exe.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/win32/handles.h"
+
+namespace varnlet::wintest {
+
+// The folder of the running test program, with a trailing backslash.
+std::wstring ProgramFolder();
+
+// A fresh folder under %TEMP%, removed with everything in it when the object goes.
+class ScratchFolder {
+ public:
+  explicit ScratchFolder(const std::wstring& name);
+  ~ScratchFolder();
+  ScratchFolder(const ScratchFolder&) = delete;
+  ScratchFolder& operator=(const ScratchFolder&) = delete;
+  const std::wstring& path() const { return path_; }
+
+ private:
+  std::wstring path_;
+};
+
+// A running copy of standin.exe at `path` (relative to the scratch folder), ended on destruction.
+class StandIn {
+ public:
+  StandIn(const ScratchFolder& folder, const std::wstring& relativePath);
+  ~StandIn();
+  StandIn(StandIn&&) = default;
+  DWORD pid() const { return pid_; }
+
+ private:
+  platform::win32::UniqueHandle process_;
+  DWORD pid_ = 0;
+};
+
+}  // namespace varnlet::wintest
