@@ -16,7 +16,8 @@ std::wstring Form1Caption() {
   return caption;
 }
 
-Form1::Form1(Services services) : services_(services) {}
+Form1::Form1(Services services)
+    : services_(services), module1_({services.shell, services.version, services.user, services.ansi}, *this) {}
 
 Form1::~Form1() = default;
 
@@ -30,6 +31,9 @@ void Form1::Load() {
   // Enabled from the load: the first ticks come 5 s and 3 s after it.
   timer1_ = services_.toolkit.CreateTimer(kTimer1Interval, [this] { Timer1_Timer(); });
   timer2_ = services_.toolkit.CreateTimer(kTimer2Interval, [this] { Timer2_Timer(); });
+  zmnuSysTrayDemo_ = services_.toolkit.CreateMenu(
+      L"mnuFile", {{L"Acerca de..."}, {L"Iniciar con Windows"}, {L"-"}, {L"Salir"}},
+      [this](std::int16_t index) { mnuFile_Click(index); });
   Form_Load();
 }
 
@@ -39,13 +43,23 @@ void Form1::Form_Load() {
     form_->SetVisible(false);
     form_->Hide();
   });
+  std::uintptr_t icon = 0;
+  SkipErrors([&] { icon = services_.toolkit.ProgramIcon(); });
+  SkipErrors([&] { module1_.ShellTrayAdd(hWnd(), icon, kTrayTip); });
+  SkipErrors([&] { module1_.ShellTrayShowBalloon(hWnd(), tray::kNiifInfo, kBalloonTitle, kBalloonText); });
   SkipErrors([&] { Timer2_Timer(); });
   SkipErrors([&] { Timer1_Timer(); });
 }
 
 void Form1::Form_Unload(std::int16_t& Cancel) {
   Cancel = 0;
-  // The program ends whenever its main form unloads: nothing else could reach or end it.
+  if (module1_.PrevWndProc() != 0) {
+    // The icon goes before the window procedure is put back, and both before the end.
+    module1_.ShellTrayRemove(hWnd());
+    module1_.UnSubClass(hWnd());
+  }
+  // The program ends whenever its main form unloads, tray or no tray: nothing else could
+  // reach or end it.
   services_.toolkit.App().End();
 }
 
@@ -53,6 +67,31 @@ void Form1::Timer1_Timer() { trim::TrimMozillaProcesses(services_.process); }
 
 void Form1::Timer2_Timer() {
   toolkit::SkipErrors([&] { trim::TrimOwnProcess(services_.process); });
+}
+
+std::wstring Form1::ExecutablePath() {
+  toolkit::Application& app = services_.toolkit.App();
+  std::wstring path = app.Path();
+  if (path.empty() || path.back() != L'\\') path += L'\\';
+  return path + app.EXEName() + L".exe";
+}
+
+void Form1::mnuFile_Click(std::int16_t Index) {
+  using toolkit::SkipErrors;
+  std::wstring exePath;
+  SkipErrors([&] { exePath = ExecutablePath(); });
+  switch (Index) {
+    case kMenuExit:
+      // Posted, not sent: the program ends after this handler and the popup menu have returned.
+      SkipErrors([&] { services_.user.PostMessageA(hWnd(), platform::kWmClose, 0, 0); });
+      break;
+    default:
+      break;
+  }
+}
+
+void Form1::PopupTrayMenu() {
+  if (form_ && zmnuSysTrayDemo_) form_->PopupMenu(*zmnuSysTrayDemo_, kMenuExit);
 }
 
 toolkit::Hwnd Form1::hWnd() const { return form_ ? form_->hWnd() : 0; }

@@ -1,12 +1,17 @@
 #pragma once
-// The hidden main form: owns the program's window, its two trimming timers and, through them,
-// everything the program does between start-up and the end.
+// The hidden main form: owns the program's window, its two trimming timers, the tray menu and
+// the tray icon, and so everything the program does between start-up and the end.
 #include <cstdint>
 #include <memory>
 #include <string>
 
+#include "platform/ansi_code_page.h"
 #include "platform/process_api.h"
+#include "platform/shell_api.h"
+#include "platform/user_api.h"
+#include "platform/version_api.h"
 #include "toolkit/toolkit.h"
+#include "tray/Module1.h"
 
 namespace varnlet::app {
 
@@ -14,15 +19,31 @@ inline constexpr std::wstring_view kAppTitle = L"Varnlet!";
 inline constexpr std::uint32_t kTimer1Interval = 5000;
 inline constexpr std::uint32_t kTimer2Interval = 3000;
 inline constexpr std::wstring_view kForm1WindowClass = L"Varnlet.Form1";
+inline constexpr std::wstring_view kTrayTip = L"Varnlet!";
+inline constexpr std::wstring_view kBalloonTitle = L"Varnlet!";
+inline constexpr std::wstring_view kBalloonText =
+    L"El programa contin\u00faa ejecut\u00e1ndose en la barra de tareas.\r\n"
+    L"Puede continuar trabajando normalmente.\r\n\r\n"
+    L"Este mensaje desaparecer\u00e1 autom\u00e1ticamente en 7 segundos.";
+
+// The menu control array mnuFile of zmnuSysTrayDemo.
+inline constexpr std::int16_t kMenuAbout = 0;
+inline constexpr std::int16_t kMenuStartWithWindows = 1;
+inline constexpr std::int16_t kMenuSeparator = 2;
+inline constexpr std::int16_t kMenuExit = 3;
 
 // "Varnlet!", five blanks, the home page without its final "/", a blank and "=]".
 std::wstring Form1Caption();
 
-class Form1 final : private toolkit::FormEvents {
+class Form1 final : private toolkit::FormEvents, private tray::TrayHost {
  public:
   struct Services {
     toolkit::Toolkit& toolkit;
     platform::ProcessApi& process;
+    platform::ShellApi& shell;
+    platform::VersionApi& version;
+    platform::UserApi& user;
+    const platform::AnsiCodePage& ansi;
   };
 
   explicit Form1(Services services);
@@ -32,7 +53,7 @@ class Form1 final : private toolkit::FormEvents {
 
   // Ends the program at once when another instance runs.
   void Form_Initialize();
-  // Creates the window and the timers, then runs Form_Load.
+  // Creates the window, the timers and the menu, then runs Form_Load.
   void Load();
   void Form_Load();
   void Form_Unload(std::int16_t& Cancel) override;
@@ -42,14 +63,26 @@ class Form1 final : private toolkit::FormEvents {
   // Trims the program's own process.
   void Timer2_Timer();
 
-  toolkit::Hwnd hWnd() const;
+  void mnuFile_Click(std::int16_t Index);
+
+  toolkit::Hwnd hWnd() const override;
   toolkit::Form* form() { return form_.get(); }
+  toolkit::Menu* zmnuSysTrayDemo() { return zmnuSysTrayDemo_.get(); }
+  tray::Module1& module1() { return module1_; }
+
+  // The running executable's full path: its folder, a backslash unless the folder ends in one,
+  // its base name and ".exe".
+  std::wstring ExecutablePath();
 
  private:
+  void PopupTrayMenu() override;
+
   Services services_;
+  tray::Module1 module1_;
   std::unique_ptr<toolkit::Form> form_;
   std::unique_ptr<toolkit::Timer> timer1_;
   std::unique_ptr<toolkit::Timer> timer2_;
+  std::unique_ptr<toolkit::Menu> zmnuSysTrayDemo_;
 };
 
 // The program from its start to its end: Form_Initialize, the load, the message loop.

@@ -2,12 +2,20 @@
 #include <windows.h>
 
 #include "app/Form1.h"
+#include "platform/win32/ansi_code_page_win32.h"
 #include "platform/win32/process_api_win32.h"
+#include "platform/win32/shell_api_win32.h"
+#include "platform/win32/user_api_win32.h"
+#include "platform/win32/version_api_win32.h"
 #include "toolkit/win32/toolkit_win32.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-  varnlet::platform::ProcessApiWin32 process;
-  varnlet::toolkit::win32::ToolkitWin32 toolkit(instance, L"Local\\Varnlet.SingleInstance",
-                                                std::wstring(varnlet::app::kAppTitle));
-  return varnlet::app::RunProgram({toolkit, process});
+  using namespace varnlet;
+  platform::ProcessApiWin32 process;
+  platform::ShellApiWin32 shell;
+  platform::VersionApiWin32 version;
+  platform::UserApiWin32 user;
+  platform::AnsiCodePageWin32 ansi;
+  toolkit::win32::ToolkitWin32 toolkit(instance, L"Local\\Varnlet.SingleInstance", std::wstring(app::kAppTitle));
+  return app::RunProgram({toolkit, process, shell, version, user, ansi});
 }

@@ -6,6 +6,8 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace varnlet::toolkit {
 
@@ -39,6 +41,21 @@ class FormEvents {
   virtual void Form_Unload(std::int16_t& Cancel) = 0;
 };
 
+// One item of a menu control array; the caption "-" makes a separator line.
+struct MenuItemDesign {
+  std::wstring caption;
+  bool checked = false;
+};
+
+class Menu {
+ public:
+  virtual ~Menu() = default;
+  virtual std::int16_t Count() const = 0;
+  virtual std::wstring Caption(std::int16_t index) const = 0;
+  virtual bool Checked(std::int16_t index) const = 0;
+  virtual void SetChecked(std::int16_t index, bool checked) = 0;
+};
+
 struct FormDesign {
   std::wstring caption;
   // Lets tests and other processes find the window (FindWindow).
@@ -53,6 +70,9 @@ class Form {
   virtual bool Visible() const = 0;
   virtual void Hide() = 0;
   virtual std::wstring Caption() const = 0;
+  // Opens `menu` as a popup at the mouse pointer with `defaultItem` drawn bold; returns when it
+  // has closed, after the chosen item's click handler has run.
+  virtual void PopupMenu(Menu& menu, std::int16_t defaultItem) = 0;
 };
 
 class Timer {
@@ -69,6 +89,14 @@ class Toolkit {
   virtual std::unique_ptr<Form> CreateForm(const FormDesign& design, FormEvents& events) = 0;
   // A timer enabled from now on; onTick runs on the user-interface thread and is never re-entered.
   virtual std::unique_ptr<Timer> CreateTimer(std::uint32_t intervalMs, std::function<void()> onTick) = 0;
+  // A menu control array: `onClick` gets the chosen item's index.
+  virtual std::unique_ptr<Menu> CreateMenu(std::wstring caption, std::vector<MenuItemDesign> items,
+                                           std::function<void(std::int16_t)> onClick) = 0;
+  // A modal message box; an empty title shows the application's title. Returns the button chosen.
+  virtual std::int32_t MsgBox(std::wstring_view prompt, std::uint32_t buttons, std::wstring_view title) = 0;
+  // The program file's own icon (or the system's application icon when it has none), as a handle
+  // value the notification area can take. Owned by the system; never destroyed.
+  virtual std::uintptr_t ProgramIcon() = 0;
   // Dispatches messages until the application ends.
   virtual void RunMessageLoop() = 0;
 };

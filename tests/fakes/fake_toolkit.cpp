@@ -35,6 +35,17 @@ void FakeForm::Close() {
   if (cancel == 0) destroyed = true;
 }
 
+void FakeForm::PopupMenu(toolkit::Menu& menu, std::int16_t defaultItem) {
+  toolkit.faults.ShouldFail("Form.PopupMenu");
+  toolkit.lastPopupDefault = defaultItem;
+  toolkit.Log("PopupMenu(" + std::to_string(defaultItem) + ")");
+  if (toolkit.menuChoice) {
+    const std::int16_t choice = *toolkit.menuChoice;
+    toolkit.menuChoice.reset();
+    dynamic_cast<FakeMenu&>(menu).Click(choice);
+  }
+}
+
 FakeTimer::FakeTimer(FakeToolkit& tk, std::uint32_t i, std::function<void()> f)
     : toolkit(tk), interval(i), onTick(std::move(f)) {
   toolkit.timers.push_back(this);
@@ -57,6 +68,22 @@ std::unique_ptr<toolkit::Form> FakeToolkit::CreateForm(const toolkit::FormDesign
 std::unique_ptr<toolkit::Timer> FakeToolkit::CreateTimer(std::uint32_t intervalMs, std::function<void()> onTick) {
   Log("CreateTimer(" + std::to_string(intervalMs) + ")");
   return std::make_unique<FakeTimer>(*this, intervalMs, std::move(onTick));
+}
+
+std::unique_ptr<toolkit::Menu> FakeToolkit::CreateMenu(std::wstring caption,
+                                                       std::vector<toolkit::MenuItemDesign> items,
+                                                       std::function<void(std::int16_t)> onClick) {
+  Log("CreateMenu");
+  auto menu = std::make_unique<FakeMenu>(std::move(caption), std::move(items), std::move(onClick));
+  menus.push_back(menu.get());
+  return menu;
+}
+
+std::int32_t FakeToolkit::MsgBox(std::wstring_view prompt, std::uint32_t buttons, std::wstring_view title) {
+  faults.ShouldFail("MsgBox");
+  msgBoxes.push_back({std::wstring(prompt), buttons, title.empty() ? app.Title() : std::wstring(title)});
+  Log("MsgBox");
+  return 1;  // IDOK
 }
 
 void FakeToolkit::RunMessageLoop() {

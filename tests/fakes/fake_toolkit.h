@@ -3,6 +3,7 @@
 // says so, and an application object whose flags a test sets.
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,29 @@ class FakeApplication final : public toolkit::Application {
 
 class FakeToolkit;
 
+class FakeMenu final : public toolkit::Menu {
+ public:
+  FakeMenu(std::wstring c, std::vector<toolkit::MenuItemDesign> i, std::function<void(std::int16_t)> f)
+      : caption(std::move(c)), items(std::move(i)), onClick(std::move(f)) {}
+  std::int16_t Count() const override { return static_cast<std::int16_t>(items.size()); }
+  std::wstring Caption(std::int16_t index) const override { return items.at(static_cast<std::size_t>(index)).caption; }
+  bool Checked(std::int16_t index) const override { return items.at(static_cast<std::size_t>(index)).checked; }
+  void SetChecked(std::int16_t index, bool checked) override {
+    items.at(static_cast<std::size_t>(index)).checked = checked;
+  }
+  void Click(std::int16_t index) { onClick(index); }
+
+  std::wstring caption;
+  std::vector<toolkit::MenuItemDesign> items;
+  std::function<void(std::int16_t)> onClick;
+};
+
+struct MsgBoxCall {
+  std::wstring prompt;
+  std::uint32_t buttons;
+  std::wstring title;
+};
+
 class FakeForm final : public toolkit::Form {
  public:
   FakeForm(FakeToolkit& toolkit, toolkit::Hwnd hwnd, toolkit::FormDesign design, toolkit::FormEvents& events);
@@ -43,6 +67,7 @@ class FakeForm final : public toolkit::Form {
   bool Visible() const override { return visible; }
   void Hide() override;
   std::wstring Caption() const override { return design.caption; }
+  void PopupMenu(toolkit::Menu& menu, std::int16_t defaultItem) override;
 
   // What the window does with WM_CLOSE: unload unless cancelled.
   void Close();
@@ -74,6 +99,10 @@ class FakeToolkit final : public toolkit::Toolkit {
   toolkit::Application& App() override { return app; }
   std::unique_ptr<toolkit::Form> CreateForm(const toolkit::FormDesign& design, toolkit::FormEvents& events) override;
   std::unique_ptr<toolkit::Timer> CreateTimer(std::uint32_t intervalMs, std::function<void()> onTick) override;
+  std::unique_ptr<toolkit::Menu> CreateMenu(std::wstring caption, std::vector<toolkit::MenuItemDesign> items,
+                                            std::function<void(std::int16_t)> onClick) override;
+  std::int32_t MsgBox(std::wstring_view prompt, std::uint32_t buttons, std::wstring_view title) override;
+  std::uintptr_t ProgramIcon() override { return programIcon; }
   void RunMessageLoop() override;
 
   void Log(const std::string& entry) {
@@ -87,6 +116,12 @@ class FakeToolkit final : public toolkit::Toolkit {
   FaultInjector faults;
   std::vector<FakeForm*> forms;
   std::vector<FakeTimer*> timers;
+  std::vector<FakeMenu*> menus;
+  std::vector<MsgBoxCall> msgBoxes;
+  // What the user picks in the next popup menu; nothing closes it without a choice.
+  std::optional<std::int16_t> menuChoice;
+  std::int16_t lastPopupDefault = -1;
+  std::uintptr_t programIcon = 0x7700;
   // Runs inside RunMessageLoop, standing in for what the user does while the program runs.
   std::function<void()> whileRunning;
   toolkit::Hwnd nextHwnd = 0x10010;

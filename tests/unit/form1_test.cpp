@@ -1,9 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "app/Form1.h"
 #include "build_config.h"
-#include "fakes/fake_process_table.h"
-#include "fakes/fake_toolkit.h"
+#include "fakes/fake_platform.h"
 
 namespace varnlet::app {
 namespace {
@@ -14,10 +15,13 @@ using fakes::FaultKind;
 using fakes::Journal;
 
 struct Form1Test : ::testing::Test {
-  Journal journal;
-  FakeToolkit toolkit{&journal};
-  FakeProcessTable processes{&journal};
-  Form1::Services services{toolkit, processes};
+  fakes::FakePlatform fakes;
+  Journal& journal = fakes.journal;
+  FakeToolkit& toolkit = fakes.toolkit;
+  FakeProcessTable& processes = fakes.processes;
+  Form1::Services services = fakes.services();
+
+  toolkit::Hwnd form1Hwnd() const { return fakes.toolkit.FindForm(std::wstring(kForm1WindowClass))->hwnd; }
 };
 
 TEST_F(Form1Test, ASecondInstanceEndsBeforeAnythingHappens) {
@@ -92,6 +96,90 @@ TEST_F(Form1Test, ClosingTheMainFormEndsTheProgram) {
   EXPECT_TRUE(toolkit.app.ended);
   EXPECT_EQ(toolkit.app.endCalls, 1);
   EXPECT_LT(journal.IndexOf("RunMessageLoop"), journal.IndexOf("App.End"));
+}
+
+TEST_F(Form1Test, LoadAddsTheIconThenTheBalloonBeforeTrimming) {
+  RunProgram(services);
+  const long add = journal.IndexOf("Shell_NotifyIconA(0)");
+  const long version = journal.IndexOf("Shell_NotifyIconA(4)");
+  const long subclass = journal.IndexOf("SetWindowLongA(" + std::to_string(fakes::FakeUser::kTrayProc) + ")");
+  const long balloon = journal.IndexOf("Shell_NotifyIconA(1)");
+  const long own = journal.IndexOf("EmptyWorkingSet(own)");
+  EXPECT_LT(journal.IndexOf("Form.Hide"), add);
+  EXPECT_LT(add, version);
+  EXPECT_LT(version, subclass);
+  EXPECT_LT(subclass, balloon);
+  EXPECT_LT(balloon, own);
+
+  const auto& l = tray::kNativeLayout;
+  const auto& addRecord = fakes.shell.notifyCalls.at(0).bytes;
+  std::uint64_t icon = 0;
+  std::memcpy(&icon, addRecord.data() + l.hIcon, l.handleWidth);
+  EXPECT_EQ(icon, toolkit.programIcon);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(addRecord.data() + l.szTip), 9), std::string("Varnlet!\0", 9));
+
+  const auto& balloonRecord = fakes.shell.notifyCalls.at(2).bytes;
+  const std::string text = fakes.ansi.ToAnsi(kBalloonText);
+  EXPECT_EQ(text,
+            "El programa contin\xFA" "a ejecut\xE1ndose en la barra de tareas.\r\n"
+            "Puede continuar trabajando normalmente.\r\n\r\n"
+            "Este mensaje desaparecer\xE1 autom\xE1ticamente en 7 segundos.");
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(balloonRecord.data() + l.szInfo), text.size() + 1),
+            text + '\0');
+  std::uint32_t kind = 0;
+  std::memcpy(&kind, balloonRecord.data() + l.dwInfoFlags, 4);
+  EXPECT_EQ(kind, 1u);
+}
+
+TEST_F(Form1Test, UnloadRemovesTheIconThenRestoresTheProcedureThenEnds) {
+  toolkit::Hwnd hwnd = 0;
+  toolkit.whileRunning = [&] {
+    hwnd = form1Hwnd();
+    journal.Clear();
+    // "Salir" from the tray menu posts kWmClose; the form then unloads.
+    toolkit.menuChoice = kMenuExit;
+    fakes.user.Send(form1Hwnd(), tray::TrayCallbackMessage, 0, tray::kWmRButtonUp);
+    ASSERT_EQ(fakes.user.posted.size(), 2u);
+    EXPECT_EQ(fakes.user.posted[0].msg, platform::kWmClose);
+    EXPECT_EQ(fakes.user.posted[1].msg, platform::kWmNull);
+    EXPECT_EQ(toolkit.lastPopupDefault, kMenuExit);
+    EXPECT_FALSE(toolkit.app.ended) << "the exit is posted, not performed inside the menu";
+    toolkit.FindForm(std::wstring(kForm1WindowClass))->Close();
+  };
+  RunProgram(services);
+  const long remove = journal.IndexOf("Shell_NotifyIconA(2)");
+  const long restore = journal.IndexOf("SetWindowLongA(" + std::to_string(fakes::FakeUser::kOriginalProc) + ")");
+  EXPECT_GE(remove, 0);
+  EXPECT_LT(remove, restore);
+  EXPECT_LT(restore, journal.IndexOf("App.End"));
+  EXPECT_EQ(fakes.user.ProcOf(hwnd), fakes::FakeUser::kOriginalProc);
+}
+
+TEST_F(Form1Test, WithoutATrayIconTheProgramStillRunsAndEnds) {
+  fakes.shell.notifyResult[tray::kNimAdd] = 0;
+  processes.Add(R"(C:\f\firefox.exe)");
+  toolkit.whileRunning = [&] { toolkit.FindForm(std::wstring(kForm1WindowClass))->Close(); };
+  RunProgram(services);
+  EXPECT_EQ(processes.trimmed().size(), 1u);
+  EXPECT_EQ(journal.IndexOf("Shell_NotifyIconA(2)"), -1) << "no icon to delete";
+  EXPECT_EQ(journal.IndexOf("SetWindowLongA(" + std::to_string(fakes::FakeUser::kOriginalProc) + ")"), -1);
+  EXPECT_TRUE(toolkit.app.ended);
+}
+
+TEST_F(Form1Test, TheMenuTreeHasItsFourItems) {
+  Form1 form1(services);
+  form1.Load();
+  auto* menu = form1.zmnuSysTrayDemo();
+  ASSERT_NE(menu, nullptr);
+  ASSERT_EQ(menu->Count(), 4);
+  EXPECT_EQ(menu->Caption(0), L"Acerca de...");
+  EXPECT_EQ(menu->Caption(1), L"Iniciar con Windows");
+  EXPECT_EQ(menu->Caption(2), L"-");
+  EXPECT_EQ(menu->Caption(3), L"Salir");
+  // The separator does nothing.
+  fakes.user.posted.clear();
+  form1.mnuFile_Click(kMenuSeparator);
+  EXPECT_TRUE(fakes.user.posted.empty());
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "toolkit/win32/toolkit_win32.h"
 
+#include <stdexcept>
 #include <vector>
 
 namespace varnlet::toolkit::win32 {
@@ -80,6 +81,47 @@ class ToolkitWin32::AppImpl final : public Application {
   bool ended_ = false;
 };
 
+class ToolkitWin32::MenuImpl final : public Menu {
+ public:
+  MenuImpl(std::wstring caption, const std::vector<MenuItemDesign>& items, std::function<void(std::int16_t)> onClick)
+      : caption_(std::move(caption)), menu_(::CreatePopupMenu()), onClick_(std::move(onClick)) {
+    for (std::size_t i = 0; i < items.size(); ++i) {
+      captions_.push_back(items[i].caption);
+      if (items[i].caption == L"-") {
+        ::AppendMenuW(menu_.get(), MF_SEPARATOR, 0, nullptr);
+      } else {
+        ::AppendMenuW(menu_.get(), MF_STRING | (items[i].checked ? MF_CHECKED : MF_UNCHECKED), i + 1,
+                      items[i].caption.c_str());
+      }
+    }
+  }
+
+  std::int16_t Count() const override { return static_cast<std::int16_t>(captions_.size()); }
+  std::wstring Caption(std::int16_t index) const override { return captions_.at(Position(index)); }
+  bool Checked(std::int16_t index) const override {
+    return (::GetMenuState(menu_.get(), Position(index), MF_BYPOSITION) & MF_CHECKED) != 0;
+  }
+  void SetChecked(std::int16_t index, bool checked) override {
+    ::CheckMenuItem(menu_.get(), Position(index), MF_BYPOSITION | (checked ? MF_CHECKED : MF_UNCHECKED));
+  }
+
+  HMENU handle() const { return menu_.get(); }
+  void Click(std::int16_t index) {
+    if (onClick_) onClick_(index);
+  }
+
+ private:
+  UINT Position(std::int16_t index) const {
+    if (index < 0 || static_cast<std::size_t>(index) >= captions_.size()) throw std::out_of_range("no such menu item");
+    return static_cast<UINT>(index);
+  }
+
+  std::wstring caption_;
+  platform::win32::UniqueHmenu menu_;
+  std::vector<std::wstring> captions_;
+  std::function<void(std::int16_t)> onClick_;
+};
+
 class ToolkitWin32::FormImpl final : public Form {
  public:
   FormImpl(ToolkitWin32& toolkit, const FormDesign& design, FormEvents& events) : events_(events) {
@@ -103,6 +145,16 @@ class ToolkitWin32::FormImpl final : public Form {
   }
   bool Visible() const override { return hwnd_ && ::IsWindowVisible(hwnd_.get()) != FALSE; }
   void Hide() override { SetVisible(false); }
+  void PopupMenu(Menu& menu, std::int16_t defaultItem) override {
+    auto& popup = dynamic_cast<MenuImpl&>(menu);
+    POINT at{};
+    ::GetCursorPos(&at);
+    ::SetMenuDefaultItem(popup.handle(), static_cast<UINT>(defaultItem), TRUE);
+    const int chosen = static_cast<int>(::TrackPopupMenuEx(popup.handle(), TPM_LEFTALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD,
+                                                           at.x, at.y, hwnd_.get(), nullptr));
+    if (chosen > 0) popup.Click(static_cast<std::int16_t>(chosen - 1));
+  }
+
   std::wstring Caption() const override {
     if (!hwnd_) return {};
     std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(hwnd_.get())) + 1, L'\0');
@@ -208,6 +260,24 @@ std::unique_ptr<Form> ToolkitWin32::CreateForm(const FormDesign& design, FormEve
 
 std::unique_ptr<Timer> ToolkitWin32::CreateTimer(std::uint32_t intervalMs, std::function<void()> onTick) {
   return std::make_unique<TimerImpl>(*this, nextTimerId_++, intervalMs, std::move(onTick));
+}
+
+std::unique_ptr<Menu> ToolkitWin32::CreateMenu(std::wstring caption, std::vector<MenuItemDesign> items,
+                                               std::function<void(std::int16_t)> onClick) {
+  return std::make_unique<MenuImpl>(std::move(caption), items, std::move(onClick));
+}
+
+std::int32_t ToolkitWin32::MsgBox(std::wstring_view prompt, std::uint32_t buttons, std::wstring_view title) {
+  const std::wstring text(prompt);
+  const std::wstring caption = title.empty() ? app_->Title() : std::wstring(title);
+  // Modal for the whole program; the message loop inside keeps the timers ticking.
+  return ::MessageBoxW(nullptr, text.c_str(), caption.c_str(), buttons | MB_TASKMODAL);
+}
+
+std::uintptr_t ToolkitWin32::ProgramIcon() {
+  HICON icon = ::LoadIconW(instance_, MAKEINTRESOURCEW(1));
+  if (icon == nullptr) icon = ::LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
+  return reinterpret_cast<std::uintptr_t>(icon);
 }
 
 void ToolkitWin32::RunMessageLoop() {

@@ -23,6 +23,10 @@ class ToolkitWin32 final : public Toolkit {
   Application& App() override;
   std::unique_ptr<Form> CreateForm(const FormDesign& design, FormEvents& events) override;
   std::unique_ptr<Timer> CreateTimer(std::uint32_t intervalMs, std::function<void()> onTick) override;
+  std::unique_ptr<Menu> CreateMenu(std::wstring caption, std::vector<MenuItemDesign> items,
+                                   std::function<void(std::int16_t)> onClick) override;
+  std::int32_t MsgBox(std::wstring_view prompt, std::uint32_t buttons, std::wstring_view title) override;
+  std::uintptr_t ProgramIcon() override;
   void RunMessageLoop() override;
 
   HINSTANCE instance() const { return instance_; }
@@ -31,6 +35,7 @@ class ToolkitWin32 final : public Toolkit {
   class AppImpl;
   class FormImpl;
   class TimerImpl;
+  class MenuImpl;
   static LRESULT CALLBACK TimerWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
   void DispatchTick(UINT_PTR id);
 

@@ -1,0 +1,117 @@
+#pragma once
+// The notification-area icon: its record and the four operations on it, the window procedure
+// that receives the shell's notifications, and the timer that takes the balloon away.
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+#include "platform/ansi_code_page.h"
+#include "platform/shell_api.h"
+#include "platform/user_api.h"
+#include "platform/version_api.h"
+#include "toolkit/toolkit.h"
+#include "tray/notify_icon_record.h"
+
+namespace varnlet::tray {
+
+using toolkit::Hwnd;
+
+inline constexpr std::uint32_t TrayIconId = 999;
+inline constexpr std::uint32_t TrayCallbackMessage = 0x8015;
+inline constexpr std::uintptr_t BalloonTimerId = 998;
+inline constexpr std::uint32_t BalloonShowTime = 7000;
+
+inline constexpr std::uint32_t kNimAdd = 0;
+inline constexpr std::uint32_t kNimModify = 1;
+inline constexpr std::uint32_t kNimDelete = 2;
+inline constexpr std::uint32_t kNimSetVersion = 4;
+inline constexpr std::uint32_t kNifMessage = 1;
+inline constexpr std::uint32_t kNifIcon = 2;
+inline constexpr std::uint32_t kNifTip = 4;
+inline constexpr std::uint32_t kNifInfo = 16;
+inline constexpr std::uint32_t kNisSharedIcon = 2;
+inline constexpr std::uint32_t kNotifyIconVersion = 3;
+inline constexpr std::int32_t kNiifInfo = 1;
+
+inline constexpr std::intptr_t kWmRButtonUp = 0x205;
+inline constexpr std::intptr_t kNinBalloonShow = 0x402;
+inline constexpr std::intptr_t kNinBalloonHide = 0x403;
+inline constexpr std::intptr_t kNinBalloonTimeout = 0x404;
+inline constexpr std::intptr_t kNinBalloonUserClick = 0x405;
+
+// What the tray needs of the main form.
+class TrayHost {
+ public:
+  virtual ~TrayHost() = default;
+  virtual Hwnd hWnd() const = 0;
+  // Pops up the tray menu at the mouse pointer with "Salir" as its default item; returns when
+  // the menu has closed (and a chosen item has run).
+  virtual void PopupTrayMenu() = 0;
+};
+
+class Module1 final : private platform::WindowProcTarget, private platform::TimerProcTarget {
+ public:
+  struct Services {
+    platform::ShellApi& shell;
+    platform::VersionApi& version;
+    platform::UserApi& user;
+    const platform::AnsiCodePage& ansi;
+  };
+
+  // The layout is the build's own; tests build the other architecture's too.
+  Module1(Services services, TrayHost& host, const NotifyIconLayout& layout = kNativeLayout)
+      : services_(services), host_(host), layout_(layout) {}
+  Module1(const Module1&) = delete;
+  Module1& operator=(const Module1&) = delete;
+
+  // True when shell32.dll's major file version is at least `required`.
+  bool IsShellVersion(std::int32_t required);
+  void InitNotifyIconSize();
+
+  // Adds the icon with its tip; when the shell accepts it, sets the interface version and
+  // subclasses the window.
+  void ShellTrayAdd(Hwnd hWnd, std::uintptr_t icon, std::wstring_view tip);
+  void ShellTrayShowBalloon(Hwnd hWnd, std::int32_t iconKind, std::wstring_view title, std::wstring_view text);
+  // Takes the balloon away; the tip stays.
+  void ShellTrayHideBalloon(Hwnd hWnd);
+  // Stops the balloon timer if it runs, then deletes the icon.
+  void ShellTrayRemove(Hwnd hWnd);
+
+  void SubClass(Hwnd hWnd);
+  void UnSubClass(Hwnd hWnd);
+  std::intptr_t TrayWindowProc(Hwnd hWnd, std::uint32_t uMsg, std::uintptr_t wParam, std::intptr_t lParam);
+
+  void BalloonTimerStart(Hwnd hWnd, std::uint32_t interval);
+  void BalloonTimerStop(Hwnd hWnd);
+  std::uint32_t BalloonTimerProc(Hwnd hWnd, std::uint32_t uMsg, std::uintptr_t idEvent, std::uint32_t dwTime);
+
+  std::int32_t NotifyIconDataSize() const { return notifyIconDataSize_; }
+  std::intptr_t PrevWndProc() const { return prevWndProc_; }
+  bool BalloonTimerOn() const { return balloonTimerOn_; }
+
+ private:
+  std::intptr_t WindowProc(Hwnd hwnd, std::uint32_t uMsg, std::uintptr_t wParam, std::intptr_t lParam) override {
+    return TrayWindowProc(hwnd, uMsg, wParam, lParam);
+  }
+  std::uint32_t TimerProc(Hwnd hwnd, std::uint32_t uMsg, std::uintptr_t idEvent, std::uint32_t dwTime) override {
+    return BalloonTimerProc(hwnd, uMsg, idEvent, dwTime);
+  }
+
+  NotifyIconRecord NewRecord(Hwnd hWnd);
+  // NIM_ADD, then NIM_SETVERSION when the shell answered exactly 1.
+  bool AddIcon(const NotifyIconRecord& record);
+  std::intptr_t Forward(Hwnd hWnd, std::uint32_t uMsg, std::uintptr_t wParam, std::intptr_t lParam);
+
+  Services services_;
+  TrayHost& host_;
+  const NotifyIconLayout& layout_;
+  std::int32_t notifyIconDataSize_ = 0;
+  std::intptr_t prevWndProc_ = 0;
+  std::intptr_t ownWndProc_ = 0;
+  bool balloonTimerOn_ = false;
+  std::uint32_t taskbarCreated_ = 0;
+  // The add record, kept to put the icon back when the shell restarts.
+  std::optional<NotifyIconRecord> added_;
+};
+
+}  // namespace varnlet::tray

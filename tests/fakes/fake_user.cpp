@@ -1,0 +1,80 @@
+#include "fakes/fake_user.h"
+
+namespace varnlet::fakes {
+
+std::intptr_t FakeUser::WindowProcAddress(Hwnd, platform::WindowProcTarget& target) {
+  windowTarget_ = &target;
+  return kTrayProc;
+}
+
+std::intptr_t FakeUser::TimerProcAddress(Hwnd, platform::TimerProcTarget& target) {
+  timerTarget_ = &target;
+  return kTimerProc;
+}
+
+std::intptr_t FakeUser::ProcOf(Hwnd hwnd) const {
+  const auto it = procs_.find(hwnd);
+  return it == procs_.end() ? kOriginalProc : it->second;
+}
+
+std::intptr_t FakeUser::SetWindowLongA(Hwnd hWnd, std::int32_t nIndex, std::intptr_t dwNewLong) {
+  Log("SetWindowLongA(" + std::to_string(dwNewLong) + ")");
+  if (faults.ShouldFail("SetWindowLongA") || nIndex != platform::kGwlWndProc || hWnd == 0) return 0;
+  const std::intptr_t previous = ProcOf(hWnd);
+  procs_[hWnd] = dwNewLong;
+  return previous;
+}
+
+std::intptr_t FakeUser::CallWindowProcA(std::intptr_t lpPrevWndFunc, Hwnd hWnd, std::uint32_t Msg,
+                                        std::uintptr_t wParam, std::intptr_t lParam) {
+  if (faults.ShouldFail("CallWindowProcA")) return 0;
+  if (lpPrevWndFunc == kOriginalProc) {
+    reachedOriginal.push_back(Msg);
+    return static_cast<std::intptr_t>(Msg) + 1;
+  }
+  if (lpPrevWndFunc == kTrayProc && windowTarget_ != nullptr) {
+    return windowTarget_->WindowProc(hWnd, Msg, wParam, lParam);
+  }
+  return 0;
+}
+
+std::intptr_t FakeUser::Send(Hwnd hwnd, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) {
+  return CallWindowProcA(ProcOf(hwnd), hwnd, msg, wParam, lParam);
+}
+
+std::int32_t FakeUser::SetForegroundWindow(Hwnd hWnd) {
+  Log("SetForegroundWindow(" + std::to_string(hWnd) + ")");
+  return faults.ShouldFail("SetForegroundWindow") ? 0 : 1;
+}
+
+std::uintptr_t FakeUser::SetTimer(Hwnd, std::uintptr_t nIDEvent, std::uint32_t uElapse, std::intptr_t lpTimerFunc) {
+  Log("SetTimer(" + std::to_string(nIDEvent) + "," + std::to_string(uElapse) + ")");
+  if (faults.ShouldFail("SetTimer") || lpTimerFunc != kTimerProc) return 0;
+  const std::uintptr_t result = setTimerResult(nIDEvent);
+  if (result != 0) timers[nIDEvent] = uElapse;
+  return result;
+}
+
+std::int32_t FakeUser::KillTimer(Hwnd, std::uintptr_t uIDEvent) {
+  Log("KillTimer(" + std::to_string(uIDEvent) + ")");
+  if (faults.ShouldFail("KillTimer")) return 0;
+  return timers.erase(uIDEvent) != 0 ? 1 : 0;
+}
+
+std::int32_t FakeUser::PostMessageA(Hwnd hWnd, std::uint32_t Msg, std::uintptr_t wParam, std::intptr_t lParam) {
+  Log("PostMessageA(" + std::to_string(Msg) + ")");
+  if (faults.ShouldFail("PostMessageA")) return 0;
+  posted.push_back({hWnd, Msg, wParam, lParam});
+  return 1;
+}
+
+std::uint32_t FakeUser::RegisterWindowMessageA(const char* lpString) {
+  if (faults.ShouldFail("RegisterWindowMessageA")) return 0;
+  return std::string(lpString) == "TaskbarCreated" ? kTaskbarCreated : 0xC200;
+}
+
+void FakeUser::FireTimer(Hwnd hwnd, std::uintptr_t id) {
+  if (timerTarget_ != nullptr && timers.count(id) != 0) timerTarget_->TimerProc(hwnd, platform::kWmTimer, id, 1234);
+}
+
+}  // namespace varnlet::fakes

@@ -1,0 +1,345 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "fakes/fake_shell.h"
+#include "fakes/fake_user.h"
+#include "fakes/fake_version.h"
+#include "fakes/journal.h"
+#include "platform/ansi_code_page.h"
+#include "tray/Module1.h"
+
+namespace varnlet::tray {
+namespace {
+
+using fakes::FakeUser;
+
+constexpr Hwnd kHwnd = 0x10010;
+
+struct Host final : TrayHost {
+  Hwnd hWnd() const override { return hwnd; }
+  void PopupTrayMenu() override {
+    ++popups;
+    if (journal != nullptr) journal->Add("PopupTrayMenu");
+  }
+  Hwnd hwnd = kHwnd;
+  int popups = 0;
+  fakes::Journal* journal = nullptr;
+};
+
+// Reads the fields of a record the fake shell kept.
+struct Fields {
+  const NotifyIconLayout& l;
+  std::vector<std::uint8_t> b;
+  std::uint32_t Dword(std::size_t at) const {
+    std::uint32_t v = 0;
+    std::memcpy(&v, b.data() + at, 4);
+    return v;
+  }
+  std::uint64_t Handle(std::size_t at) const {
+    std::uint64_t v = 0;
+    std::memcpy(&v, b.data() + at, l.handleWidth);
+    return v;
+  }
+  std::string Text(std::size_t at, std::size_t width) const {
+    return std::string(reinterpret_cast<const char*>(b.data() + at), width);
+  }
+  bool Zero(std::size_t from, std::size_t to) const {
+    for (std::size_t i = from; i < to && i < b.size(); ++i) {
+      if (b[i] != 0) return false;
+    }
+    return true;
+  }
+};
+
+std::string Padded(const std::string& text, std::size_t width) {
+  std::string field = text;
+  field.push_back('\0');
+  field.resize(width, ' ');
+  return field;
+}
+
+struct Module1Test : ::testing::TestWithParam<const NotifyIconLayout*> {
+  fakes::Journal journal;
+  fakes::FakeShell shell{&journal};
+  fakes::FakeVersion version;
+  fakes::FakeUser user{&journal};
+  platform::Windows1252 ansi;
+  Host host;
+  Module1 module{{shell, version, user, ansi}, host, Layout()};
+
+  Module1Test() { host.journal = &journal; }
+  const NotifyIconLayout& Layout() const { return *GetParam(); }
+  Fields Call(std::size_t i) const { return Fields{Layout(), shell.notifyCalls.at(i).bytes}; }
+  void Add() { module.ShellTrayAdd(kHwnd, 0x4321, L"Varnlet!"); }
+};
+
+TEST_P(Module1Test, TheAddRecordHoldsEveryFieldAtItsOffset) {
+  const NotifyIconLayout& l = Layout();
+  Add();
+  ASSERT_EQ(shell.notifyCalls.size(), 2u);
+  EXPECT_EQ(shell.notifyCalls[0].message, kNimAdd);
+  EXPECT_EQ(shell.notifyCalls[1].message, kNimSetVersion);
+  // The version message carries the very same record.
+  EXPECT_EQ(shell.notifyCalls[0].bytes, shell.notifyCalls[1].bytes);
+
+  const Fields f = Call(0);
+  ASSERT_EQ(f.b.size(), l.sizeShell6);
+  EXPECT_EQ(f.Dword(l.cbSize), l.sizeShell6);
+  EXPECT_EQ(f.Handle(l.hWnd), kHwnd);
+  EXPECT_EQ(f.Dword(l.uID), 999u);
+  EXPECT_EQ(f.Dword(l.uFlags), 23u);
+  EXPECT_EQ(f.Dword(l.uCallbackMessage), 0x8015u);
+  EXPECT_EQ(f.Handle(l.hIcon), 0x4321u);
+  EXPECT_EQ(f.Text(l.szTip, kTipWidth), Padded("Varnlet!", kTipWidth));
+  EXPECT_EQ(f.Dword(l.dwState), 2u);
+  EXPECT_EQ(f.Dword(l.dwStateMask), 0u);
+  EXPECT_TRUE(f.Zero(l.szInfo, l.szInfo + kInfoWidth)) << "adding shows no balloon";
+  EXPECT_EQ(f.Dword(l.uTimeout), 3u);
+  EXPECT_TRUE(f.Zero(l.szInfoTitle, l.guidItem + 16));
+  // Alignment padding of the 64-bit layout stays zero.
+  EXPECT_TRUE(f.Zero(l.cbSize + 4, l.hWnd));
+  EXPECT_TRUE(f.Zero(l.uCallbackMessage + 4, l.hIcon));
+  // Subclassed once the shell took the icon.
+  EXPECT_EQ(module.PrevWndProc(), FakeUser::kOriginalProc);
+  EXPECT_EQ(user.ProcOf(kHwnd), FakeUser::kTrayProc);
+}
+
+TEST_P(Module1Test, WindowHandlesAreSignExtendedIntoTheRecord) {
+  const Hwnd high = 0x80001234;
+  module.ShellTrayShowBalloon(high, 1, L"t", L"x");
+  const Fields f = Call(0);
+  const std::uint64_t expected = Layout().handleWidth == 8 ? 0xFFFFFFFF80001234ull : 0x80001234ull;
+  EXPECT_EQ(f.Handle(Layout().hWnd), expected);
+}
+
+TEST_P(Module1Test, TheShellVersionChoosesTheSizeOnceForTheWholeRun) {
+  const NotifyIconLayout& l = Layout();
+  struct Case {
+    std::optional<std::int16_t> major;
+    std::size_t size;
+    int resourceReads;
+  };
+  for (const Case c : {Case{6, l.sizeShell6, 1}, Case{10, l.sizeShell6, 1}, Case{5, l.sizeShell5, 2},
+                       Case{4, l.sizeShell4, 2}, Case{std::nullopt, l.sizeShell4, 2}}) {
+    fakes::FakeShell s;
+    fakes::FakeVersion v;
+    fakes::FakeUser u;
+    v.shellMajor = c.major;
+    Module1 m({s, v, u, ansi}, host, l);
+    // Whichever operation comes first chooses; here the balloon.
+    m.ShellTrayShowBalloon(kHwnd, 1, L"Varnlet!", L"text");
+    EXPECT_EQ(static_cast<std::size_t>(m.NotifyIconDataSize()), c.size);
+    EXPECT_EQ(v.sizeQueries, c.resourceReads);
+    // Later operations reuse the size even when the shell changes under them.
+    v.shellMajor = 6;
+    m.ShellTrayAdd(kHwnd, 1, L"Varnlet!");
+    m.ShellTrayRemove(kHwnd);
+    EXPECT_EQ(v.sizeQueries, c.resourceReads);
+    for (const auto& call : s.notifyCalls) EXPECT_EQ(call.bytes.size(), c.size);
+  }
+}
+
+TEST_P(Module1Test, ADamagedVersionResourceFallsBackWithoutReadingPastIt) {
+  version.rootLength = 8;  // too short to hold the major version
+  EXPECT_FALSE(module.IsShellVersion(1));
+  version.rootLength = 52;
+  version.faults.Inject("VerQueryValueA", 1);
+  EXPECT_FALSE(module.IsShellVersion(1));
+  version.shellMajor = -3;  // read as a signed 16-bit number
+  EXPECT_FALSE(module.IsShellVersion(1));
+  EXPECT_TRUE(module.IsShellVersion(-3));
+}
+
+TEST_P(Module1Test, ARefusedAddNeitherSetsTheVersionNorSubclasses) {
+  for (const std::int32_t answer : {0, 2, -1}) {
+    fakes::FakeShell s;
+    fakes::FakeUser u;
+    s.notifyResult[kNimAdd] = answer;
+    Module1 m({s, version, u, ansi}, host, Layout());
+    m.ShellTrayAdd(kHwnd, 1, L"Varnlet!");
+    ASSERT_EQ(s.notifyCalls.size(), 1u);
+    EXPECT_EQ(m.PrevWndProc(), 0);
+    EXPECT_EQ(u.ProcOf(kHwnd), FakeUser::kOriginalProc);
+  }
+}
+
+TEST_P(Module1Test, BalloonTextsAreConvertedPaddedAndAlwaysTerminated) {
+  const NotifyIconLayout& l = Layout();
+  module.ShellTrayShowBalloon(kHwnd, 1, L"Varnlet!", L"El programa contin\u00faa");
+  const Fields f = Call(0);
+  EXPECT_EQ(shell.notifyCalls[0].message, kNimModify);
+  EXPECT_EQ(f.Dword(l.uFlags), 16u);
+  EXPECT_EQ(f.Dword(l.dwInfoFlags), 1u);
+  EXPECT_EQ(f.Dword(l.uTimeout), 0u);
+  EXPECT_EQ(f.Text(l.szInfo, kInfoWidth), Padded("El programa contin\xFA" "a", kInfoWidth));
+  EXPECT_EQ(f.Text(l.szInfoTitle, kInfoTitleWidth), Padded("Varnlet!", kInfoTitleWidth));
+  EXPECT_TRUE(f.Zero(l.szTip, l.szTip + kTipWidth)) << "the tip is not sent with the balloon";
+
+  // Texts longer than their fields keep a terminating NUL as their last byte.
+  module.ShellTrayShowBalloon(kHwnd, 3, std::wstring(100, L'T'), std::wstring(300, L'x'));
+  const Fields longTexts = Call(1);
+  EXPECT_EQ(longTexts.Text(l.szInfo, kInfoWidth), std::string(255, 'x') + '\0');
+  EXPECT_EQ(longTexts.Text(l.szInfoTitle, kInfoTitleWidth), std::string(63, 'T') + '\0');
+  module.ShellTrayAdd(kHwnd, 1, std::wstring(500, L'a'));
+  EXPECT_EQ(Call(2).Text(l.szTip, kTipWidth), std::string(127, 'a') + '\0');
+}
+
+TEST_P(Module1Test, HidingTheBalloonKeepsTheTip) {
+  const NotifyIconLayout& l = Layout();
+  module.ShellTrayHideBalloon(kHwnd);
+  const Fields f = Call(0);
+  EXPECT_EQ(shell.notifyCalls[0].message, kNimModify);
+  EXPECT_EQ(f.Dword(l.uFlags), kNifInfo) << "no NIF_TIP: the tip must not be emptied";
+  EXPECT_TRUE(f.Zero(l.szTip, l.szTip + kTipWidth));
+  EXPECT_TRUE(f.Zero(l.szInfo, l.szInfo + kInfoWidth));
+  EXPECT_EQ(f.Dword(l.uTimeout), 3u);
+}
+
+TEST_P(Module1Test, TheWindowProcedureForwardsAllButTheTrayMessage) {
+  Add();
+  // Other messages reach the previous procedure, and its answer comes back.
+  EXPECT_EQ(user.Send(kHwnd, 0x0010, 0, 0), 0x11);
+  EXPECT_EQ(user.Send(kHwnd, 0x8014, 7, 9), 0x8015);
+  EXPECT_EQ(user.reachedOriginal, (std::vector<std::uint32_t>{0x0010, 0x8014}));
+  // Mouse notifications other than the right-button release do nothing and are not forwarded.
+  for (const std::intptr_t mouse : {0x200, 0x201, 0x202, 0x203, 0x204, 0x206, 0x401}) {
+    EXPECT_EQ(user.Send(kHwnd, TrayCallbackMessage, TrayIconId, mouse), 0);
+  }
+  EXPECT_EQ(user.reachedOriginal.size(), 2u);
+  EXPECT_EQ(host.popups, 0);
+  EXPECT_TRUE(user.posted.empty());
+}
+
+TEST_P(Module1Test, ARightButtonReleaseOpensTheMenuThenPostsWmNull) {
+  Add();
+  journal.Clear();
+  // The icon id in wParam is not looked at.
+  EXPECT_EQ(user.Send(kHwnd, TrayCallbackMessage, 12345, 517), 0);
+  EXPECT_EQ(journal.entries(), (std::vector<std::string>{"SetForegroundWindow(" + std::to_string(kHwnd) + ")",
+                                                          "PopupTrayMenu", "PostMessageA(0)"}));
+  EXPECT_EQ(user.posted.at(0).hwnd, kHwnd);
+  EXPECT_TRUE(user.reachedOriginal.empty());
+  // A failing foreground call is skipped; the menu still opens.
+  user.faults.Inject("SetForegroundWindow", 1, fakes::FaultKind::Throw);
+  user.Send(kHwnd, TrayCallbackMessage, 0, 517);
+  EXPECT_EQ(host.popups, 2);
+}
+
+TEST_P(Module1Test, TheBalloonTimerRunsOnceFromTheFirstShow) {
+  const NotifyIconLayout& l = Layout();
+  Add();
+  const std::size_t before = shell.notifyCalls.size();
+  user.Send(kHwnd, TrayCallbackMessage, 0, kNinBalloonShow);
+  EXPECT_TRUE(module.BalloonTimerOn());
+  EXPECT_EQ(user.timers, (std::map<std::uintptr_t, std::uint32_t>{{998, 7000}}));
+  // A second show does not restart it.
+  user.Send(kHwnd, TrayCallbackMessage, 0, kNinBalloonShow);
+  EXPECT_EQ(journal.Count("SetTimer(998,7000)"), 1u);
+  // Ticks of another id, or other messages, do nothing.
+  module.BalloonTimerProc(kHwnd, platform::kWmTimer, 997, 0);
+  module.BalloonTimerProc(kHwnd, 0x0112, 998, 0);
+  EXPECT_TRUE(module.BalloonTimerOn());
+  EXPECT_EQ(shell.notifyCalls.size(), before);
+  // The tick: the timer stops and the balloon goes, keeping the tip.
+  user.FireTimer(kHwnd, 998);
+  EXPECT_FALSE(module.BalloonTimerOn());
+  EXPECT_TRUE(user.timers.empty());
+  ASSERT_EQ(shell.notifyCalls.size(), before + 1);
+  EXPECT_EQ(Call(before).Dword(l.uFlags), kNifInfo);
+  // A tick that comes while the timer is off does nothing.
+  module.BalloonTimerProc(kHwnd, platform::kWmTimer, 998, 0);
+  EXPECT_EQ(shell.notifyCalls.size(), before + 1);
+}
+
+TEST_P(Module1Test, TheBalloonGoneByOtherMeansStopsTheTimerAndKeepsTheTip) {
+  Add();
+  for (const std::intptr_t code : {kNinBalloonHide, kNinBalloonTimeout, kNinBalloonUserClick}) {
+    const std::size_t before = shell.notifyCalls.size();
+    user.Send(kHwnd, TrayCallbackMessage, 0, kNinBalloonShow);
+    ASSERT_TRUE(module.BalloonTimerOn());
+    user.Send(kHwnd, TrayCallbackMessage, 0, code);
+    EXPECT_FALSE(module.BalloonTimerOn());
+    EXPECT_TRUE(user.timers.empty());
+    EXPECT_EQ(shell.notifyCalls.size(), before) << "nothing is sent to the shell";
+  }
+  // A stop while off, an interval of 0 and a refused timer all leave it off.
+  module.BalloonTimerStop(kHwnd);
+  module.BalloonTimerStart(kHwnd, 0);
+  EXPECT_FALSE(module.BalloonTimerOn());
+  user.setTimerResult = [](std::uintptr_t) { return std::uintptr_t{0}; };
+  module.BalloonTimerStart(kHwnd, 7000);
+  EXPECT_FALSE(module.BalloonTimerOn());
+  user.setTimerResult = [](std::uintptr_t) { return std::uintptr_t{5}; };  // not the id asked for
+  module.BalloonTimerStart(kHwnd, 7000);
+  EXPECT_FALSE(module.BalloonTimerOn());
+  EXPECT_EQ(journal.Count("KillTimer(998)"), 3u);
+}
+
+TEST_P(Module1Test, RemovingKillsARunningTimerBeforeTheDelete) {
+  Add();
+  user.Send(kHwnd, TrayCallbackMessage, 0, kNinBalloonShow);
+  journal.Clear();
+  module.ShellTrayRemove(kHwnd);
+  EXPECT_EQ(journal.entries(), (std::vector<std::string>{"KillTimer(998)", "Shell_NotifyIconA(2)"}));
+  EXPECT_EQ(Call(shell.notifyCalls.size() - 1).Dword(Layout().uFlags), 0u);
+  journal.Clear();
+  module.ShellTrayRemove(kHwnd);
+  EXPECT_EQ(journal.entries(), std::vector<std::string>{"Shell_NotifyIconA(2)"});
+}
+
+TEST_P(Module1Test, SubclassingHappensOnceAndIsUndoneOnce) {
+  Add();
+  // A second installation must not make the tray procedure its own predecessor.
+  module.SubClass(kHwnd);
+  EXPECT_EQ(module.PrevWndProc(), FakeUser::kOriginalProc);
+  EXPECT_EQ(user.Send(kHwnd, 0x0010, 0, 0), 0x11);
+  module.UnSubClass(kHwnd);
+  EXPECT_EQ(module.PrevWndProc(), 0);
+  EXPECT_EQ(user.ProcOf(kHwnd), FakeUser::kOriginalProc);
+  journal.Clear();
+  module.UnSubClass(kHwnd);
+  EXPECT_TRUE(journal.entries().empty());
+  // A failing SetWindowLongA leaves the window as it was.
+  user.faults.Inject("SetWindowLongA", 1);
+  module.SubClass(kHwnd);
+  EXPECT_EQ(module.PrevWndProc(), 0);
+}
+
+TEST_P(Module1Test, TaskbarCreatedPutsTheIconBackWithoutSubclassingAgain) {
+  Add();
+  const auto original = shell.notifyCalls[0].bytes;
+  journal.Clear();
+  EXPECT_EQ(user.Send(kHwnd, FakeUser::kTaskbarCreated, 0, 0), static_cast<std::intptr_t>(FakeUser::kTaskbarCreated) + 1);
+  EXPECT_EQ(journal.entries(), (std::vector<std::string>{"Shell_NotifyIconA(0)", "Shell_NotifyIconA(4)"}));
+  EXPECT_EQ(shell.notifyCalls.at(2).bytes, original);
+  EXPECT_EQ(shell.notifyCalls.at(3).bytes, original);
+  EXPECT_EQ(user.reachedOriginal, std::vector<std::uint32_t>{FakeUser::kTaskbarCreated});
+  // After the icon was removed there is nothing to put back.
+  module.ShellTrayRemove(kHwnd);
+  journal.Clear();
+  user.Send(kHwnd, FakeUser::kTaskbarCreated, 0, 0);
+  EXPECT_EQ(journal.Count("Shell_NotifyIconA(0)"), 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(BothArchitectures, Module1Test, ::testing::Values(&kLayout32, &kLayout64),
+                         [](const auto& p) { return p.param == &kLayout32 ? "x86" : "x64"; });
+
+TEST(NotifyIconLayout, SizesArePrefixesOfTheRecord) {
+  for (const NotifyIconLayout* l : {&kLayout32, &kLayout64}) {
+    EXPECT_EQ(l->sizeShell4, l->szTip + 64);
+    EXPECT_EQ(l->sizeShell5, l->guidItem);
+    EXPECT_EQ(l->sizeShell6, l->guidItem + 16);
+    EXPECT_EQ(l->length, l->sizeShell6);
+    EXPECT_EQ(l->dwState, l->szTip + kTipWidth);
+    EXPECT_EQ(l->uTimeout, l->szInfo + kInfoWidth);
+    EXPECT_EQ(l->dwInfoFlags, l->szInfoTitle + kInfoTitleWidth);
+  }
+  EXPECT_EQ(kLayout32.length, 504u);
+  EXPECT_EQ(kLayout32.sizeShell4, 88u);
+  EXPECT_EQ(kLayout32.sizeShell5, 488u);
+}
+
+}  // namespace
+}  // namespace varnlet::tray
