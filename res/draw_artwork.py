@@ -8,9 +8,11 @@ The badge is a rounded square in a teal-to-blue gradient carrying a white "V" wh
 drawn as a downward arrow (memory going down). Only the standard library is used and only
 exact arithmetic decides a pixel, so every run writes the same bytes. Run it by hand after
 changing the drawing, and commit its outputs:  python3 res/draw_artwork.py
+With --check it writes nothing and fails when the committed files differ from what it draws.
 """
 import os
 import struct
+import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SAMPLES = 8  # per pixel edge: 64 samples per pixel
@@ -155,7 +157,7 @@ def icon_image_32bit(rows):
     return info_header(size, 32, len(pixels) + len(mask), 0) + bytes(pixels) + mask
 
 
-def write_icon(path, images):
+def icon_file(images):
     """images: (size, colour count byte, bit count, data)."""
     header = struct.pack('<HHH', 0, 1, len(images))
     offset = 6 + 16 * len(images)
@@ -164,11 +166,10 @@ def write_icon(path, images):
         entries += struct.pack('<BBBBHHII', size % 256, size % 256, colour_count, 0, 1, bit_count, len(data), offset)
         offset += len(data)
         blobs += data
-    with open(path, 'wb') as f:
-        f.write(header + entries + blobs)
+    return header + entries + blobs
 
 
-def write_bmp24(path, rows):
+def bmp24_file(rows):
     size = len(rows)
     stride = (size * 3 + 3) // 4 * 4
     pixels = bytearray()
@@ -180,18 +181,39 @@ def write_bmp24(path, rows):
         pixels += line
     info = struct.pack('<IiiHHIIiiII', 40, size, size, 1, 24, 0, len(pixels), 3780, 3780, 0, 0)
     header = struct.pack('<2sIHHI', b'BM', 14 + len(info) + len(pixels), 0, 0, 14 + len(info))
-    with open(path, 'wb') as f:
-        f.write(header + info + bytes(pixels))
+    return header + info + bytes(pixels)
 
 
-def main():
+def artwork():
+    """File name and bytes of every output."""
     icon = render(32, 1.0, 0.0)
-    write_icon(os.path.join(HERE, 'varnlet.ico'),
-               [(32, 0, 8, icon_image_8bit(icon)), (32, 0, 32, icon_image_32bit(icon))])
     # The picture: the badge 44 pixels wide, centred on white.
     picture = on_white(render(48, 44.0 / 32.0, 2.0))
-    write_bmp24(os.path.join(HERE, 'picture1.bmp'), picture)
+    return {
+        'varnlet.ico': icon_file([(32, 0, 8, icon_image_8bit(icon)), (32, 0, 32, icon_image_32bit(icon))]),
+        'picture1.bmp': bmp24_file(picture),
+    }
+
+
+def main(argv):
+    check = argv[1:] == ['--check']
+    if argv[1:] and not check:
+        print('usage: draw_artwork.py [--check]', file=sys.stderr)
+        return 2
+    stale = []
+    for name, data in artwork().items():
+        path = os.path.join(HERE, name)
+        if check:
+            with open(path, 'rb') as f:
+                if f.read() != data:
+                    stale.append(name)
+        else:
+            with open(path, 'wb') as f:
+                f.write(data)
+    for name in stale:
+        print(f'res/{name} is not what draw_artwork.py draws: run it and commit the result', file=sys.stderr)
+    return 1 if stale else 0
 
 
 if __name__ == '__main__':
-    main()
+    sys.exit(main(sys.argv))

@@ -84,21 +84,11 @@ class DialogsWin32::DialogImpl final : public Dialog {
     ::CreateWindowExW(kExStyle, windowClass.c_str(), caption.c_str(), kStyle, 0, 0, 0, 0, nullptr, nullptr, instance,
                       this);
     if (!hwnd_) throw std::runtime_error("the dialog window could not be created");
-    dpi_ = DpiOf(hwnd_.get());
-
-    const HICON big = owner_.SharedIcon(design_.iconResource, false);
-    icon_ = reinterpret_cast<std::uintptr_t>(big);
-    ::SendMessageW(hwnd_.get(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
-    ::SendMessageW(hwnd_.get(), WM_SETICON, ICON_SMALL,
-                   reinterpret_cast<LPARAM>(owner_.SharedIcon(design_.iconResource, true)));
-
-    // In table order, which is the tab order; a container comes before what it contains.
-    for (std::size_t i = 0; i < controls_.size(); ++i) CreateControl(i);
-    Layout(nullptr);
-    for (std::size_t i = 0; i < controls_.size(); ++i) {
-      if (design_.controls[i].kind == ControlKind::WebBrowser) {
-        controls_[i].browser.embedded = owner_.browsers_.Embed(controls_[i].hwnd);
-      }
+    try {
+      Build();
+    } catch (...) {
+      hwnd_.reset();  // a window half made goes at once, with whatever it holds
+      throw;
     }
   }
 
@@ -162,6 +152,25 @@ class DialogsWin32::DialogImpl final : public Dialog {
     UniqueGdiObject picture;
     BrowserSlot browser;
   };
+
+  void Build() {
+    dpi_ = DpiOf(hwnd_.get());
+
+    const HICON big = owner_.SharedIcon(design_.iconResource, false);
+    icon_ = reinterpret_cast<std::uintptr_t>(big);
+    ::SendMessageW(hwnd_.get(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
+    ::SendMessageW(hwnd_.get(), WM_SETICON, ICON_SMALL,
+                   reinterpret_cast<LPARAM>(owner_.SharedIcon(design_.iconResource, true)));
+
+    // In table order, which is the tab order; a container comes before what it contains.
+    for (std::size_t i = 0; i < controls_.size(); ++i) CreateControl(i);
+    Layout(nullptr);
+    for (std::size_t i = 0; i < controls_.size(); ++i) {
+      if (design_.controls[i].kind == ControlKind::WebBrowser) {
+        controls_[i].browser.embedded = owner_.browsers_.Embed(controls_[i].hwnd);
+      }
+    }
+  }
 
   static DialogImpl* FromWindow(HWND hwnd) {
     const HWND root = ::GetAncestor(hwnd, GA_ROOT);
