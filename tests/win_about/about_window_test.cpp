@@ -376,14 +376,6 @@ TEST_F(AboutWindowTest, AClickOnTheMarginOfPicture2OpensTheHomePageOnce) {
   EXPECT_EQ(shell.executeCalls.size(), 1u);
 }
 
-TEST_F(AboutWindowTest, OtherControlsAreNoLinks) {
-  form2.Icon();
-  Click(Control(kLabel3), 5, 5);
-  Click(Control(kLabel1), 5, 5);
-  Click(Control(kPicture1), 5, 5);
-  EXPECT_TRUE(shell.executeCalls.empty());
-}
-
 TEST_F(AboutWindowTest, TheRealBrowserIsActiveInPlaceInTheBannerArea) {
   form2.Icon();
   EXPECT_EQ(browsers.created, 1);
