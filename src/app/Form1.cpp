@@ -43,8 +43,12 @@ void Form1::Form_Load() {
     form_->SetVisible(false);
     form_->Hide();
   });
+  // Taking the About window's icon loads that window, hidden, so its page is requested now.
   std::uintptr_t icon = 0;
-  SkipErrors([&] { icon = services_.toolkit.ProgramIcon(); });
+  SkipErrors([&] { icon = services_.form2.Icon(); });
+  // Should the About window fail, the program file's own icon (the same picture) keeps the
+  // program reachable.
+  if (icon == 0) SkipErrors([&] { icon = services_.toolkit.ProgramIcon(); });
   SkipErrors([&] { module1_.ShellTrayAdd(hWnd(), icon, kTrayTip); });
   SkipErrors([&] { module1_.ShellTrayShowBalloon(hWnd(), tray::kNiifInfo, kBalloonTitle, kBalloonText); });
   SkipErrors([&] { Timer2_Timer(); });
@@ -81,6 +85,9 @@ void Form1::mnuFile_Click(std::int16_t Index) {
   std::wstring exePath;
   SkipErrors([&] { exePath = ExecutablePath(); });
   switch (Index) {
+    case kMenuAbout:
+      SkipErrors([&] { services_.form2.ShowModal(); });
+      break;
     case kMenuExit:
       // Posted, not sent: the program ends after this handler and the popup menu have returned.
       SkipErrors([&] { services_.user.PostMessageA(hWnd(), platform::kWmClose, 0, 0); });

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "about/Form2.h"
 #include "platform/ansi_code_page.h"
 #include "platform/process_api.h"
 #include "platform/shell_api.h"
@@ -44,6 +45,7 @@ class Form1 final : private toolkit::FormEvents, private tray::TrayHost {
     platform::VersionApi& version;
     platform::UserApi& user;
     const platform::AnsiCodePage& ansi;
+    about::Form2& form2;
   };
 
   explicit Form1(Services services);

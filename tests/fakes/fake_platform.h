@@ -2,6 +2,7 @@
 // Every fake behind the program's boundaries in one place, sharing one journal, ready to be
 // handed to the main form.
 #include "app/Form1.h"
+#include "fakes/fake_dialog.h"
 #include "fakes/fake_process_table.h"
 #include "fakes/fake_shell.h"
 #include "fakes/fake_toolkit.h"
@@ -20,8 +21,10 @@ struct FakePlatform {
   FakeVersion version;
   FakeUser user{&journal};
   platform::Windows1252 ansi;
+  FakeDialogs dialogs{&journal};
+  about::Form2 form2{{dialogs, shell, ansi}};
 
-  app::Form1::Services services() { return {toolkit, processes, shell, version, user, ansi}; }
+  app::Form1::Services services() { return {toolkit, processes, shell, version, user, ansi, form2}; }
 };
 
 }  // namespace varnlet::fakes

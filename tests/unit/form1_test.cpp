@@ -115,7 +115,11 @@ TEST_F(Form1Test, LoadAddsTheIconThenTheBalloonBeforeTrimming) {
   const auto& addRecord = fakes.shell.notifyCalls.at(0).bytes;
   std::uint64_t icon = 0;
   std::memcpy(&icon, addRecord.data() + l.hIcon, l.handleWidth);
-  EXPECT_EQ(icon, toolkit.programIcon);
+  // The About window's icon: taking it loaded that window and requested its page first.
+  EXPECT_EQ(icon, fakes.dialogs.icon);
+  EXPECT_EQ(fakes.dialogs.loads, 1);
+  EXPECT_LT(journal.IndexOf("LoadDialog"), add);
+  EXPECT_EQ(fakes.dialogs.navigations.size(), 1u);
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(addRecord.data() + l.szTip), 9), std::string("Varnlet!\0", 9));
 
   const auto& balloonRecord = fakes.shell.notifyCalls.at(2).bytes;
@@ -129,6 +133,15 @@ TEST_F(Form1Test, LoadAddsTheIconThenTheBalloonBeforeTrimming) {
   std::uint32_t kind = 0;
   std::memcpy(&kind, balloonRecord.data() + l.dwInfoFlags, 4);
   EXPECT_EQ(kind, 1u);
+}
+
+TEST_F(Form1Test, WithoutTheAboutWindowTheTrayShowsTheProgramIcon) {
+  fakes.dialogs.faults.Inject("LoadDialog", 1);
+  RunProgram(services);
+  const auto& l = tray::kNativeLayout;
+  std::uint64_t icon = 0;
+  std::memcpy(&icon, fakes.shell.notifyCalls.at(0).bytes.data() + l.hIcon, l.handleWidth);
+  EXPECT_EQ(icon, toolkit.programIcon);
 }
 
 TEST_F(Form1Test, UnloadRemovesTheIconThenRestoresTheProcedureThenEnds) {

@@ -10,7 +10,9 @@
 #include "platform/win32/shell_api_win32.h"
 #include "platform/win32/user_api_win32.h"
 #include "platform/win32/version_api_win32.h"
+#include "toolkit/win32/dialog_win32.h"
 #include "toolkit/win32/toolkit_win32.h"
+#include "toolkit/win32/web_browser_host.h"
 #include "tray/Module1.h"
 
 namespace varnlet {
@@ -45,7 +47,11 @@ struct TrayWin32 : ::testing::Test {
   platform::VersionApiWin32 version;
   platform::UserApiWin32 user;
   platform::AnsiCodePageWin32 ansi;
-  app::Form1 form1{{toolkit, processes, shell, version, user, ansi}};
+  // No browser is needed here: a class that does not exist keeps the About window quick.
+  toolkit::win32::WebBrowserFactory browsers{CLSID{0x1bad1bad, 0, 0, {0, 0, 0, 0, 0, 0, 0, 1}}};
+  toolkit::win32::DialogsWin32 dialogs{::GetModuleHandleW(nullptr), browsers};
+  about::Form2 form2{{dialogs, shell, ansi}};
+  app::Form1 form1{{toolkit, processes, shell, version, user, ansi, form2}};
 
   void PumpFor(DWORD ms) {
     const DWORD until = ::GetTickCount() + ms;

@@ -1,0 +1,77 @@
+#pragma once
+// The About window: product name, version, the maker's name as a link to the home page, a
+// picture, and a web banner showing the advertising page. One instance serves the whole
+// program: it is loaded hidden when the main form takes its icon, shown modally from the tray
+// menu, unloaded when the user closes it and loaded again by the next show.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+#include "platform/ansi_code_page.h"
+#include "platform/shell_api.h"
+#include "toolkit/dialog.h"
+
+namespace varnlet::about {
+
+inline constexpr std::wstring_view kForm2Caption = L"Acerca de Varnlet!";
+inline constexpr std::wstring_view kForm2WindowClass = L"Varnlet.Form2";
+inline constexpr int kClientWidthTwips = 5220;
+inline constexpr int kClientHeightTwips = 3060;
+// ShellExecuteA's show command for the home page: SW_SHOWMAXIMIZED.
+inline constexpr std::int32_t kShowMaximized = 3;
+
+// Indices into the layout table, which is in tab order.
+enum ControlIndex : std::size_t {
+  kPicture1,
+  kLabel1,
+  kLabel2,
+  kLabel3,
+  kLabel5,
+  kPicture2,
+  kLabel4,
+  kWebBrowser1,
+  kControlCount
+};
+
+// The window's layout: caption, client size, colours, icon and the controls in tab order.
+const toolkit::DialogDesign& Form2Design();
+const std::array<toolkit::ControlDesign, kControlCount>& Form2Controls();
+
+class Form2 final : private toolkit::DialogEvents {
+ public:
+  struct Services {
+    toolkit::Dialogs& dialogs;
+    platform::ShellApi& shell;
+    const platform::AnsiCodePage& ansi;
+  };
+
+  explicit Form2(Services services);
+  Form2(const Form2&) = delete;
+  Form2& operator=(const Form2&) = delete;
+  ~Form2() override;
+
+  // The window's icon handle, for the tray record. Loads the window, hidden, when it is not
+  // loaded, which runs Form_Load and so requests the advertising page.
+  std::uintptr_t Icon();
+  // Shows the window modally with no owner, loading it first when it is not loaded; returns when
+  // the user has closed it, which unloads it.
+  void ShowModal();
+  bool Loaded() const;
+  // 0 while not loaded.
+  toolkit::Hwnd hWnd() const;
+
+  void Form_Load();
+  void Label4_Click();
+  void Picture2_Click();
+
+ private:
+  void Click(std::size_t control) override;
+  void EnsureLoaded();
+
+  Services services_;
+  std::unique_ptr<toolkit::Dialog> dialog_;
+};
+
+}  // namespace varnlet::about

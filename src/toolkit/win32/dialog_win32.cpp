@@ -1,0 +1,447 @@
+#include "toolkit/win32/dialog_win32.h"
+
+#include <windowsx.h>
+
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace varnlet::toolkit::win32 {
+namespace {
+
+using platform::win32::FromHwnd;
+using platform::win32::UniqueGdiObject;
+using platform::win32::UniqueHwnd;
+
+constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE | WS_EX_CONTROLPARENT;
+constexpr int kDefaultDpi = 96;
+
+// Functions of Windows 10 and later, found at run time so the program still starts on Windows 7.
+template <class Fn>
+Fn User32Function(const char* name) {
+  const HMODULE user32 = ::GetModuleHandleW(L"user32.dll");
+  if (user32 == nullptr) return nullptr;
+  return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(::GetProcAddress(user32, name)));
+}
+
+int DpiOf(HWND hwnd) {
+  using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+  static const auto getDpiForWindow = User32Function<GetDpiForWindowFn>("GetDpiForWindow");
+  if (getDpiForWindow != nullptr) {
+    if (const UINT dpi = getDpiForWindow(hwnd); dpi != 0) return static_cast<int>(dpi);
+  }
+  const HDC screen = ::GetDC(nullptr);
+  const int dpi = screen != nullptr ? ::GetDeviceCaps(screen, LOGPIXELSY) : kDefaultDpi;
+  if (screen != nullptr) ::ReleaseDC(nullptr, screen);
+  return dpi > 0 ? dpi : kDefaultDpi;
+}
+
+// The window rectangle around a client area, frame and caption at the window's own DPI.
+RECT WindowRectFor(int clientWidth, int clientHeight, int dpi) {
+  using AdjustForDpiFn = BOOL(WINAPI*)(LPRECT, DWORD, BOOL, DWORD, UINT);
+  static const auto adjustForDpi = User32Function<AdjustForDpiFn>("AdjustWindowRectExForDpi");
+  RECT rc{0, 0, clientWidth, clientHeight};
+  if (adjustForDpi == nullptr || !adjustForDpi(&rc, kStyle, FALSE, kExStyle, static_cast<UINT>(dpi))) {
+    ::AdjustWindowRectEx(&rc, kStyle, FALSE, kExStyle);
+  }
+  return rc;
+}
+
+void RegisterWindowClass(HINSTANCE instance, const wchar_t* name, WNDPROC proc) {
+  WNDCLASSEXW wc{};
+  wc.cbSize = sizeof wc;
+  wc.style = CS_DBLCLKS;
+  wc.lpfnWndProc = proc;
+  wc.hInstance = instance;
+  wc.hCursor = ::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  wc.lpszClassName = name;
+  ::RegisterClassExW(&wc);  // fails harmlessly when the class exists
+}
+
+HFONT MakeFont(const FontDesign& font, int dpi) {
+  const std::wstring face(font.face);
+  return ::CreateFontW(-FontPixelHeight(font.centipoints, dpi), 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE,
+                       font.underline ? TRUE : FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                       DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face.c_str());
+}
+
+}  // namespace
+
+class DialogsWin32::DialogImpl final : public Dialog {
+ public:
+  DialogImpl(DialogsWin32& owner, const DialogDesign& design, DialogEvents& events)
+      : owner_(owner), design_(design), events_(events), controls_(design.controls.size()) {
+    const HINSTANCE instance = owner_.instance_;
+    const std::wstring windowClass(design_.windowClass);
+    RegisterWindowClass(instance, windowClass.c_str(), &DialogImpl::WindowProc);
+    RegisterWindowClass(instance, kPictureBoxClass, &DialogImpl::ChildProc);
+    RegisterWindowClass(instance, kBrowserAreaClass, &DialogImpl::ChildProc);
+    formBrush_.reset(::CreateSolidBrush(design_.backColour));
+
+    // Made at the primary monitor's origin, so its DPI is that monitor's; sized and centred below.
+    const std::wstring caption(design_.caption);
+    ::CreateWindowExW(kExStyle, windowClass.c_str(), caption.c_str(), kStyle, 0, 0, 0, 0, nullptr, nullptr, instance,
+                      this);
+    if (!hwnd_) throw std::runtime_error("the dialog window could not be created");
+    try {
+      Build();
+    } catch (...) {
+      hwnd_.reset();  // a window half made goes at once, with whatever it holds
+      throw;
+    }
+  }
+
+  DialogImpl(const DialogImpl&) = delete;
+  DialogImpl& operator=(const DialogImpl&) = delete;
+
+  ~DialogImpl() override {
+    // Destroying the window releases the browsers (WM_DESTROY) while the windows still exist.
+    hwnd_.reset();
+  }
+
+  Hwnd hWnd() const override { return FromHwnd(hwnd_.get()); }
+  bool Loaded() const override { return static_cast<bool>(hwnd_); }
+  std::uintptr_t Icon() const override { return icon_; }
+
+  WebBrowser& Browser(std::size_t control) override {
+    if (control >= controls_.size() || design_.controls[control].kind != ControlKind::WebBrowser) {
+      throw std::out_of_range("not a browser control");
+    }
+    return controls_[control].browser;
+  }
+
+  void ShowModal() override {
+    if (!hwnd_) return;
+    if (modal_) {
+      ::SetForegroundWindow(hwnd_.get());
+      return;
+    }
+    modal_ = true;
+    ::ShowWindow(hwnd_.get(), SW_SHOWNORMAL);
+    ::UpdateWindow(hwnd_.get());
+    ::SetForegroundWindow(hwnd_.get());
+    // A loop of our own: every message of the thread is dispatched, so timers keep ticking and
+    // the tray keeps answering, until the window is closed (or hidden).
+    MSG msg;
+    while (hwnd_ && ::IsWindowVisible(hwnd_.get())) {
+      const BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
+      if (got == 0) {
+        // The program is ending: leave the quit message to the main loop.
+        ::PostQuitMessage(static_cast<int>(msg.wParam));
+        break;
+      }
+      if (got < 0) break;
+      ::TranslateMessage(&msg);
+      ::DispatchMessageW(&msg);
+    }
+    modal_ = false;
+  }
+
+ private:
+  class BrowserSlot final : public WebBrowser {
+   public:
+    bool Navigate(std::wstring_view URL) override { return embedded && embedded->Navigate(URL); }
+    std::unique_ptr<EmbeddedBrowser> embedded;
+  };
+
+  struct Control {
+    HWND hwnd = nullptr;  // owned by the dialog window
+    UniqueGdiObject font;
+    UniqueGdiObject backBrush;
+    UniqueGdiObject picture;
+    BrowserSlot browser;
+  };
+
+  void Build() {
+    dpi_ = DpiOf(hwnd_.get());
+
+    const HICON big = owner_.SharedIcon(design_.iconResource, false);
+    icon_ = reinterpret_cast<std::uintptr_t>(big);
+    ::SendMessageW(hwnd_.get(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
+    ::SendMessageW(hwnd_.get(), WM_SETICON, ICON_SMALL,
+                   reinterpret_cast<LPARAM>(owner_.SharedIcon(design_.iconResource, true)));
+
+    // In table order, which is the tab order; a container comes before what it contains.
+    for (std::size_t i = 0; i < controls_.size(); ++i) CreateControl(i);
+    Layout(nullptr);
+    for (std::size_t i = 0; i < controls_.size(); ++i) {
+      if (design_.controls[i].kind == ControlKind::WebBrowser) {
+        controls_[i].browser.embedded = owner_.browsers_.Embed(controls_[i].hwnd);
+      }
+    }
+  }
+
+  static DialogImpl* FromWindow(HWND hwnd) {
+    const HWND root = ::GetAncestor(hwnd, GA_ROOT);
+    return reinterpret_cast<DialogImpl*>(::GetWindowLongPtrW(root != nullptr ? root : hwnd, GWLP_USERDATA));
+  }
+
+  // The table index of a control window, or controls_.size() when it is none of ours.
+  std::size_t IndexOf(HWND control) const {
+    const int id = ::GetDlgCtrlID(control) - kFirstControlId;
+    if (id < 0 || static_cast<std::size_t>(id) >= controls_.size() || controls_[id].hwnd != control) {
+      return controls_.size();
+    }
+    return static_cast<std::size_t>(id);
+  }
+
+  void CreateControl(std::size_t i) {
+    const ControlDesign& c = design_.controls[i];
+    const HWND parent = c.container == kOnForm ? hwnd_.get() : controls_.at(c.container).hwnd;
+    const HMENU id = reinterpret_cast<HMENU>(static_cast<INT_PTR>(kFirstControlId + static_cast<int>(i)));
+    const std::wstring text(c.text);
+    const wchar_t* windowClass = L"STATIC";
+    DWORD style = WS_CHILD | WS_VISIBLE;
+    switch (c.kind) {
+      case ControlKind::Label:
+        // SS_NOPREFIX: the maker's name is a build option and may hold an "&".
+        style |= SS_NOTIFY | SS_NOPREFIX | (c.align == TextAlign::Centre ? SS_CENTER : SS_LEFT);
+        break;
+      case ControlKind::PictureBox:
+        windowClass = kPictureBoxClass;
+        style |= WS_CLIPCHILDREN;
+        break;
+      case ControlKind::WebBrowser:
+        windowClass = kBrowserAreaClass;
+        style |= WS_CLIPCHILDREN;
+        break;
+    }
+    controls_[i].hwnd =
+        ::CreateWindowExW(0, windowClass, text.c_str(), style, 0, 0, 0, 0, parent, id, owner_.instance_, nullptr);
+    if (controls_[i].hwnd == nullptr) throw std::runtime_error("a control window could not be created");
+    if (c.backColour) controls_[i].backBrush.reset(::CreateSolidBrush(*c.backColour));
+    if (c.pictureResource != 0) {
+      controls_[i].picture.reset(
+          ::LoadImageW(owner_.instance_, MAKEINTRESOURCEW(c.pictureResource), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
+    }
+  }
+
+  // Sizes everything for dpi_: the window (centred on its monitor, or in `suggested` after a DPI
+  // change), every control's rectangle, and the labels' fonts.
+  void Layout(const RECT* suggested) {
+    const PixelRect client = ToPixels({0, 0, design_.clientWidth, design_.clientHeight}, dpi_);
+    const RECT frame = WindowRectFor(client.width, client.height, dpi_);
+    const int width = frame.right - frame.left;
+    const int height = frame.bottom - frame.top;
+    int x = 0;
+    int y = 0;
+    if (suggested != nullptr) {
+      x = suggested->left;
+      y = suggested->top;
+    } else {
+      MONITORINFO monitor{};
+      monitor.cbSize = sizeof monitor;
+      ::GetMonitorInfoW(::MonitorFromWindow(hwnd_.get(), MONITOR_DEFAULTTOPRIMARY), &monitor);
+      const RECT& screen = monitor.rcMonitor;
+      x = screen.left + (screen.right - screen.left - width) / 2;
+      y = screen.top + (screen.bottom - screen.top - height) / 2;
+    }
+    ::SetWindowPos(hwnd_.get(), nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+
+    for (std::size_t i = 0; i < controls_.size(); ++i) {
+      const ControlDesign& c = design_.controls[i];
+      const PixelRect r = ToPixels(c.rect, dpi_);
+      ::SetWindowPos(controls_[i].hwnd, nullptr, r.left, r.top, r.width, r.height, SWP_NOZORDER | SWP_NOACTIVATE);
+      if (c.kind == ControlKind::Label) {
+        // The new font is in place before the old one is deleted.
+        const HFONT font = MakeFont(c.font, dpi_);
+        ::SendMessageW(controls_[i].hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+        controls_[i].font.reset(font);
+      }
+    }
+    ::InvalidateRect(hwnd_.get(), nullptr, TRUE);
+  }
+
+  void Clicked(std::size_t index) {
+    if (index >= controls_.size()) return;
+    try {
+      events_.Click(index);
+    } catch (...) {
+      // A handler's error must not cross the window procedure; the window goes on.
+    }
+  }
+
+  HBRUSH BrushFor(std::size_t index) const {
+    if (index < controls_.size() && controls_[index].backBrush) {
+      return static_cast<HBRUSH>(controls_[index].backBrush.get());
+    }
+    return static_cast<HBRUSH>(formBrush_.get());
+  }
+
+  // Labels take the form's colours unless they set their own.
+  LRESULT ColourStatic(HDC dc, HWND label) const {
+    const std::size_t index = IndexOf(label);
+    if (index >= controls_.size()) return reinterpret_cast<LRESULT>(formBrush_.get());
+    const ControlDesign& c = design_.controls[index];
+    ::SetTextColor(dc, c.foreColour ? *c.foreColour : ::GetSysColor(COLOR_BTNTEXT));
+    ::SetBkColor(dc, c.backColour ? *c.backColour : design_.backColour);
+    return reinterpret_cast<LRESULT>(BrushFor(index));
+  }
+
+  void PaintPictureBox(HWND hwnd, HDC dc) const {
+    const std::size_t index = IndexOf(hwnd);
+    RECT rc{};
+    ::GetClientRect(hwnd, &rc);
+    ::FillRect(dc, &rc, BrushFor(index));
+    if (index >= controls_.size() || !controls_[index].picture) return;
+    const auto bitmap = static_cast<HBITMAP>(controls_[index].picture.get());
+    BITMAP info{};
+    ::GetObjectW(bitmap, sizeof info, &info);
+    const HDC memory = ::CreateCompatibleDC(dc);
+    if (memory == nullptr) return;
+    const HGDIOBJ old = ::SelectObject(memory, bitmap);
+    // Sized to its picture at 96 DPI; at other DPIs the picture is scaled with the box.
+    ::SetStretchBltMode(dc, HALFTONE);
+    ::SetBrushOrgEx(dc, 0, 0, nullptr);
+    ::StretchBlt(dc, 0, 0, rc.right, rc.bottom, memory, 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
+    ::SelectObject(memory, old);
+    ::DeleteDC(memory);
+  }
+
+  bool Handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    switch (msg) {
+      case WM_COMMAND:
+        if (HIWORD(wParam) == STN_CLICKED && lParam != 0) Clicked(IndexOf(reinterpret_cast<HWND>(lParam)));
+        result = 0;
+        return true;
+      case WM_CTLCOLORSTATIC:
+        result = ColourStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+        return true;
+      case WM_ERASEBKGND: {
+        RECT rc{};
+        ::GetClientRect(hwnd, &rc);
+        ::FillRect(reinterpret_cast<HDC>(wParam), &rc, static_cast<HBRUSH>(formBrush_.get()));
+        result = 1;
+        return true;
+      }
+      case WM_DPICHANGED:
+        dpi_ = LOWORD(wParam);
+        Layout(reinterpret_cast<const RECT*>(lParam));
+        result = 0;
+        return true;
+      case WM_CLOSE:
+        // Closing unloads: the window, its controls and its browser go.
+        ::DestroyWindow(hwnd);
+        result = 0;
+        return true;
+      case WM_DESTROY:
+        for (Control& c : controls_) c.browser.embedded.reset();
+        return false;
+      case WM_NCDESTROY:
+        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        hwnd_.release();
+        for (Control& c : controls_) {
+          c.hwnd = nullptr;
+          c.font.reset();
+          c.picture.reset();
+        }
+        return false;
+      default:
+        return false;
+    }
+  }
+
+  // Picture boxes and the browser area.
+  bool HandleChild(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+    switch (msg) {
+      case WM_COMMAND:
+      case WM_CTLCOLORSTATIC:
+        // From a label inside a picture box.
+        return Handle(hwnd_.get(), msg, wParam, lParam, result);
+      case WM_ERASEBKGND:
+        result = 1;  // painted whole in WM_PAINT
+        return true;
+      case WM_PAINT: {
+        PAINTSTRUCT ps;
+        const HDC dc = ::BeginPaint(hwnd, &ps);
+        PaintPictureBox(hwnd, dc);
+        ::EndPaint(hwnd, &ps);
+        result = 0;
+        return true;
+      }
+      case WM_PRINTCLIENT:
+        PaintPictureBox(hwnd, reinterpret_cast<HDC>(wParam));
+        result = 0;
+        return true;
+      case WM_LBUTTONDOWN:
+        ::SetCapture(hwnd);
+        result = 0;
+        return true;
+      case WM_LBUTTONUP:
+        // A click is a press and a release on the same box.
+        if (::GetCapture() == hwnd) {
+          ::ReleaseCapture();
+          RECT rc{};
+          ::GetClientRect(hwnd, &rc);
+          const POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+          if (::PtInRect(&rc, pt) && design_.controls[IndexOf(hwnd)].kind == ControlKind::PictureBox) {
+            Clicked(IndexOf(hwnd));
+          }
+        }
+        result = 0;
+        return true;
+      case WM_SIZE: {
+        const std::size_t index = IndexOf(hwnd);
+        if (index < controls_.size() && controls_[index].browser.embedded) {
+          controls_[index].browser.embedded->Resize(LOWORD(lParam), HIWORD(lParam));
+        }
+        return false;
+      }
+      default:
+        return false;
+    }
+  }
+
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    auto* self = reinterpret_cast<DialogImpl*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (msg == WM_NCCREATE) {
+      self = static_cast<DialogImpl*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
+      ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+      self->hwnd_.reset(hwnd);
+    }
+    LRESULT result = 0;
+    if (self != nullptr && self->Handle(hwnd, msg, wParam, lParam, result)) return result;
+    return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+  }
+
+  static LRESULT CALLBACK ChildProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    DialogImpl* self = FromWindow(hwnd);
+    LRESULT result = 0;
+    if (self != nullptr && self->IndexOf(hwnd) < self->controls_.size() &&
+        self->HandleChild(hwnd, msg, wParam, lParam, result)) {
+      return result;
+    }
+    return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+  }
+
+  DialogsWin32& owner_;
+  DialogDesign design_;
+  DialogEvents& events_;
+  std::vector<Control> controls_;
+  UniqueGdiObject formBrush_;
+  UniqueHwnd hwnd_;
+  std::uintptr_t icon_ = 0;
+  int dpi_ = kDefaultDpi;
+  bool modal_ = false;
+};
+
+DialogsWin32::DialogsWin32(HINSTANCE instance, BrowserFactory& browsers) : instance_(instance), browsers_(browsers) {}
+
+DialogsWin32::~DialogsWin32() = default;
+
+std::unique_ptr<Dialog> DialogsWin32::LoadDialog(const DialogDesign& design, DialogEvents& events) {
+  return std::make_unique<DialogImpl>(*this, design, events);
+}
+
+HICON DialogsWin32::SharedIcon(int resource, bool small) {
+  auto& icon = icons_[{resource, small}];
+  if (!icon) {
+    const int cx = ::GetSystemMetrics(small ? SM_CXSMICON : SM_CXICON);
+    const int cy = ::GetSystemMetrics(small ? SM_CYSMICON : SM_CYICON);
+    icon.reset(static_cast<HICON>(::LoadImageW(instance_, MAKEINTRESOURCEW(resource), IMAGE_ICON, cx, cy, 0)));
+  }
+  return icon.get();
+}
+
+}  // namespace varnlet::toolkit::win32

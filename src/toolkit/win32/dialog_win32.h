@@ -1,0 +1,44 @@
+#pragma once
+// Dialogs on the raw Win32 API: a top-level window with a fixed dialog frame and only a close
+// button, centred on its monitor and laid out for that monitor's DPI. Labels are STATIC
+// controls, so screen readers see their texts; picture boxes are a small window class of our
+// own; the browser is an OLE control in a container window of its own.
+#include <windows.h>
+
+#include <map>
+#include <memory>
+#include <utility>
+
+#include "platform/win32/handles.h"
+#include "toolkit/dialog.h"
+#include "toolkit/win32/web_browser_host.h"
+
+namespace varnlet::toolkit::win32 {
+
+class DialogsWin32 final : public Dialogs {
+ public:
+  // Control windows have the id kFirstControlId + their index in the design's table.
+  static constexpr int kFirstControlId = 100;
+  static constexpr wchar_t kPictureBoxClass[] = L"Varnlet.PictureBox";
+  static constexpr wchar_t kBrowserAreaClass[] = L"Varnlet.BrowserArea";
+
+  // Resources (icons, pictures) come from `instance`; browsers from `browsers`, which must
+  // outlive every dialog.
+  DialogsWin32(HINSTANCE instance, BrowserFactory& browsers);
+  ~DialogsWin32() override;
+  DialogsWin32(const DialogsWin32&) = delete;
+  DialogsWin32& operator=(const DialogsWin32&) = delete;
+
+  std::unique_ptr<Dialog> LoadDialog(const DialogDesign& design, DialogEvents& events) override;
+
+ private:
+  class DialogImpl;
+  // Loaded once and kept for the toolkit's life: the tray holds the handle the window gives out.
+  HICON SharedIcon(int resource, bool small);
+
+  HINSTANCE instance_;
+  BrowserFactory& browsers_;
+  std::map<std::pair<int, bool>, platform::win32::UniqueHicon> icons_;
+};
+
+}  // namespace varnlet::toolkit::win32

@@ -1,0 +1,79 @@
+#include "fakes/fake_dialog.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace varnlet::fakes {
+namespace {
+
+std::string Narrow(std::wstring_view text) {
+  std::string out;
+  for (const wchar_t c : text) out.push_back(c < 0x80 ? static_cast<char>(c) : '?');
+  return out;
+}
+
+}  // namespace
+
+FakeDialog::FakeDialog(FakeDialogs& d, toolkit::Hwnd h, const toolkit::DialogDesign& des, toolkit::DialogEvents& e)
+    : dialogs(d), hwnd(h), design(des), events(e) {
+  browserCreated = !dialogs.faults.ShouldFail("BrowserCreate");
+  dialogs.current = this;
+}
+
+FakeDialog::~FakeDialog() {
+  if (loaded) Close();
+  if (dialogs.current == this) dialogs.current = nullptr;
+}
+
+std::uintptr_t FakeDialog::Icon() const { return dialogs.icon; }
+
+toolkit::WebBrowser& FakeDialog::Browser(std::size_t control) {
+  if (control >= design.controls.size() || design.controls[control].kind != toolkit::ControlKind::WebBrowser) {
+    throw std::out_of_range("not a browser control");
+  }
+  return *this;
+}
+
+bool FakeDialog::Navigate(std::wstring_view URL) {
+  dialogs.Log("Navigate(" + Narrow(URL) + ")");
+  dialogs.navigations.emplace_back(URL);
+  if (!loaded || !browserCreated) return false;
+  return !dialogs.faults.ShouldFail("Navigate");
+}
+
+void FakeDialog::ShowModal() {
+  dialogs.Log("ShowModal");
+  if (!loaded || visible) return;
+  visible = true;
+  if (dialogs.whileShown) dialogs.whileShown(*this);
+  dialogs.Log("ShowModal returns");
+}
+
+void FakeDialog::Click(std::wstring_view controlName) {
+  const auto& controls = design.controls;
+  const auto it = std::find_if(controls.begin(), controls.end(), [&](const auto& c) { return c.name == controlName; });
+  if (it == controls.end()) throw std::invalid_argument("no such control");
+  events.Click(static_cast<std::size_t>(it - controls.begin()));
+}
+
+void FakeDialog::Close() {
+  if (!loaded) return;
+  loaded = false;
+  visible = false;
+  if (browserCreated) ++dialogs.browsersReleased;
+  ++dialogs.unloads;
+  dialogs.Log("Unload");
+}
+
+std::unique_ptr<toolkit::Dialog> FakeDialogs::LoadDialog(const toolkit::DialogDesign& design,
+                                                         toolkit::DialogEvents& events) {
+  // A window that cannot be created raises, whichever way the fault is asked for.
+  if (faults.ShouldFail("LoadDialog")) throw std::runtime_error("injected: the window cannot be created");
+  ++loads;
+  Log("LoadDialog");
+  const toolkit::Hwnd hwnd = nextHwnd;
+  nextHwnd += 0x10;
+  return std::make_unique<FakeDialog>(*this, hwnd, design, events);
+}
+
+}  // namespace varnlet::fakes

@@ -1,0 +1,492 @@
+// Form2 on the Win32 dialog toolkit, with real windows under Wine: the window's frame, size and
+// place, every control's rectangle, font and colours, the link's clicks, the lifecycle with a
+// real browser, and what is left when no browser can be made.
+#include <exdisp.h>
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "about/Form2.h"
+#include "about/resource_ids.h"
+#include "build_config.h"
+#include "fakes/fake_shell.h"
+#include "platform/win32/ansi_code_page_win32.h"
+#include "platform/win32/handles.h"
+#include "toolkit/win32/dialog_win32.h"
+#include "toolkit/win32/toolkit_win32.h"
+#include "toolkit/win32/web_browser_host.h"
+
+namespace varnlet::about {
+namespace {
+
+using platform::win32::ToHwnd;
+using toolkit::ControlKind;
+using toolkit::PixelRect;
+using toolkit::win32::BrowserFactory;
+using toolkit::win32::DialogsWin32;
+using toolkit::win32::EmbeddedBrowser;
+using toolkit::win32::WebBrowserFactory;
+
+// Wraps a real factory and records what the dialog does with its browsers.
+class RecordingBrowsers final : public BrowserFactory {
+ public:
+  explicit RecordingBrowsers(BrowserFactory& real) : real_(real) {}
+
+  std::unique_ptr<EmbeddedBrowser> Embed(HWND container) override {
+    ++embeds;
+    auto inner = real_.Embed(container);
+    if (!inner) return nullptr;
+    ++created;
+    return std::make_unique<Recorder>(*this, std::move(inner));
+  }
+
+  int embeds = 0;
+  int created = 0;
+  int released = 0;
+  std::vector<std::wstring> navigations;
+
+ private:
+  class Recorder final : public EmbeddedBrowser {
+   public:
+    Recorder(RecordingBrowsers& owner, std::unique_ptr<EmbeddedBrowser> inner)
+        : owner_(owner), inner_(std::move(inner)) {}
+    ~Recorder() override { ++owner_.released; }
+    bool Navigate(std::wstring_view url) override {
+      owner_.navigations.emplace_back(url);
+      return inner_->Navigate(url);
+    }
+    void Resize(int width, int height) override { inner_->Resize(width, height); }
+
+   private:
+    RecordingBrowsers& owner_;
+    std::unique_ptr<EmbeddedBrowser> inner_;
+  };
+
+  BrowserFactory& real_;
+};
+
+std::wstring WindowText(HWND hwnd) {
+  wchar_t buffer[256] = {};
+  ::GetWindowTextW(hwnd, buffer, 256);
+  return buffer;
+}
+
+std::wstring ClassName(HWND hwnd) {
+  wchar_t buffer[256] = {};
+  ::GetClassNameW(hwnd, buffer, 256);
+  return buffer;
+}
+
+RECT RectInParent(HWND hwnd) {
+  RECT rc{};
+  ::GetWindowRect(hwnd, &rc);
+  ::MapWindowPoints(nullptr, ::GetParent(hwnd), reinterpret_cast<POINT*>(&rc), 2);
+  return rc;
+}
+
+PixelRect ToPixelRect(const RECT& rc) { return {rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top}; }
+
+// A 32-bit memory surface to let windows paint into.
+class Canvas {
+ public:
+  Canvas(int width, int height) : width_(width), height_(height) {
+    const HDC screen = ::GetDC(nullptr);
+    dc_ = ::CreateCompatibleDC(screen);
+    bitmap_ = ::CreateCompatibleBitmap(screen, width, height);
+    ::ReleaseDC(nullptr, screen);
+    old_ = ::SelectObject(dc_, bitmap_);
+    const RECT all{0, 0, width, height};
+    const HBRUSH grey = ::CreateSolidBrush(RGB(128, 128, 128));  // neither white nor blue
+    ::FillRect(dc_, &all, grey);
+    ::DeleteObject(grey);
+  }
+  ~Canvas() {
+    ::SelectObject(dc_, old_);
+    ::DeleteObject(bitmap_);
+    ::DeleteDC(dc_);
+  }
+  Canvas(const Canvas&) = delete;
+  Canvas& operator=(const Canvas&) = delete;
+
+  HDC dc() const { return dc_; }
+  COLORREF At(int x, int y) const { return ::GetPixel(dc_, x, y); }
+  int Count(COLORREF colour) const {
+    int n = 0;
+    for (int y = 0; y < height_; ++y) {
+      for (int x = 0; x < width_; ++x) n += At(x, y) == colour ? 1 : 0;
+    }
+    return n;
+  }
+  int width() const { return width_; }
+  int height() const { return height_; }
+
+ private:
+  int width_;
+  int height_;
+  HDC dc_;
+  HBITMAP bitmap_;
+  HGDIOBJ old_;
+};
+
+constexpr COLORREF kWhite = RGB(255, 255, 255);
+constexpr COLORREF kBlue = RGB(0, 0, 255);
+
+class AboutWindowTest : public ::testing::Test {
+ protected:
+  explicit AboutWindowTest(const CLSID& browserClass = CLSID_WebBrowser) : realBrowsers_(browserClass) {}
+
+  HWND Window() const { return ToHwnd(form2.hWnd()); }
+
+  HWND Control(std::size_t i) const {
+    const auto& c = Form2Controls()[i];
+    const HWND parent = c.container == toolkit::kOnForm ? Window() : Control(c.container);
+    return ::GetDlgItem(parent, DialogsWin32::kFirstControlId + static_cast<int>(i));
+  }
+
+  void Click(HWND hwnd, int x, int y) {
+    ::SendMessageW(hwnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    ::SendMessageW(hwnd, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+  }
+
+  void ExpectOneOpenOfTheHomePage() {
+    ASSERT_EQ(shell.executeCalls.size(), 1u);
+    const auto& call = shell.executeCalls[0];
+    EXPECT_EQ(call.hwnd, form2.hWnd());
+    EXPECT_EQ(call.operation, "open");
+    EXPECT_EQ(call.file, ansi.ToAnsi(config::kHomePage));
+    EXPECT_EQ(call.parameters, std::nullopt);
+    EXPECT_EQ(call.directory, std::nullopt);
+    EXPECT_EQ(call.showCmd, SW_SHOWMAXIMIZED);
+  }
+
+  void ExpectCompleteWindow() {
+    ASSERT_TRUE(::IsWindow(Window()));
+    for (std::size_t i = 0; i < kControlCount; ++i) {
+      SCOPED_TRACE(i);
+      const HWND control = Control(i);
+      ASSERT_NE(control, nullptr);
+      EXPECT_TRUE(::GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE);
+      EXPECT_EQ(ToPixelRect(RectInParent(control)), toolkit::ToPixels(Form2Controls()[i].rect, 96));
+      if (Form2Controls()[i].kind == ControlKind::Label) {
+        EXPECT_EQ(WindowText(control), Form2Controls()[i].text);
+      }
+    }
+  }
+
+  WebBrowserFactory realBrowsers_;
+
+ public:
+  RecordingBrowsers browsers{realBrowsers_};
+  DialogsWin32 dialogs{::GetModuleHandleW(nullptr), browsers};
+  fakes::FakeShell shell;
+  platform::AnsiCodePageWin32 ansi;
+  Form2 form2{{dialogs, shell, ansi}};
+};
+
+TEST_F(AboutWindowTest, IsAHiddenFixedDialogWithOnlyACloseButton) {
+  const std::uintptr_t icon = form2.Icon();
+  EXPECT_NE(icon, 0u);
+  const HWND hwnd = Window();
+  ASSERT_TRUE(::IsWindow(hwnd));
+  EXPECT_FALSE(::IsWindowVisible(hwnd));  // reading the icon loads it without showing it
+  EXPECT_EQ(WindowText(hwnd), L"Acerca de Varnlet!");
+  EXPECT_EQ(ClassName(hwnd), L"Varnlet.Form2");
+  EXPECT_EQ(::GetParent(hwnd), nullptr);
+  EXPECT_EQ(::GetWindow(hwnd, GW_OWNER), nullptr);
+
+  const LONG style = ::GetWindowLongW(hwnd, GWL_STYLE);
+  const LONG exStyle = ::GetWindowLongW(hwnd, GWL_EXSTYLE);
+  EXPECT_EQ(style & WS_CAPTION, WS_CAPTION);
+  EXPECT_TRUE(style & WS_SYSMENU) << "close button";
+  EXPECT_FALSE(style & WS_MINIMIZEBOX);
+  EXPECT_FALSE(style & WS_MAXIMIZEBOX);
+  EXPECT_FALSE(style & WS_THICKFRAME) << "not resizable";
+  EXPECT_TRUE(exStyle & WS_EX_DLGMODALFRAME) << "fixed dialog frame";
+
+  // The icon handle is the window's own, and it is a real icon.
+  EXPECT_EQ(::SendMessageW(hwnd, WM_GETICON, ICON_BIG, 0), static_cast<LRESULT>(icon));
+  ICONINFO info{};
+  ASSERT_TRUE(::GetIconInfo(reinterpret_cast<HICON>(icon), &info));
+  BITMAP colour{};
+  ::GetObjectW(info.hbmColor, sizeof colour, &colour);
+  EXPECT_EQ(colour.bmWidth, ::GetSystemMetrics(SM_CXICON));
+  ::DeleteObject(info.hbmColor);
+  ::DeleteObject(info.hbmMask);
+}
+
+TEST_F(AboutWindowTest, ClientAreaIs348By204AndCentredOnTheScreen) {
+  form2.Icon();
+  RECT client{};
+  ::GetClientRect(Window(), &client);
+  EXPECT_EQ(client.right, 348);
+  EXPECT_EQ(client.bottom, 204);
+
+  RECT window{};
+  ::GetWindowRect(Window(), &window);
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof monitor;
+  ::GetMonitorInfoW(::MonitorFromPoint({0, 0}, MONITOR_DEFAULTTOPRIMARY), &monitor);
+  const RECT& screen = monitor.rcMonitor;
+  const int width = window.right - window.left;
+  const int height = window.bottom - window.top;
+  EXPECT_NEAR(window.left - screen.left, (screen.right - screen.left - width) / 2, 1);
+  EXPECT_NEAR(window.top - screen.top, (screen.bottom - screen.top - height) / 2, 1);
+}
+
+TEST_F(AboutWindowTest, EveryControlIsARealChildWithItsRectangleAndText) {
+  form2.Icon();
+  ExpectCompleteWindow();
+  EXPECT_EQ(ClassName(Control(kLabel1)), L"Static");
+  EXPECT_EQ(::GetParent(Control(kLabel4)), Control(kPicture2));
+  EXPECT_EQ(WindowText(Control(kLabel1)), L"Varnlet! ");
+  EXPECT_EQ(WindowText(Control(kLabel5)), L"Si gust\u00F3 el programa, \u00A1comp\u00E1rtelo!");
+  EXPECT_TRUE(::GetWindowLongW(Control(kLabel5), GWL_STYLE) & SS_CENTER);
+  EXPECT_FALSE(::GetWindowLongW(Control(kLabel1), GWL_STYLE) & SS_CENTER);
+
+  // Tab order is the order of the form's children.
+  std::vector<HWND> expected;
+  for (std::size_t i = 0; i < kControlCount; ++i) {
+    if (Form2Controls()[i].container == toolkit::kOnForm) expected.push_back(Control(i));
+  }
+  std::vector<HWND> actual;
+  for (HWND child = ::GetWindow(Window(), GW_CHILD); child != nullptr; child = ::GetWindow(child, GW_HWNDNEXT)) {
+    actual.push_back(child);
+  }
+  EXPECT_EQ(actual, expected);
+}
+
+TEST_F(AboutWindowTest, LabelsHaveTheirFonts) {
+  form2.Icon();
+  struct Expected {
+    ControlIndex label;
+    LONG height;
+    LONG weight;
+    bool underline;
+  };
+  for (const Expected& e : {Expected{kLabel1, -16, FW_BOLD, false}, Expected{kLabel2, -11, FW_NORMAL, false},
+                            Expected{kLabel3, -11, FW_NORMAL, false}, Expected{kLabel5, -11, FW_BOLD, false},
+                            Expected{kLabel4, -11, FW_BOLD, true}}) {
+    SCOPED_TRACE(e.label);
+    const auto font = reinterpret_cast<HFONT>(::SendMessageW(Control(e.label), WM_GETFONT, 0, 0));
+    ASSERT_NE(font, nullptr);
+    LOGFONTW lf{};
+    ASSERT_EQ(::GetObjectW(font, sizeof lf, &lf), static_cast<int>(sizeof lf));
+    EXPECT_STREQ(lf.lfFaceName, L"Verdana");
+    EXPECT_EQ(lf.lfHeight, e.height);
+    EXPECT_EQ(lf.lfWeight, e.weight);
+    EXPECT_EQ(lf.lfUnderline != 0, e.underline);
+    EXPECT_EQ(lf.lfItalic, 0);
+    EXPECT_EQ(lf.lfCharSet, DEFAULT_CHARSET);
+  }
+}
+
+TEST_F(AboutWindowTest, TheMakersNameFitsItsLabel) {
+  form2.Icon();
+  const HWND label = Control(kLabel4);
+  const HDC dc = ::GetDC(label);
+  const HGDIOBJ old = ::SelectObject(dc, reinterpret_cast<HFONT>(::SendMessageW(label, WM_GETFONT, 0, 0)));
+  SIZE size{};
+  const std::wstring text(config::kMaker);
+  ::GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &size);
+  ::SelectObject(dc, old);
+  ::ReleaseDC(label, dc);
+  EXPECT_GT(size.cx, 0);
+  EXPECT_LE(size.cx, 45);  // 675 twips
+}
+
+TEST_F(AboutWindowTest, Label4IsBlueOnWhiteAndTheOtherLabelsTakeTheFormsColours) {
+  form2.Icon();
+  Canvas canvas(8, 8);
+  for (const ControlIndex i : {kLabel1, kLabel2, kLabel3, kLabel5, kLabel4}) {
+    SCOPED_TRACE(i);
+    const HWND label = Control(i);
+    ::SetTextColor(canvas.dc(), RGB(1, 2, 3));
+    ::SetBkColor(canvas.dc(), RGB(4, 5, 6));
+    const auto brush = reinterpret_cast<HBRUSH>(::SendMessageW(
+        ::GetParent(label), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(canvas.dc()), reinterpret_cast<LPARAM>(label)));
+    ASSERT_NE(brush, nullptr);
+    LOGBRUSH lb{};
+    ::GetObjectW(brush, sizeof lb, &lb);
+    EXPECT_EQ(lb.lbColor, kWhite);
+    EXPECT_EQ(::GetBkColor(canvas.dc()), kWhite);
+    EXPECT_EQ(::GetTextColor(canvas.dc()), i == kLabel4 ? kBlue : ::GetSysColor(COLOR_BTNTEXT));
+  }
+}
+
+TEST_F(AboutWindowTest, TheFormAndThePictureBoxesPaintWhiteAndPicture1ShowsItsBitmap) {
+  form2.Icon();
+  {
+    Canvas canvas(348, 204);
+    ::SendMessageW(Window(), WM_ERASEBKGND, reinterpret_cast<WPARAM>(canvas.dc()), 0);
+    EXPECT_EQ(canvas.Count(kWhite), 348 * 204);
+  }
+  {
+    Canvas canvas(49, 17);
+    ::SendMessageW(Control(kPicture2), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(canvas.dc()), PRF_CLIENT);
+    EXPECT_EQ(canvas.Count(kWhite), 49 * 17);
+  }
+  {
+    // The label's own painting: blue text on white.
+    Canvas canvas(45, 13);
+    ::SendMessageW(Control(kLabel4), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(canvas.dc()), PRF_CLIENT);
+    EXPECT_GT(canvas.Count(kBlue), 0);
+    EXPECT_EQ(canvas.Count(kBlue) + canvas.Count(kWhite) > 45 * 13 / 2, true);
+  }
+  Canvas canvas(48, 48);
+  ::SendMessageW(Control(kPicture1), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(canvas.dc()), PRF_CLIENT);
+  const auto bitmap = static_cast<HBITMAP>(
+      ::LoadImageW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_PICTURE1), IMAGE_BITMAP, 0, 0, 0));
+  ASSERT_NE(bitmap, nullptr);
+  const HDC memory = ::CreateCompatibleDC(canvas.dc());
+  const HGDIOBJ old = ::SelectObject(memory, bitmap);
+  int same = 0;
+  for (int y = 0; y < 48; ++y) {
+    for (int x = 0; x < 48; ++x) same += ::GetPixel(memory, x, y) == canvas.At(x, y) ? 1 : 0;
+  }
+  ::SelectObject(memory, old);
+  ::DeleteDC(memory);
+  ::DeleteObject(bitmap);
+  EXPECT_EQ(same, 48 * 48);
+  EXPECT_GT(canvas.Count(kWhite), 0);
+  EXPECT_LT(canvas.Count(kWhite), 48 * 48);  // the badge, not a blank box
+}
+
+TEST_F(AboutWindowTest, AClickOnLabel4OpensTheHomePageOnce) {
+  form2.Icon();
+  Click(Control(kLabel4), 10, 6);
+  ExpectOneOpenOfTheHomePage();
+}
+
+TEST_F(AboutWindowTest, AClickOnTheMarginOfPicture2OpensTheHomePageOnce) {
+  form2.Icon();
+  const HWND picture2 = Control(kPicture2);
+  // Right of the 45-pixel name and below its 13-pixel line: the box itself, not the label.
+  for (const POINT pt : {POINT{47, 8}, POINT{10, 15}}) {
+    EXPECT_EQ(::ChildWindowFromPointEx(picture2, pt, CWP_ALL), picture2);
+  }
+  Click(picture2, 47, 8);
+  ExpectOneOpenOfTheHomePage();
+
+  // Pressed on the box and released away from it is no click.
+  ::SendMessageW(picture2, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(47, 8));
+  ::SendMessageW(picture2, WM_LBUTTONUP, 0, MAKELPARAM(200, 100));
+  EXPECT_EQ(shell.executeCalls.size(), 1u);
+}
+
+TEST_F(AboutWindowTest, TheRealBrowserIsActiveInPlaceInTheBannerArea) {
+  form2.Icon();
+  EXPECT_EQ(browsers.created, 1);
+  const HWND area = Control(kWebBrowser1);
+  EXPECT_EQ(ClassName(area), L"Varnlet.BrowserArea");
+  const HWND control = ::GetWindow(area, GW_CHILD);
+  ASSERT_NE(control, nullptr) << "the control's own window inside the area";
+  RECT rc{};
+  ::GetClientRect(control, &rc);
+  EXPECT_EQ(rc.right, 329);
+  EXPECT_EQ(rc.bottom, 73);
+}
+
+TEST_F(AboutWindowTest, LoadCloseAndLoadAgainNavigatesTwiceWhileTimersTick) {
+  toolkit::win32::ToolkitWin32 toolkit(::GetModuleHandleW(nullptr), L"Local\\Varnlet.AboutWindowTest", L"Varnlet!");
+  const std::uintptr_t icon = form2.Icon();
+  ASSERT_EQ(browsers.navigations.size(), 1u);
+  EXPECT_EQ(browsers.navigations[0], config::kAdsPage);
+
+  // A timer of the program's toolkit closes the window from inside the modal show, as the user
+  // would: its ticks prove the show keeps dispatching the thread's messages.
+  int ticks = 0;
+  int reentered = 0;
+  auto timer = toolkit.CreateTimer(10, [&] {
+    ++ticks;
+    const HWND hwnd = Window();
+    if (hwnd == nullptr || !::IsWindowVisible(hwnd)) return;
+    if (ticks % 2 == 1) {
+      form2.ShowModal();  // "Acerca de..." again while open: returns at once
+      ++reentered;
+    } else {
+      ::PostMessageW(hwnd, WM_CLOSE, 0, 0);
+    }
+  });
+
+  const HWND first = Window();
+  form2.ShowModal();
+  EXPECT_GE(ticks, 2);
+  EXPECT_EQ(reentered, 1);
+  EXPECT_FALSE(::IsWindow(first));
+  EXPECT_FALSE(form2.Loaded());
+  EXPECT_EQ(browsers.released, 1);  // closing released the browser
+  EXPECT_EQ(browsers.navigations.size(), 1u);
+
+  form2.ShowModal();
+  EXPECT_FALSE(form2.Loaded());
+  ASSERT_EQ(browsers.navigations.size(), 2u);
+  EXPECT_EQ(browsers.navigations[1], config::kAdsPage);
+  EXPECT_EQ(browsers.embeds, 2);
+  EXPECT_EQ(browsers.released, 2);
+
+  // The icon outlives the window that gave it out, and the next load gives the same one.
+  ICONINFO info{};
+  ASSERT_TRUE(::GetIconInfo(reinterpret_cast<HICON>(icon), &info));
+  ::DeleteObject(info.hbmColor);
+  ::DeleteObject(info.hbmMask);
+  EXPECT_EQ(form2.Icon(), icon);
+  EXPECT_EQ(browsers.navigations.size(), 3u);
+}
+
+TEST_F(AboutWindowTest, ANewDpiRescalesTheWindowTheControlsAndTheFonts) {
+  form2.Icon();
+  RECT suggested{100, 100, 700, 500};
+  ::SendMessageW(Window(), WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
+  for (std::size_t i = 0; i < kControlCount; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(ToPixelRect(RectInParent(Control(i))), toolkit::ToPixels(Form2Controls()[i].rect, 144));
+  }
+  LOGFONTW lf{};
+  ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(Control(kLabel1), WM_GETFONT, 0, 0)), sizeof lf, &lf);
+  EXPECT_EQ(lf.lfHeight, -24);
+  ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(Control(kLabel4), WM_GETFONT, 0, 0)), sizeof lf, &lf);
+  EXPECT_EQ(lf.lfHeight, -17);
+  RECT window{};
+  ::GetWindowRect(Window(), &window);
+  EXPECT_EQ(window.left, 100);
+  EXPECT_EQ(window.top, 100);
+  RECT client{};
+  ::GetClientRect(Window(), &client);
+  EXPECT_GE(client.right, 522);
+  EXPECT_GE(client.bottom, 306);
+}
+
+class NoBrowserTest : public AboutWindowTest {
+ protected:
+  NoBrowserTest() : AboutWindowTest(CLSID_NULL) {}
+};
+
+BOOL CALLBACK CountVisible(HWND hwnd, LPARAM count) {
+  if (::IsWindowVisible(hwnd)) ++*reinterpret_cast<int*>(count);
+  return TRUE;
+}
+
+TEST_F(NoBrowserTest, TheWindowIsCompleteAndTheBannerPlainWithoutAWord) {
+  EXPECT_NE(form2.Icon(), 0u);
+  EXPECT_EQ(browsers.embeds, 1);
+  EXPECT_EQ(browsers.created, 0);
+  ExpectCompleteWindow();
+  const HWND area = Control(kWebBrowser1);
+  EXPECT_EQ(::GetWindow(area, GW_CHILD), nullptr);
+  Canvas canvas(329, 73);
+  ::SendMessageW(area, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(canvas.dc()), PRF_CLIENT);
+  EXPECT_EQ(canvas.Count(kWhite), 329 * 73);
+  // No dialog or message box came up.
+  int visible = 0;
+  ::EnumThreadWindows(::GetCurrentThreadId(), CountVisible, reinterpret_cast<LPARAM>(&visible));
+  EXPECT_EQ(visible, 0);
+  // The link still works.
+  Click(Control(kLabel4), 5, 5);
+  ExpectOneOpenOfTheHomePage();
+}
+
+}  // namespace
+}  // namespace varnlet::about
