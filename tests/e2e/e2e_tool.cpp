@@ -4,8 +4,14 @@
 //   e2e_tool post CLASS MSG WPARAM LPARAM  posts a message (numbers in decimal or 0x hex)
 //   e2e_tool post-registered CLASS NAME    posts the registered message NAME with 0, 0
 //   e2e_tool pids NAME                     prints the hex ids of processes whose image ends in \NAME
+//   e2e_tool tray-tips                     prints the text of every tooltip tool of the shell's
+//                                          tray (one per icon, holding the icon's tip)
+//   e2e_tool tray-delete CLASS ID          deletes the icon ID of the window of CLASS, as a shell
+//                                          restart would
 #include <windows.h>
+#include <commctrl.h>
 #include <psapi.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -39,6 +45,71 @@ int Pids(const wchar_t* name) {
   return 0;
 }
 
+void PrintUtf8(const wchar_t* text) {
+  const int n = ::WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  std::string utf8(static_cast<std::size_t>(n > 0 ? n : 1), '\0');
+  ::WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8.data(), n, nullptr, nullptr);
+  std::printf("%s\n", utf8.c_str());
+}
+
+struct TrayTips {
+  DWORD shellPid = 0;
+};
+
+// Reads the tools of one of the shell's tooltip windows through memory in the shell's process.
+void PrintTools(HWND tooltip, DWORD pid) {
+  HANDLE process = ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
+  if (process == nullptr) return;
+  constexpr SIZE_T kText = 1024;
+  auto* remote = static_cast<BYTE*>(
+      ::VirtualAllocEx(process, nullptr, sizeof(TTTOOLINFOW) + kText * sizeof(wchar_t), MEM_COMMIT, PAGE_READWRITE));
+  if (remote != nullptr) {
+    const auto count = static_cast<int>(::SendMessageW(tooltip, TTM_GETTOOLCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i) {
+      TTTOOLINFOW info{};
+      info.cbSize = sizeof info;
+      info.lpszText = reinterpret_cast<wchar_t*>(remote + sizeof info);
+      std::vector<wchar_t> text(kText, L'\0');
+      ::WriteProcessMemory(process, remote, &info, sizeof info, nullptr);
+      ::WriteProcessMemory(process, remote + sizeof info, text.data(), kText * sizeof(wchar_t), nullptr);
+      if (!::SendMessageW(tooltip, TTM_ENUMTOOLSW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(remote))) continue;
+      ::ReadProcessMemory(process, remote + sizeof info, text.data(), kText * sizeof(wchar_t), nullptr);
+      text.back() = L'\0';
+      PrintUtf8(text.data());
+    }
+    ::VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+  }
+  ::CloseHandle(process);
+}
+
+BOOL CALLBACK EachTooltip(HWND hwnd, LPARAM context) {
+  wchar_t cls[64] = {};
+  ::GetClassNameW(hwnd, cls, 64);
+  DWORD pid = 0;
+  ::GetWindowThreadProcessId(hwnd, &pid);
+  if (_wcsicmp(cls, TOOLTIPS_CLASSW) == 0 && pid == reinterpret_cast<TrayTips*>(context)->shellPid) {
+    PrintTools(hwnd, pid);
+  }
+  return TRUE;
+}
+
+int PrintTrayTips() {
+  const HWND tray = ::FindWindowW(L"Shell_TrayWnd", nullptr);
+  TrayTips tips;
+  if (tray != nullptr) ::GetWindowThreadProcessId(tray, &tips.shellPid);
+  if (tips.shellPid == 0) return 1;
+  ::EnumWindows(&EachTooltip, reinterpret_cast<LPARAM>(&tips));
+  return 0;
+}
+
+int TrayDelete(const wchar_t* windowClass, UINT id) {
+  NOTIFYICONDATAW data{};
+  data.cbSize = sizeof data;
+  data.hWnd = Find(windowClass);
+  data.uID = id;
+  return data.hWnd != nullptr && ::Shell_NotifyIconW(NIM_DELETE, &data) ? 0 : 1;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -65,5 +136,7 @@ int wmain(int argc, wchar_t** argv) {
     return ::PostMessageW(h, ::RegisterWindowMessageW(argv[3]), 0, 0) ? 0 : 1;
   }
   if (command == L"pids" && argc == 3) return Pids(argv[2]);
+  if (command == L"tray-tips" && argc == 2) return PrintTrayTips();
+  if (command == L"tray-delete" && argc == 4) return TrayDelete(argv[2], static_cast<UINT>(Number(argv[3])));
   return 2;
 }
