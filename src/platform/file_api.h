@@ -1,0 +1,29 @@
+#pragma once
+// The kernel's file and directory calls the registry class makes (the key dump's temporary file,
+// the Windows and system directories), one virtual per system call, ANSI forms.
+#include <cstdint>
+
+namespace varnlet::platform {
+
+class FileApi {
+ public:
+  virtual ~FileApi() = default;
+
+  // Return the characters stored without the NUL, or the size needed when uSize is too small,
+  // 0 on failure.
+  virtual std::uint32_t GetWindowsDirectoryA(char* lpBuffer, std::uint32_t uSize) = 0;
+  virtual std::uint32_t GetSystemDirectoryA(char* lpBuffer, std::uint32_t uSize) = 0;
+  virtual std::uint32_t GetTempPathA(std::uint32_t nBufferLength, char* lpBuffer) = 0;
+  // With uUnique 0 the system picks a unique name and creates the empty file; lpTempFileName
+  // must hold MAX_PATH characters.
+  virtual std::uint32_t GetTempFileNameA(const char* lpPathName, const char* lpPrefixString, std::uint32_t uUnique,
+                                         char* lpTempFileName) = 0;
+  virtual bool SetFileAttributesA(const char* lpFileName, std::uint32_t dwFileAttributes) = 0;
+  virtual bool DeleteFileA(const char* lpFileName) = 0;
+  virtual bool CopyFileA(const char* lpExistingFileName, const char* lpNewFileName, bool bFailIfExists) = 0;
+};
+
+// MAX_PATH: the room GetTempFileNameA writes into.
+inline constexpr std::uint32_t kMaxPath = 260;
+
+}  // namespace varnlet::platform

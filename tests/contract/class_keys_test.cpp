@@ -1,0 +1,166 @@
+// cQueryReg's key paths, keys and handles, on the registry this build runs against.
+#include <gtest/gtest.h>
+
+#include "contract/registry_fixture.h"
+
+namespace varnlet::contract {
+namespace {
+
+using namespace std::string_literals;
+using registry::kHkeyClassesRoot;
+using registry::kHkeyCurrentUser;
+using registry::kHkeyLocalMachine;
+
+constexpr RegStatus kNotFound = 2;
+constexpr RegStatus kAccessDenied = 5;
+constexpr RegStatus kInvalidHandle = 6;
+
+class KeyPaths : public RegistryTest {};
+class CreateAndExistKey : public RegistryTest {};
+class QueryRegBase : public RegistryTest {};
+class KeyHandles : public RegistryTest {};
+class UserName : public RegistryTest {};
+
+// The program's autostart value: the root named in the path wins over hKey, and the trailing
+// backslash goes.
+TEST_F(KeyPaths, TheAutostartPathWritesReadsAndDeletesUnderTheLocalMachine) {
+  const std::wstring runKey = L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\";
+  const std::string runPath = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+  const std::string name = Unique("Varnlet");
+  const std::wstring wideName(name.begin(), name.end());
+  const std::wstring exe = L"C:\\Program Files\\Varnlet\\varnlet.exe";
+  RemoveValueLater(kHkeyLocalMachine, runPath, name);
+
+  EXPECT_EQ(reg().GetRegString(runKey, wideName), L"");
+  ASSERT_EQ(reg().SetReg(runKey, wideName, exe, 0x80000001, 1, true), 0);
+  const auto stored = Stored(kHkeyLocalMachine, runPath, name);
+  ASSERT_TRUE(stored);
+  EXPECT_EQ(stored->type, 1u);
+  EXPECT_EQ(stored->data.size(), exe.size() + 1);
+  EXPECT_FALSE(Stored(kHkeyCurrentUser, runPath, name));
+  EXPECT_EQ(reg().GetRegString(runKey, wideName), exe);
+  EXPECT_EQ(reg().GetRegString(runKey, wideName, 0x80000002), exe);
+  EXPECT_EQ(reg().DeleteValue(runKey, wideName), 0);
+  EXPECT_EQ(reg().GetRegString(runKey, wideName), L"");
+  EXPECT_EQ(reg().DeleteValue(runKey, wideName), kNotFound);
+}
+
+TEST_F(KeyPaths, AbbreviationsSpacesBackslashesAndDefaultRootsReachTheSameKey) {
+  const std::wstring scratch = Wide(Scratch());
+  Put("", "v", 1, "scratch\0"s);
+  // Each of these names HKEY_CURRENT_USER\<scratch>.
+  for (const std::wstring& path : {L"HKCU\\" + scratch, L"   HKCU\\" + scratch + L"   ", L"HKCU\\" + scratch + L"\\",
+                                   L"HKEY_CURRENT_USER\\" + scratch, scratch, L"HKCU\\" + scratch + L"\\\\"}) {
+    SCOPED_TRACE(std::string(path.begin(), path.end()));
+    EXPECT_EQ(reg().GetRegString(path, L"v"), L"scratch");
+    EXPECT_EQ(reg().GetRegString(path, L"v", kHkeyLocalMachine),
+              path == scratch ? L"" : L"scratch");  // a path without a root follows hKey
+  }
+  // Case matters: these are subkeys under the default root, which has none of that name.
+  EXPECT_EQ(reg().GetRegString(L"hkcu\\" + scratch, L"v"), L"");
+  EXPECT_EQ(reg().GetRegString(L"hkey_current_user\\" + scratch, L"v"), L"");
+}
+
+TEST_F(KeyPaths, AnyHandleThatIsNoPredefinedRootSendsAPathWithoutRootToTheClassesRoot) {
+  const std::string name = Unique("VarnletContract");
+  CleanUpLater(kHkeyClassesRoot, name);
+  const std::wstring wide(name.begin(), name.end());
+  for (const RegKey hKey : {0u, 0x12345u, 0x80000007u, 0xFFFFFFFFu, 0x7FFFFFFFu}) {
+    SCOPED_TRACE(hKey);
+    EXPECT_EQ(reg().SetReg(wide, L"v", std::wstring(L"classes"), hKey), 0);
+    const auto stored = Stored(kHkeyClassesRoot, name, "v");
+    ASSERT_TRUE(stored);
+    EXPECT_EQ(stored->data, "classes\0"s);
+    EXPECT_EQ(reg().GetRegString(wide, L"v", hKey), L"classes");
+    EXPECT_EQ(reg().DeleteValue(wide, L"v", hKey), 0);
+  }
+}
+
+TEST_F(CreateAndExistKey, CreatesChainsOpensExistingKeysAndLooksUnderTheRightRoot) {
+  EXPECT_FALSE(reg().ExistKey(Path(L"a")));
+  EXPECT_EQ(reg().CreateKey(Path(L"a\\b\\c")), 0);
+  EXPECT_TRUE(KeyExists("a\\b\\c"));
+  EXPECT_TRUE(reg().ExistKey(Path(L"a\\b\\c")));
+  Put("a\\b\\c", "keep", 4, "\x01\x02\x03\x04"s);
+  EXPECT_EQ(reg().CreateKey(Path(L"a\\b\\c")), 0);
+  EXPECT_EQ(Stored("a\\b\\c", "keep")->data, "\x01\x02\x03\x04"s);
+
+  // Without a root CreateKey goes to HKEY_CLASSES_ROOT and ExistKey looks in HKEY_LOCAL_MACHINE.
+  const std::string name = Unique("VarnletContract");
+  CleanUpLater(kHkeyClassesRoot, name);
+  EXPECT_EQ(reg().CreateKey(std::wstring(name.begin(), name.end()) + L"\\New"), 0);
+  EXPECT_TRUE(KeyExists(kHkeyClassesRoot, name + "\\New"));
+  EXPECT_TRUE(reg().ExistKey(L"Software"));
+  EXPECT_FALSE(reg().ExistKey(Wide(Scratch())));
+  EXPECT_TRUE(reg().ExistKey(L"HKCU\\" + Wide(Scratch())));
+}
+
+TEST_F(QueryRegBase, ReadsTheDefaultValueOfASubkeyUpTo299Characters) {
+  const std::string text299(299, 'x');
+  Put("d299", "", 1, text299 + '\0');
+  Put("d300", "", 1, std::string(300, 'y') + '\0');
+  Put("d1", "", 1, "z\0"s);
+  Put("empty", "", 1, "\0"s);
+  MakeKey("unset");
+  const std::wstring scratch = Wide(Scratch());
+  EXPECT_EQ(reg().QueryRegBase(scratch + L"\\d299", kHkeyCurrentUser), std::wstring(299, L'x'));
+  EXPECT_EQ(reg().QueryRegBase(scratch + L"\\d300", kHkeyCurrentUser), L"");
+  EXPECT_EQ(reg().QueryRegBase(scratch + L"\\d1", kHkeyCurrentUser), L"z");
+  EXPECT_EQ(reg().QueryRegBase(scratch + L"\\empty", kHkeyCurrentUser), L"");
+  EXPECT_EQ(reg().QueryRegBase(scratch + L"\\unset", kHkeyCurrentUser), L"");
+  EXPECT_EQ(reg().QueryRegBase(scratch + L"\\missing", kHkeyCurrentUser), L"");
+  // The subkey is taken as it is: a root name in it is not recognised, and hKey defaults to
+  // (or falls back to) HKEY_CLASSES_ROOT.
+  EXPECT_EQ(reg().QueryRegBase(L"HKEY_CURRENT_USER\\" + scratch + L"\\d1", kHkeyCurrentUser), L"");
+  EXPECT_EQ(reg().QueryRegBase(scratch + L"\\d1"), L"");
+  EXPECT_EQ(reg().QueryRegBase(scratch + L"\\d1", 0x12345), L"");
+}
+
+TEST_F(KeyHandles, OpenKeyExAndOpenKeyQueryHandTheirHandleToTheCallerUntilCloseKey) {
+  Put("", "v", 1, "value\0"s);
+  RegKey key = 0;
+  ASSERT_EQ(reg().OpenKeyEx(kHkeyCurrentUser, Wide(Scratch()), 0, registry::kKeyAllAccess, key), 0);
+  EXPECT_EQ(env_->registry().openHandles(), 1u);
+  std::wstring data = L"written";
+  EXPECT_EQ(reg().RegSetValue2(key, L"w", 0, data, 0), 0);
+  EXPECT_EQ(reg().CloseKey(key), 0);
+  EXPECT_EQ(env_->registry().openHandles(), 0u);
+  EXPECT_EQ(reg().CloseKey(key), kInvalidHandle);
+
+  // A query handle reads values only, whatever access the caller asks for.
+  RegKey query = 0;
+  ASSERT_EQ(reg().OpenKeyQuery(kHkeyCurrentUser, Wide(Scratch()), 0, registry::kKeyAllAccess, query), 0);
+  std::uint32_t type = 0;
+  std::uint32_t size = 0;
+  EXPECT_EQ(api().RegQueryValueExA(query, "v", nullptr, &type, nullptr, &size), 0);
+  EXPECT_EQ(size, 6u);
+  EXPECT_EQ(reg().RegSetValue2(query, L"w", 1, data, 0), kAccessDenied);
+  EXPECT_EQ(reg().CloseKey(query), 0);
+
+  // The subkey is not parsed and the handle may be an opened key.
+  RegKey parent = 0;
+  ASSERT_EQ(reg().OpenKeyEx(kHkeyCurrentUser, L"Software", 0, registry::kKeyRead, parent), 0);
+  RegKey child = 0;
+  EXPECT_EQ(reg().OpenKeyEx(parent, L"VarnletContract", 0, registry::kKeyRead, child), 0);
+  EXPECT_EQ(reg().CloseKey(child), 0);
+  EXPECT_EQ(reg().OpenKeyEx(parent, L"HKCU\\Software", 0, registry::kKeyRead, child), kNotFound);
+  EXPECT_EQ(reg().CloseKey(parent), 0);
+
+  EXPECT_EQ(reg().OpenKeyEx(kHkeyCurrentUser, Wide(Scratch("missing")), 0, registry::kKeyRead, key), kNotFound);
+  EXPECT_EQ(reg().OpenKeyEx(0x12345, L"x", 0, registry::kKeyRead, key), kInvalidHandle);
+  EXPECT_EQ(reg().OpenKeyEx(0x80000007, L"x", 0, registry::kKeyRead, key), kInvalidHandle);
+  EXPECT_EQ(reg().CloseKey(0), kInvalidHandle);
+  EXPECT_EQ(reg().CloseKey(0x12345), kInvalidHandle);
+  EXPECT_EQ(reg().CloseKey(kHkeyCurrentUser), 0);
+}
+
+TEST_F(UserName, IsTheLogonNameTheSystemReports) {
+  char buffer[256] = {};
+  std::uint32_t size = sizeof buffer;
+  ASSERT_TRUE(api().GetUserNameA(buffer, &size));
+  EXPECT_EQ(reg().UserName(), Wide(buffer));
+  EXPECT_FALSE(reg().UserName().empty());
+}
+
+}  // namespace
+}  // namespace varnlet::contract
