@@ -40,6 +40,9 @@ void Form1::Load() {
 void Form1::Form_Load() {
   using toolkit::SkipErrors;
   SkipErrors([&] {
+    registry_ = std::make_unique<registry::cQueryReg>(services_.registry, services_.files, services_.ansi);
+  });
+  SkipErrors([&] {
     form_->SetVisible(false);
     form_->Hide();
   });
@@ -53,6 +56,10 @@ void Form1::Form_Load() {
   SkipErrors([&] { module1_.ShellTrayShowBalloon(hWnd(), tray::kNiifInfo, kBalloonTitle, kBalloonText); });
   SkipErrors([&] { Timer2_Timer(); });
   SkipErrors([&] { Timer1_Timer(); });
+  SkipErrors([&] {
+    const bool registered = !registry_->GetRegString(std::wstring(kAutostartKey), std::wstring(kAutostartValue)).empty();
+    zmnuSysTrayDemo_->SetChecked(kMenuStartWithWindows, registered);
+  });
 }
 
 void Form1::Form_Unload(std::int16_t& Cancel) {
@@ -88,12 +95,67 @@ void Form1::mnuFile_Click(std::int16_t Index) {
     case kMenuAbout:
       SkipErrors([&] { services_.form2.ShowModal(); });
       break;
+    case kMenuStartWithWindows:
+      ToggleStartWithWindows(Index, exePath);
+      break;
     case kMenuExit:
       // Posted, not sent: the program ends after this handler and the popup menu have returned.
       SkipErrors([&] { services_.user.PostMessageA(hWnd(), platform::kWmClose, 0, 0); });
       break;
     default:
       break;
+  }
+}
+
+std::wstring Form1::AutostartErrorText(std::wstring_view exePath) {
+  std::wstring_view home = config::kHomePage;
+  if (!home.empty() && home.back() == L'/') home.remove_suffix(1);
+  std::wstring text = L"Ocurri\u00f3 un error al tratar de agregar la aplicaci\u00f3n\r\n";
+  text += exePath;
+  text += L"\r\nal inicio de windows.\r\nPor favor, reporte este fallo en ";
+  text += home;
+  return text;
+}
+
+void Form1::ShowAutostartError(const std::wstring& exePath) {
+  toolkit::SkipErrors([&] { services_.toolkit.MsgBox(AutostartErrorText(exePath), kErrorBoxStyle, L""); });
+}
+
+void Form1::ToggleStartWithWindows(std::int16_t Index, const std::wstring& exePath) {
+  using toolkit::SkipErrors;
+  toolkit::Menu& menu = *zmnuSysTrayDemo_;
+  const std::wstring key(kAutostartKey);
+  const std::wstring name(kAutostartValue);
+  auto read = [&] {
+    std::wstring value;
+    SkipErrors([&] { value = registry_->GetRegString(key, name); });
+    return value;
+  };
+  // A write or delete that raised did not happen: it counts as failed, never as done.
+  constexpr registry::RegStatus kRaised = -1;
+  auto write = [&](registry::RegKey hKey) {
+    registry::RegStatus status = kRaised;
+    SkipErrors([&] { status = registry_->SetReg(key, name, registry::Variant(exePath), hKey); });
+    return status;
+  };
+
+  SkipErrors([&] { menu.SetChecked(Index, !menu.Checked(Index)); });
+  // A value already there (perhaps from a copy in another folder) is rewritten with this path.
+  if (!read().empty() && write(registry::kHkeyCurrentUser) != 0) ShowAutostartError(exePath);
+  bool on = false;
+  SkipErrors([&] { on = menu.Checked(Index); });
+  if (!on) {
+    if (read().empty()) return;
+    registry::RegStatus status = kRaised;
+    SkipErrors([&] { status = registry_->DeleteValue(key, name); });
+    if (status == 0) return;
+    SkipErrors([&] { menu.SetChecked(Index, true); });
+    return;
+  }
+  if (write(registry::kHkeyLocalMachine) != 0) {
+    ShowAutostartError(exePath);
+    // The mark tells what the registry holds, not what was asked for.
+    SkipErrors([&] { menu.SetChecked(Index, !read().empty()); });
   }
 }
 

@@ -7,10 +7,13 @@
 
 #include "about/Form2.h"
 #include "platform/ansi_code_page.h"
+#include "platform/file_api.h"
 #include "platform/process_api.h"
+#include "platform/registry_api.h"
 #include "platform/shell_api.h"
 #include "platform/user_api.h"
 #include "platform/version_api.h"
+#include "registry/cQueryReg.h"
 #include "toolkit/toolkit.h"
 #include "tray/Module1.h"
 
@@ -26,6 +29,12 @@ inline constexpr std::wstring_view kBalloonText =
     L"El programa contin\u00faa ejecut\u00e1ndose en la barra de tareas.\r\n"
     L"Puede continuar trabajando normalmente.\r\n\r\n"
     L"Este mensaje desaparecer\u00e1 autom\u00e1ticamente en 7 segundos.";
+
+// Where the program records that it starts with Windows; read at start and by the menu.
+inline constexpr std::wstring_view kAutostartKey = L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\";
+inline constexpr std::wstring_view kAutostartValue = L"Varnlet";
+// MsgBox style of the autostart error: one OK button and the error icon.
+inline constexpr std::uint32_t kErrorBoxStyle = 16;
 
 // The menu control array mnuFile of zmnuSysTrayDemo.
 inline constexpr std::int16_t kMenuAbout = 0;
@@ -46,6 +55,8 @@ class Form1 final : private toolkit::FormEvents, private tray::TrayHost {
     platform::UserApi& user;
     const platform::AnsiCodePage& ansi;
     about::Form2& form2;
+    platform::RegistryApi& registry;
+    platform::FileApi& files;
   };
 
   explicit Form1(Services services);
@@ -75,12 +86,19 @@ class Form1 final : private toolkit::FormEvents, private tray::TrayHost {
   // The running executable's full path: its folder, a backslash unless the folder ends in one,
   // its base name and ".exe".
   std::wstring ExecutablePath();
+  // The text of the box that reports a failed autostart write.
+  static std::wstring AutostartErrorText(std::wstring_view exePath);
+
+  registry::cQueryReg* registryObject() { return registry_.get(); }
 
  private:
   void PopupTrayMenu() override;
+  void ToggleStartWithWindows(std::int16_t Index, const std::wstring& exePath);
+  void ShowAutostartError(const std::wstring& exePath);
 
   Services services_;
   tray::Module1 module1_;
+  std::unique_ptr<registry::cQueryReg> registry_;
   std::unique_ptr<toolkit::Form> form_;
   std::unique_ptr<toolkit::Timer> timer1_;
   std::unique_ptr<toolkit::Timer> timer2_;

@@ -5,6 +5,7 @@
 #include "about/Form2.h"
 #include "platform/win32/ansi_code_page_win32.h"
 #include "platform/win32/process_api_win32.h"
+#include "platform/win32/registry_api_win32.h"
 #include "platform/win32/shell_api_win32.h"
 #include "platform/win32/user_api_win32.h"
 #include "platform/win32/version_api_win32.h"
@@ -19,10 +20,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   platform::VersionApiWin32 version;
   platform::UserApiWin32 user;
   platform::AnsiCodePageWin32 ansi;
+  platform::RegistryApiWin32 registry;
+  platform::FileApiWin32 files;
   toolkit::win32::ToolkitWin32 toolkit(instance, L"Local\\Varnlet.SingleInstance", std::wstring(app::kAppTitle));
   // Declared before the About window: OLE is uninitialised after the last browser is gone.
   toolkit::win32::WebBrowserFactory browsers;
   toolkit::win32::DialogsWin32 dialogs(instance, browsers);
   about::Form2 form2({dialogs, shell, ansi});
-  return app::RunProgram({toolkit, process, shell, version, user, ansi, form2});
+  return app::RunProgram({toolkit, process, shell, version, user, ansi, form2, registry, files});
 }

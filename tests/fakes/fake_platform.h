@@ -3,7 +3,9 @@
 // handed to the main form.
 #include "app/Form1.h"
 #include "fakes/fake_dialog.h"
+#include "fakes/fake_file_system.h"
 #include "fakes/fake_process_table.h"
+#include "fakes/fake_registry.h"
 #include "fakes/fake_shell.h"
 #include "fakes/fake_toolkit.h"
 #include "fakes/fake_user.h"
@@ -23,8 +25,12 @@ struct FakePlatform {
   platform::Windows1252 ansi;
   FakeDialogs dialogs{&journal};
   about::Form2 form2{{dialogs, shell, ansi}};
+  FakeFileSystem files;
+  FakeRegistry registry{&files, &journal};
 
-  app::Form1::Services services() { return {toolkit, processes, shell, version, user, ansi, form2}; }
+  app::Form1::Services services() {
+    return {toolkit, processes, shell, version, user, ansi, form2, registry, files};
+  }
 };
 
 }  // namespace varnlet::fakes

@@ -6,6 +6,8 @@
 
 #include "app/Form1.h"
 #include "fakes/fake_process_table.h"
+#include "fakes/fake_file_system.h"
+#include "fakes/fake_registry.h"
 #include "platform/win32/ansi_code_page_win32.h"
 #include "platform/win32/shell_api_win32.h"
 #include "platform/win32/user_api_win32.h"
@@ -51,7 +53,9 @@ struct TrayWin32 : ::testing::Test {
   toolkit::win32::WebBrowserFactory browsers{CLSID{0x1bad1bad, 0, 0, {0, 0, 0, 0, 0, 0, 0, 1}}};
   toolkit::win32::DialogsWin32 dialogs{::GetModuleHandleW(nullptr), browsers};
   about::Form2 form2{{dialogs, shell, ansi}};
-  app::Form1 form1{{toolkit, processes, shell, version, user, ansi, form2}};
+  fakes::FakeFileSystem files;
+  fakes::FakeRegistry registry{&files};
+  app::Form1 form1{{toolkit, processes, shell, version, user, ansi, form2, registry, files}};
 
   void PumpFor(DWORD ms) {
     const DWORD until = ::GetTickCount() + ms;

@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# "Iniciar con Windows" writes the Run value Windows reads at logon and the mark survives a
+# restart; clicking again removes it. "Acerca de..." shows the About window modally while the
+# timers go on trimming, and showing it again after closing it requests the page again.
+source "$(dirname "$0")/lib.sh"
+RUN='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run'
+X() { DISPLAY="$(cat "$B/.display")" xdotool "$@"; }
+run_value() { "$WR" reg query "$RUN" /v Varnlet 2>/dev/null | tr -d '\r' | sed -nE 's/^ +Varnlet +REG_SZ +(.*)$/\1/p'; }
+has_run_value() { "$WR" reg query "$RUN" /v Varnlet >/dev/null 2>&1; }
+# Opens the tray menu and picks an item from the keyboard (the separator is skipped).
+pick() {
+  X mousemove 12 32 click 3
+  sleep 1
+  case "$1" in
+    about) X key Down Return ;;
+    autostart) X key Down Down Return ;;
+    salir) X key Up Return ;;
+  esac
+}
+start() {
+  WINEDEBUG=err-all,+relay,+ieframe "$WR" "$EXE" 2>"$ART/trace-$1.log" &
+  varnlet=$!
+  BACKGROUND+=($varnlet)
+  wait_for 60 bash -c "[ \$('$WR' '$TOOL' tray-tips | tr -d '\r' | grep -cx 'Varnlet!') -eq 1 ]" || fail "no tray icon"
+}
+navigations() { grep -c 'WebBrowser_Navigate' "$1" || true; }
+own_trims() { grep -ciE 'Call KERNEL32.K32EmptyWorkingSet\(f+\)' "$1" || true; }
+
+"$WR" reg delete "$RUN" /v Varnlet /f >/dev/null 2>&1 || true
+relay_only 'KERNEL32.K32EmptyWorkingSet;USER32.KillTimer'
+start first
+check "the About window's page was requested once at start, by address only" \
+  test "$(grep -c 'WebBrowser_Navigate.*ads.php" [0-9A-F]* {VT_EMPTY} [0-9A-F]* {VT_EMPTY} [0-9A-F]* {VT_EMPTY} [0-9A-F]* {VT_EMPTY}' "$ART/trace-first.log")" -eq 1
+
+pick autostart
+check "Iniciar con Windows writes the Run value" wait_for 10 has_run_value
+check "the value holds the program's full path, unquoted" test "$(run_value)" = "$(winpath "$(realpath "$EXE")")"
+# Let the program take its balloon away (Wine never reports it shown), so it covers no menu.
+tool post Varnlet.Form1 0x8015 999 1026
+check "the balloon is taken away" wait_for 15 grep -qiE 'Call USER32.KillTimer\([0-9a-f]+,0+3e6\)' "$ART/trace-first.log"
+sleep 1
+X mousemove 12 32 click 3
+sleep 1
+screenshot menu-checked
+X key Escape
+sleep 0.5
+pick salir
+check "Salir ends the program" wait_gone 30 "$varnlet"
+
+start second
+pick autostart
+check "the mark was on from the start: the next click removes the value" wait_for 10 bash -c "! '$WR' reg query '$RUN' /v Varnlet >/dev/null 2>&1"
+
+# About: modal, trimming goes on, and the page comes again after a close.
+before=$(own_trims "$ART/trace-second.log")
+pick about
+check "Acerca de... shows the About window" wait_for 20 bash -c "'$WR' '$TOOL' find Varnlet.Form2 | tr -d '\r' | grep -q ' 1\$'"
+sleep 7
+screenshot about
+check "the timers trim while it is open" test "$(own_trims "$ART/trace-second.log")" -ge $((before + 2))
+check "showing the loaded window does not request the page again" test "$(navigations "$ART/trace-second.log")" -eq 1
+check "the About window closes" tool post Varnlet.Form2 16 0 0
+check "and unloads" wait_for 10 bash -c "! '$WR' '$TOOL' find Varnlet.Form2 >/dev/null"
+pick about
+check "Acerca de... shows it again" wait_for 20 bash -c "'$WR' '$TOOL' find Varnlet.Form2 | tr -d '\r' | grep -q ' 1\$'"
+check "and the page is requested again" wait_for 10 bash -c "[ \$(grep -c WebBrowser_Navigate '$ART/trace-second.log') -eq 2 ]"
+tool post Varnlet.Form2 16 0 0
+wait_for 10 bash -c "! '$WR' '$TOOL' find Varnlet.Form2 >/dev/null" || fail "the About window stays"
+
+pick salir
+check "Salir ends the program" wait_gone 30 "$varnlet"
+check "and removes the icon" test "$(tool tray-tips | tr -d '\r' | grep -cx 'Varnlet!' || true)" -eq 0
