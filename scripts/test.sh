@@ -8,12 +8,12 @@ scripts/deps.sh
 echo "== native: unit tests (ASan + UBSan)"
 cmake --preset native >/dev/null
 cmake --build --preset native
-ctest --preset native -j2
+ctest --preset native -j2 --timeout 300
 
 echo "== win64: unit, Win32 and end-to-end tests under Wine"
 cmake --preset win64 >/dev/null
 cmake --build --preset win64
-ctest --preset win64
+ctest --preset win64 --timeout 300
 
 echo "== win32: built and linked (32-bit Wine cannot run on this kernel)"
 cmake --preset win32 >/dev/null
