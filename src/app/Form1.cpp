@@ -1,6 +1,8 @@
 #include "app/Form1.h"
 
 #include "build_config.h"
+
+#include <stdexcept>
 #include "toolkit/error_skipping.h"
 #include "trim/working_set_trimmer.h"
 
@@ -57,18 +59,19 @@ void Form1::Form_Load() {
   SkipErrors([&] { Timer2_Timer(); });
   SkipErrors([&] { Timer1_Timer(); });
   SkipErrors([&] {
-    const bool registered = !registry_->GetRegString(std::wstring(kAutostartKey), std::wstring(kAutostartValue)).empty();
+    const bool registered = !Registry().GetRegString(std::wstring(kAutostartKey), std::wstring(kAutostartValue)).empty();
     zmnuSysTrayDemo_->SetChecked(kMenuStartWithWindows, registered);
   });
 }
 
 void Form1::Form_Unload(std::int16_t& Cancel) {
+  using toolkit::SkipErrors;
   Cancel = 0;
-  if (module1_.PrevWndProc() != 0) {
-    // The icon goes before the window procedure is put back, and both before the end.
-    module1_.ShellTrayRemove(hWnd());
-    module1_.UnSubClass(hWnd());
-  }
+  // The icon goes before the window procedure is put back, and both before the end. An icon
+  // the shell took is removed even when the window could not be subclassed, so none is left
+  // behind in the notification area. A step that fails must not keep the program from ending.
+  if (module1_.PrevWndProc() != 0 || module1_.IconAdded()) SkipErrors([&] { module1_.ShellTrayRemove(hWnd()); });
+  if (module1_.PrevWndProc() != 0) SkipErrors([&] { module1_.UnSubClass(hWnd()); });
   // The program ends whenever its main form unloads, tray or no tray: nothing else could
   // reach or end it.
   services_.toolkit.App().End();
@@ -107,6 +110,11 @@ void Form1::mnuFile_Click(std::int16_t Index) {
   }
 }
 
+registry::cQueryReg& Form1::Registry() {
+  if (!registry_) throw std::logic_error("the registry object was not created");
+  return *registry_;
+}
+
 std::wstring Form1::AutostartErrorText(std::wstring_view exePath) {
   std::wstring_view home = config::kHomePage;
   if (!home.empty() && home.back() == L'/') home.remove_suffix(1);
@@ -128,14 +136,14 @@ void Form1::ToggleStartWithWindows(std::int16_t Index, const std::wstring& exePa
   const std::wstring name(kAutostartValue);
   auto read = [&] {
     std::wstring value;
-    SkipErrors([&] { value = registry_->GetRegString(key, name); });
+    SkipErrors([&] { value = Registry().GetRegString(key, name); });
     return value;
   };
   // A write or delete that raised did not happen: it counts as failed, never as done.
   constexpr registry::RegStatus kRaised = -1;
   auto write = [&](registry::RegKey hKey) {
     registry::RegStatus status = kRaised;
-    SkipErrors([&] { status = registry_->SetReg(key, name, registry::Variant(exePath), hKey); });
+    SkipErrors([&] { status = Registry().SetReg(key, name, registry::Variant(exePath), hKey); });
     return status;
   };
 
@@ -147,7 +155,7 @@ void Form1::ToggleStartWithWindows(std::int16_t Index, const std::wstring& exePa
   if (!on) {
     if (read().empty()) return;
     registry::RegStatus status = kRaised;
-    SkipErrors([&] { status = registry_->DeleteValue(key, name); });
+    SkipErrors([&] { status = Registry().DeleteValue(key, name); });
     if (status == 0) return;
     SkipErrors([&] { menu.SetChecked(Index, true); });
     return;

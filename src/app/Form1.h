@@ -90,6 +90,8 @@ class Form1 final : private toolkit::FormEvents, private tray::TrayHost {
   static std::wstring AutostartErrorText(std::wstring_view exePath);
 
   registry::cQueryReg* registryObject() { return registry_.get(); }
+  // The registry object; raises when it could not be created, so the step using it is skipped.
+  registry::cQueryReg& Registry();
 
  private:
   void PopupTrayMenu() override;

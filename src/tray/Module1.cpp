@@ -174,6 +174,11 @@ void Module1::BalloonTimerStop(Hwnd hWnd) {
   balloonTimerOn_ = false;
 }
 
+std::uint32_t Module1::TimerProc(Hwnd hwnd, std::uint32_t uMsg, std::uintptr_t idEvent, std::uint32_t dwTime) {
+  toolkit::SkipErrors([&] { BalloonTimerProc(hwnd, uMsg, idEvent, dwTime); });
+  return 0;
+}
+
 std::uint32_t Module1::BalloonTimerProc(Hwnd hWnd, std::uint32_t uMsg, std::uintptr_t idEvent, std::uint32_t) {
   if (uMsg != platform::kWmTimer || idEvent != BalloonTimerId || !balloonTimerOn_) return 0;
   BalloonTimerStop(hWnd);

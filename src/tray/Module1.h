@@ -88,14 +88,15 @@ class Module1 final : private platform::WindowProcTarget, private platform::Time
   std::int32_t NotifyIconDataSize() const { return notifyIconDataSize_; }
   std::intptr_t PrevWndProc() const { return prevWndProc_; }
   bool BalloonTimerOn() const { return balloonTimerOn_; }
+  // True from a successful add until the icon is removed.
+  bool IconAdded() const { return added_.has_value(); }
 
  private:
   std::intptr_t WindowProc(Hwnd hwnd, std::uint32_t uMsg, std::uintptr_t wParam, std::intptr_t lParam) override {
     return TrayWindowProc(hwnd, uMsg, wParam, lParam);
   }
-  std::uint32_t TimerProc(Hwnd hwnd, std::uint32_t uMsg, std::uintptr_t idEvent, std::uint32_t dwTime) override {
-    return BalloonTimerProc(hwnd, uMsg, idEvent, dwTime);
-  }
+  // Called by the system: an error must not travel back into it.
+  std::uint32_t TimerProc(Hwnd hwnd, std::uint32_t uMsg, std::uintptr_t idEvent, std::uint32_t dwTime) override;
 
   NotifyIconRecord NewRecord(Hwnd hWnd);
   // NIM_ADD, then NIM_SETVERSION when the shell answered exactly 1.

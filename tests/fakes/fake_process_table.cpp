@@ -73,13 +73,12 @@ bool FakeProcessTable::EmptyWorkingSet(platform::ProcessHandle hProcess) {
 }
 
 bool FakeProcessTable::CloseHandle(platform::ProcessHandle hObject) {
-  // An injected failure still releases the handle: the caller has nothing left to do with it.
+  // An injected failure (or error) still releases the handle: the caller has nothing left to do
+  // with it.
+  const bool known = handles_.erase(hObject) != 0;
+  if (!known) ++badCloses_;
   const bool fail = faults_.ShouldFail("CloseHandle");
-  if (handles_.erase(hObject) == 0) {
-    ++badCloses_;
-    return false;
-  }
-  return !fail;
+  return known && !fail;
 }
 
 platform::ProcessHandle FakeProcessTable::GetCurrentProcess() { return kPseudoHandle; }

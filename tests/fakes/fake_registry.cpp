@@ -337,12 +337,13 @@ RegStatus FakeRegistry::RegCreateKeyA(RegKey hKey, const char* lpSubKey, RegKey*
 }
 
 RegStatus FakeRegistry::RegCloseKey(RegKey hKey) {
+  // The handle is released before the fault is looked at: a close that fails, or raises, has
+  // still closed, and the caller has nothing left to do with the handle.
+  const bool predefined = IsPredefined(hKey);
+  const bool known = predefined || handles_.erase(hKey) != 0;
+  if (!known) ++badCloses_;
   CallScope call(*this, "RegCloseKey");
-  if (IsPredefined(hKey)) return call.failed() ? call.status() : kSuccess;
-  if (handles_.erase(hKey) == 0) {
-    ++badCloses_;
-    return kInvalidHandle;
-  }
+  if (!known) return kInvalidHandle;
   return call.failed() ? call.status() : kSuccess;
 }
 

@@ -10,7 +10,16 @@ std::int32_t FakeShell::Shell_NotifyIconA(std::uint32_t dwMessage, const std::ui
   notifyCalls.push_back({dwMessage, std::vector<std::uint8_t>(lpData, lpData + cbSize)});
   if (journal_ != nullptr) journal_->Add("Shell_NotifyIconA(" + std::to_string(dwMessage) + ")");
   if (faults.ShouldFail("Shell_NotifyIconA")) return 0;
-  return dwMessage < 5 ? notifyResult[dwMessage] : 0;
+  const std::int32_t result = dwMessage < 5 ? notifyResult[dwMessage] : 0;
+  if (result != 1) return result;
+  if (dwMessage == 0) {
+    if (iconPresent) return 0;
+    iconPresent = true;
+  } else if (dwMessage == 2) {
+    if (!iconPresent) return 0;
+    iconPresent = false;
+  }
+  return result;
 }
 
 std::intptr_t FakeShell::ShellExecuteA(toolkit::Hwnd hwnd, const char* lpOperation, const char* lpFile,

@@ -35,6 +35,9 @@ class FakeShell final : public platform::ShellApi {
   // What Shell_NotifyIconA answers for each message (NIM_ADD 0, NIM_MODIFY 1, ...); 1 by default.
   std::int32_t notifyResult[5] = {1, 1, 1, 1, 1};
   std::intptr_t executeResult = 42;
+  // Whether the notification area shows our icon: adding it twice or deleting it when it is
+  // not there is refused, as the shell does.
+  bool iconPresent = false;
   FaultInjector faults;
 
  private:

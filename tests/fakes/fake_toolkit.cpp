@@ -31,7 +31,14 @@ void FakeForm::Hide() {
 
 void FakeForm::Close() {
   std::int16_t cancel = 0;
-  events.Form_Unload(cancel);
+  try {
+    events.Form_Unload(cancel);
+  } catch (...) {
+    // As the real toolkit: an error no handler took ends the program.
+    toolkit.app.End();
+    destroyed = true;
+    return;
+  }
   if (cancel == 0) destroyed = true;
 }
 

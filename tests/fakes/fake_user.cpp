@@ -39,7 +39,14 @@ std::intptr_t FakeUser::CallWindowProcA(std::intptr_t lpPrevWndFunc, Hwnd hWnd, 
 }
 
 std::intptr_t FakeUser::Send(Hwnd hwnd, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) {
-  return CallWindowProcA(ProcOf(hwnd), hwnd, msg, wParam, lParam);
+  // Delivered by the system, not through the program's CallWindowProcA.
+  const std::intptr_t proc = ProcOf(hwnd);
+  if (proc == kTrayProc && windowTarget_ != nullptr) return windowTarget_->WindowProc(hwnd, msg, wParam, lParam);
+  if (proc == kOriginalProc) {
+    reachedOriginal.push_back(msg);
+    return static_cast<std::intptr_t>(msg) + 1;
+  }
+  return 0;
 }
 
 std::int32_t FakeUser::SetForegroundWindow(Hwnd hWnd) {

@@ -2,6 +2,7 @@
 // Lets a test make any single call of a fake fail (return its failure result) or throw (stand in
 // for a run-time error), on its nth use or on every use.
 #include <map>
+#include <set>
 #include <stdexcept>
 #include <string>
 
@@ -17,8 +18,13 @@ class FaultInjector {
   }
   void Clear() { plans_.clear(); }
 
+  // Every call asked about since the last ForgetSeen, so a sweep can fail each one in turn.
+  const std::set<std::string>& Seen() const { return seen_; }
+  void ForgetSeen() { seen_.clear(); }
+
   // True when this use of `call` must fail; throws instead when the plan says so.
   bool ShouldFail(const std::string& call) {
+    seen_.insert(call);
     const auto it = plans_.find(call);
     if (it == plans_.end()) return false;
     Plan& plan = it->second;
@@ -38,6 +44,7 @@ class FaultInjector {
     FaultKind kind;
   };
   std::map<std::string, Plan> plans_;
+  std::set<std::string> seen_;
 };
 
 }  // namespace varnlet::fakes

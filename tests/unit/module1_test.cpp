@@ -311,11 +311,18 @@ TEST_P(Module1Test, TaskbarCreatedPutsTheIconBackWithoutSubclassingAgain) {
   Add();
   const auto original = shell.notifyCalls[0].bytes;
   journal.Clear();
+  // A restarted shell's notification area starts empty.
+  shell.iconPresent = false;
   EXPECT_EQ(user.Send(kHwnd, FakeUser::kTaskbarCreated, 0, 0), static_cast<std::intptr_t>(FakeUser::kTaskbarCreated) + 1);
   EXPECT_EQ(journal.entries(), (std::vector<std::string>{"Shell_NotifyIconA(0)", "Shell_NotifyIconA(4)"}));
   EXPECT_EQ(shell.notifyCalls.at(2).bytes, original);
   EXPECT_EQ(shell.notifyCalls.at(3).bytes, original);
   EXPECT_EQ(user.reachedOriginal, std::vector<std::uint32_t>{FakeUser::kTaskbarCreated});
+  EXPECT_TRUE(shell.iconPresent);
+  // A shell that still shows the icon refuses the add: no version message follows.
+  journal.Clear();
+  user.Send(kHwnd, FakeUser::kTaskbarCreated, 0, 0);
+  EXPECT_EQ(journal.entries(), std::vector<std::string>{"Shell_NotifyIconA(0)"});
   // After the icon was removed there is nothing to put back.
   module.ShellTrayRemove(kHwnd);
   journal.Clear();

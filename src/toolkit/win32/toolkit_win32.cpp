@@ -124,7 +124,7 @@ class ToolkitWin32::MenuImpl final : public Menu {
 
 class ToolkitWin32::FormImpl final : public Form {
  public:
-  FormImpl(ToolkitWin32& toolkit, const FormDesign& design, FormEvents& events) : events_(events) {
+  FormImpl(ToolkitWin32& toolkit, const FormDesign& design, FormEvents& events) : toolkit_(toolkit), events_(events) {
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
     wc.lpfnWndProc = &FormImpl::WindowProc;
@@ -191,13 +191,15 @@ class ToolkitWin32::FormImpl final : public Form {
     try {
       events_.Form_Unload(cancel);
     } catch (...) {
-      // The unload handler has no error handling of its own; an error must not cross the
-      // window procedure, and the form unloads all the same.
-      cancel = 0;
+      // An error no handler took ends the program, as an unhandled run-time error does; it must
+      // not cross the window procedure, nor leave a process running without its window.
+      toolkit_.App().End();
+      return;
     }
     if (cancel == 0 && hwnd_) hwnd_.reset();
   }
 
+  ToolkitWin32& toolkit_;
   FormEvents& events_;
   UniqueHwnd hwnd_;
 };

@@ -1,0 +1,281 @@
+// Every call the program makes through its boundaries, failed in turn during each phase of a
+// run: start-up, a trimming pass, each tray operation and each menu command. Whatever fails,
+// nothing may escape a handler, no handle may be left open, the program must still end cleanly,
+// and where the program promises a particular answer to that failure, it gives it.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "app/Form1.h"
+#include "fakes/fake_platform.h"
+
+namespace varnlet::app {
+namespace {
+
+using fakes::FakeUser;
+using fakes::FaultInjector;
+using fakes::FaultKind;
+
+constexpr platform::RegKey kHklm = 0x80000002;
+constexpr char kRunKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+
+struct Session {
+  fakes::FakePlatform f;
+  std::unique_ptr<Form1> form1;
+  toolkit::Hwnd hwnd = 0;
+  std::uint32_t firefox = 0;
+  std::uint32_t notepad = 0;
+
+  Session() {
+    firefox = f.processes.Add(R"(C:\Program Files\Mozilla Firefox\firefox.exe)");
+    notepad = f.processes.Add(R"(C:\Windows\notepad.exe)");
+  }
+
+  // The fakes' fault injectors, by the boundary they stand for.
+  std::map<std::string, FaultInjector*> Injectors() {
+    return {{"process", &f.processes.faults()}, {"shell", &f.shell.faults},  {"version", &f.version.faults},
+            {"user", &f.user.faults},           {"registry", &f.registry.faults()}, {"toolkit", &f.toolkit.faults},
+            {"dialogs", &f.dialogs.faults}};
+  }
+
+  // What the user does through the tray: a right-button release on the icon.
+  void RightClick(std::optional<std::int16_t> choice) {
+    f.toolkit.menuChoice = choice;
+    f.user.Send(hwnd, tray::TrayCallbackMessage, tray::TrayIconId, tray::kWmRButtonUp);
+    f.toolkit.menuChoice.reset();
+  }
+  // The message loop delivering what was posted to the form's window.
+  void DeliverPosted() {
+    auto posted = std::move(f.user.posted);
+    f.user.posted.clear();
+    for (const auto& p : posted) {
+      if (p.hwnd == hwnd && p.msg == platform::kWmClose && !f.toolkit.app.ended) {
+        if (auto* form = f.toolkit.FindForm(std::wstring(kForm1WindowClass))) form->Close();
+      }
+    }
+  }
+  bool Mark() { return form1->zmnuSysTrayDemo()->Checked(kMenuStartWithWindows); }
+  bool RunValue() {
+    const auto v = f.registry.GetValue(kHklm, kRunKey, "Varnlet");
+    return v && v->data.size() > 1;
+  }
+};
+
+struct Phase {
+  std::string name;
+  std::function<void(Session&)> act;
+};
+
+const std::vector<Phase>& Phases() {
+  static const std::vector<Phase> phases = {
+      {"start-up",
+       [](Session& r) {
+         r.form1 = std::make_unique<Form1>(r.f.services());
+         r.form1->Form_Initialize();
+         r.form1->Load();
+         r.hwnd = r.form1->hWnd();
+       }},
+      {"trimming",
+       [](Session& r) {
+         r.f.toolkit.TimerWithInterval(kTimer1Interval)->Fire();
+         r.f.toolkit.TimerWithInterval(kTimer2Interval)->Fire();
+       }},
+      {"balloon",
+       [](Session& r) {
+         r.f.user.Send(r.hwnd, tray::TrayCallbackMessage, tray::TrayIconId, tray::kNinBalloonShow);
+         r.f.user.FireTimer(r.hwnd, tray::BalloonTimerId);
+         r.f.user.Send(r.hwnd, tray::TrayCallbackMessage, tray::TrayIconId, tray::kNinBalloonShow);
+         r.f.user.Send(r.hwnd, tray::TrayCallbackMessage, tray::TrayIconId, tray::kNinBalloonUserClick);
+       }},
+      {"popup", [](Session& r) { r.RightClick(std::nullopt); }},
+      {"taskbar-created",
+       [](Session& r) {
+         r.f.shell.iconPresent = false;  // the restarted shell's tray is empty
+         r.f.user.Send(r.hwnd, FakeUser::kTaskbarCreated, 0, 0);
+       }},
+      {"about", [](Session& r) { r.RightClick(kMenuAbout); }},
+      {"autostart-on", [](Session& r) { r.RightClick(kMenuStartWithWindows); }},
+      {"autostart-off", [](Session& r) { r.RightClick(kMenuStartWithWindows); }},
+      {"autostart-refused",
+       [](Session& r) {
+         // A key the user may not write: the error box comes up.
+         r.f.registry.DenyAccess(kHklm, kRunKey);
+         r.RightClick(kMenuStartWithWindows);
+       }},
+      {"separator", [](Session& r) { r.RightClick(kMenuSeparator); }},
+      {"exit",
+       [](Session& r) {
+         r.RightClick(kMenuExit);
+         r.DeliverPosted();
+       }},
+  };
+  return phases;
+}
+
+// Runs every phase, with `call` of `boundary` failing (in the given way) during phase `faulted`
+// only, and `afterFault` right after that phase; then closes the form as the system would at
+// log-off if the program has not ended.
+void RunAll(Session& r, std::size_t faulted, const std::string& boundary, const std::string& call, FaultKind kind,
+            const std::function<void(Session&)>& afterFault) {
+  const auto& phases = Phases();
+  for (std::size_t i = 0; i < phases.size(); ++i) {
+    if (i == faulted) r.Injectors().at(boundary)->Inject(call, 0, kind);
+    phases[i].act(r);
+    if (i == faulted) {
+      r.Injectors().at(boundary)->Clear();
+      if (afterFault) afterFault(r);
+    }
+  }
+  if (!r.f.toolkit.app.ended) {
+    if (auto* form = r.f.toolkit.FindForm(std::wstring(kForm1WindowClass))) form->Close();
+  }
+  r.form1.reset();
+}
+
+// Which calls each phase makes, found by a run without faults.
+std::map<std::size_t, std::vector<std::pair<std::string, std::string>>> CallsByPhase() {
+  Session r;
+  std::map<std::size_t, std::vector<std::pair<std::string, std::string>>> calls;
+  const auto& phases = Phases();
+  for (std::size_t i = 0; i < phases.size(); ++i) {
+    for (auto& [name, injector] : r.Injectors()) injector->ForgetSeen();
+    phases[i].act(r);
+    for (auto& [name, injector] : r.Injectors()) {
+      for (const auto& call : injector->Seen()) calls[i].emplace_back(name, call);
+    }
+  }
+  return calls;
+}
+
+// What the program promises when a given call fails in a given phase, beyond the invariants;
+// checked right after that phase.
+using Expectation = std::function<void(Session&)>;
+std::map<std::string, Expectation> Promises() {
+  return {
+      {"start-up/shell/Shell_NotifyIconA",
+       [](Session& r) {
+         // No icon and no subclassing, but the start-up trimming happened all the same.
+         EXPECT_FALSE(r.f.shell.iconPresent);
+         EXPECT_EQ(r.f.user.ProcOf(r.hwnd), FakeUser::kOriginalProc);
+         EXPECT_EQ(r.f.processes.Get(r.firefox).trims, 1);
+         EXPECT_EQ(r.f.processes.ownTrims(), 1);
+       }},
+      {"start-up/user/SetWindowLongA",
+       [](Session& r) {
+         // The shell took the icon but the window could not be subclassed.
+         EXPECT_TRUE(r.f.shell.iconPresent);
+         EXPECT_EQ(r.form1->module1().PrevWndProc(), 0);
+       }},
+      {"start-up/version/GetFileVersionInfoSizeA",
+       [](Session& r) {
+         // Without a version resource the oldest record size is used.
+         for (const auto& call : r.f.shell.notifyCalls) EXPECT_EQ(call.bytes.size(), tray::kNativeLayout.sizeShell4);
+       }},
+      {"start-up/registry/RegOpenKeyExA", [](Session& r) { EXPECT_FALSE(r.Mark()); }},
+      {"trimming/process/OpenProcess", [](Session& r) { EXPECT_EQ(r.f.processes.Get(r.firefox).trims, 1); }},
+      {"trimming/process/GetModuleFileNameExA", [](Session& r) { EXPECT_EQ(r.f.processes.Get(r.firefox).trims, 1); }},
+      {"trimming/process/EnumProcesses", [](Session& r) { EXPECT_EQ(r.f.processes.Get(r.firefox).trims, 1); }},
+      {"balloon/user/SetTimer",
+       [](Session& r) {
+         // The timer never ran, so nothing hid the balloon.
+         EXPECT_FALSE(r.form1->module1().BalloonTimerOn());
+         EXPECT_EQ(r.f.journal.Count("KillTimer(998)"), 0u);
+       }},
+      {"popup/user/SetForegroundWindow", [](Session& r) { EXPECT_EQ(r.f.journal.Count("PopupMenu(3)"), 1u); }},
+      {"autostart-on/registry/RegSetValueExA",
+       [](Session& r) {
+         // One box for the failed write, and the mark says what the registry holds: nothing.
+         EXPECT_EQ(r.f.toolkit.msgBoxes.size(), 1u);
+         EXPECT_FALSE(r.RunValue());
+         EXPECT_FALSE(r.Mark());
+       }},
+      {"autostart-off/registry/RegDeleteValueA",
+       [](Session& r) {
+         // The delete failed silently: the value stays, the mark comes back on, no box.
+         EXPECT_TRUE(r.RunValue());
+         EXPECT_TRUE(r.Mark());
+         EXPECT_TRUE(r.f.toolkit.msgBoxes.empty());
+       }},
+      {"autostart-refused/toolkit/MsgBox",
+       [](Session& r) {
+         // The box could not be shown; the handler went on and the mark still tells the truth.
+         EXPECT_FALSE(r.Mark());
+         EXPECT_FALSE(r.RunValue());
+       }},
+      {"exit/user/PostMessageA",
+       [](Session& r) {
+         // Salir could not post its close: the program runs on, and the user may try again.
+         EXPECT_FALSE(r.f.toolkit.app.ended);
+       }},
+      {"exit/shell/Shell_NotifyIconA", [](Session& r) { EXPECT_TRUE(r.f.toolkit.app.ended); }},
+  };
+}
+
+TEST(FaultSweep, EveryCallFailingInEveryPhaseLeavesNothingBehind) {
+  const auto calls = CallsByPhase();
+  const auto promises = Promises();
+  std::set<std::string> promised;
+  std::size_t runs = 0;
+  for (const auto& [phase, list] : calls) {
+    for (const auto& [boundary, call] : list) {
+      for (const FaultKind kind : {FaultKind::Fail, FaultKind::Throw}) {
+        const std::string key = Phases()[phase].name + "/" + boundary + "/" + call;
+        SCOPED_TRACE(key + (kind == FaultKind::Throw ? " (raises)" : " (fails)"));
+        Session r;
+        const auto promise = promises.find(key);
+        if (promise != promises.end()) promised.insert(key);
+        try {
+          RunAll(r, phase, boundary, call, kind, promise != promises.end() ? promise->second : nullptr);
+        } catch (const std::exception& e) {
+          ADD_FAILURE() << "an error escaped: " << e.what();
+          continue;
+        }
+        ++runs;
+        EXPECT_TRUE(r.f.toolkit.app.ended);
+        EXPECT_EQ(r.f.processes.openHandles(), 0u);
+        EXPECT_EQ(r.f.processes.badCloses(), 0u);
+        EXPECT_EQ(r.f.registry.openHandles(), 0u);
+        EXPECT_EQ(r.f.registry.badCloses(), 0u);
+        // The notification area and the window are left as they were found, unless the very
+        // call that undoes them is the one failing at the end.
+        const bool undoing = Phases()[phase].name == "exit" && (call == "Shell_NotifyIconA" || call == "SetWindowLongA");
+        if (!undoing) {
+          EXPECT_FALSE(r.f.shell.iconPresent);
+          EXPECT_EQ(r.f.user.ProcOf(r.hwnd), FakeUser::kOriginalProc);
+        }
+        EXPECT_FALSE(r.form1) << "the form is gone";
+      }
+    }
+  }
+  // Every promise met a call the program really makes in that phase.
+  for (const auto& [key, expectation] : promises) EXPECT_TRUE(promised.count(key)) << key << " was never exercised";
+  EXPECT_GT(runs, 100u);
+}
+
+TEST(FaultSweep, EveryBoundaryIsExercised) {
+  std::set<std::string> boundaries;
+  std::set<std::string> calls;
+  for (const auto& [phase, list] : CallsByPhase()) {
+    for (const auto& [boundary, call] : list) {
+      boundaries.insert(boundary);
+      calls.insert(call);
+    }
+  }
+  EXPECT_EQ(boundaries, (std::set<std::string>{"dialogs", "process", "registry", "shell", "toolkit", "user", "version"}));
+  for (const char* call : {"EnumProcesses", "OpenProcess", "GetModuleFileNameExA", "EmptyWorkingSet", "CloseHandle",
+                           "Shell_NotifyIconA", "GetFileVersionInfoSizeA", "GetFileVersionInfoA", "VerQueryValueA",
+                           "SetWindowLongA", "CallWindowProcA", "SetForegroundWindow", "SetTimer", "KillTimer",
+                           "PostMessageA", "RegisterWindowMessageA", "RegOpenKeyExA", "RegCreateKeyA", "RegCloseKey",
+                           "RegQueryValueExA", "RegSetValueExA", "RegDeleteValueA", "GetUserNameA", "LoadDialog",
+                           "Navigate", "MsgBox", "Form.PopupMenu"}) {
+    EXPECT_TRUE(calls.count(call)) << call;
+  }
+}
+
+}  // namespace
+}  // namespace varnlet::app
