@@ -148,7 +148,7 @@ TEST_F(KeyHandles, OpenKeyExAndOpenKeyQueryHandTheirHandleToTheCallerUntilCloseK
 
   EXPECT_EQ(reg().OpenKeyEx(kHkeyCurrentUser, Wide(Scratch("missing")), 0, registry::kKeyRead, key), kNotFound);
   EXPECT_EQ(reg().OpenKeyEx(0x12345, L"x", 0, registry::kKeyRead, key), kInvalidHandle);
-  EXPECT_EQ(reg().OpenKeyEx(0x80000007, L"x", 0, registry::kKeyRead, key), kInvalidHandle);
+  EXPECT_EQ(reg().OpenKeyEx(0x8000ABCD, L"x", 0, registry::kKeyRead, key), kInvalidHandle);
   EXPECT_EQ(reg().CloseKey(0), kInvalidHandle);
   EXPECT_EQ(reg().CloseKey(0x12345), kInvalidHandle);
   EXPECT_EQ(reg().CloseKey(kHkeyCurrentUser), 0);
