@@ -55,6 +55,8 @@ class RegistryTest : public ::testing::Test {
   void RemoveValueLater(RegKey root, const std::string& path, const std::string& name);
   // A name unique to this test, for keys outside the scratch key.
   std::string Unique(const std::string& prefix) const;
+  // The same without dots or other punctuation: letters and digits only.
+  std::string UniqueWord(const std::string& prefix) const;
 
   std::unique_ptr<RegistryEnvironment> env_;
   std::unique_ptr<registry::cQueryReg> reg_;
