@@ -58,8 +58,9 @@ std::uint32_t MapAccess(std::uint32_t sam) {
   return access;
 }
 
+// Every hex field starts with "=", so an empty one is still a field.
 std::string Hex(std::string_view bytes) {
-  std::string out;
+  std::string out = "=";
   char two[3];
   for (const char c : bytes) {
     std::snprintf(two, sizeof two, "%02X", static_cast<unsigned>(static_cast<unsigned char>(c)));
@@ -69,6 +70,7 @@ std::string Hex(std::string_view bytes) {
 }
 
 std::string Unhex(std::string_view hex) {
+  if (!hex.empty() && hex.front() == '=') hex.remove_prefix(1);
   std::string out;
   for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
     out.push_back(static_cast<char>(std::stoi(std::string(hex.substr(i, 2)), nullptr, 16)));
