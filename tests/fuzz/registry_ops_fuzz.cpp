@@ -44,7 +44,10 @@ std::wstring MakePath(FuzzedDataProvider& in) {
 }
 
 std::wstring MakeName(FuzzedDataProvider& in) {
-  static const wchar_t* const kNames[] = {L"", L"v", L"V", L"s", L"d", L"b", L"m", L"Año"};
+  static const wchar_t* const kNames[] = {L"",          L"v",       L"V",        L"s",          L"d",
+                                          L"b",         L"m",       L"Año",      L"txt",        L".txt",
+                                          L"editor",    L"&Editar", L"open",     L"progID.txt", L"windowsdir",
+                                          L"\\",        L"\\\\",    L"C:\\x.dat"};
   if (in.ConsumeBool()) return kNames[in.ConsumeIntegralInRange<std::size_t>(0, std::size(kNames) - 1)];
   const std::string raw = in.ConsumeRandomLengthString(8);
   return std::wstring(raw.begin(), raw.end());
@@ -105,6 +108,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   registry.SetValue(0x80000002, "Software\\Classes\\progID.txt\\clsid", "", 1, std::string("{C}\0", 4));
   registry.SetValue(0x80000002, "Software\\Classes\\CLSID\\{C}\\TypeLib", "", 1, std::string("{T}\0", 4));
   registry.CreateKeyPath(0x80000002, "Software\\Classes\\TypeLib\\{T}");
+  registry.SetValue(0x80000003, "tester\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders",
+                    "Desktop", 1, std::string("C:\\u\\Desktop\0", 13));
 
   std::vector<RegKey> held;  // handles the caller holds from OpenKeyEx and OpenKeyQuery
   {
@@ -113,7 +118,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (int step = 0; step < steps && in.remaining_bytes() > 0; ++step) {
       if (in.ConsumeIntegralInRange(0, 5) == 0) Disturb(in, registry);
       try {
-        switch (in.ConsumeIntegralInRange(0, 17)) {
+        switch (in.ConsumeIntegralInRange(0, 29)) {
           case 0: reg.CreateKey(MakePath(in)); break;
           case 1: reg.ExistKey(MakePath(in)); break;
           case 2: reg.GetRegDWord(MakePath(in), MakeName(in), MakeRoot(in, held), in.ConsumeBool()); break;
@@ -153,6 +158,66 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           case 14: reg.DeleteKey(MakePath(in), MakeName(in), MakeRoot(in, held)); break;
           case 15: reg.DeleteValue(MakePath(in), MakeName(in), MakeRoot(in, held)); break;
           case 16: reg.UserName(); break;
+          case 17: {
+            std::wstring name(in.ConsumeIntegralInRange<std::size_t>(0, 40), L'\0');
+            std::wstring text(in.ConsumeIntegralInRange<std::size_t>(0, 40), L'\0');
+            std::uint32_t nameSize = in.ConsumeIntegral<std::uint32_t>();
+            std::uint32_t dataSize = in.ConsumeIntegral<std::uint32_t>();
+            std::uint32_t type = 0;
+            std::vector<std::uint8_t> area(in.ConsumeIntegralInRange<std::size_t>(0, 40));
+            const RegKey key = MakeRoot(in, held);
+            const auto index = in.ConsumeIntegralInRange<std::uint32_t>(0, 4);
+            const std::uint32_t reserved = in.ConsumeBool() ? 0 : in.ConsumeIntegral<std::uint32_t>();
+            if (in.ConsumeBool()) {
+              reg.EnumValueString(key, index, name, nameSize, reserved, type, text, dataSize);
+            } else {
+              reg.EnumValue(key, index, name, nameSize, reserved, type, area, dataSize);
+            }
+            break;
+          }
+          case 18: {
+            std::uint32_t longest = 0;
+            reg.QueryInfoKey(MakeRoot(in, held), longest);
+            std::wstring name(in.ConsumeIntegralInRange<std::size_t>(0, 20), L'*');
+            std::uint32_t nameSize = in.ConsumeIntegral<std::uint32_t>();
+            reg.EnumKeyEx(MakeRoot(in, held), in.ConsumeIntegralInRange<std::uint32_t>(0, 4), name, nameSize);
+            break;
+          }
+          case 19: {
+            std::vector<std::wstring> list(in.ConsumeIntegralInRange<std::size_t>(0, 3), L"stale");
+            const std::wstring path = MakePath(in);
+            bool ok = false;
+            switch (in.ConsumeIntegralInRange(0, 2)) {
+              case 0: ok = reg.EnumKeys(list, path); break;
+              case 1: ok = reg.EnumValues(list, path); break;
+              default: ok = reg.EnumValuesByType(list, path, in.ConsumeIntegralInRange<std::uint32_t>(0, 8)); break;
+            }
+            // Element 0 is always there and empty; values come in pairs after the default one.
+            Require(!list.empty() && list[0].empty());
+            (void)ok;
+            break;
+          }
+          case 20: reg.RegSaveKey(MakePath(in), MakeName(in)); break;
+          case 21: {
+            const auto folders = reg.ShellFolders(in.ConsumeBool(), in.ConsumeBool());
+            Require(folders->Count() >= 2);
+            break;
+          }
+          case 22:
+            if (in.ConsumeBool()) {
+              reg.GetFolder(MakeName(in));
+            } else {
+              reg.GetFolder(in.ConsumeIntegral<std::int32_t>());
+            }
+            break;
+          case 23:
+            reg.AsociarExt(MakeName(in), MakeName(in), MakeName(in), in.ConsumeBool(), MakeName(in), MakeName(in));
+            break;
+          case 24: reg.AsociarIcono(MakeName(in), MakeName(in), in.ConsumeIntegral<std::int32_t>()); break;
+          case 25: reg.DesasociarExt(MakeName(in)); break;
+          case 26: reg.ClassCLSID(MakeName(in)); break;
+          case 27: reg.ClassTypeLib(MakeName(in)); break;
+          case 28: reg.UnRegister(MakeName(in)); break;
           default: registry.AfterCall(nullptr); break;
         }
       } catch (const std::exception&) {
