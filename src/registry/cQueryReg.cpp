@@ -63,7 +63,7 @@ RegStatus cQueryReg::CreateKey(std::wstring sKey) {
   }
   RegKey created = 0;
   const RegStatus status = api_.RegCreateKeyA(root, Ansi(sKey).c_str(), &created);
-  if (status == kErrorSuccess) UniqueKey key(api_, created);
+  const UniqueKey key(api_, status == kErrorSuccess ? created : 0);
   return status;
 }
 

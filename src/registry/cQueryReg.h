@@ -35,9 +35,10 @@ inline constexpr std::uint32_t kKeyWrite = 0x20006;
 inline constexpr std::uint32_t kKeyAllAccess = 0xF003F;
 
 // Statuses the class itself decides on.
-inline constexpr RegStatus kErrorSuccess = 0;
-inline constexpr RegStatus kErrorFileNotFound = 2;
-inline constexpr RegStatus kErrorAccessDenied = 5;
+using platform::kErrorAccessDenied;
+using platform::kErrorFileNotFound;
+using platform::kErrorPathNotFound;
+using platform::kErrorSuccess;
 
 class cQueryReg {
  public:
@@ -138,6 +139,10 @@ class cQueryReg {
   std::string ReadBytes(const Probe& probe, const std::string& name) const;
   RegStatus OpenKey(RegKey root, const std::wstring& subkey, std::uint32_t access, RegKey& key);
   RegStatus DeleteNamedValue(RegKey root, const std::wstring& subkey, const std::wstring& sValue);
+  // EnumValueString and EnumValue: the data goes to a byte area of the caller's.
+  RegStatus EnumValueInto(RegKey hKey, std::uint32_t dwIndex, std::wstring& lpValueName, std::uint32_t& lpcbValueName,
+                          std::uint32_t lpReserved, std::uint32_t& lpType, std::span<std::uint8_t> data,
+                          std::uint32_t& lpcbData);
   // EnumValues and EnumValuesByType; `filter` is the type asked for, or none.
   bool EnumValuesFiltered(std::vector<std::wstring>& colKeys, std::wstring sKey, const std::uint32_t* filter);
   // The text of the value at `index`, read as its type asks; false when the value is left out.

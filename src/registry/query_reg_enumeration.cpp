@@ -13,9 +13,9 @@ namespace {
 using detail::BufferSize;
 using detail::Bytes;
 
-constexpr RegStatus kErrorMoreData = 234;
-constexpr RegStatus kErrorInvalidParameter = 87;
-constexpr RegStatus kErrorNoMoreItems = 259;
+using platform::kErrorInvalidParameter;
+using platform::kErrorMoreData;
+using platform::kErrorNoMoreItems;
 
 // The caller's size, but never more than the buffer it handed over holds.
 std::uint32_t Clamp(std::uint32_t announced, std::size_t held) {
@@ -35,11 +35,10 @@ bool TypeMatches(std::uint32_t type, std::uint32_t tDT) {
 
 }  // namespace
 
-RegStatus cQueryReg::EnumValueString(RegKey hKey, std::uint32_t dwIndex, std::wstring& lpValueName,
-                                     std::uint32_t& lpcbValueName, std::uint32_t lpReserved, std::uint32_t& lpType,
-                                     std::wstring& lpData, std::uint32_t& lpcbData) {
+RegStatus cQueryReg::EnumValueInto(RegKey hKey, std::uint32_t dwIndex, std::wstring& lpValueName,
+                                   std::uint32_t& lpcbValueName, std::uint32_t lpReserved, std::uint32_t& lpType,
+                                   std::span<std::uint8_t> data, std::uint32_t& lpcbData) {
   std::string name = Ansi(lpValueName);
-  std::string data = Ansi(lpData);
   std::uint32_t nameSize = Clamp(lpcbValueName, name.size());
   std::uint32_t dataSize = Clamp(lpcbData, data.size());
   const std::uint32_t nameAnnounced = nameSize;
@@ -48,10 +47,19 @@ RegStatus cQueryReg::EnumValueString(RegKey hKey, std::uint32_t dwIndex, std::ws
   // caller's number as an address.
   std::uint32_t reserved = 0;
   const RegStatus status = api_.RegEnumValueA(hKey, dwIndex, name.data(), &nameSize,
-                                              lpReserved != 0 ? &reserved : nullptr, &lpType, Bytes(data), &dataSize);
+                                              lpReserved != 0 ? &reserved : nullptr, &lpType, data.data(), &dataSize);
   WriteBack(lpcbValueName, nameAnnounced, nameSize);
   WriteBack(lpcbData, dataAnnounced, dataSize);
   lpValueName = Wide(name);
+  return status;
+}
+
+RegStatus cQueryReg::EnumValueString(RegKey hKey, std::uint32_t dwIndex, std::wstring& lpValueName,
+                                     std::uint32_t& lpcbValueName, std::uint32_t lpReserved, std::uint32_t& lpType,
+                                     std::wstring& lpData, std::uint32_t& lpcbData) {
+  std::string data = Ansi(lpData);
+  const RegStatus status = EnumValueInto(hKey, dwIndex, lpValueName, lpcbValueName, lpReserved, lpType,
+                                         std::span(Bytes(data), data.size()), lpcbData);
   lpData = Wide(data);
   return status;
 }
@@ -59,18 +67,7 @@ RegStatus cQueryReg::EnumValueString(RegKey hKey, std::uint32_t dwIndex, std::ws
 RegStatus cQueryReg::EnumValue(RegKey hKey, std::uint32_t dwIndex, std::wstring& lpValueName,
                                std::uint32_t& lpcbValueName, std::uint32_t lpReserved, std::uint32_t& lpType,
                                std::span<std::uint8_t> lpData, std::uint32_t& lpcbData) {
-  std::string name = Ansi(lpValueName);
-  std::uint32_t nameSize = Clamp(lpcbValueName, name.size());
-  std::uint32_t dataSize = Clamp(lpcbData, lpData.size());
-  const std::uint32_t nameAnnounced = nameSize;
-  const std::uint32_t dataAnnounced = dataSize;
-  std::uint32_t reserved = 0;
-  const RegStatus status = api_.RegEnumValueA(hKey, dwIndex, name.data(), &nameSize,
-                                              lpReserved != 0 ? &reserved : nullptr, &lpType, lpData.data(), &dataSize);
-  WriteBack(lpcbValueName, nameAnnounced, nameSize);
-  WriteBack(lpcbData, dataAnnounced, dataSize);
-  lpValueName = Wide(name);
-  return status;
+  return EnumValueInto(hKey, dwIndex, lpValueName, lpcbValueName, lpReserved, lpType, lpData, lpcbData);
 }
 
 RegStatus cQueryReg::QueryInfoKey(RegKey hKey, std::uint32_t& lpcbMaxValueNameLen) {

@@ -9,7 +9,6 @@
 namespace varnlet::registry {
 namespace {
 
-constexpr RegStatus kErrorPathNotFound = 3;
 constexpr std::uint32_t kDirectoryBufferSize = 300;
 constexpr const char* kTemporaryPrefix = "vrk";
 

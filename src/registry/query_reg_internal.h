@@ -17,8 +17,5 @@ inline std::size_t BufferSize(std::uint64_t size) {
 }
 
 inline std::uint8_t* Bytes(std::string& buffer) { return reinterpret_cast<std::uint8_t*>(buffer.data()); }
-inline const std::uint8_t* Bytes(const std::string& buffer) {
-  return reinterpret_cast<const std::uint8_t*>(buffer.data());
-}
 
 }  // namespace varnlet::registry::detail

@@ -11,7 +11,6 @@ using namespace std::string_literals;
 using registry::kHkeyClassesRoot;
 using registry::kHkeyLocalMachine;
 
-constexpr RegStatus kNotFound = 2;
 
 class Associations : public RegistryTest {
  protected:
@@ -134,12 +133,12 @@ TEST_F(ComClasses, LookUpAndUnregisterAClassWithItsClassIdAndTypeLibrary) {
 
   // Without a class id nothing is deleted.
   MakeKey(kHkeyLocalMachine, classes + progId);
-  EXPECT_EQ(reg().UnRegister(Wide(progId)), kNotFound);
+  EXPECT_EQ(reg().UnRegister(Wide(progId)), kErrorFileNotFound);
   EXPECT_TRUE(KeyExists(kHkeyLocalMachine, classes + progId));
   // Without a type library only the ProgID key goes.
   make(false);
   EXPECT_EQ(reg().ClassTypeLib(Wide(progId)), L"");
-  EXPECT_EQ(reg().UnRegister(Wide(progId)), kNotFound);
+  EXPECT_EQ(reg().UnRegister(Wide(progId)), kErrorFileNotFound);
   EXPECT_FALSE(KeyExists(kHkeyLocalMachine, classes + progId));
   EXPECT_TRUE(KeyExists(kHkeyLocalMachine, classes + "CLSID\\" + clsid));
   EXPECT_TRUE(KeyExists(kHkeyLocalMachine, classes + "TypeLib\\" + typeLib));
@@ -148,7 +147,7 @@ TEST_F(ComClasses, LookUpAndUnregisterAClassWithItsClassIdAndTypeLibrary) {
 // A class name that names no key must not make Software\Classes itself the ProgID key.
 TEST_F(ComClasses, UnRegisterOfAnEmptyClassNameDeletesNothing) {
   for (const std::wstring& name : {L""s, L" "s, L"\\"s, L"\\\\"s, L"  \\ "s}) {
-    EXPECT_EQ(reg().UnRegister(name), kNotFound);
+    EXPECT_EQ(reg().UnRegister(name), kErrorFileNotFound);
   }
   EXPECT_TRUE(KeyExists(kHkeyLocalMachine, "Software\\Classes"));
 }

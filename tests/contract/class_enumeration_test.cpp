@@ -15,9 +15,6 @@ using registry::kHkeyClassesRoot;
 using registry::kHkeyCurrentUser;
 using Strings = std::vector<std::wstring>;
 
-constexpr RegStatus kInvalidParameter = 87;
-constexpr RegStatus kMoreData = 234;
-constexpr RegStatus kNoMoreItems = 259;
 
 class EnumKeys : public RegistryTest {};
 class EnumValues : public RegistryTest {
@@ -147,20 +144,20 @@ TEST_F(EnumWrappers, PassTheSystemsAnswersThroughAndNeverAnnounceMoreThanTheBuff
   nameSize = 100;
   data = std::wstring(16, L'\0');
   dataSize = 16;
-  EXPECT_EQ(reg().EnumValueString(key, indexes[0], name, nameSize, 0, type, data, dataSize), kMoreData);
+  EXPECT_EQ(reg().EnumValueString(key, indexes[0], name, nameSize, 0, type, data, dataSize), kErrorMoreData);
   EXPECT_EQ(name.size(), 2u);
   EXPECT_EQ(nameSize, 100u);
   name = std::wstring(16, L'\0');
   nameSize = 16;
   data = L"xy";
   dataSize = 1000;
-  EXPECT_EQ(reg().EnumValueString(key, indexes[0], name, nameSize, 0, type, data, dataSize), kMoreData);
+  EXPECT_EQ(reg().EnumValueString(key, indexes[0], name, nameSize, 0, type, data, dataSize), kErrorMoreData);
   EXPECT_EQ(data, L"xy");
   EXPECT_EQ(dataSize, 5u);
   // A reserved value other than 0 is refused, never used as an address.
   EXPECT_EQ(reg().EnumValueString(key, indexes[0], name, nameSize, 0x12345678, type, data, dataSize),
-            kInvalidParameter);
-  EXPECT_EQ(reg().EnumValueString(key, 2, name, nameSize, 0, type, data, dataSize), kNoMoreItems);
+            kErrorInvalidParameter);
+  EXPECT_EQ(reg().EnumValueString(key, 2, name, nameSize, 0, type, data, dataSize), kErrorNoMoreItems);
 
   // EnumValue reads into the caller's own byte area.
   std::array<std::uint8_t, 8> area{};
@@ -176,7 +173,7 @@ TEST_F(EnumWrappers, PassTheSystemsAnswersThroughAndNeverAnnounceMoreThanTheBuff
   EXPECT_EQ(area[3], 0x5A);
   std::array<std::uint8_t, 2> small{0x5A, 0x5A};
   dataSize = 64;
-  EXPECT_EQ(reg().EnumValue(key, indexes[1], name, nameSize, 0, type, small, dataSize), kMoreData);
+  EXPECT_EQ(reg().EnumValue(key, indexes[1], name, nameSize, 0, type, small, dataSize), kErrorMoreData);
   EXPECT_EQ(dataSize, 3u);
   EXPECT_EQ(small[0], 0x5A);
 
@@ -187,9 +184,9 @@ TEST_F(EnumWrappers, PassTheSystemsAnswersThroughAndNeverAnnounceMoreThanTheBuff
   EXPECT_EQ(subkeySize, 3u);
   subkey = L"s";
   subkeySize = 50;
-  EXPECT_EQ(reg().EnumKeyEx(key, 0, subkey, subkeySize), kMoreData);
+  EXPECT_EQ(reg().EnumKeyEx(key, 0, subkey, subkeySize), kErrorMoreData);
   EXPECT_EQ(subkeySize, 50u);
-  EXPECT_EQ(reg().EnumKeyEx(key, 1, subkey, subkeySize), kNoMoreItems);
+  EXPECT_EQ(reg().EnumKeyEx(key, 1, subkey, subkeySize), kErrorNoMoreItems);
   EXPECT_EQ(reg().CloseKey(key), 0);
 }
 

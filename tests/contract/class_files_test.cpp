@@ -13,7 +13,6 @@ using registry::kHkeyLocalMachine;
 using registry::kHkeyUsers;
 using Strings = std::vector<std::wstring>;
 
-constexpr RegStatus kPrivilegeNotHeld = 1314;
 
 class RegSaveKey : public RegistryTest {
  protected:
@@ -92,7 +91,7 @@ TEST_F(RegSaveKey, AFailedSaveCopiesNothingAndLeavesNoTemporaryFile) {
   env_->WriteFile(file, "kept");
   const std::size_t temporaries = env_->CountFiles(TempFolder(), "vrk");
   // Without the backup privilege the system refuses.
-  EXPECT_EQ(reg().RegSaveKey(Path(L"tree"), Wide(file)), kPrivilegeNotHeld);
+  EXPECT_EQ(reg().RegSaveKey(Path(L"tree"), Wide(file)), kErrorPrivilegeNotHeld);
   EXPECT_EQ(env_->ReadFile(file), "kept");
   EXPECT_EQ(env_->CountFiles(TempFolder(), "vrk"), temporaries);
   // A key that cannot be opened: the save of no key fails.

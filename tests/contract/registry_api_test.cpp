@@ -13,17 +13,6 @@ using namespace std::string_literals;
 using registry::kHkeyClassesRoot;
 using registry::kHkeyCurrentUser;
 
-constexpr RegStatus kNotFound = 2;
-constexpr RegStatus kAccessDenied = 5;
-constexpr RegStatus kInvalidHandle = 6;
-constexpr RegStatus kInvalidParameter = 87;
-constexpr RegStatus kBadPathName = 161;
-constexpr RegStatus kAlreadyExists = 183;
-constexpr RegStatus kMoreData = 234;
-constexpr RegStatus kNoMoreItems = 259;
-constexpr RegStatus kNoAccess = 998;
-constexpr RegStatus kKeyDeleted = 1018;
-constexpr RegStatus kPrivilegeNotHeld = 1314;
 constexpr char kSentinel = '\x5A';
 
 class RegistryApiTest : public RegistryTest {
@@ -55,7 +44,7 @@ TEST_F(QueryValueEx, SizesTypesAndWhatIsLeftUntouched) {
   std::uint32_t size = 0;
   std::uint32_t four = 0;
   // The class's probe: no room, so type and size come back with 234.
-  EXPECT_EQ(api().RegQueryValueExA(key, "S", nullptr, &type, reinterpret_cast<std::uint8_t*>(&four), &size), kMoreData);
+  EXPECT_EQ(api().RegQueryValueExA(key, "S", nullptr, &type, reinterpret_cast<std::uint8_t*>(&four), &size), kErrorMoreData);
   EXPECT_EQ(type, 1u);
   EXPECT_EQ(size, 5u);
   EXPECT_EQ(four, 0u);
@@ -76,7 +65,7 @@ TEST_F(QueryValueEx, SizesTypesAndWhatIsLeftUntouched) {
   // Too small: 234, the size needed, the buffer untouched.
   buffer.assign(8, kSentinel);
   size = 4;
-  EXPECT_EQ(api().RegQueryValueExA(key, "s", nullptr, &type, Bytes(buffer), &size), kMoreData);
+  EXPECT_EQ(api().RegQueryValueExA(key, "s", nullptr, &type, Bytes(buffer), &size), kErrorMoreData);
   EXPECT_EQ(size, 5u);
   EXPECT_EQ(buffer, std::string(8, kSentinel));
   // A string stored with no bytes.
@@ -85,22 +74,22 @@ TEST_F(QueryValueEx, SizesTypesAndWhatIsLeftUntouched) {
   EXPECT_EQ(size, 0u);
   // Missing values and the unset default: 2; without a buffer the size becomes 0, with one it stays.
   size = 7;
-  EXPECT_EQ(api().RegQueryValueExA(key, "missing", nullptr, nullptr, nullptr, &size), kNotFound);
+  EXPECT_EQ(api().RegQueryValueExA(key, "missing", nullptr, nullptr, nullptr, &size), kErrorFileNotFound);
   EXPECT_EQ(size, 0u);
   size = 7;
-  EXPECT_EQ(api().RegQueryValueExA(key, "missing", nullptr, nullptr, Bytes(buffer), &size), kNotFound);
+  EXPECT_EQ(api().RegQueryValueExA(key, "missing", nullptr, nullptr, Bytes(buffer), &size), kErrorFileNotFound);
   EXPECT_EQ(size, 7u);
-  EXPECT_EQ(api().RegQueryValueExA(key, "", nullptr, nullptr, nullptr, &size), kNotFound);
-  EXPECT_EQ(api().RegQueryValueExA(key, nullptr, nullptr, nullptr, nullptr, &size), kNotFound);
+  EXPECT_EQ(api().RegQueryValueExA(key, "", nullptr, nullptr, nullptr, &size), kErrorFileNotFound);
+  EXPECT_EQ(api().RegQueryValueExA(key, nullptr, nullptr, nullptr, nullptr, &size), kErrorFileNotFound);
   EXPECT_EQ(api().RegQueryValueExA(key, "s", nullptr, nullptr, nullptr, nullptr), 0);
   // A buffer without a size, or a reserved pointer: 87.
-  EXPECT_EQ(api().RegQueryValueExA(key, "s", nullptr, nullptr, Bytes(buffer), nullptr), kInvalidParameter);
+  EXPECT_EQ(api().RegQueryValueExA(key, "s", nullptr, nullptr, Bytes(buffer), nullptr), kErrorInvalidParameter);
   std::uint32_t reserved = 0;
-  EXPECT_EQ(api().RegQueryValueExA(key, "s", &reserved, nullptr, nullptr, &size), kInvalidParameter);
+  EXPECT_EQ(api().RegQueryValueExA(key, "s", &reserved, nullptr, nullptr, &size), kErrorInvalidParameter);
   // An over-long name is simply not there.
-  EXPECT_EQ(api().RegQueryValueExA(key, std::string(20000, 'n').c_str(), nullptr, nullptr, nullptr, &size), kNotFound);
+  EXPECT_EQ(api().RegQueryValueExA(key, std::string(20000, 'n').c_str(), nullptr, nullptr, nullptr, &size), kErrorFileNotFound);
   EXPECT_EQ(api().RegCloseKey(key), 0);
-  EXPECT_EQ(api().RegQueryValueExA(0x12345, "s", nullptr, nullptr, nullptr, &size), kInvalidHandle);
+  EXPECT_EQ(api().RegQueryValueExA(0x12345, "s", nullptr, nullptr, nullptr, &size), kErrorInvalidHandle);
 }
 
 TEST_F(QueryValue, TheDefaultValueOfASubkeyAsText) {
@@ -116,7 +105,7 @@ TEST_F(QueryValue, TheDefaultValueOfASubkeyAsText) {
   EXPECT_EQ(size, 5);
   buffer.assign(8, kSentinel);
   size = 4;
-  EXPECT_EQ(api().RegQueryValueA(kHkeyCurrentUser, (scratch + "\\sub").c_str(), buffer.data(), &size), kMoreData);
+  EXPECT_EQ(api().RegQueryValueA(kHkeyCurrentUser, (scratch + "\\sub").c_str(), buffer.data(), &size), kErrorMoreData);
   EXPECT_EQ(size, 5);
   EXPECT_EQ(buffer, std::string(8, kSentinel));
   // An unset default value reads as the empty string.
@@ -124,11 +113,11 @@ TEST_F(QueryValue, TheDefaultValueOfASubkeyAsText) {
   EXPECT_EQ(api().RegQueryValueA(kHkeyCurrentUser, (scratch + "\\unset").c_str(), buffer.data(), &size), 0);
   EXPECT_EQ(size, 1);
   EXPECT_EQ(buffer[0], '\0');
-  EXPECT_EQ(api().RegQueryValueA(kHkeyCurrentUser, (scratch + "\\missing").c_str(), buffer.data(), &size), kNotFound);
+  EXPECT_EQ(api().RegQueryValueA(kHkeyCurrentUser, (scratch + "\\missing").c_str(), buffer.data(), &size), kErrorFileNotFound);
   EXPECT_EQ(api().RegQueryValueA(kHkeyCurrentUser, (scratch + "\\sub").c_str(), buffer.data(), nullptr),
-            kInvalidParameter);
-  EXPECT_EQ(api().RegQueryValueA(0x12345, "x", buffer.data(), &size), kInvalidHandle);
-  EXPECT_EQ(api().RegQueryValueA(0, "x", buffer.data(), &size), kInvalidHandle);
+            kErrorInvalidParameter);
+  EXPECT_EQ(api().RegQueryValueA(0x12345, "x", buffer.data(), &size), kErrorInvalidHandle);
+  EXPECT_EQ(api().RegQueryValueA(0, "x", buffer.data(), &size), kErrorInvalidHandle);
 }
 
 TEST_F(SetValues, WhatIsStoredForEachWayOfWriting) {
@@ -148,24 +137,24 @@ TEST_F(SetValues, WhatIsStoredForEachWayOfWriting) {
     EXPECT_EQ(Stored("", "empty")->data, ""s);
     EXPECT_EQ(Stored("", "empty")->type, type);
   }
-  EXPECT_EQ(api().RegSetValueExA(key, "nodata", 0, 3, nullptr, 4), kNoAccess);
+  EXPECT_EQ(api().RegSetValueExA(key, "nodata", 0, 3, nullptr, 4), kErrorNoAccess);
   // Names compare without regard to case; setting again replaces type and data.
   const std::uint32_t number = 7;
   EXPECT_EQ(api().RegSetValueExA(key, "COUNTED", 0, 4, reinterpret_cast<const std::uint8_t*>(&number), 4), 0);
   EXPECT_EQ(Stored("", "counted")->type, 4u);
   EXPECT_EQ(Stored("", "counted")->data, "\x07\x00\x00\x00"s);
-  EXPECT_EQ(api().RegSetValueExA(key, std::string(16384, 'n').c_str(), 0, 3, nullptr, 0), kInvalidParameter);
+  EXPECT_EQ(api().RegSetValueExA(key, std::string(16384, 'n').c_str(), 0, 3, nullptr, 0), kErrorInvalidParameter);
   EXPECT_EQ(api().RegSetValueExA(key, std::string(16383, 'n').c_str(), 0, 3, nullptr, 0), 0);
   // RegSetValueA: REG_SZ only, the text to its first NUL, creating the subkey chain.
   EXPECT_EQ(api().RegSetValueA(key, "a\\b", 1, "text\0more", 2), 0);
   EXPECT_EQ(Stored("a\\b", "")->data, "text\0"s);
   EXPECT_EQ(api().RegSetValueA(key, "", 1, "own", 0), 0);
   EXPECT_EQ(Stored("", "")->data, "own\0"s);
-  EXPECT_EQ(api().RegSetValueA(key, "c", 4, "x", 2), kInvalidParameter);
-  EXPECT_EQ(api().RegSetValueA(key, "c", 1, nullptr, 2), kInvalidParameter);
+  EXPECT_EQ(api().RegSetValueA(key, "c", 4, "x", 2), kErrorInvalidParameter);
+  EXPECT_EQ(api().RegSetValueA(key, "c", 1, nullptr, 2), kErrorInvalidParameter);
   EXPECT_FALSE(KeyExists("c"));
   EXPECT_EQ(api().RegCloseKey(key), 0);
-  EXPECT_EQ(api().RegSetValueExA(key, "x", 0, 3, nullptr, 0), kInvalidHandle);
+  EXPECT_EQ(api().RegSetValueExA(key, "x", 0, 3, nullptr, 0), kErrorInvalidHandle);
 }
 
 TEST_F(Enumerate, ValuesAndSubkeysByIndex) {
@@ -182,7 +171,7 @@ TEST_F(Enumerate, ValuesAndSubkeysByIndex) {
     std::uint32_t length = sizeof name;
     std::uint32_t size = 0;
     const RegStatus status = api().RegEnumValueA(key, i, name, &length, nullptr, nullptr, nullptr, &size);
-    if (status == kNoMoreItems) break;
+    if (status == kErrorNoMoreItems) break;
     ASSERT_EQ(status, 0);
     EXPECT_EQ(length, std::string(name).size());
     names.insert(name);
@@ -205,7 +194,7 @@ TEST_F(Enumerate, ValuesAndSubkeysByIndex) {
   std::uint32_t dataSize = 0;
   EXPECT_EQ(api().RegEnumValueA(key, alpha, one, &nameLength, nullptr, &type, reinterpret_cast<std::uint8_t*>(&four),
                                 &dataSize),
-            kMoreData);
+            kErrorMoreData);
   EXPECT_EQ(type, 1u);
   EXPECT_EQ(dataSize, 5u);
   EXPECT_EQ(nameLength, 0u);
@@ -216,7 +205,7 @@ TEST_F(Enumerate, ValuesAndSubkeysByIndex) {
   nameLength = 16;
   dataSize = 2;
   EXPECT_EQ(api().RegEnumValueA(key, alpha, name.data(), &nameLength, nullptr, &type, Bytes(data), &dataSize),
-            kMoreData);
+            kErrorMoreData);
   EXPECT_EQ(dataSize, 5u);
   EXPECT_EQ(nameLength, 16u);
   EXPECT_EQ(data, std::string(8, kSentinel));
@@ -228,13 +217,13 @@ TEST_F(Enumerate, ValuesAndSubkeysByIndex) {
   EXPECT_EQ(dataSize, 5u);
   EXPECT_EQ(data.substr(0, 5), "data\0"s);
   // (Wine writes the data size without looking whether there is a place for it: always pass one.)
-  EXPECT_EQ(api().RegEnumValueA(key, 3, name.data(), &nameLength, nullptr, &type, nullptr, &dataSize), kNoMoreItems);
-  EXPECT_EQ(api().RegEnumValueA(key, 0, nullptr, &nameLength, nullptr, &type, nullptr, &dataSize), kInvalidParameter);
+  EXPECT_EQ(api().RegEnumValueA(key, 3, name.data(), &nameLength, nullptr, &type, nullptr, &dataSize), kErrorNoMoreItems);
+  EXPECT_EQ(api().RegEnumValueA(key, 0, nullptr, &nameLength, nullptr, &type, nullptr, &dataSize), kErrorInvalidParameter);
   EXPECT_EQ(api().RegEnumValueA(key, 0, name.data(), &nameLength, nullptr, &type, Bytes(data), nullptr),
-            kInvalidParameter);
+            kErrorInvalidParameter);
   std::uint32_t reserved = 0;
   EXPECT_EQ(api().RegEnumValueA(key, 0, name.data(), &nameLength, &reserved, &type, nullptr, &dataSize),
-            kInvalidParameter);
+            kErrorInvalidParameter);
 
   // Subkeys: a name that does not fit copies nothing and keeps the length.
   std::set<std::string> subkeys;
@@ -242,8 +231,8 @@ TEST_F(Enumerate, ValuesAndSubkeysByIndex) {
     std::string buffer(8, kSentinel);
     std::uint32_t length = 2;
     const RegStatus tooSmall = api().RegEnumKeyExA(key, i, buffer.data(), &length, nullptr, nullptr, nullptr, nullptr);
-    if (tooSmall == kNoMoreItems) break;
-    ASSERT_EQ(tooSmall, kMoreData);
+    if (tooSmall == kErrorNoMoreItems) break;
+    ASSERT_EQ(tooSmall, kErrorMoreData);
     EXPECT_EQ(length, 2u);
     EXPECT_EQ(buffer, std::string(8, kSentinel));
     length = 8;
@@ -256,7 +245,7 @@ TEST_F(Enumerate, ValuesAndSubkeysByIndex) {
   EXPECT_EQ(subkeys, (std::set<std::string>{"k1", "k22"}));
   std::uint32_t length = 8;
   EXPECT_EQ(api().RegEnumKeyExA(key, 0, name.data(), &length, &reserved, nullptr, nullptr, nullptr),
-            kInvalidParameter);
+            kErrorInvalidParameter);
   EXPECT_EQ(api().RegCloseKey(key), 0);
 }
 
@@ -291,11 +280,11 @@ TEST_F(QueryInfoKey, CountsAndLongestNamesAndData) {
   char className[4];
   EXPECT_EQ(api().RegQueryInfoKeyA(key, className, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                                    nullptr, nullptr, nullptr),
-            kInvalidParameter);
+            kErrorInvalidParameter);
   EXPECT_EQ(api().RegCloseKey(key), 0);
   EXPECT_EQ(api().RegQueryInfoKeyA(0, nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr, nullptr, nullptr, nullptr,
                                    nullptr, nullptr),
-            kInvalidHandle);
+            kErrorInvalidHandle);
 }
 
 TEST_F(DeleteKeysAndValues, KeysGoOnlyWithoutSubkeysAndTheirHandlesDie) {
@@ -303,25 +292,25 @@ TEST_F(DeleteKeysAndValues, KeysGoOnlyWithoutSubkeysAndTheirHandlesDie) {
   Put("gone", "v", 1, "x\0"s);
   Put("", "", 1, "default\0"s);
   const RegKey scratch = Open("");
-  EXPECT_EQ(api().RegDeleteKeyA(scratch, "parent"), kAccessDenied);
-  EXPECT_EQ(api().RegDeleteKeyA(scratch, "missing"), kNotFound);
-  EXPECT_EQ(api().RegDeleteKeyA(scratch, nullptr), kInvalidParameter);
+  EXPECT_EQ(api().RegDeleteKeyA(scratch, "parent"), kErrorAccessDenied);
+  EXPECT_EQ(api().RegDeleteKeyA(scratch, "missing"), kErrorFileNotFound);
+  EXPECT_EQ(api().RegDeleteKeyA(scratch, nullptr), kErrorInvalidParameter);
   const RegKey gone = Open("gone");
   EXPECT_EQ(api().RegDeleteKeyA(scratch, "GONE"), 0);
   EXPECT_FALSE(KeyExists("gone"));
   std::uint32_t size = 0;
   RegKey other = 0;
-  EXPECT_EQ(api().RegQueryValueExA(gone, "v", nullptr, nullptr, nullptr, &size), kKeyDeleted);
-  EXPECT_EQ(api().RegSetValueExA(gone, "v", 0, 3, nullptr, 0), kKeyDeleted);
-  EXPECT_EQ(api().RegOpenKeyExA(gone, "", 0, registry::kKeyRead, &other), kKeyDeleted);
-  EXPECT_EQ(api().RegCreateKeyA(gone, "x", &other), kKeyDeleted);
+  EXPECT_EQ(api().RegQueryValueExA(gone, "v", nullptr, nullptr, nullptr, &size), kErrorKeyDeleted);
+  EXPECT_EQ(api().RegSetValueExA(gone, "v", 0, 3, nullptr, 0), kErrorKeyDeleted);
+  EXPECT_EQ(api().RegOpenKeyExA(gone, "", 0, registry::kKeyRead, &other), kErrorKeyDeleted);
+  EXPECT_EQ(api().RegCreateKeyA(gone, "x", &other), kErrorKeyDeleted);
   EXPECT_EQ(api().RegQueryInfoKeyA(gone, nullptr, nullptr, nullptr, &size, nullptr, nullptr, nullptr, nullptr, nullptr,
                                    nullptr, nullptr),
-            kKeyDeleted);
+            kErrorKeyDeleted);
   EXPECT_EQ(api().RegCloseKey(gone), 0);
   // Values: a missing one gives 2, the empty name is the default value.
-  EXPECT_EQ(api().RegDeleteValueA(scratch, "missing"), kNotFound);
-  EXPECT_EQ(api().RegDeleteValueA(scratch, std::string(20000, 'n').c_str()), kNotFound);
+  EXPECT_EQ(api().RegDeleteValueA(scratch, "missing"), kErrorFileNotFound);
+  EXPECT_EQ(api().RegDeleteValueA(scratch, std::string(20000, 'n').c_str()), kErrorFileNotFound);
   EXPECT_EQ(api().RegDeleteValueA(scratch, ""), 0);
   EXPECT_FALSE(Stored("", ""));
   // An empty subkey deletes the handle's own key.
@@ -340,23 +329,23 @@ TEST_F(OpenCreateClose, PathsHandlesAndRights) {
   EXPECT_EQ(api().RegOpenKeyExA(kHkeyCurrentUser, (scratch + "\\a\\b\\\\").c_str(), 0, registry::kKeyRead, &key), 0);
   EXPECT_EQ(api().RegCloseKey(key), 0);
   EXPECT_EQ(api().RegOpenKeyExA(kHkeyCurrentUser, ("\\" + scratch).c_str(), 0, registry::kKeyRead, &key),
-            kBadPathName);
-  EXPECT_EQ(api().RegCreateKeyA(kHkeyCurrentUser, ("\\" + scratch).c_str(), &key), kBadPathName);
+            kErrorBadPathName);
+  EXPECT_EQ(api().RegCreateKeyA(kHkeyCurrentUser, ("\\" + scratch).c_str(), &key), kErrorBadPathName);
   EXPECT_EQ(api().RegOpenKeyExA(kHkeyClassesRoot, "\\", 0, registry::kKeyRead, &key), 0);
   EXPECT_EQ(api().RegCloseKey(key), 0);
   // Missing: 2 and no handle.
   key = 0x1234;
-  EXPECT_EQ(api().RegOpenKeyExA(kHkeyCurrentUser, (scratch + "\\x").c_str(), 0, registry::kKeyRead, &key), kNotFound);
+  EXPECT_EQ(api().RegOpenKeyExA(kHkeyCurrentUser, (scratch + "\\x").c_str(), 0, registry::kKeyRead, &key), kErrorFileNotFound);
   EXPECT_EQ(key, 0u);
   // A path longer than a counted string may be: 87, the result untouched.
   key = 0x1234;
   EXPECT_EQ(api().RegOpenKeyExA(kHkeyCurrentUser, std::string(100000, 'p').c_str(), 0, registry::kKeyRead, &key),
-            kInvalidParameter);
+            kErrorInvalidParameter);
   EXPECT_EQ(key, 0x1234u);
   // Wine converts an ANSI path through a buffer of MAX_PATH characters and answers 234 for a
   // longer one; Windows refuses the over-long key name.
   EXPECT_EQ(api().RegCreateKeyA(kHkeyCurrentUser, std::string(300, 'p').c_str(), &key),
-            env_->isWine() ? kMoreData : kInvalidParameter);
+            env_->isWine() ? kErrorMoreData : kErrorInvalidParameter);
   // A root with an empty subkey is the root itself; an ordinary key gives a new handle.
   EXPECT_EQ(api().RegOpenKeyExA(kHkeyCurrentUser, "", 0, registry::kKeyRead, &key), 0);
   EXPECT_EQ(key, kHkeyCurrentUser);
@@ -373,9 +362,9 @@ TEST_F(OpenCreateClose, PathsHandlesAndRights) {
   EXPECT_TRUE(KeyExists("a\\c\\d\\e"));
   // Windows refuses a missing result pointer; Wine writes through it and faults.
   if (!env_->isWine()) {
-    EXPECT_EQ(api().RegCreateKeyA(a1, "x", nullptr), kInvalidParameter);
+    EXPECT_EQ(api().RegCreateKeyA(a1, "x", nullptr), kErrorInvalidParameter);
   }
-  EXPECT_EQ(api().RegCreateKeyA(a1, std::string(257, 'p').c_str(), &a2), kInvalidParameter);
+  EXPECT_EQ(api().RegCreateKeyA(a1, std::string(257, 'p').c_str(), &a2), kErrorInvalidParameter);
   EXPECT_EQ(api().RegCreateKeyA(a1, std::string(255, 'p').c_str(), &a2), 0);
   EXPECT_EQ(api().RegCloseKey(a2), 0);
   // Rights: a handle may do only what it was opened for.
@@ -383,23 +372,23 @@ TEST_F(OpenCreateClose, PathsHandlesAndRights) {
   std::uint32_t size = 0;
   char name[8];
   std::uint32_t length = sizeof name;
-  EXPECT_EQ(api().RegSetValueExA(query, "v", 0, 3, nullptr, 0), kAccessDenied);
-  EXPECT_EQ(api().RegEnumKeyExA(query, 0, name, &length, nullptr, nullptr, nullptr, nullptr), kAccessDenied);
+  EXPECT_EQ(api().RegSetValueExA(query, "v", 0, 3, nullptr, 0), kErrorAccessDenied);
+  EXPECT_EQ(api().RegEnumKeyExA(query, 0, name, &length, nullptr, nullptr, nullptr, nullptr), kErrorAccessDenied);
   EXPECT_EQ(api().RegCloseKey(query), 0);
   const RegKey none = Open("a", 0);
-  EXPECT_EQ(api().RegQueryValueExA(none, "v", nullptr, nullptr, nullptr, &size), kAccessDenied);
+  EXPECT_EQ(api().RegQueryValueExA(none, "v", nullptr, nullptr, nullptr, &size), kErrorAccessDenied);
   EXPECT_EQ(api().RegCloseKey(none), 0);
   // Closing: roots always succeed, a handle once, garbage never.
   EXPECT_EQ(api().RegCloseKey(a1), 0);
-  EXPECT_EQ(api().RegCloseKey(a1), kInvalidHandle);
+  EXPECT_EQ(api().RegCloseKey(a1), kErrorInvalidHandle);
   EXPECT_EQ(api().RegCloseKey(kHkeyCurrentUser), 0);
   EXPECT_EQ(api().RegCloseKey(kHkeyCurrentUser), 0);
-  EXPECT_EQ(api().RegCloseKey(0), kInvalidHandle);
+  EXPECT_EQ(api().RegCloseKey(0), kErrorInvalidHandle);
   // 0x80000007 is the local-settings root of later systems: closing it does nothing either.
   EXPECT_EQ(api().RegCloseKey(0x80000007), 0);
-  EXPECT_EQ(api().RegCloseKey(0x12345), kInvalidHandle);
-  EXPECT_EQ(api().RegOpenKeyExA(0, "x", 0, registry::kKeyRead, &key), kInvalidHandle);
-  EXPECT_EQ(api().RegOpenKeyExA(0x12345, "x", 0, registry::kKeyRead, &key), kInvalidHandle);
+  EXPECT_EQ(api().RegCloseKey(0x12345), kErrorInvalidHandle);
+  EXPECT_EQ(api().RegOpenKeyExA(0, "x", 0, registry::kKeyRead, &key), kErrorInvalidHandle);
+  EXPECT_EQ(api().RegOpenKeyExA(0x12345, "x", 0, registry::kKeyRead, &key), kErrorInvalidHandle);
 }
 
 TEST_F(SaveKey, NeedsTheBackupPrivilegeAndANewFile) {
@@ -407,15 +396,15 @@ TEST_F(SaveKey, NeedsTheBackupPrivilegeAndANewFile) {
   const std::string file = env_->ScratchFolder() + "save.dat";
   env_->RemoveFile(file);
   const RegKey key = Open("", 0);
-  EXPECT_EQ(api().RegSaveKeyA(key, file.c_str(), nullptr), kPrivilegeNotHeld);
+  EXPECT_EQ(api().RegSaveKeyA(key, file.c_str(), nullptr), kErrorPrivilegeNotHeld);
   env_->RemoveFile(file);  // Wine makes the file before it checks the privilege
   ASSERT_TRUE(env_->SetBackupPrivilege(true));
   EXPECT_EQ(api().RegSaveKeyA(key, file.c_str(), nullptr), 0);
   EXPECT_TRUE(env_->ReadFile(file));
   // Windows refuses to overwrite a file; Wine overwrites it.
-  EXPECT_EQ(api().RegSaveKeyA(key, file.c_str(), nullptr), env_->isWine() ? 0 : kAlreadyExists);
-  EXPECT_EQ(api().RegSaveKeyA(key, "", nullptr), kInvalidParameter);
-  EXPECT_EQ(api().RegSaveKeyA(0, file.c_str(), nullptr), kInvalidHandle);
+  EXPECT_EQ(api().RegSaveKeyA(key, file.c_str(), nullptr), env_->isWine() ? 0 : kErrorAlreadyExists);
+  EXPECT_EQ(api().RegSaveKeyA(key, "", nullptr), kErrorInvalidParameter);
+  EXPECT_EQ(api().RegSaveKeyA(0, file.c_str(), nullptr), kErrorInvalidHandle);
   EXPECT_EQ(api().RegCloseKey(key), 0);
   env_->SetBackupPrivilege(false);
   env_->RemoveFile(file);

@@ -16,6 +16,7 @@ namespace varnlet::contract {
 
 using registry::RegKey;
 using registry::RegStatus;
+using namespace platform;  // the error numbers
 
 struct StoredValue {
   std::uint32_t type = 0;

@@ -5,10 +5,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "fakes/fake_file_system.h"
-#include "fakes/fake_registry.h"
-#include "fakes/journal.h"
-#include "registry/cQueryReg.h"
+#include "registry_class_fixture.h"
 
 namespace varnlet::registry {
 namespace {
@@ -16,7 +13,6 @@ namespace {
 using namespace std::string_literals;
 using fakes::FakeFileSystem;
 using fakes::FakeRegistry;
-using fakes::Journal;
 using Strings = std::vector<std::wstring>;
 
 constexpr RegKey kHkcu = kHkeyCurrentUser;
@@ -24,31 +20,13 @@ const std::string kUserFolders = "tester\\Software\\Microsoft\\Windows\\CurrentV
 const std::string kDefaultFolders = ".Default\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 const std::string kCurrentVersion = "Software\\Microsoft\\Windows\\CurrentVersion";
 
-class RegistryClassMore : public ::testing::Test {
+class RegistryClassMore : public RegistryClassTest {
  protected:
-  RegistryClassMore() : registry_(&files_, &journal_), reg_(registry_, files_, ansi_) {}
-  void TearDown() override {
-    EXPECT_EQ(registry_.openHandles(), 0u);
-    EXPECT_EQ(registry_.badCloses(), 0u);
-  }
-  std::vector<std::string> Entries(const std::string& prefix) const {
-    std::vector<std::string> found;
-    for (const std::string& entry : journal_.entries()) {
-      if (entry.rfind(prefix, 0) == 0) found.push_back(entry);
-    }
-    return found;
-  }
   std::vector<std::pair<std::wstring, std::wstring>> Contents(const KeyedCollection& c) const {
     std::vector<std::pair<std::wstring, std::wstring>> out;
     for (std::size_t i = 1; i <= c.Count(); ++i) out.emplace_back(c.Key(i), c.Item(i));
     return out;
   }
-
-  platform::Windows1252 ansi_;
-  Journal journal_;
-  FakeFileSystem files_;
-  FakeRegistry registry_;
-  cQueryReg reg_;
 };
 
 // The mended fault: a DWORD is read with its own 4 bytes announced, never the key's longest data.
