@@ -12,6 +12,22 @@ using RegKey = std::uint32_t;
 // The system's result number: 0 on success, otherwise a Windows error code.
 using RegStatus = std::int32_t;
 
+// The Windows error numbers the registry calls answer with, as far as the program names them.
+inline constexpr RegStatus kErrorSuccess = 0;
+inline constexpr RegStatus kErrorFileNotFound = 2;
+inline constexpr RegStatus kErrorPathNotFound = 3;
+inline constexpr RegStatus kErrorAccessDenied = 5;
+inline constexpr RegStatus kErrorInvalidHandle = 6;
+inline constexpr RegStatus kErrorInvalidParameter = 87;
+inline constexpr RegStatus kErrorBadPathName = 161;
+inline constexpr RegStatus kErrorAlreadyExists = 183;
+inline constexpr RegStatus kErrorMoreData = 234;
+inline constexpr RegStatus kErrorNoMoreItems = 259;
+inline constexpr RegStatus kErrorNoAccess = 998;
+inline constexpr RegStatus kErrorBadKey = 1010;
+inline constexpr RegStatus kErrorKeyDeleted = 1018;
+inline constexpr RegStatus kErrorPrivilegeNotHeld = 1314;
+
 // A FILETIME: 100-ns intervals since 1601.
 struct FileTime {
   std::uint32_t dwLowDateTime = 0;

@@ -4,25 +4,18 @@
 #include <limits>
 #include <stdexcept>
 
+#include "registry/query_reg_internal.h"
 #include "registry/text_formats.h"
 #include "registry/unique_key.h"
 
 namespace varnlet::registry {
 namespace {
 
+using detail::BufferSize;
+using detail::Bytes;
+
 constexpr std::uint32_t kUserNameBufferSize = 255;
 constexpr std::uint32_t kQueryRegBaseBufferSize = 300;
-
-// Buffers are sized by numbers the registry reports. A size that does not fit a signed 32-bit
-// count cannot be a real value's: it is an overflow, as the original 32-bit arithmetic had it.
-std::size_t BufferSize(std::uint64_t size) {
-  if (size > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) {
-    throw std::overflow_error("registry size out of range");
-  }
-  return static_cast<std::size_t>(size);
-}
-
-std::uint8_t* Bytes(std::string& buffer) { return reinterpret_cast<std::uint8_t*>(buffer.data()); }
 
 std::span<const std::uint8_t> Span(const ByteArray& array, std::size_t count) { return {array.data(), count}; }
 
@@ -70,7 +63,7 @@ RegStatus cQueryReg::CreateKey(std::wstring sKey) {
   }
   RegKey created = 0;
   const RegStatus status = api_.RegCreateKeyA(root, Ansi(sKey).c_str(), &created);
-  if (status == kErrorSuccess) UniqueKey key(api_, created);
+  const UniqueKey key(api_, status == kErrorSuccess ? created : 0);
   return status;
 }
 

@@ -38,6 +38,12 @@ std::wstring RegistryTest::Path(const std::wstring& below) const {
 
 std::string RegistryTest::Unique(const std::string& prefix) const { return prefix + "." + scratch_.substr(25); }
 
+std::string RegistryTest::UniqueWord(const std::string& prefix) const {
+  std::uint32_t hash = 2166136261u;
+  for (const char c : scratch_) hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
+  return prefix + std::to_string(hash);
+}
+
 void RegistryTest::MakeKey(RegKey root, const std::string& path) {
   RegKey key = 0;
   ASSERT_EQ(api().RegCreateKeyA(root, path.c_str(), &key), 0) << path;

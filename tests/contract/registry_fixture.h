@@ -16,6 +16,7 @@ namespace varnlet::contract {
 
 using registry::RegKey;
 using registry::RegStatus;
+using namespace platform;  // the error numbers
 
 struct StoredValue {
   std::uint32_t type = 0;
@@ -55,6 +56,8 @@ class RegistryTest : public ::testing::Test {
   void RemoveValueLater(RegKey root, const std::string& path, const std::string& name);
   // A name unique to this test, for keys outside the scratch key.
   std::string Unique(const std::string& prefix) const;
+  // The same without dots or other punctuation: letters and digits only.
+  std::string UniqueWord(const std::string& prefix) const;
 
   std::unique_ptr<RegistryEnvironment> env_;
   std::unique_ptr<registry::cQueryReg> reg_;

@@ -11,21 +11,9 @@ namespace varnlet::fakes {
 
 using platform::RegKey;
 using platform::RegStatus;
+using namespace platform;  // the error numbers
 
 namespace {
-
-constexpr RegStatus kSuccess = 0;
-constexpr RegStatus kNotFound = 2;
-constexpr RegStatus kAccessDenied = 5;
-constexpr RegStatus kInvalidHandle = 6;
-constexpr RegStatus kInvalidParameter = 87;
-constexpr RegStatus kBadPathName = 161;
-constexpr RegStatus kAlreadyExists = 183;
-constexpr RegStatus kMoreData = 234;
-constexpr RegStatus kNoMoreItems = 259;
-constexpr RegStatus kNoAccess = 998;
-constexpr RegStatus kKeyDeleted = 1018;
-constexpr RegStatus kPrivilegeNotHeld = 1314;
 
 constexpr RegKey kClassesRoot = 0x80000000;
 constexpr RegKey kLocalMachine = 0x80000002;
@@ -42,7 +30,6 @@ constexpr std::size_t kMaxValueNameLength = 16383;
 // A path is a counted UTF-16 string of at most 32767 characters; a key is at most 512 levels deep.
 constexpr std::size_t kMaxPathLength = 32767;
 constexpr std::size_t kMaxDepth = 512;
-constexpr RegStatus kBadKey = 1010;
 constexpr const char* kHiveHeader = "VARNLET-FAKE-HIVE";
 
 bool IsPredefined(RegKey key) { return key >= 0x80000000u && key <= 0x80000006u; }
@@ -58,8 +45,9 @@ std::uint32_t MapAccess(std::uint32_t sam) {
   return access;
 }
 
+// Every hex field starts with "=", so an empty one is still a field.
 std::string Hex(std::string_view bytes) {
-  std::string out;
+  std::string out = "=";
   char two[3];
   for (const char c : bytes) {
     std::snprintf(two, sizeof two, "%02X", static_cast<unsigned>(static_cast<unsigned char>(c)));
@@ -69,6 +57,7 @@ std::string Hex(std::string_view bytes) {
 }
 
 std::string Unhex(std::string_view hex) {
+  if (!hex.empty() && hex.front() == '=') hex.remove_prefix(1);
   std::string out;
   for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
     out.push_back(static_cast<char>(std::stoi(std::string(hex.substr(i, 2)), nullptr, 16)));
@@ -94,6 +83,27 @@ void TouchBuffer(const void* buffer, std::size_t size) {
   const volatile unsigned char* bytes = static_cast<const unsigned char*>(buffer);
   (void)bytes[0];
   (void)bytes[size - 1];
+}
+
+// A value's data as the query calls hand it out: only the size without a buffer; 234 and the
+// size needed when the buffer is too small; else the data, with a NUL after unterminated string
+// data when there is room for it (not counted).
+template <class Size>
+RegStatus CopyData(const std::string& stored, bool terminate, std::uint8_t* data, Size* size) {
+  const auto full = static_cast<Size>(stored.size());
+  if (data == nullptr) {
+    if (size != nullptr) *size = full;
+    return kErrorSuccess;
+  }
+  if (*size < full) {
+    *size = full;
+    return kErrorMoreData;
+  }
+  TouchBuffer(data, static_cast<std::size_t>(*size));
+  if (!stored.empty()) std::memcpy(data, stored.data(), stored.size());
+  if (terminate && *size > full && !stored.empty() && stored.back() != '\0') data[stored.size()] = 0;
+  *size = full;
+  return kErrorSuccess;
 }
 
 }  // namespace
@@ -136,7 +146,7 @@ class FakeRegistry::CallScope {
     if (registry_.faults_.ShouldFail(name_)) {
       failed_ = true;
       const auto it = registry_.failStatus_.find(name_);
-      status_ = it == registry_.failStatus_.end() ? kAccessDenied : it->second;
+      status_ = it == registry_.failStatus_.end() ? kErrorAccessDenied : it->second;
     }
   }
   CallScope(const CallScope&) = delete;
@@ -151,7 +161,7 @@ class FakeRegistry::CallScope {
   FakeRegistry& registry_;
   std::string name_;
   bool failed_ = false;
-  RegStatus status_ = kSuccess;
+  RegStatus status_ = kErrorSuccess;
 };
 
 FakeRegistry::FakeRegistry(FakeFileSystem* files, Journal* journal) : files_(files), journal_(journal) {
@@ -257,38 +267,38 @@ void FakeRegistry::Report(const std::string& call, std::int32_t* size) const {
 RegStatus FakeRegistry::Resolve(RegKey hKey, Handle& out) const {
   if (IsPredefined(hKey)) {
     out = Handle{roots_.at(hKey), kAllAccess};
-    return kSuccess;
+    return kErrorSuccess;
   }
   const auto it = handles_.find(hKey);
-  if (it == handles_.end()) return kInvalidHandle;
+  if (it == handles_.end()) return kErrorInvalidHandle;
   out = it->second;
-  return out.node->deleted ? kKeyDeleted : kSuccess;
+  return out.node->deleted ? kErrorKeyDeleted : kErrorSuccess;
 }
 
 RegStatus FakeRegistry::Walk(RegKey hKey, const Handle& from, const char* lpSubKey, bool create, NodePtr& out) {
-  if (IsTooLong(lpSubKey)) return kInvalidParameter;
+  if (IsTooLong(lpSubKey)) return kErrorInvalidParameter;
   std::string_view path = lpSubKey == nullptr ? std::string_view{} : std::string_view{lpSubKey};
   // The classes root forgives one leading backslash; every other key refuses it.
   if (hKey == kClassesRoot && !path.empty() && path.front() == '\\') path.remove_prefix(1);
-  if (!path.empty() && path.front() == '\\') return kBadPathName;
+  if (!path.empty() && path.front() == '\\') return kErrorBadPathName;
   NodePtr node = from.node;
   std::size_t depth = 0;
   for (const Node* n = node.get(); n->parent != nullptr; n = n->parent) ++depth;
   for (const std::string& part : SplitPath(path)) {
-    if (part.size() > kMaxKeyNameLength) return kInvalidParameter;
+    if (part.size() > kMaxKeyNameLength) return kErrorInvalidParameter;
     NodePtr child = node->Child(part);
     if (!child) {
-      if (!create) return kNotFound;
-      if (denied_.count(node.get()) != 0) return kAccessDenied;
-      if (depth + 1 > kMaxDepth) return kBadKey;
+      if (!create) return kErrorFileNotFound;
+      if (denied_.count(node.get()) != 0) return kErrorAccessDenied;
+      if (depth + 1 > kMaxDepth) return kErrorBadKey;
       child = node->AddChild(part);
     }
     node = child;
     ++depth;
   }
-  if (IsDenied(node)) return kAccessDenied;
+  if (IsDenied(node)) return kErrorAccessDenied;
   out = node;
-  return kSuccess;
+  return kErrorSuccess;
 }
 
 RegKey FakeRegistry::NewHandle(NodePtr node, std::uint32_t access) {
@@ -308,56 +318,57 @@ RegStatus FakeRegistry::RegOpenKeyExA(RegKey hKey, const char* lpSubKey, std::ui
   }
   if (call.failed()) return call.status();
   Handle from;
-  if (const RegStatus s = Resolve(hKey, from); s != kSuccess) return s;
-  if (phkResult == nullptr || IsTooLong(lpSubKey)) return kInvalidParameter;
+  if (const RegStatus s = Resolve(hKey, from); s != kErrorSuccess) return s;
+  if (phkResult == nullptr || IsTooLong(lpSubKey)) return kErrorInvalidParameter;
   (void)ulOptions;
   if ((lpSubKey == nullptr || *lpSubKey == '\0') && IsPredefined(hKey)) {
     *phkResult = hKey;
-    return kSuccess;
+    return kErrorSuccess;
   }
   NodePtr node;
-  if (const RegStatus s = Walk(hKey, from, lpSubKey, false, node); s != kSuccess) {
+  if (const RegStatus s = Walk(hKey, from, lpSubKey, false, node); s != kErrorSuccess) {
     *phkResult = 0;
     return s;
   }
   *phkResult = NewHandle(node, MapAccess(samDesired));
-  return kSuccess;
+  return kErrorSuccess;
 }
 
 RegStatus FakeRegistry::RegCreateKeyA(RegKey hKey, const char* lpSubKey, RegKey* phkResult) {
   CallScope call(*this, "RegCreateKeyA");
   if (call.failed()) return call.status();
   Handle from;
-  if (const RegStatus s = Resolve(hKey, from); s != kSuccess) return s;
-  if (phkResult == nullptr || IsTooLong(lpSubKey)) return kInvalidParameter;
+  if (const RegStatus s = Resolve(hKey, from); s != kErrorSuccess) return s;
+  if (phkResult == nullptr || IsTooLong(lpSubKey)) return kErrorInvalidParameter;
   NodePtr node;
-  if (const RegStatus s = Walk(hKey, from, lpSubKey, true, node); s != kSuccess) return s;
+  if (const RegStatus s = Walk(hKey, from, lpSubKey, true, node); s != kErrorSuccess) return s;
   *phkResult = NewHandle(node, kAllAccess);
-  return kSuccess;
+  return kErrorSuccess;
 }
 
 RegStatus FakeRegistry::RegCloseKey(RegKey hKey) {
   // The handle is released before the fault is looked at: a close that fails, or raises, has
-  // still closed, and the caller has nothing left to do with the handle.
-  const bool predefined = IsPredefined(hKey);
-  const bool known = predefined || handles_.erase(hKey) != 0;
+  // still closed, and the caller has nothing left to do with the handle. The whole range of
+  // special roots, later systems' included, closes without doing anything.
+  const bool special = hKey >= 0x80000000u && hKey <= 0x8000000Fu;
+  const bool known = special || handles_.erase(hKey) != 0;
   if (!known) ++badCloses_;
   CallScope call(*this, "RegCloseKey");
-  if (!known) return kInvalidHandle;
-  return call.failed() ? call.status() : kSuccess;
+  if (!known) return kErrorInvalidHandle;
+  return call.failed() ? call.status() : kErrorSuccess;
 }
 
 RegStatus FakeRegistry::RegQueryValueA(RegKey hKey, const char* lpSubKey, char* lpData, std::int32_t* lpcbData) {
   CallScope call(*this, "RegQueryValueA");
   if (call.failed()) return call.status();
   Handle from;
-  if (const RegStatus s = Resolve(hKey, from); s != kSuccess) return s;
-  if (lpData != nullptr && lpcbData == nullptr) return kInvalidParameter;
+  if (const RegStatus s = Resolve(hKey, from); s != kErrorSuccess) return s;
+  if (lpData != nullptr && lpcbData == nullptr) return kErrorInvalidParameter;
   NodePtr node = from.node;
   if (lpSubKey != nullptr && *lpSubKey != '\0') {
-    if (const RegStatus s = Walk(hKey, from, lpSubKey, false, node); s != kSuccess) return s;
+    if (const RegStatus s = Walk(hKey, from, lpSubKey, false, node); s != kErrorSuccess) return s;
   } else if ((from.access & kQueryValue) == 0) {
-    return kAccessDenied;
+    return kErrorAccessDenied;
   }
   const Value* v = node->FindValue("");
   if (v == nullptr) {
@@ -365,21 +376,9 @@ RegStatus FakeRegistry::RegQueryValueA(RegKey hKey, const char* lpSubKey, char* 
     if (lpData != nullptr && *lpcbData > 0) lpData[0] = '\0';
     if (lpcbData != nullptr) *lpcbData = 1;
     Report("RegQueryValueA", lpcbData);
-    return kSuccess;
+    return kErrorSuccess;
   }
-  const auto full = static_cast<std::int32_t>(v->data.size());
-  RegStatus status = kSuccess;
-  if (lpData == nullptr) {
-    if (lpcbData != nullptr) *lpcbData = full;
-  } else if (*lpcbData < full) {
-    *lpcbData = full;
-    status = kMoreData;
-  } else {
-    TouchBuffer(lpData, static_cast<std::size_t>(*lpcbData));
-    std::memcpy(lpData, v->data.data(), v->data.size());
-    if (*lpcbData > full && full > 0 && v->data.back() != '\0') lpData[full] = '\0';
-    *lpcbData = full;
-  }
+  const RegStatus status = CopyData(v->data, true, reinterpret_cast<std::uint8_t*>(lpData), lpcbData);
   Report("RegQueryValueA", lpcbData);
   return status;
 }
@@ -393,28 +392,16 @@ RegStatus FakeRegistry::RegQueryValueExA(RegKey hKey, const char* lpValueName, s
   }
   if (call.failed()) return call.status();
   Handle h;
-  if (const RegStatus s = Resolve(hKey, h); s != kSuccess) return s;
-  if ((h.access & kQueryValue) == 0) return kAccessDenied;
-  if (lpReserved != nullptr || (lpData != nullptr && lpcbData == nullptr)) return kInvalidParameter;
+  if (const RegStatus s = Resolve(hKey, h); s != kErrorSuccess) return s;
+  if ((h.access & kQueryValue) == 0) return kErrorAccessDenied;
+  if (lpReserved != nullptr || (lpData != nullptr && lpcbData == nullptr)) return kErrorInvalidParameter;
   const Value* v = h.node->FindValue(lpValueName == nullptr ? "" : lpValueName);
   if (v == nullptr) {
     if (lpData == nullptr && lpcbData != nullptr) *lpcbData = 0;
-    return kNotFound;
+    return kErrorFileNotFound;
   }
   if (lpType != nullptr) *lpType = v->type;
-  const auto full = static_cast<std::uint32_t>(v->data.size());
-  RegStatus status = kSuccess;
-  if (lpData == nullptr) {
-    if (lpcbData != nullptr) *lpcbData = full;
-  } else if (*lpcbData < full) {
-    *lpcbData = full;
-    status = kMoreData;
-  } else {
-    TouchBuffer(lpData, *lpcbData);
-    if (full > 0) std::memcpy(lpData, v->data.data(), full);
-    if (IsStringType(v->type) && *lpcbData > full && full > 0 && v->data.back() != '\0') lpData[full] = 0;
-    *lpcbData = full;
-  }
+  const RegStatus status = CopyData(v->data, IsStringType(v->type), lpData, lpcbData);
   Report("RegQueryValueExA", lpcbData);
   return status;
 }
@@ -426,13 +413,13 @@ RegStatus FakeRegistry::RegSetValueA(RegKey hKey, const char* lpSubKey, std::uin
   if (call.failed()) return call.status();
   (void)cbData;  // ignored by the system: the text runs to its first NUL
   Handle from;
-  if (const RegStatus s = Resolve(hKey, from); s != kSuccess) return s;
-  if (dwType != 1 || lpData == nullptr) return kInvalidParameter;
+  if (const RegStatus s = Resolve(hKey, from); s != kErrorSuccess) return s;
+  if (dwType != 1 || lpData == nullptr) return kErrorInvalidParameter;
   NodePtr node = from.node;
   if (lpSubKey != nullptr && *lpSubKey != '\0') {
-    if (const RegStatus s = Walk(hKey, from, lpSubKey, true, node); s != kSuccess) return s;
+    if (const RegStatus s = Walk(hKey, from, lpSubKey, true, node); s != kErrorSuccess) return s;
   } else if ((from.access & kSetValue) == 0) {
-    return kAccessDenied;
+    return kErrorAccessDenied;
   }
   std::string data(lpData, std::strlen(lpData) + 1);
   if (Value* v = node->FindValue("")) {
@@ -441,7 +428,7 @@ RegStatus FakeRegistry::RegSetValueA(RegKey hKey, const char* lpSubKey, std::uin
   } else {
     node->values.push_back(Value{"", 1, std::move(data)});
   }
-  return kSuccess;
+  return kErrorSuccess;
 }
 
 RegStatus FakeRegistry::RegSetValueExA(RegKey hKey, const char* lpValueName, std::uint32_t Reserved,
@@ -454,11 +441,11 @@ RegStatus FakeRegistry::RegSetValueExA(RegKey hKey, const char* lpValueName, std
   if (call.failed()) return call.status();
   (void)Reserved;
   Handle h;
-  if (const RegStatus s = Resolve(hKey, h); s != kSuccess) return s;
-  if ((h.access & kSetValue) == 0) return kAccessDenied;
+  if (const RegStatus s = Resolve(hKey, h); s != kErrorSuccess) return s;
+  if ((h.access & kSetValue) == 0) return kErrorAccessDenied;
   const std::string name = lpValueName == nullptr ? std::string() : std::string(lpValueName);
-  if (name.size() > kMaxValueNameLength) return kInvalidParameter;
-  if (lpData == nullptr && cbData > 0) return kNoAccess;
+  if (name.size() > kMaxValueNameLength) return kErrorInvalidParameter;
+  if (lpData == nullptr && cbData > 0) return kErrorNoAccess;
   // As NT does: string data whose counted part lacks its terminator, followed by a NUL, keeps it.
   if (IsStringType(dwType) && cbData > 0 && lpData[cbData - 1] != 0 && lpData[cbData] == 0) ++cbData;
   TouchBuffer(lpData, cbData);
@@ -469,22 +456,22 @@ RegStatus FakeRegistry::RegSetValueExA(RegKey hKey, const char* lpValueName, std
   } else {
     h.node->values.push_back(Value{name, dwType, std::move(data)});
   }
-  return kSuccess;
+  return kErrorSuccess;
 }
 
 RegStatus FakeRegistry::RegDeleteValueA(RegKey hKey, const char* lpValueName) {
   CallScope call(*this, "RegDeleteValueA");
   if (call.failed()) return call.status();
   Handle h;
-  if (const RegStatus s = Resolve(hKey, h); s != kSuccess) return s;
-  if ((h.access & kSetValue) == 0) return kAccessDenied;
+  if (const RegStatus s = Resolve(hKey, h); s != kErrorSuccess) return s;
+  if ((h.access & kSetValue) == 0) return kErrorAccessDenied;
   const std::string_view name = lpValueName == nullptr ? std::string_view{} : std::string_view{lpValueName};
   auto& values = h.node->values;
   const auto it =
       std::find_if(values.begin(), values.end(), [&](const Value& v) { return AnsiEqualNoCase(v.name, name); });
-  if (it == values.end()) return kNotFound;
+  if (it == values.end()) return kErrorFileNotFound;
   values.erase(it);
-  return kSuccess;
+  return kErrorSuccess;
 }
 
 RegStatus FakeRegistry::RegDeleteKeyA(RegKey hKey, const char* lpSubKey) {
@@ -492,19 +479,19 @@ RegStatus FakeRegistry::RegDeleteKeyA(RegKey hKey, const char* lpSubKey) {
   if (journal_ != nullptr) journal_->Add("RegDeleteKeyA(" + std::string(lpSubKey ? lpSubKey : "<null>") + ")");
   if (call.failed()) return call.status();
   Handle from;
-  if (const RegStatus s = Resolve(hKey, from); s != kSuccess) return s;
-  if (lpSubKey == nullptr) return kInvalidParameter;
+  if (const RegStatus s = Resolve(hKey, from); s != kErrorSuccess) return s;
+  if (lpSubKey == nullptr) return kErrorInvalidParameter;
   NodePtr node;
-  if (const RegStatus s = Walk(hKey, from, lpSubKey, false, node); s != kSuccess) return s;
+  if (const RegStatus s = Walk(hKey, from, lpSubKey, false, node); s != kErrorSuccess) return s;
   for (const auto& [root, rootNode] : roots_) {
-    if (rootNode == node) return kAccessDenied;
+    if (rootNode == node) return kErrorAccessDenied;
   }
-  if (!node->subkeys.empty() || node->parent == nullptr) return kAccessDenied;
+  if (!node->subkeys.empty() || node->parent == nullptr) return kErrorAccessDenied;
   auto& siblings = node->parent->subkeys;
   siblings.erase(std::find(siblings.begin(), siblings.end(), node));
   node->deleted = true;
   node->parent = nullptr;
-  return kSuccess;
+  return kErrorSuccess;
 }
 
 RegStatus FakeRegistry::RegEnumKeyExA(RegKey hKey, std::uint32_t dwIndex, char* lpName, std::uint32_t* lpcchName,
@@ -517,12 +504,12 @@ RegStatus FakeRegistry::RegEnumKeyExA(RegKey hKey, std::uint32_t dwIndex, char* 
   }
   if (call.failed()) return call.status();
   Handle h;
-  if (const RegStatus s = Resolve(hKey, h); s != kSuccess) return s;
-  if ((h.access & kEnumerateSubKeys) == 0) return kAccessDenied;
-  if (lpName == nullptr || lpcchName == nullptr || lpReserved != nullptr) return kInvalidParameter;
-  if (dwIndex >= h.node->subkeys.size()) return kNoMoreItems;
+  if (const RegStatus s = Resolve(hKey, h); s != kErrorSuccess) return s;
+  if ((h.access & kEnumerateSubKeys) == 0) return kErrorAccessDenied;
+  if (lpName == nullptr || lpcchName == nullptr || lpReserved != nullptr) return kErrorInvalidParameter;
+  if (dwIndex >= h.node->subkeys.size()) return kErrorNoMoreItems;
   const std::string& name = h.node->subkeys[dwIndex]->name;
-  if (name.size() + 1 > *lpcchName) return kMoreData;
+  if (name.size() + 1 > *lpcchName) return kErrorMoreData;
   TouchBuffer(lpName, *lpcchName);
   std::memcpy(lpName, name.c_str(), name.size() + 1);
   *lpcchName = static_cast<std::uint32_t>(name.size());
@@ -530,7 +517,7 @@ RegStatus FakeRegistry::RegEnumKeyExA(RegKey hKey, std::uint32_t dwIndex, char* 
   if (lpClass != nullptr && lpcchClass != nullptr && *lpcchClass > 0) lpClass[0] = '\0';
   if (lpcchClass != nullptr) *lpcchClass = 0;
   if (lpftLastWriteTime != nullptr) *lpftLastWriteTime = platform::FileTime{};
-  return kSuccess;
+  return kErrorSuccess;
 }
 
 RegStatus FakeRegistry::RegEnumValueA(RegKey hKey, std::uint32_t dwIndex, char* lpValueName,
@@ -544,23 +531,23 @@ RegStatus FakeRegistry::RegEnumValueA(RegKey hKey, std::uint32_t dwIndex, char* 
   }
   if (call.failed()) return call.status();
   Handle h;
-  if (const RegStatus s = Resolve(hKey, h); s != kSuccess) return s;
-  if ((h.access & kQueryValue) == 0) return kAccessDenied;
+  if (const RegStatus s = Resolve(hKey, h); s != kErrorSuccess) return s;
+  if ((h.access & kQueryValue) == 0) return kErrorAccessDenied;
   if (lpValueName == nullptr || lpcchValueName == nullptr || lpReserved != nullptr ||
       (lpData != nullptr && lpcbData == nullptr)) {
-    return kInvalidParameter;
+    return kErrorInvalidParameter;
   }
-  if (dwIndex >= h.node->values.size()) return kNoMoreItems;
+  if (dwIndex >= h.node->values.size()) return kErrorNoMoreItems;
   const Value& v = h.node->values[dwIndex];
   const auto full = static_cast<std::uint32_t>(v.data.size());
   if (lpType != nullptr) *lpType = v.type;
-  RegStatus status = kSuccess;
+  RegStatus status = kErrorSuccess;
   if (v.name.size() + 1 > *lpcchValueName) {
     // The name does not fit: nothing is copied; the data size still tells what the data needs.
-    status = kMoreData;
+    status = kErrorMoreData;
     if (lpcbData != nullptr) *lpcbData = full;
   } else if (lpData != nullptr && *lpcbData < full) {
-    status = kMoreData;
+    status = kErrorMoreData;
     *lpcbData = full;
   } else {
     TouchBuffer(lpValueName, *lpcchValueName);
@@ -574,7 +561,7 @@ RegStatus FakeRegistry::RegEnumValueA(RegKey hKey, std::uint32_t dwIndex, char* 
     if (lpcbData != nullptr) *lpcbData = full;
   }
   Report("RegEnumValueA", lpcbData);
-  if (status == kSuccess) Report("RegEnumValueA", lpcchValueName);
+  if (status == kErrorSuccess) Report("RegEnumValueA", lpcchValueName);
   return status;
 }
 
@@ -587,9 +574,9 @@ RegStatus FakeRegistry::RegQueryInfoKeyA(RegKey hKey, char* lpClass, std::uint32
   CallScope call(*this, "RegQueryInfoKeyA");
   if (call.failed()) return call.status();
   Handle h;
-  if (const RegStatus s = Resolve(hKey, h); s != kSuccess) return s;
-  if ((h.access & kQueryValue) == 0) return kAccessDenied;
-  if ((lpClass != nullptr && lpcchClass == nullptr) || lpReserved != nullptr) return kInvalidParameter;
+  if (const RegStatus s = Resolve(hKey, h); s != kErrorSuccess) return s;
+  if ((h.access & kQueryValue) == 0) return kErrorAccessDenied;
+  if ((lpClass != nullptr && lpcchClass == nullptr) || lpReserved != nullptr) return kErrorInvalidParameter;
   const Node& node = *h.node;
   std::uint32_t maxSubKey = 0;
   for (const NodePtr& child : node.subkeys) maxSubKey = std::max(maxSubKey, static_cast<std::uint32_t>(child->name.size()));
@@ -614,7 +601,7 @@ RegStatus FakeRegistry::RegQueryInfoKeyA(RegKey hKey, char* lpClass, std::uint32
   Report("RegQueryInfoKeyA", lpcbMaxSubKeyLen);
   Report("RegQueryInfoKeyA", lpcbMaxValueNameLen);
   Report("RegQueryInfoKeyA", lpcbMaxValueLen);
-  return kSuccess;
+  return kErrorSuccess;
 }
 
 RegStatus FakeRegistry::RegSaveKeyA(RegKey hKey, const char* lpFile, const void* lpSecurityAttributes) {
@@ -623,12 +610,12 @@ RegStatus FakeRegistry::RegSaveKeyA(RegKey hKey, const char* lpFile, const void*
   if (call.failed()) return call.status();
   (void)lpSecurityAttributes;
   Handle h;
-  if (const RegStatus s = Resolve(hKey, h); s != kSuccess) return s;
-  if (lpFile == nullptr || *lpFile == '\0') return kInvalidParameter;
-  if (!backupPrivilege_) return kPrivilegeNotHeld;
-  if (files_ == nullptr) return kAccessDenied;
+  if (const RegStatus s = Resolve(hKey, h); s != kErrorSuccess) return s;
+  if (lpFile == nullptr || *lpFile == '\0') return kErrorInvalidParameter;
+  if (!backupPrivilege_) return kErrorPrivilegeNotHeld;
+  if (files_ == nullptr) return kErrorAccessDenied;
   // Windows refuses to overwrite (Wine does not).
-  if (files_->Exists(lpFile)) return kAlreadyExists;
+  if (files_->Exists(lpFile)) return kErrorAlreadyExists;
   std::ostringstream out;
   out << kHiveHeader << '\n';
   std::function<void(const Node&, const std::string&)> walk = [&](const Node& node, const std::string& path) {
@@ -638,14 +625,14 @@ RegStatus FakeRegistry::RegSaveKeyA(RegKey hKey, const char* lpFile, const void*
   };
   walk(*h.node, "");
   files_->Write(lpFile, out.str());
-  return kSuccess;
+  return kErrorSuccess;
 }
 
 RegStatus FakeRegistry::LoadKey(RegKey root, const std::string& path, const std::string& file) {
-  if (files_ == nullptr) return kAccessDenied;
+  if (files_ == nullptr) return kErrorAccessDenied;
   const auto content = files_->Read(file);
-  if (!content) return kNotFound;
-  if (KeyExists(root, path)) return kAlreadyExists;
+  if (!content) return kErrorFileNotFound;
+  if (KeyExists(root, path)) return kErrorAlreadyExists;
   std::istringstream in(*content);
   std::string line;
   if (!std::getline(in, line) || line != kHiveHeader) return 1009;  // ERROR_BADDB
@@ -666,7 +653,7 @@ RegStatus FakeRegistry::LoadKey(RegKey root, const std::string& path, const std:
       SetValue(root, current, Unhex(first), type, Unhex(data));
     }
   }
-  return kSuccess;
+  return kErrorSuccess;
 }
 
 bool FakeRegistry::GetUserNameA(char* lpBuffer, std::uint32_t* pcbBuffer) {

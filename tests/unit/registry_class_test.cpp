@@ -6,10 +6,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "fakes/fake_file_system.h"
-#include "fakes/fake_registry.h"
-#include "fakes/journal.h"
-#include "registry/cQueryReg.h"
+#include "registry_class_fixture.h"
 
 namespace varnlet::registry {
 namespace {
@@ -17,29 +14,10 @@ namespace {
 using namespace std::string_literals;
 using fakes::FakeFileSystem;
 using fakes::FakeRegistry;
-using fakes::Journal;
 
 constexpr RegKey kHkcu = kHkeyCurrentUser;
 
-class RegistryClass : public ::testing::Test {
- protected:
-  RegistryClass() : registry_(&files_, &journal_), reg_(registry_, files_, ansi_) {}
-  void TearDown() override {
-    EXPECT_EQ(registry_.openHandles(), 0u);
-    EXPECT_EQ(registry_.badCloses(), 0u);
-  }
-  std::size_t CountInJournal(const std::string& prefix) const {
-    std::size_t n = 0;
-    for (const std::string& entry : journal_.entries()) n += entry.rfind(prefix, 0) == 0 ? 1 : 0;
-    return n;
-  }
-
-  platform::Windows1252 ansi_;
-  Journal journal_;
-  FakeFileSystem files_;
-  FakeRegistry registry_;
-  cQueryReg reg_;
-};
+class RegistryClass : public RegistryClassTest {};
 
 class Construction : public ::testing::Test {
  protected:
@@ -153,7 +131,7 @@ TEST_F(RegistryClass, DeleteKeyOfARootAloneLeavesTheWholeRegistryAsItWas) {
       EXPECT_EQ(reg_.DeleteKey(path, L"", hKey), 5) << std::string(path.begin(), path.end());
     }
   }
-  EXPECT_EQ(CountInJournal("RegDeleteKeyA"), 0u);
+  EXPECT_TRUE(Entries("RegDeleteKeyA").empty());
   EXPECT_EQ(before, (std::vector{registry_.Dump(kHkcu), registry_.Dump(kHkeyLocalMachine),
                                  registry_.Dump(kHkeyUsers)}));
 }
