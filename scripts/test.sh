@@ -13,6 +13,7 @@ ctest --preset native -j2 --timeout 300
 echo "== win64: unit, Win32 and end-to-end tests under Wine"
 cmake --preset win64 >/dev/null
 cmake --build --preset win64
+build/win64/wine-run --prepare
 ctest --preset win64 --timeout 300
 
 echo "== win32: built and linked (32-bit Wine cannot run on this kernel)"
