@@ -2,7 +2,11 @@
 # code (GoogleTest built from source) is not compiled with -Werror.
 add_library(varnlet_policy INTERFACE)
 target_compile_features(varnlet_policy INTERFACE cxx_std_20)
-target_compile_options(varnlet_policy INTERFACE -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Werror)
+if(MSVC)
+  target_compile_options(varnlet_policy INTERFACE /W4 /WX /permissive- /utf-8 /Zc:__cplusplus)
+else()
+  target_compile_options(varnlet_policy INTERFACE -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Werror)
+endif()
 if(WIN32)
   target_compile_definitions(varnlet_policy INTERFACE WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601 WINVER=0x0601)
 endif()
