@@ -18,6 +18,10 @@ ctest --preset win64
 echo "== win32: built and linked (32-bit Wine cannot run on this kernel)"
 cmake --preset win32 >/dev/null
 cmake --build --preset win32
+# The 64-bit resource test reads the 32-bit exe as a file.
+VARNLET_SHIP_EXE="$PWD/build/win32/src/varnlet.exe" build/win64/wine-run build/win64/tests/win_ship/ship_win_tests.exe \
+  --gtest_brief=1 </dev/null
+build/win64/wine-run --stop
 
 if [ -x scripts/fuzz.sh ]; then
   echo "== fuzzing (bounded)"

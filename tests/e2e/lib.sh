@@ -4,6 +4,7 @@ set -euo pipefail
 : "${VARNLET_BUILD:?set VARNLET_BUILD to the win64 build tree}"
 B="$VARNLET_BUILD"
 WR="$B/wine-run"
+PREFIX="${VARNLET_WINEPREFIX:-$B/wineprefix}"
 EXE="$B/src/varnlet.exe"
 TOOL="$B/tests/e2e/e2e_tool.exe"
 STANDIN="$B/tests/win/standin.exe"
@@ -64,6 +65,9 @@ wait_gone() {
   local seconds="$1" pid="$2"
   wait_for "$seconds" bash -c "! kill -0 $pid 2>/dev/null"
 }
+
+# How many icons of the shell's tray have the tip $1.
+tray_tip_count() { tool tray-tips | tr -d '\r' | grep -cxF "$1" || true; }
 
 screenshot() {
   DISPLAY="$(cat "$B/.display")" import -window root "$ART/$1.png"
