@@ -36,11 +36,12 @@ tool() { "$WR" "$TOOL" "$@"; }
 # The Windows form of a Unix path (Wine maps / to Z:).
 winpath() { echo "Z:${1//\//\\}"; }
 
-# Starts a copy of the stand-in as $WORK/$1 (a path relative to $WORK); prints its shell pid.
+# Starts a copy of the stand-in as $WORK/$1 (a path relative to $WORK) that lives $2 seconds
+# (120 by default).
 start_standin() {
   mkdir -p "$(dirname "$WORK/$1")"
   cp "$STANDIN" "$WORK/$1"
-  "$WR" "$WORK/$1" 120 >/dev/null 2>&1 &
+  "$WR" "$WORK/$1" "${2:-120}" >/dev/null 2>&1 &
   BACKGROUND+=($!)
 }
 
