@@ -44,12 +44,28 @@ close_and_wait() {
 # CPU seconds (user + system) a Linux process has used.
 cpu_seconds() { awk -v hz="$(getconf CLK_TCK)" '{ sub(/^.*\) /, ""); printf "%.2f\n", ($12 + $13) / hz }' "/proc/$1/stat"; }
 
-# The Linux pid of this prefix's wineserver: the one working in the prefix's server folder.
+# The Linux pid of this prefix's wineserver: the one working in the prefix's server folder,
+# .../server-<device>-<inode of the prefix> in hexadecimal.
 wineserver_pid() {
   local dir p
-  dir=$(printf '/tmp/.wine-%d/server-%x-%x' "$(id -u)" "$(stat -c %d "$PREFIX")" "$(stat -c %i "$PREFIX")")
-  for p in $(pgrep -x wineserver); do
-    [ "$(readlink "/proc/$p/cwd")" = "$dir" ] && { echo "$p"; return 0; }
+  dir=$(printf 'server-%x-%x' "$(stat -c %d "$PREFIX")" "$(stat -c %i "$PREFIX")")
+  for p in $(pgrep -x 'wineserver(64)?'); do
+    [ "$(basename "$(readlink "/proc/$p/cwd")")" = "$dir" ] && { echo "$p"; return 0; }
   done
   return 1
+}
+
+MOZILLA_NAMES=(firefox.exe thunderbird.exe xulrunner.exe)
+# How many stand-ins with a Mozilla name run.
+count_mozilla_standins() {
+  local n=0 name
+  for name in "${MOZILLA_NAMES[@]}"; do n=$((n + $(tool pids "$name" | grep -c .))); done
+  echo "$n"
+}
+twenty_standins_up() { [ "$(count_mozilla_standins)" -eq 20 ]; }
+# Starts 20 stand-ins named after the Mozilla programs, living $1 seconds, and waits for them.
+start_twenty_standins() {
+  local i
+  for i in $(seq 0 19); do start_standin "s$i/${MOZILLA_NAMES[i % 3]}" "$1"; done
+  wait_for 60 twenty_standins_up || fail "the 20 stand-ins did not start"
 }

@@ -2,7 +2,8 @@
 //   proc_probe mem PID         prints "WORKING_SET PRIVATE_BYTES" in bytes (GetProcessMemoryInfo)
 //   proc_probe handles PID     prints how many handles the process holds, counted in the system
 //                              handle table (GetProcessHandleCount answers 0 under Wine)
-//   proc_probe spawn PATH ARG  starts PATH with ARG and prints its id; does not wait for it
+//   proc_probe spawn PATH ARG  starts PATH with ARG, prints its id and the time it was started
+//                              (seconds on the clock of Wine's +timestamp traces); does not wait
 // Process ids are hexadecimal, as `e2e_tool pids` prints them.
 #include <windows.h>
 #include <psapi.h>
@@ -85,7 +86,12 @@ int Spawn(const wchar_t* path, const wchar_t* argument) {
   }
   const UniqueHandle process(info.hProcess);
   const UniqueHandle thread(info.hThread);
-  std::printf("%08lx\n", static_cast<unsigned long>(info.dwProcessId));
+  // Wine's performance counter and its trace timestamps read the same monotonic clock.
+  LARGE_INTEGER now, frequency;
+  ::QueryPerformanceCounter(&now);
+  ::QueryPerformanceFrequency(&frequency);
+  std::printf("%08lx %.3f\n", static_cast<unsigned long>(info.dwProcessId),
+              static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart));
   return 0;
 }
 

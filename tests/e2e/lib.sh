@@ -77,23 +77,24 @@ screenshot() {
 
 # Reads a relay trace and prints one line per trim: "own" for the pseudo-handle, else the
 # trimmed process id in decimal, pairing each handle with the id it was opened for. Also prints
-# "leak <pid>" for every process handle not closed by the end of the trace.
+# "leak <pid>" for every process handle not closed by the end of the trace. A trace taken with
+# +timestamp gives each trim line its time as a second field.
 trims_from_relay() {
-  local kind a pid=""
+  local kind a t pid=""
   declare -A owner=()
-  while read -r kind a; do
+  while read -r kind a t; do
     case "$kind" in
       open) pid=$((16#$a)) ;;
       ret) [ $((16#$a)) -ne 0 ] && owner[$((16#$a))]=$pid ;;
       trim)
-        if [ "$a" = ffffffffffffffff ]; then echo own; else echo "${owner[$((16#$a))]:-unknown}"; fi ;;
+        if [ "$a" = ffffffffffffffff ]; then echo "own${t:+ $t}"; else echo "${owner[$((16#$a))]:-unknown}${t:+ $t}"; fi ;;
       close) unset "owner[$((16#$a))]" ;;
     esac
   done < <(sed -nE \
-    -e 's/.*Call KERNEL32\.OpenProcess\([0-9a-f]+,[0-9a-f]+,([0-9a-f]+)\).*/open \1/p' \
-    -e 's/.*Ret +KERNEL32\.OpenProcess\(\) retval=([0-9a-f]+).*/ret \1/p' \
-    -e 's/.*Call KERNEL32\.K32EmptyWorkingSet\(([0-9a-f]+)\).*/trim \1/p' \
-    -e 's/.*Call KERNEL32\.CloseHandle\(([0-9a-f]+)\).*/close \1/p' "$1")
+    -e 's/^ *([0-9]+\.[0-9]+:)?.*Call KERNEL32\.OpenProcess\([0-9a-f]+,[0-9a-f]+,([0-9a-f]+)\).*/open \2/p' \
+    -e 's/^ *([0-9]+\.[0-9]+:)?.*Ret +KERNEL32\.OpenProcess\(\) retval=([0-9a-f]+).*/ret \2/p' \
+    -e 's/^ *(([0-9]+\.[0-9]+):)?.*Call KERNEL32\.K32EmptyWorkingSet\(([0-9a-f]+)\).*/trim \3 \2/p' \
+    -e 's/^ *([0-9]+\.[0-9]+:)?.*Call KERNEL32\.CloseHandle\(([0-9a-f]+)\).*/close \2/p' "$1")
   local h
   for h in "${!owner[@]}"; do echo "leak ${owner[$h]}"; done
 }
