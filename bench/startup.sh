@@ -10,6 +10,11 @@ source "$(dirname "$0")/common.sh"
 reps="${1:-10}"
 machine
 relay_only 'KERNEL32.CreateProcessW;SHELL32.Shell_NotifyIconA;SHELL32.Shell_NotifyIconW'
+# Wine's desktop process (the shell with its tray) ends some seconds after the last program has
+# ended, and the next start would then include starting it again: keep one idle program up so
+# every run finds the shell running, as on Windows.
+start_standin keepalive/idle.exe 1800
+wait_for 30 bash -c "[ -n \"\$('$WR' '$TOOL' pids idle.exe)\" ]" || fail "the idle program did not start"
 
 # Starts $2 (a Unix path) through the probe with the relay trace on, waits for its icon (tip $3),
 # closes it through its window class $4, and prints the milliseconds from start to icon added.
