@@ -2,6 +2,7 @@
 # The 64-bit installer installs silently under Program Files without starting the program; the
 # installed program runs with its window and tray icon; the silent uninstaller stops it and
 # leaves nothing behind: no files, no shortcut, no uninstall key, no "Varnlet" value under Run.
+# Then the installer with its pages: the finish page offers to start the program, and starts it.
 # Usage: install.sh SETUP.EXE STRIPPED_VARNLET.EXE
 source "$(dirname "$0")/lib.sh"
 setup="$1" packaged="$2"
@@ -21,6 +22,8 @@ absent() {
 icon_shown() { [ "$(tray_tip_count 'Varnlet!')" -eq 1 ]; }
 icon_gone() { [ "$(tray_tip_count 'Varnlet!')" -eq 0 ]; }
 nothing_installed() { [ ! -e "$dir" ] && [ ! -e "$shortcut" ]; }
+installed() { query "$uninstall_key" /v UninstallString && [ -s "$dir/varnlet.exe" ]; }
+xdo() { DISPLAY="$(cat "$B/.display")" xdotool "$@"; }
 
 # What an earlier, interrupted run may have left in the shared prefix.
 rm -rf "$dir" "$shortcut"
@@ -57,3 +60,26 @@ check "the program folder and the shortcut are removed" wait_for 60 nothing_inst
 check "the uninstall key is removed" wait_for 10 absent "$uninstall_key"
 check "the Run value is removed" absent "$run_key" /v Varnlet
 check "the Run key itself stays" query "$run_key"
+
+# With its pages, answered from the keyboard: "Install" on the folder page, then "Finish" with
+# the offer to start the program ticked, as it comes.
+"$WR" "$(winpath "$setup")" >/dev/null 2>&1 &
+setup_pid=$!
+BACKGROUND+=($setup_pid)
+check "the installer's window opens" wait_for 60 xdo search --name 'Varnlet!'
+sleep 1
+screenshot installer-folder-page
+xdo key Return
+check "the installer installs" wait_for 60 installed
+sleep 2
+screenshot installer-finish-page
+check "the finish page does not start the program by itself" bash -c "! '$WR' '$TOOL' find Varnlet.Form1 >/dev/null"
+xdo key Return
+check "the installer ends" wait_gone 30 "$setup_pid"
+check "Finish starts the installed program" wait_for 60 tool find Varnlet.Form1
+check "with its tray icon" wait_for 60 icon_shown
+check "the running program is the installed one" bash -c "'$WR' '$TOOL' pids 'Varnlet\\varnlet.exe' | grep -q ."
+check "the uninstaller starts silently again" "$WR" "$windir\\uninstall.exe" /S
+check "it ends the program started by the installer" wait_for 60 bash -c "! '$WR' '$TOOL' find Varnlet.Form1 >/dev/null"
+check "and leaves nothing behind" wait_for 60 nothing_installed
+check "not even the uninstall key" wait_for 10 absent "$uninstall_key"
