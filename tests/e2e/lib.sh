@@ -4,6 +4,7 @@ set -euo pipefail
 : "${VARNLET_BUILD:?set VARNLET_BUILD to the win64 build tree}"
 B="$VARNLET_BUILD"
 WR="$B/wine-run"
+PREFIX="${VARNLET_WINEPREFIX:-$B/wineprefix}"
 EXE="$B/src/varnlet.exe"
 TOOL="$B/tests/e2e/e2e_tool.exe"
 STANDIN="$B/tests/win/standin.exe"
@@ -35,11 +36,12 @@ tool() { "$WR" "$TOOL" "$@"; }
 # The Windows form of a Unix path (Wine maps / to Z:).
 winpath() { echo "Z:${1//\//\\}"; }
 
-# Starts a copy of the stand-in as $WORK/$1 (a path relative to $WORK); prints its shell pid.
+# Starts a copy of the stand-in as $WORK/$1 (a path relative to $WORK) that lives $2 seconds
+# (120 by default).
 start_standin() {
   mkdir -p "$(dirname "$WORK/$1")"
   cp "$STANDIN" "$WORK/$1"
-  "$WR" "$WORK/$1" 120 >/dev/null 2>&1 &
+  "$WR" "$WORK/$1" "${2:-120}" >/dev/null 2>&1 &
   BACKGROUND+=($!)
 }
 
@@ -65,6 +67,9 @@ wait_gone() {
   wait_for "$seconds" bash -c "! kill -0 $pid 2>/dev/null"
 }
 
+# How many icons of the shell's tray have the tip $1.
+tray_tip_count() { tool tray-tips | tr -d '\r' | grep -cxF "$1" || true; }
+
 screenshot() {
   DISPLAY="$(cat "$B/.display")" import -window root "$ART/$1.png"
   say "screenshot: $ART/$1.png"
@@ -72,23 +77,24 @@ screenshot() {
 
 # Reads a relay trace and prints one line per trim: "own" for the pseudo-handle, else the
 # trimmed process id in decimal, pairing each handle with the id it was opened for. Also prints
-# "leak <pid>" for every process handle not closed by the end of the trace.
+# "leak <pid>" for every process handle not closed by the end of the trace. A trace taken with
+# +timestamp gives each trim line its time as a second field.
 trims_from_relay() {
-  local kind a pid=""
+  local kind a t pid=""
   declare -A owner=()
-  while read -r kind a; do
+  while read -r kind a t; do
     case "$kind" in
       open) pid=$((16#$a)) ;;
       ret) [ $((16#$a)) -ne 0 ] && owner[$((16#$a))]=$pid ;;
       trim)
-        if [ "$a" = ffffffffffffffff ]; then echo own; else echo "${owner[$((16#$a))]:-unknown}"; fi ;;
+        if [ "$a" = ffffffffffffffff ]; then echo "own${t:+ $t}"; else echo "${owner[$((16#$a))]:-unknown}${t:+ $t}"; fi ;;
       close) unset "owner[$((16#$a))]" ;;
     esac
   done < <(sed -nE \
-    -e 's/.*Call KERNEL32\.OpenProcess\([0-9a-f]+,[0-9a-f]+,([0-9a-f]+)\).*/open \1/p' \
-    -e 's/.*Ret +KERNEL32\.OpenProcess\(\) retval=([0-9a-f]+).*/ret \1/p' \
-    -e 's/.*Call KERNEL32\.K32EmptyWorkingSet\(([0-9a-f]+)\).*/trim \1/p' \
-    -e 's/.*Call KERNEL32\.CloseHandle\(([0-9a-f]+)\).*/close \1/p' "$1")
+    -e 's/^ *([0-9]+\.[0-9]+:)?.*Call KERNEL32\.OpenProcess\([0-9a-f]+,[0-9a-f]+,([0-9a-f]+)\).*/open \2/p' \
+    -e 's/^ *([0-9]+\.[0-9]+:)?.*Ret +KERNEL32\.OpenProcess\(\) retval=([0-9a-f]+).*/ret \2/p' \
+    -e 's/^ *(([0-9]+\.[0-9]+):)?.*Call KERNEL32\.K32EmptyWorkingSet\(([0-9a-f]+)\).*/trim \3 \2/p' \
+    -e 's/^ *([0-9]+\.[0-9]+:)?.*Call KERNEL32\.CloseHandle\(([0-9a-f]+)\).*/close \2/p' "$1")
   local h
   for h in "${!owner[@]}"; do echo "leak ${owner[$h]}"; done
 }

@@ -1,0 +1,77 @@
+# Shared by the evidence scripts: the end-to-end helpers (tests/e2e/lib.sh: wine-run, e2e_tool,
+# stand-ins, relay traces) and what measuring needs. Sourced. Works on the win64 build tree
+# (VARNLET_BUILD, default build/win64); keeps traces in <build>/bench-artifacts/<script>/.
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+export VARNLET_BUILD="${VARNLET_BUILD:-$root/build/win64}"
+export VARNLET_ARTIFACTS="${VARNLET_ARTIFACTS:-$VARNLET_BUILD/bench-artifacts}"
+source "$root/tests/e2e/lib.sh"
+PROBE="$B/bench/proc_probe.exe"
+MINIMAL_CLASS=Varnlet.MinimalTray
+# Measure what ships: the stripped exe of the packages, not the build's RelWithDebInfo one, whose
+# DWARF sections (about 2 MiB) Wine reads into private memory at load. The baseline is stripped
+# the same way.
+EXE="$B/packaging/stage/varnlet.exe"
+MINIMAL="$WORK/minimal/minimal_tray.exe"
+for f in "$EXE" "$PROBE" "$B/bench/minimal_tray.exe" "$TOOL"; do
+  [ -f "$f" ] || fail "$f is missing: cmake --preset win64 && cmake --build --preset win64"
+done
+mkdir -p "$WORK/minimal"
+"$(sed -nE 's/^CMAKE_STRIP:FILEPATH=(.*)/\1/p' "$B/CMakeCache.txt")" --strip-all -o "$MINIMAL" "$B/bench/minimal_tray.exe"
+# Start the prefix's wineserver now, so that no later pipeline waits on its inherited output.
+"$WR" "$TOOL" find Varnlet.None >/dev/null 2>&1 || true
+
+# One line on where a figure comes from.
+machine() {
+  echo "machine: nproc $(nproc), $(lscpu | sed -nE 's/^Model name: *//p' | head -1), $(wine --version 2>/dev/null)," \
+    "$(date -u '+%Y-%m-%d %H:%M UTC'), load average $(cut -d' ' -f1-3 /proc/loadavg)"
+}
+
+# The median of the numbers on standard input, one a line.
+median() { sort -g | awk '{ v[NR] = $1 } END { if (NR == 0) print "nan"; else if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+
+# a / b with three decimals.
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b == 0) print "nan"; else printf "%.3f\n", a / b }'; }
+
+# Kibibytes of a /proc/PID/status field (0 when absent).
+status_kib() { sed -nE "s/^$2:[[:space:]]+([0-9]+) kB/\1/p" "/proc/$1/status" | head -1 | grep . || echo 0; }
+
+# The Windows process id (hex) of the only process whose image is NAME.
+windows_pid() { tool pids "$1" | tr -d '\r' | head -1; }
+
+# Waits for a program's tray icon with tip $1.
+wait_icon() { wait_for "${2:-60}" bash -c "'$WR' '$TOOL' tray-tips | tr -d '\r' | grep -qxF '$1'"; }
+
+# Asks the window of class $1 to close and waits up to 30 s for the Linux process $2 to end.
+close_and_wait() {
+  tool post "$1" 16 0 0 || true
+  wait_gone 30 "$2" || fail "the program of $1 did not end"
+}
+
+# CPU seconds (user + system) a Linux process has used.
+cpu_seconds() { awk -v hz="$(getconf CLK_TCK)" '{ sub(/^.*\) /, ""); printf "%.2f\n", ($12 + $13) / hz }' "/proc/$1/stat"; }
+
+# The Linux pid of this prefix's wineserver: the one working in the prefix's server folder,
+# .../server-<device>-<inode of the prefix> in hexadecimal.
+wineserver_pid() {
+  local dir p
+  dir=$(printf 'server-%x-%x' "$(stat -c %d "$PREFIX")" "$(stat -c %i "$PREFIX")")
+  for p in $(pgrep -x 'wineserver(64)?'); do
+    [ "$(basename "$(readlink "/proc/$p/cwd")")" = "$dir" ] && { echo "$p"; return 0; }
+  done
+  return 1
+}
+
+MOZILLA_NAMES=(firefox.exe thunderbird.exe xulrunner.exe)
+# How many stand-ins with a Mozilla name run.
+count_mozilla_standins() {
+  local n=0 name
+  for name in "${MOZILLA_NAMES[@]}"; do n=$((n + $(tool pids "$name" | grep -c .))); done
+  echo "$n"
+}
+twenty_standins_up() { [ "$(count_mozilla_standins)" -eq 20 ]; }
+# Starts 20 stand-ins named after the Mozilla programs, living $1 seconds, and waits for them.
+start_twenty_standins() {
+  local i
+  for i in $(seq 0 19); do start_standin "s$i/${MOZILLA_NAMES[i % 3]}" "$1"; done
+  wait_for 60 twenty_standins_up || fail "the 20 stand-ins did not start"
+}

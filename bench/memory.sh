@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Figure: working set and private bytes 10 s after start and after a minute, for Varnlet and for
+# the minimal tray program running beside it; then the same for Varnlet with the browser control
+# unavailable (ieframe disabled), to show how much of the figure the About window's hidden browser
+# accounts for. ROUNDS rounds (default 3); medians. Target: at most 1.5 times the minimal program,
+# the browser control aside.
+# Working set: GetProcessMemoryInfo from another process (proc_probe), which under Wine is the
+# Linux VmRSS. Private bytes: Wine answers 0 for another process, so this reads what Wine reports
+# for a process's own private bytes, RssAnon + VmSwap of /proc/PID/status.
+# Usage: bench/memory.sh [ROUNDS] [SECONDS]
+source "$(dirname "$0")/common.sh"
+rounds="${1:-3}" late="${2:-60}" early=10
+machine
+
+# Prints "working-set-KiB private-KiB" of Linux process $1, Windows process $2.
+sample() {
+  local ws
+  ws=$("$WR" "$PROBE" mem "$2" | tr -d '\r' | cut -d' ' -f1)
+  echo "$((ws / 1024)) $(($(status_kib "$1" RssAnon) + $(status_kib "$1" VmSwap)))"
+}
+
+# One round: Varnlet (environment $2) beside the minimal program; appends to $ART/$1.<moment>.
+round() {
+  local config="$1" v m vw mw start
+  start=$SECONDS
+  "$WR" "$MINIMAL" >/dev/null 2>&1 &
+  m=$!
+  BACKGROUND+=($m)
+  env ${2:-} "$WR" "$EXE" >/dev/null 2>&1 &
+  v=$!
+  BACKGROUND+=($v)
+  wait_icon 'Minimal tray' || fail "no minimal icon"
+  wait_icon 'Varnlet!' || fail "no Varnlet icon"
+  vw=$(windows_pid varnlet.exe)
+  mw=$(windows_pid minimal_tray.exe)
+  sleep $((early - (SECONDS - start)))
+  echo "$(sample "$v" "$vw") $(sample "$m" "$mw")" >>"$ART/$config.early"
+  sleep $((late - (SECONDS - start)))
+  echo "$(sample "$v" "$vw") $(sample "$m" "$mw")" >>"$ART/$config.late"
+  say "$config round: at ${early}s $(tail -1 "$ART/$config.early"), at ${late}s $(tail -1 "$ART/$config.late")" \
+    "(KiB: Varnlet working set, private; minimal working set, private)"
+  close_and_wait Varnlet.Form1 "$v"
+  close_and_wait "$MINIMAL_CLASS" "$m"
+}
+
+for r in $(seq "$rounds"); do
+  round varnlet
+  round nobrowser 'WINEDLLOVERRIDES=mscoree=;ieframe='
+done
+
+col() { cut -d' ' -f"$2" "$1" | median; }
+echo "figure: memory in KiB, median of $rounds rounds (target: at most 1.5 x minimal, the browser control aside)"
+for moment in early late; do
+  at=$([ "$moment" = early ] && echo "${early} s" || echo "${late} s")
+  for config in varnlet nobrowser; do
+    f="$ART/$config.$moment"
+    label=$([ "$config" = varnlet ] && echo "Varnlet" || echo "Varnlet without the browser control")
+    echo "at $at: $label: working set $(col "$f" 1), private $(col "$f" 2);" \
+      "minimal beside it: working set $(col "$f" 3), private $(col "$f" 4);" \
+      "ratios $(ratio "$(col "$f" 1)" "$(col "$f" 3)") and $(ratio "$(col "$f" 2)" "$(col "$f" 4)")"
+  done
+  echo "at $at: the browser control accounts for working set" \
+    "$(($(col "$ART/varnlet.$moment" 1) - $(col "$ART/nobrowser.$moment" 1))) KiB, private" \
+    "$(($(col "$ART/varnlet.$moment" 2) - $(col "$ART/nobrowser.$moment" 2))) KiB"
+done

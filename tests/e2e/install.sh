@@ -1,0 +1,85 @@
+#!/usr/bin/env bash
+# The 64-bit installer installs silently under Program Files without starting the program; the
+# installed program runs with its window and tray icon; the silent uninstaller stops it and
+# leaves nothing behind: no files, no shortcut, no uninstall key, no "Varnlet" value under Run.
+# Then the installer with its pages: the finish page offers to start the program, and starts it.
+# Usage: install.sh SETUP.EXE STRIPPED_VARNLET.EXE
+source "$(dirname "$0")/lib.sh"
+setup="$1" packaged="$2"
+
+dir="$PREFIX/drive_c/Program Files/Varnlet"
+windir='C:\Program Files\Varnlet'
+shortcut="$PREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Varnlet!.lnk"
+uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Varnlet'
+run_key='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run'
+
+query() { "$WR" reg query "$@" >/dev/null 2>&1; }
+absent() {
+  local status=0
+  "$WR" reg query "$@" >/dev/null 2>&1 || status=$?
+  [ "$status" -eq 1 ]
+}
+icon_shown() { [ "$(tray_tip_count 'Varnlet!')" -eq 1 ]; }
+icon_gone() { [ "$(tray_tip_count 'Varnlet!')" -eq 0 ]; }
+nothing_installed() { [ ! -e "$dir" ] && [ ! -e "$shortcut" ]; }
+installed() { query "$uninstall_key" /v UninstallString && [ -s "$dir/varnlet.exe" ]; }
+xdo() { DISPLAY="$(cat "$B/.display")" xdotool "$@"; }
+
+# What an earlier, interrupted run may have left in the shared prefix.
+rm -rf "$dir" "$shortcut"
+"$WR" reg delete "$uninstall_key" /f >/dev/null 2>&1 || true
+"$WR" reg delete "$run_key" /v Varnlet /f >/dev/null 2>&1 || true
+check "no Varnlet runs before the test" bash -c "! '$WR' '$TOOL' find Varnlet.Form1 >/dev/null"
+
+check "the installer runs silently and succeeds" "$WR" "$(winpath "$setup")" /S
+check "the program is installed under Program Files" cmp "$packaged" "$dir/varnlet.exe"
+check "with its read-me and uninstaller" test -s "$dir/LEAME.txt" -a -s "$dir/uninstall.exe"
+check "a Start-menu shortcut is made" test -s "$shortcut"
+check "Add/Remove Programs lists it" bash -c "'$WR' reg query '$uninstall_key' /v DisplayName | tr -d '\r' | grep -q 'REG_SZ *Varnlet!\$'"
+check "with its uninstaller" bash -c "'$WR' reg query '$uninstall_key' /v UninstallString | tr -d '\r' | grep -qF '\"$windir\\uninstall.exe\"'"
+sleep 1
+check "a silent install does not start the program" bash -c "! '$WR' '$TOOL' find Varnlet.Form1 >/dev/null"
+
+"$WR" "$windir\\varnlet.exe" &
+varnlet=$!
+BACKGROUND+=($varnlet)
+check "the installed program's window exists" wait_for 60 tool find Varnlet.Form1
+check "its tray icon shows the tip Varnlet!" wait_for 60 icon_shown
+screenshot installed-running
+
+# As "Iniciar con Windows" would: the exe's full path, no quotes.
+"$WR" reg add "$run_key" /v Varnlet /t REG_SZ /d "$windir\\varnlet.exe" /f >/dev/null 2>&1
+check "the Run value is there before uninstalling" query "$run_key" /v Varnlet
+
+# The uninstaller copies itself to the temporary folder and returns at once; wait for its work.
+check "the uninstaller starts silently" "$WR" "$windir\\uninstall.exe" /S
+check "it ends the running program" wait_gone 60 "$varnlet"
+check "the program's window is gone" bash -c "! '$WR' '$TOOL' find Varnlet.Form1 >/dev/null"
+check "its tray icon is gone" wait_for 10 icon_gone
+check "the program folder and the shortcut are removed" wait_for 60 nothing_installed
+check "the uninstall key is removed" wait_for 10 absent "$uninstall_key"
+check "the Run value is removed" absent "$run_key" /v Varnlet
+check "the Run key itself stays" query "$run_key"
+
+# With its pages, answered from the keyboard: "Install" on the folder page, then "Finish" with
+# the offer to start the program ticked, as it comes.
+"$WR" "$(winpath "$setup")" >/dev/null 2>&1 &
+setup_pid=$!
+BACKGROUND+=($setup_pid)
+check "the installer's window opens" wait_for 60 xdo search --name 'Varnlet!'
+sleep 1
+screenshot installer-folder-page
+xdo key Return
+check "the installer installs" wait_for 60 installed
+sleep 2
+screenshot installer-finish-page
+check "the finish page does not start the program by itself" bash -c "! '$WR' '$TOOL' find Varnlet.Form1 >/dev/null"
+xdo key Return
+check "the installer ends" wait_gone 30 "$setup_pid"
+check "Finish starts the installed program" wait_for 60 tool find Varnlet.Form1
+check "with its tray icon" wait_for 60 icon_shown
+check "the running program is the installed one" bash -c "'$WR' '$TOOL' pids 'Varnlet\\varnlet.exe' | grep -q ."
+check "the uninstaller starts silently again" "$WR" "$windir\\uninstall.exe" /S
+check "it ends the program started by the installer" wait_for 60 bash -c "! '$WR' '$TOOL' find Varnlet.Form1 >/dev/null"
+check "and leaves nothing behind" wait_for 60 nothing_installed
+check "not even the uninstall key" wait_for 10 absent "$uninstall_key"
