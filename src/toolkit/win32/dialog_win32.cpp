@@ -1,4 +1,5 @@
 #include "toolkit/win32/dialog_win32.h"
+#include "toolkit/win32/window_object.h"
 
 #include <windowsx.h>
 
@@ -394,12 +395,8 @@ class DialogsWin32::DialogImpl final : public Dialog {
   }
 
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    auto* self = reinterpret_cast<DialogImpl*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (msg == WM_NCCREATE) {
-      self = static_cast<DialogImpl*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-      ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-      self->hwnd_.reset(hwnd);
-    }
+    auto* self = WindowObject<DialogImpl>(hwnd, msg, lParam);
+    if (msg == WM_NCCREATE && self != nullptr) self->hwnd_.reset(hwnd);
     LRESULT result = 0;
     if (self != nullptr && self->Handle(hwnd, msg, wParam, lParam, result)) return result;
     return ::DefWindowProcW(hwnd, msg, wParam, lParam);

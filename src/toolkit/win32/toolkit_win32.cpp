@@ -1,4 +1,5 @@
 #include "toolkit/win32/toolkit_win32.h"
+#include "toolkit/win32/window_object.h"
 
 #include <stdexcept>
 #include <vector>
@@ -164,12 +165,8 @@ class ToolkitWin32::FormImpl final : public Form {
 
  private:
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    auto* self = reinterpret_cast<FormImpl*>(::GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-    if (msg == WM_NCCREATE) {
-      self = static_cast<FormImpl*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-      ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-      self->hwnd_.reset(hwnd);
-    }
+    auto* self = WindowObject<FormImpl>(hwnd, msg, lParam);
+    if (msg == WM_NCCREATE && self != nullptr) self->hwnd_.reset(hwnd);
     if (self != nullptr) {
       switch (msg) {
         case WM_CLOSE:
