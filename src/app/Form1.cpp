@@ -8,12 +8,16 @@
 
 namespace varnlet::app {
 
-std::wstring Form1Caption() {
+std::wstring_view HomePageWithoutSlash() {
   std::wstring_view home = config::kHomePage;
   if (!home.empty() && home.back() == L'/') home.remove_suffix(1);
+  return home;
+}
+
+std::wstring Form1Caption() {
   std::wstring caption(kAppTitle);
   caption += L"     ";
-  caption += home;
+  caption += HomePageWithoutSlash();
   caption += L" =]";
   return caption;
 }
@@ -116,12 +120,10 @@ registry::cQueryReg& Form1::Registry() {
 }
 
 std::wstring Form1::AutostartErrorText(std::wstring_view exePath) {
-  std::wstring_view home = config::kHomePage;
-  if (!home.empty() && home.back() == L'/') home.remove_suffix(1);
   std::wstring text = L"Ocurri\u00f3 un error al tratar de agregar la aplicaci\u00f3n\r\n";
   text += exePath;
   text += L"\r\nal inicio de windows.\r\nPor favor, reporte este fallo en ";
-  text += home;
+  text += HomePageWithoutSlash();
   return text;
 }
 

@@ -42,6 +42,9 @@ inline constexpr std::int16_t kMenuStartWithWindows = 1;
 inline constexpr std::int16_t kMenuSeparator = 2;
 inline constexpr std::int16_t kMenuExit = 3;
 
+// The maker's home page as the caption and the error box show it: without its final "/".
+std::wstring_view HomePageWithoutSlash();
+
 // "Varnlet!", five blanks, the home page without its final "/", a blank and "=]".
 std::wstring Form1Caption();
 
@@ -79,7 +82,6 @@ class Form1 final : private toolkit::FormEvents, private tray::TrayHost {
   void mnuFile_Click(std::int16_t Index);
 
   toolkit::Hwnd hWnd() const override;
-  toolkit::Form* form() { return form_.get(); }
   toolkit::Menu* zmnuSysTrayDemo() { return zmnuSysTrayDemo_.get(); }
   tray::Module1& module1() { return module1_; }
 
@@ -89,7 +91,6 @@ class Form1 final : private toolkit::FormEvents, private tray::TrayHost {
   // The text of the box that reports a failed autostart write.
   static std::wstring AutostartErrorText(std::wstring_view exePath);
 
-  registry::cQueryReg* registryObject() { return registry_.get(); }
   // The registry object; raises when it could not be created, so the step using it is skipped.
   registry::cQueryReg& Registry();
 

@@ -69,6 +69,11 @@ wait_gone() {
 
 # How many icons of the shell's tray have the tip $1.
 tray_tip_count() { tool tray-tips | tr -d '\r' | grep -cxF "$1" || true; }
+# True when the tray shows exactly $1 icons with the tip "Varnlet!".
+varnlet_icons() { [ "$(tray_tip_count 'Varnlet!')" -eq "$1" ]; }
+# True when a window of class $1 exists and is visible; window_gone when none exists.
+window_shown() { tool find "$1" | tr -d '\r' | grep -q ' 1$'; }
+window_gone() { ! tool find "$1" >/dev/null; }
 
 screenshot() {
   DISPLAY="$(cat "$B/.display")" import -window root "$ART/$1.png"

@@ -7,6 +7,7 @@ RUN='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run'
 X() { DISPLAY="$(cat "$B/.display")" xdotool "$@"; }
 run_value() { "$WR" reg query "$RUN" /v Varnlet 2>/dev/null | tr -d '\r' | sed -nE 's/^ +Varnlet +REG_SZ +(.*)$/\1/p'; }
 has_run_value() { "$WR" reg query "$RUN" /v Varnlet >/dev/null 2>&1; }
+no_run_value() { ! has_run_value; }
 # Opens the tray menu and picks an item from the keyboard (the separator is skipped).
 pick() {
   X mousemove 12 32 click 3
@@ -21,7 +22,7 @@ start() {
   WINEDEBUG=err-all,+relay,+ieframe "$WR" "$EXE" 2>"$ART/trace-$1.log" &
   varnlet=$!
   BACKGROUND+=($varnlet)
-  wait_for 60 bash -c "[ \$('$WR' '$TOOL' tray-tips | tr -d '\r' | grep -cx 'Varnlet!') -eq 1 ]" || fail "no tray icon"
+  wait_for 60 varnlet_icons 1 || fail "no tray icon"
 }
 navigations() { grep -c 'WebBrowser_Navigate' "$1" || true; }
 own_trims() { grep -ciE 'Call KERNEL32.K32EmptyWorkingSet\(f+\)' "$1" || true; }
@@ -49,24 +50,24 @@ check "Salir ends the program" wait_gone 30 "$varnlet"
 
 start second
 pick autostart
-check "the mark was on from the start: the next click removes the value" wait_for 10 bash -c "! '$WR' reg query '$RUN' /v Varnlet >/dev/null 2>&1"
+check "the mark was on from the start: the next click removes the value" wait_for 10 no_run_value
 
 # About: modal, trimming goes on, and the page comes again after a close.
 before=$(own_trims "$ART/trace-second.log")
 pick about
-check "Acerca de... shows the About window" wait_for 20 bash -c "'$WR' '$TOOL' find Varnlet.Form2 | tr -d '\r' | grep -q ' 1\$'"
+check "Acerca de... shows the About window" wait_for 20 window_shown Varnlet.Form2
 sleep 7
 screenshot about
 check "the timers trim while it is open" test "$(own_trims "$ART/trace-second.log")" -ge $((before + 2))
 check "showing the loaded window does not request the page again" test "$(navigations "$ART/trace-second.log")" -eq 1
 check "the About window closes" tool post Varnlet.Form2 16 0 0
-check "and unloads" wait_for 10 bash -c "! '$WR' '$TOOL' find Varnlet.Form2 >/dev/null"
+check "and unloads" wait_for 10 window_gone Varnlet.Form2
 pick about
-check "Acerca de... shows it again" wait_for 20 bash -c "'$WR' '$TOOL' find Varnlet.Form2 | tr -d '\r' | grep -q ' 1\$'"
+check "Acerca de... shows it again" wait_for 20 window_shown Varnlet.Form2
 check "and the page is requested again" wait_for 10 bash -c "[ \$(grep -c WebBrowser_Navigate '$ART/trace-second.log') -eq 2 ]"
 tool post Varnlet.Form2 16 0 0
-wait_for 10 bash -c "! '$WR' '$TOOL' find Varnlet.Form2 >/dev/null" || fail "the About window stays"
+wait_for 10 window_gone Varnlet.Form2 || fail "the About window stays"
 
 pick salir
 check "Salir ends the program" wait_gone 30 "$varnlet"
-check "and removes the icon" test "$(tool tray-tips | tr -d '\r' | grep -cx 'Varnlet!' || true)" -eq 0
+check "and removes the icon" varnlet_icons 0

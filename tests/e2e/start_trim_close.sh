@@ -32,7 +32,7 @@ check "the first pass ran" wait_for 60 grep -q 'Call KERNEL32.K32EmptyWorkingSet
 sleep 11
 check "WM_CLOSE is posted" tool post Varnlet.Form1 16 0 0
 check "WM_CLOSE ends the program" wait_gone 30 "$varnlet"
-check "the window is gone" bash -c "! '$WR' '$TOOL' find Varnlet.Form1 >/dev/null"
+check "the window is gone" window_gone Varnlet.Form1
 
 trims_from_relay "$ART/relay.log" >"$ART/trims.txt"
 own=$(grep -cx own "$ART/trims.txt" || true)

@@ -5,15 +5,12 @@
 source "$(dirname "$0")/lib.sh"
 export DISPLAY_FILE="$B/.display"
 
-tips() { tool tray-tips | tr -d '\r'; }
-varnlet_tips() { tips | grep -cx 'Varnlet!' || true; }
-
 relay_only 'SHELL32.Shell_NotifyIconA;USER32.SetTimer;USER32.KillTimer'
 WINEDEBUG=err-all,+relay "$WR" "$EXE" 2>"$ART/relay.log" &
 varnlet=$!
 BACKGROUND+=($varnlet)
 
-check "the icon is added with the tip Varnlet!" wait_for 60 bash -c "[ \$('$WR' '$TOOL' tray-tips | tr -d '\r' | grep -cx 'Varnlet!') -eq 1 ]"
+check "the icon is added with the tip Varnlet!" wait_for 60 varnlet_icons 1
 check "the start-up balloon shows its text" wait_for 10 bash -c "'$WR' '$TOOL' tray-tips | grep -q 'Este mensaje desaparecer'"
 sleep 1
 screenshot icon-and-balloon
@@ -24,7 +21,7 @@ check "the balloon timer starts with 7000 ms" wait_for 10 grep -qiE 'Call USER32
 modifies_before=$(grep -ci 'Call SHELL32.Shell_NotifyIconA(0*1,' "$ART/relay.log")
 check "7 s later the timer is killed" wait_for 15 grep -qiE 'Call USER32.KillTimer\([0-9a-f]+,0+3e6\)' "$ART/relay.log"
 check "and the balloon is hidden" wait_for 5 bash -c "[ \$(grep -ci 'Call SHELL32.Shell_NotifyIconA(0*1,' '$ART/relay.log') -gt $modifies_before ]"
-check "the tip is still Varnlet!" test "$(varnlet_tips)" -eq 1
+check "the tip is still Varnlet!" varnlet_icons 1
 sleep 1
 screenshot after-balloon
 
@@ -37,9 +34,9 @@ sleep 0.5
 
 # The shell restarts: its tray comes back empty and it announces TaskbarCreated.
 check "the icon can be taken away as by a shell restart" tool tray-delete Varnlet.Form1 999
-check "the icon is gone" wait_for 10 bash -c "[ \$('$WR' '$TOOL' tray-tips | tr -d '\r' | grep -cx 'Varnlet!') -eq 0 ]"
+check "the icon is gone" wait_for 10 varnlet_icons 0
 check "TaskbarCreated is posted" tool post-registered Varnlet.Form1 TaskbarCreated
-check "the icon is back with its tip" wait_for 10 bash -c "[ \$('$WR' '$TOOL' tray-tips | tr -d '\r' | grep -cx 'Varnlet!') -eq 1 ]"
+check "the icon is back with its tip" wait_for 10 varnlet_icons 1
 
 # A second start ends at once and adds nothing.
 set +e
@@ -47,12 +44,12 @@ timeout 60 "$WR" "$EXE"
 second=$?
 set -e
 check "a second start exits with code 0" test "$second" -eq 0
-check "there is still one icon" test "$(varnlet_tips)" -eq 1
+check "there is still one icon" varnlet_icons 1
 
 # "Salir": the menu's last item, chosen from the keyboard.
 DISPLAY="$(cat "$DISPLAY_FILE")" xdotool mousemove 12 32 click 3
 sleep 1
 DISPLAY="$(cat "$DISPLAY_FILE")" xdotool key Up Return
 check "Salir ends the program" wait_gone 30 "$varnlet"
-check "and removes the icon" test "$(varnlet_tips)" -eq 0
+check "and removes the icon" varnlet_icons 0
 check "the icon was deleted by the program" grep -qi 'Call SHELL32.Shell_NotifyIconA(0*2,' "$ART/relay.log"

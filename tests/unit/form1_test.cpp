@@ -47,8 +47,9 @@ TEST_F(Form1Test, LoadHidesTheFormStartsBothTimersAndTrimsItselfFirst) {
   EXPECT_FALSE(form->visible);
   EXPECT_EQ(form1.hWnd(), form->hwnd);
 
-  std::wstring home(config::kHomePage);
-  if (home.ends_with(L'/')) home.pop_back();
+  const std::wstring home(HomePageWithoutSlash());
+  EXPECT_EQ(home + L"/", config::kHomePage);
+  EXPECT_FALSE(home.ends_with(L'/'));
   EXPECT_EQ(form->Caption(), L"Varnlet!     " + home + L" =]");
 
   // Visible set to false, then hidden; then the own process, then the Mozilla pass.

@@ -94,8 +94,7 @@ TEST_F(MenuCommands, AFailedWriteShowsTheBoxAndTheMarkTellsTheTruth) {
     f.registry.FailWith("RegSetValueExA", 5);
     form.mnuFile_Click(kMenuStartWithWindows);
     ASSERT_EQ(f.toolkit.msgBoxes.size(), 1u);
-    std::wstring home(config::kHomePage);
-    if (home.ends_with(L'/')) home.pop_back();
+    const std::wstring home(HomePageWithoutSlash());
     EXPECT_EQ(f.toolkit.msgBoxes[0].prompt,
               std::wstring(L"Ocurri\u00f3 un error al tratar de agregar la aplicaci\u00f3n\r\n") + kExe +
                   L"\r\nal inicio de windows.\r\nPor favor, reporte este fallo en " + home);
