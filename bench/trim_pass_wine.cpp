@@ -40,7 +40,11 @@ int RawLoop() {
   for (DWORD i = 0; i < returned / sizeof(DWORD); ++i) {
     const UniqueHandle process(::OpenProcess(0x1F0FFF, FALSE, ids[i]));
     if (!process) continue;
-    const DWORD n = ::K32GetModuleFileNameExA(process.get(), nullptr, path, sizeof path);
+    DWORD n = ::K32GetModuleFileNameExA(process.get(), nullptr, path, sizeof path);
+    if (n == 0) {
+      DWORD length = sizeof path;
+      n = ::QueryFullProcessImageNameA(process.get(), 0, path, &length) ? length : 0;
+    }
     const std::string_view p(path, std::min<DWORD>(n, sizeof path - 1));
     if (p.find("firefox.exe") != p.npos || p.find("thunderbird.exe") != p.npos ||
         p.find("xulrunner.exe") != p.npos) {
@@ -63,6 +67,9 @@ class CountingProcessApi final : public varnlet::platform::ProcessApi {
   }
   std::uint32_t GetModuleFileNameExA(Handle process, std::uintptr_t module, char* name, std::uint32_t size) override {
     return real_.GetModuleFileNameExA(process, module, name, size);
+  }
+  bool QueryFullProcessImageNameA(Handle process, std::uint32_t flags, char* name, std::uint32_t* size) override {
+    return real_.QueryFullProcessImageNameA(process, flags, name, size);
   }
   bool EmptyWorkingSet(Handle process) override {
     ++trims;

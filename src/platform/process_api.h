@@ -19,6 +19,10 @@ class ProcessApi {
   // Writes at most nSize bytes including the NUL; returns the characters written, 0 on failure.
   virtual std::uint32_t GetModuleFileNameExA(ProcessHandle hProcess, std::uintptr_t hModule, char* lpFilename,
                                              std::uint32_t nSize) = 0;
+  // The image's full Win32 path; *lpdwSize is the buffer's size in characters with the NUL, and
+  // on success the characters written without it. A path that does not fit fails; nothing is cut.
+  virtual bool QueryFullProcessImageNameA(ProcessHandle hProcess, std::uint32_t dwFlags, char* lpExeName,
+                                          std::uint32_t* lpdwSize) = 0;
   virtual bool EmptyWorkingSet(ProcessHandle hProcess) = 0;
   virtual bool CloseHandle(ProcessHandle hObject) = 0;
   virtual ProcessHandle GetCurrentProcess() = 0;

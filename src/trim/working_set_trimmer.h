@@ -22,7 +22,8 @@ bool IsMozillaPath(std::string_view path);
 // Returns an empty list when no buffer large enough can be had.
 std::vector<std::uint32_t> EnumerateProcessIds(platform::ProcessApi& api);
 
-// One pass over all processes: open, query the path, trim a Mozilla process, close.
+// One pass over all processes: open, query the path (the module path, else the image name),
+// trim a Mozilla process, close.
 // A failure for one process moves on to the next one.
 void TrimMozillaProcesses(platform::ProcessApi& api);
 

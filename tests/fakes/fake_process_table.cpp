@@ -46,15 +46,30 @@ platform::ProcessHandle FakeProcessTable::OpenProcess(std::uint32_t dwDesiredAcc
 std::uint32_t FakeProcessTable::GetModuleFileNameExA(platform::ProcessHandle hProcess, std::uintptr_t hModule,
                                                      char* lpFilename, std::uint32_t nSize) {
   if (faults_.ShouldFail("GetModuleFileNameExA")) return 0;
-  const auto h = handles_.find(hProcess);
-  if (h == handles_.end() || hModule != 0 || nSize == 0) return 0;
-  const Process& process = processes_.at(h->second);
-  if (process.failPathQuery) return 0;
+  const Process* process = Opened(hProcess);
+  if (process == nullptr || hModule != 0 || nSize == 0 || process->failPathQuery || process->otherBitness) return 0;
   // As Windows does: cut to nSize - 1 characters and always terminate.
-  const std::size_t n = std::min<std::size_t>(process.path.size(), nSize - 1);
-  std::memcpy(lpFilename, process.path.data(), n);
+  const std::size_t n = std::min<std::size_t>(process->path.size(), nSize - 1);
+  std::memcpy(lpFilename, process->path.data(), n);
   lpFilename[n] = '\0';
   return static_cast<std::uint32_t>(n);
+}
+
+bool FakeProcessTable::QueryFullProcessImageNameA(platform::ProcessHandle hProcess, std::uint32_t dwFlags,
+                                                  char* lpExeName, std::uint32_t* lpdwSize) {
+  if (faults_.ShouldFail("QueryFullProcessImageNameA")) return false;
+  const Process* process = Opened(hProcess);
+  if (process == nullptr || dwFlags != 0 || process->failPathQuery) return false;
+  // Unlike the module path, a path that does not fit with its NUL is not cut: the call fails.
+  if (process->path.size() + 1 > *lpdwSize) return false;
+  std::memcpy(lpExeName, process->path.c_str(), process->path.size() + 1);
+  *lpdwSize = static_cast<std::uint32_t>(process->path.size());
+  return true;
+}
+
+const FakeProcessTable::Process* FakeProcessTable::Opened(platform::ProcessHandle handle) const {
+  const auto h = handles_.find(handle);
+  return h == handles_.end() ? nullptr : &processes_.at(h->second);
 }
 
 bool FakeProcessTable::EmptyWorkingSet(platform::ProcessHandle hProcess) {

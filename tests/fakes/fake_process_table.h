@@ -21,7 +21,10 @@ class FakeProcessTable final : public platform::ProcessApi {
     std::uint32_t pid = 0;
     std::string path;
     bool refuseOpen = false;
+    // Both path queries fail.
     bool failPathQuery = false;
+    // A 64-bit process seen from a 32-bit one: its module path fails, its image name answers.
+    bool otherBitness = false;
     int trims = 0;
   };
 
@@ -48,11 +51,15 @@ class FakeProcessTable final : public platform::ProcessApi {
                                       std::uint32_t dwProcessId) override;
   std::uint32_t GetModuleFileNameExA(platform::ProcessHandle hProcess, std::uintptr_t hModule, char* lpFilename,
                                      std::uint32_t nSize) override;
+  bool QueryFullProcessImageNameA(platform::ProcessHandle hProcess, std::uint32_t dwFlags, char* lpExeName,
+                                  std::uint32_t* lpdwSize) override;
   bool EmptyWorkingSet(platform::ProcessHandle hProcess) override;
   bool CloseHandle(platform::ProcessHandle hObject) override;
   platform::ProcessHandle GetCurrentProcess() override;
 
  private:
+  // The process behind an open handle, or null.
+  const Process* Opened(platform::ProcessHandle handle) const;
   void Log(const std::string& entry) {
     if (journal_ != nullptr) journal_->Add(entry);
   }

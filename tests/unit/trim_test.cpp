@@ -83,19 +83,29 @@ TEST(TrimMozillaProcesses, TrimsOnlyTheTargetsAndClosesEveryHandle) {
   EXPECT_EQ(table.ownTrims(), 0);
 }
 
-TEST(TrimMozillaProcesses, AFailedPathQueryNeverTrimsEvenRightAfterAMatch) {
+// A module path that cannot be read (a 64-bit process seen from a 32-bit one) falls back to the
+// image name; when both queries fail, nothing seen before counts.
+TEST(TrimMozillaProcesses, TheImageNameStandsInForAnUnreadableModulePath) {
   FakeProcessTable table;
   const auto firefox = table.Add(R"(C:\f\firefox.exe)");
   const auto hidden = table.Add(R"(C:\f\firefox.exe)");
   table.Get(hidden).failPathQuery = true;
   const auto after = table.Add(R"(C:\w\calc.exe)");
+  const auto other = table.Add(R"(C:\Program Files\Mozilla Firefox\firefox.exe)");
+  table.Get(other).otherBitness = true;
+  const auto otherCalc = table.Add(R"(C:\w\calc.exe)");
+  table.Get(otherCalc).otherBitness = true;
+  // The image name is not cut at 254 characters: a longer one does not fit and is not read.
+  const auto otherLong = table.Add("C:\\" + std::string(250, 'a') + "\\firefox.exe");
+  table.Get(otherLong).otherBitness = true;
 
   TrimMozillaProcesses(table);
 
-  EXPECT_EQ(table.trimmed(), std::vector<std::uint32_t>{firefox});
-  EXPECT_EQ(table.Get(hidden).trims, 0);
-  EXPECT_EQ(table.Get(after).trims, 0);
+  EXPECT_EQ(table.trimmed(), (std::vector<std::uint32_t>{firefox, other}));
+  EXPECT_EQ(table.Get(hidden).trims + table.Get(after).trims + table.Get(otherCalc).trims, 0);
+  EXPECT_EQ(table.Get(otherLong).trims, 0);
   EXPECT_EQ(table.openHandles(), 0u);
+  EXPECT_EQ(table.maxOpenHandles(), 1u);
 }
 
 TEST(TrimMozillaProcesses, APathIsCutAt254Characters) {

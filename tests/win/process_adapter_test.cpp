@@ -28,6 +28,10 @@ class RecordingProcessApi final : public platform::ProcessApi {
                                      std::uint32_t size) override {
     return real_.GetModuleFileNameExA(h, module, name, size);
   }
+  bool QueryFullProcessImageNameA(platform::ProcessHandle h, std::uint32_t flags, char* name,
+                                  std::uint32_t* size) override {
+    return real_.QueryFullProcessImageNameA(h, flags, name, size);
+  }
   bool EmptyWorkingSet(platform::ProcessHandle h) override {
     trimmed.insert(::GetProcessId(reinterpret_cast<HANDLE>(h)));
     return real_.EmptyWorkingSet(h);
@@ -53,6 +57,9 @@ TEST(ProcessAdapter, OnePassTrimsTheMozillaStandInsOnly) {
   wintest::StandIn xulrunner(folder, L"xulrunner.exe");
   wintest::StandIn notepad(folder, L"notepad.exe");
   wintest::StandIn inFolder(folder, L"firefox.exe.d\\notepad.exe");
+  // Processes of the other architecture: a 32-bit pass reads a 64-bit one's image name only.
+  wintest::StandIn otherFirefox(folder, L"other\\firefox.exe", wintest::Architecture::kOther);
+  wintest::StandIn otherNotepad(folder, L"other\\notepad.exe", wintest::Architecture::kOther);
 
   RecordingProcessApi api;
   trim::TrimMozillaProcesses(api);
@@ -61,7 +68,9 @@ TEST(ProcessAdapter, OnePassTrimsTheMozillaStandInsOnly) {
   EXPECT_TRUE(api.trimmed.count(thunderbird.pid()));
   EXPECT_TRUE(api.trimmed.count(xulrunner.pid()));
   EXPECT_TRUE(api.trimmed.count(inFolder.pid()));
+  EXPECT_TRUE(api.trimmed.count(otherFirefox.pid()));
   EXPECT_FALSE(api.trimmed.count(notepad.pid()));
+  EXPECT_FALSE(api.trimmed.count(otherNotepad.pid()));
   EXPECT_FALSE(api.trimmed.count(::GetCurrentProcessId()));
   EXPECT_TRUE(api.open.empty()) << "every handle the pass opened is closed";
   // Wine runs a handful of its own processes besides ours: more than 4, so at least two attempts.

@@ -43,12 +43,13 @@ ScratchFolder::ScratchFolder(const std::wstring& name) {
 
 ScratchFolder::~ScratchFolder() { RemoveTree(path_); }
 
-StandIn::StandIn(const ScratchFolder& folder, const std::wstring& relativePath) {
+StandIn::StandIn(const ScratchFolder& folder, const std::wstring& relativePath, Architecture architecture) {
   const std::wstring target = folder.path() + L"\\" + relativePath;
   const auto slash = target.find_last_of(L'\\');
   ::CreateDirectoryW(target.substr(0, slash).c_str(), nullptr);
-  if (!::CopyFileW((ProgramFolder() + L"standin.exe").c_str(), target.c_str(), FALSE)) {
-    throw std::runtime_error("cannot copy standin.exe");
+  const wchar_t* source = architecture == Architecture::kOwn ? L"standin.exe" : L"standin-other.exe";
+  if (!::CopyFileW((ProgramFolder() + source).c_str(), target.c_str(), FALSE)) {
+    throw std::runtime_error("cannot copy the stand-in");
   }
   std::wstring commandLine = L"\"" + target + L"\" 120";
   STARTUPINFOW si{};

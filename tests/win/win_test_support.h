@@ -26,10 +26,13 @@ class ScratchFolder {
   std::wstring path_;
 };
 
-// A running copy of standin.exe at `path` (relative to the scratch folder), ended on destruction.
+enum class Architecture { kOwn, kOther };
+
+// A running copy of standin.exe at `path` (relative to the scratch folder), ended on destruction;
+// with Architecture::kOther, a copy of the stand-in built for the other architecture.
 class StandIn {
  public:
-  StandIn(const ScratchFolder& folder, const std::wstring& relativePath);
+  StandIn(const ScratchFolder& folder, const std::wstring& relativePath, Architecture architecture = Architecture::kOwn);
   ~StandIn();
   StandIn(StandIn&&) = default;
   DWORD pid() const { return pid_; }

@@ -40,6 +40,14 @@ std::uint32_t ProcessApiWin32::GetModuleFileNameExA(ProcessHandle hProcess, std:
   return SysGetModuleFileNameExA(ToHandle(hProcess), reinterpret_cast<HMODULE>(hModule), lpFilename, nSize);
 }
 
+bool ProcessApiWin32::QueryFullProcessImageNameA(ProcessHandle hProcess, std::uint32_t dwFlags, char* lpExeName,
+                                                 std::uint32_t* lpdwSize) {
+  DWORD size = *lpdwSize;
+  const BOOL ok = ::QueryFullProcessImageNameA(ToHandle(hProcess), dwFlags, lpExeName, &size);
+  *lpdwSize = size;
+  return ok != FALSE;
+}
+
 bool ProcessApiWin32::EmptyWorkingSet(ProcessHandle hProcess) {
   return SysEmptyWorkingSet(ToHandle(hProcess)) != FALSE;
 }
