@@ -56,28 +56,62 @@ struct TrayTips {
   DWORD shellPid = 0;
 };
 
+// TTTOOLINFOW as a process of either architecture lays it out: the shell's tooltips read and
+// write the record in the shell's own layout, whatever this tool's architecture is.
+template <typename Pointer>
+struct ToolInfo {
+  UINT cbSize;
+  UINT uFlags;
+  Pointer hwnd;
+  Pointer uId;
+  RECT rect;
+  Pointer hinst;
+  Pointer lpszText;
+  Pointer lParam;
+  Pointer lpReserved;
+};
+
+// True when `process` runs 64-bit code.
+bool Is64Bit(HANDLE process) {
+  SYSTEM_INFO system{};
+  ::GetNativeSystemInfo(&system);
+  if (system.wProcessorArchitecture != PROCESSOR_ARCHITECTURE_AMD64) return false;
+  BOOL wow64 = FALSE;
+  return ::IsWow64Process(process, &wow64) && !wow64;
+}
+
 // Reads the tools of one of the shell's tooltip windows through memory in the shell's process.
-void PrintTools(HWND tooltip, DWORD pid) {
-  HANDLE process = ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
-  if (process == nullptr) return;
+template <typename Pointer>
+void PrintTools(HWND tooltip, HANDLE process) {
   constexpr SIZE_T kText = 1024;
+  using Info = ToolInfo<Pointer>;
   auto* remote = static_cast<BYTE*>(
-      ::VirtualAllocEx(process, nullptr, sizeof(TTTOOLINFOW) + kText * sizeof(wchar_t), MEM_COMMIT, PAGE_READWRITE));
-  if (remote != nullptr) {
-    const auto count = static_cast<int>(::SendMessageW(tooltip, TTM_GETTOOLCOUNT, 0, 0));
-    for (int i = 0; i < count; ++i) {
-      TTTOOLINFOW info{};
-      info.cbSize = sizeof info;
-      info.lpszText = reinterpret_cast<wchar_t*>(remote + sizeof info);
-      std::vector<wchar_t> text(kText, L'\0');
-      ::WriteProcessMemory(process, remote, &info, sizeof info, nullptr);
-      ::WriteProcessMemory(process, remote + sizeof info, text.data(), kText * sizeof(wchar_t), nullptr);
-      if (!::SendMessageW(tooltip, TTM_ENUMTOOLSW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(remote))) continue;
-      ::ReadProcessMemory(process, remote + sizeof info, text.data(), kText * sizeof(wchar_t), nullptr);
-      text.back() = L'\0';
-      PrintUtf8(text.data());
-    }
-    ::VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+      ::VirtualAllocEx(process, nullptr, sizeof(Info) + kText * sizeof(wchar_t), MEM_COMMIT, PAGE_READWRITE));
+  if (remote == nullptr) return;
+  const auto count = static_cast<int>(::SendMessageW(tooltip, TTM_GETTOOLCOUNT, 0, 0));
+  for (int i = 0; i < count; ++i) {
+    Info info{};
+    info.cbSize = sizeof info;
+    info.lpszText = static_cast<Pointer>(reinterpret_cast<ULONG_PTR>(remote + sizeof info));
+    std::vector<wchar_t> text(kText, L'\0');
+    ::WriteProcessMemory(process, remote, &info, sizeof info, nullptr);
+    ::WriteProcessMemory(process, remote + sizeof info, text.data(), kText * sizeof(wchar_t), nullptr);
+    if (!::SendMessageW(tooltip, TTM_ENUMTOOLSW, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(remote))) continue;
+    ::ReadProcessMemory(process, remote + sizeof info, text.data(), kText * sizeof(wchar_t), nullptr);
+    text.back() = L'\0';
+    PrintUtf8(text.data());
+  }
+  ::VirtualFreeEx(process, remote, 0, MEM_RELEASE);
+}
+
+void PrintTools(HWND tooltip, DWORD pid) {
+  HANDLE process = ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE | PROCESS_QUERY_INFORMATION,
+                                 FALSE, pid);
+  if (process == nullptr) return;
+  if (Is64Bit(process)) {
+    PrintTools<UINT64>(tooltip, process);
+  } else {
+    PrintTools<UINT32>(tooltip, process);
   }
   ::CloseHandle(process);
 }

@@ -1,22 +1,25 @@
 #!/usr/bin/env bash
-# The 64-bit installer installs silently under Program Files without starting the program; the
-# installed program runs with its window and tray icon; the silent uninstaller stops it and
-# leaves nothing behind: no files, no shortcut, no uninstall key, no "Varnlet" value under Run.
-# Then the installer with its pages: the finish page offers to start the program, and starts it.
-# Usage: install.sh SETUP.EXE STRIPPED_VARNLET.EXE
+# The installer installs silently under Program Files (a 32-bit one under "Program Files (x86)")
+# without starting the program; the installed program runs with its window and tray icon; the
+# silent uninstaller stops it and leaves nothing behind: no files, no shortcut, no uninstall key,
+# no "Varnlet" value under Run in the program's registry view. Then the installer with its pages:
+# the finish page offers to start the program, and starts it. Last, the portable zip: unpacked,
+# it runs as it is and leaves nothing behind once it is closed and its folder deleted.
+# Usage: install.sh SETUP.EXE STRIPPED_VARNLET.EXE ZIP
 source "$(dirname "$0")/lib.sh"
-setup="$1" packaged="$2"
+setup="$1" packaged="$2" zip="$3"
 
-dir="$PREFIX/drive_c/Program Files/Varnlet"
-windir='C:\Program Files\Varnlet'
+if [ "$ARCH" = x86 ]; then program_files='Program Files (x86)'; else program_files='Program Files'; fi
+dir="$PREFIX/drive_c/$program_files/Varnlet"
+windir="C:\\$program_files\\Varnlet"
 shortcut="$PREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Varnlet!.lnk"
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Varnlet'
 run_key='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run'
 
-query() { "$WR" reg query "$@" >/dev/null 2>&1; }
+query() { reg_view query "$@" >/dev/null 2>&1; }
 absent() {
   local status=0
-  "$WR" reg query "$@" >/dev/null 2>&1 || status=$?
+  reg_view query "$@" >/dev/null 2>&1 || status=$?
   [ "$status" -eq 1 ]
 }
 icon_shown() { [ "$(tray_tip_count 'Varnlet!')" -eq 1 ]; }
@@ -27,16 +30,16 @@ xdo() { DISPLAY="$(cat "$B/.display")" xdotool "$@"; }
 
 # What an earlier, interrupted run may have left in the shared prefix.
 rm -rf "$dir" "$shortcut"
-"$WR" reg delete "$uninstall_key" /f >/dev/null 2>&1 || true
-"$WR" reg delete "$run_key" /v Varnlet /f >/dev/null 2>&1 || true
+reg_view delete "$uninstall_key" /f >/dev/null 2>&1 || true
+reg_view delete "$run_key" /v Varnlet /f >/dev/null 2>&1 || true
 check "no Varnlet runs before the test" bash -c "! '$WR' '$TOOL' find Varnlet.Form1 >/dev/null"
 
 check "the installer runs silently and succeeds" "$WR" "$(winpath "$setup")" /S
-check "the program is installed under Program Files" cmp "$packaged" "$dir/varnlet.exe"
+check "the program is installed under $program_files" cmp "$packaged" "$dir/varnlet.exe"
 check "with its read-me and uninstaller" test -s "$dir/LEAME.txt" -a -s "$dir/uninstall.exe"
 check "a Start-menu shortcut is made" test -s "$shortcut"
-check "Add/Remove Programs lists it" bash -c "'$WR' reg query '$uninstall_key' /v DisplayName | tr -d '\r' | grep -q 'REG_SZ *Varnlet!\$'"
-check "with its uninstaller" bash -c "'$WR' reg query '$uninstall_key' /v UninstallString | tr -d '\r' | grep -qF '\"$windir\\uninstall.exe\"'"
+check "Add/Remove Programs lists it" bash -c "'$WR' reg query '$uninstall_key' /v DisplayName $VIEW | tr -d '\r' | grep -q 'REG_SZ *Varnlet!\$'"
+check "with its uninstaller" bash -c "'$WR' reg query '$uninstall_key' /v UninstallString $VIEW | tr -d '\r' | grep -qF '\"$windir\\uninstall.exe\"'"
 sleep 1
 check "a silent install does not start the program" bash -c "! '$WR' '$TOOL' find Varnlet.Form1 >/dev/null"
 
@@ -47,8 +50,8 @@ check "the installed program's window exists" wait_for 60 tool find Varnlet.Form
 check "its tray icon shows the tip Varnlet!" wait_for 60 icon_shown
 screenshot installed-running
 
-# As "Iniciar con Windows" would: the exe's full path, no quotes.
-"$WR" reg add "$run_key" /v Varnlet /t REG_SZ /d "$windir\\varnlet.exe" /f >/dev/null 2>&1
+# As "Iniciar con Windows" would: the exe's full path, no quotes, in the program's own view.
+reg_view add "$run_key" /v Varnlet /t REG_SZ /d "$windir\\varnlet.exe" /f >/dev/null 2>&1
 check "the Run value is there before uninstalling" query "$run_key" /v Varnlet
 
 # The uninstaller copies itself to the temporary folder and returns at once; wait for its work.
@@ -83,3 +86,17 @@ check "the uninstaller starts silently again" "$WR" "$windir\\uninstall.exe" /S
 check "it ends the program started by the installer" wait_for 60 bash -c "! '$WR' '$TOOL' find Varnlet.Form1 >/dev/null"
 check "and leaves nothing behind" wait_for 60 nothing_installed
 check "not even the uninstall key" wait_for 10 absent "$uninstall_key"
+
+# The portable zip: the exe and its read-me, nothing else; it runs from wherever it is unpacked.
+mkdir "$WORK/portable"
+unzip -q "$zip" -d "$WORK/portable"
+check "the zip holds the program and its read-me only" test "$(cd "$WORK/portable" && ls | tr '\n' ' ')" = "LEAME.txt varnlet.exe "
+check "the zip's program is the packaged one" cmp "$packaged" "$WORK/portable/varnlet.exe"
+"$WR" "$(winpath "$WORK/portable/varnlet.exe")" &
+varnlet=$!
+BACKGROUND+=($varnlet)
+check "the unpacked program shows its tray icon" wait_for 60 icon_shown
+check "it ends on WM_CLOSE, as after Salir" tool post Varnlet.Form1 16 0 0
+check "and is gone" wait_gone 30 "$varnlet"
+check "with its icon" wait_for 10 icon_gone
+check "it wrote no start-up value" absent "$run_key" /v Varnlet

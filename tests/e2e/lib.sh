@@ -1,13 +1,21 @@
-# Shared helpers of the end-to-end scripts. Sourced; expects VARNLET_BUILD (the win64 build tree)
-# and VARNLET_ARTIFACTS (where traces and screenshots are kept).
+# Shared helpers of the end-to-end scripts. Sourced; expects VARNLET_BUILD (a Windows build
+# tree, x64 or x86) and VARNLET_ARTIFACTS (where traces and screenshots are kept).
 set -euo pipefail
-: "${VARNLET_BUILD:?set VARNLET_BUILD to the win64 build tree}"
+: "${VARNLET_BUILD:?set VARNLET_BUILD to the build tree}"
 B="$VARNLET_BUILD"
+# The build's architecture, as the build itself wrote it.
+ARCH="$(cat "$B/varnlet-arch")"
+# The registry view the program sees: on 64-bit Windows a 32-bit program's HKLM\SOFTWARE is
+# redirected (to WOW6432Node) for keys such as ...\CurrentVersion\Run.
+if [ "$ARCH" = x86 ]; then VIEW=/reg:32; else VIEW=/reg:64; fi
+# The pseudo-handle of the own process, as the relay trace prints it.
+if [ "$ARCH" = x86 ]; then OWN_HANDLE=ffffffff; else OWN_HANDLE=ffffffffffffffff; fi
 WR="$B/wine-run"
 PREFIX="${VARNLET_WINEPREFIX:-$B/wineprefix}"
 EXE="$B/src/varnlet.exe"
 TOOL="$B/tests/e2e/e2e_tool.exe"
 STANDIN="$B/tests/win/standin.exe"
+STANDIN_OTHER="$B/tests/win/standin-other.exe"
 NAME="$(basename "$0" .sh)"
 ART="${VARNLET_ARTIFACTS:-$B/e2e-artifacts}/$NAME"
 rm -rf "$ART"
@@ -37,13 +45,16 @@ tool() { "$WR" "$TOOL" "$@"; }
 winpath() { echo "Z:${1//\//\\}"; }
 
 # Starts a copy of the stand-in as $WORK/$1 (a path relative to $WORK) that lives $2 seconds
-# (120 by default).
+# (120 by default); with $3 "other", the stand-in built for the other architecture.
 start_standin() {
   mkdir -p "$(dirname "$WORK/$1")"
-  cp "$STANDIN" "$WORK/$1"
+  if [ "${3:-}" = other ]; then cp "$STANDIN_OTHER" "$WORK/$1"; else cp "$STANDIN" "$WORK/$1"; fi
   "$WR" "$WORK/$1" "${2:-120}" >/dev/null 2>&1 &
   BACKGROUND+=($!)
 }
+
+# `reg` in the program's own registry view.
+reg_view() { "$WR" reg "$@" "$VIEW"; }
 
 # Restricts Wine's relay trace to the given semicolon-separated calls.
 relay_only() {
@@ -92,7 +103,7 @@ trims_from_relay() {
       open) pid=$((16#$a)) ;;
       ret) [ $((16#$a)) -ne 0 ] && owner[$((16#$a))]=$pid ;;
       trim)
-        if [ "$a" = ffffffffffffffff ]; then echo "own${t:+ $t}"; else echo "${owner[$((16#$a))]:-unknown}${t:+ $t}"; fi ;;
+        if [ "$a" = "$OWN_HANDLE" ]; then echo "own${t:+ $t}"; else echo "${owner[$((16#$a))]:-unknown}${t:+ $t}"; fi ;;
       close) unset "owner[$((16#$a))]" ;;
     esac
   done < <(sed -nE \
@@ -104,4 +115,4 @@ trims_from_relay() {
   for h in "${!owner[@]}"; do echo "leak ${owner[$h]}"; done
 }
 
-TRIM_CALLS='KERNEL32.OpenProcess;KERNEL32.K32EmptyWorkingSet;KERNEL32.CloseHandle;KERNEL32.K32EnumProcesses;KERNEL32.K32GetModuleFileNameExA'
+TRIM_CALLS='KERNEL32.OpenProcess;KERNEL32.K32EmptyWorkingSet;KERNEL32.CloseHandle;KERNEL32.K32EnumProcesses;KERNEL32.K32GetModuleFileNameExA;KERNEL32.QueryFullProcessImageNameA'

@@ -5,9 +5,15 @@
 source "$(dirname "$0")/lib.sh"
 RUN='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run'
 X() { DISPLAY="$(cat "$B/.display")" xdotool "$@"; }
-run_value() { "$WR" reg query "$RUN" /v Varnlet 2>/dev/null | tr -d '\r' | sed -nE 's/^ +Varnlet +REG_SZ +(.*)$/\1/p'; }
-has_run_value() { "$WR" reg query "$RUN" /v Varnlet >/dev/null 2>&1; }
+run_value() { reg_view query "$RUN" /v Varnlet 2>/dev/null | tr -d '\r' | sed -nE 's/^ +Varnlet +REG_SZ +(.*)$/\1/p'; }
+has_run_value() { reg_view query "$RUN" /v Varnlet >/dev/null 2>&1; }
 no_run_value() { ! has_run_value; }
+# No value in the other architecture's view of the same key.
+only_own_view() {
+  local other=/reg:32
+  [ "$VIEW" = /reg:64 ] || other=/reg:64
+  ! "$WR" reg query "$RUN" /v Varnlet "$other" >/dev/null 2>&1
+}
 # Opens the tray menu and picks an item from the keyboard (the separator is skipped).
 pick() {
   X mousemove 12 32 click 3
@@ -27,7 +33,7 @@ start() {
 navigations() { grep -c 'WebBrowser_Navigate' "$1" || true; }
 own_trims() { grep -ciE 'Call KERNEL32.K32EmptyWorkingSet\(f+\)' "$1" || true; }
 
-"$WR" reg delete "$RUN" /v Varnlet /f >/dev/null 2>&1 || true
+reg_view delete "$RUN" /v Varnlet /f >/dev/null 2>&1 || true
 relay_only 'KERNEL32.K32EmptyWorkingSet;USER32.KillTimer'
 start first
 check "the About window's page was requested once at start, by address only" \
@@ -36,6 +42,8 @@ check "the About window's page was requested once at start, by address only" \
 pick autostart
 check "Iniciar con Windows writes the Run value" wait_for 10 has_run_value
 check "the value holds the program's full path, unquoted" test "$(run_value)" = "$(winpath "$(realpath "$EXE")")"
+# A 32-bit program's value lands in the 32-bit view (WOW6432Node), a 64-bit one's in the 64-bit view.
+check "in the program's own registry view ($VIEW) only" only_own_view
 # Let the program take its balloon away (Wine never reports it shown), so it covers no menu.
 tool post Varnlet.Form1 0x8015 999 1026
 check "the balloon is taken away" wait_for 15 grep -qiE 'Call USER32.KillTimer\([0-9a-f]+,0+3e6\)' "$ART/trace-first.log"

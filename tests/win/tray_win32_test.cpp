@@ -2,6 +2,7 @@
 // popup menu as a real menu.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <vector>
 
 #include "app/Form1.h"
@@ -28,6 +29,9 @@ class RecordingShell final : public platform::ShellApi {
   std::int32_t Shell_NotifyIconA(std::uint32_t message, const std::uint8_t* data) override {
     const std::int32_t result = real_.Shell_NotifyIconA(message, data);
     calls.push_back({message, result});
+    std::uint32_t cbSize = 0;
+    std::memcpy(&cbSize, data, sizeof cbSize);
+    sizes.push_back(cbSize);
     return result;
   }
   std::intptr_t ShellExecuteA(toolkit::Hwnd, const char*, const char*, const char*, const char*,
@@ -35,6 +39,7 @@ class RecordingShell final : public platform::ShellApi {
     return 0;
   }
   std::vector<std::pair<std::uint32_t, std::int32_t>> calls;
+  std::vector<std::uint32_t> sizes;  // cbSize of each record
 
  private:
   platform::ShellApiWin32 real_;
@@ -78,6 +83,8 @@ TEST_F(TrayWin32, TheShellTakesEveryRecordAndTheVersionProbeReadsShell32) {
   EXPECT_EQ(static_cast<std::size_t>(module.NotifyIconDataSize()), tray::kNativeLayout.sizeShell6);
   ASSERT_EQ(shell.calls.size(), 3u);
   EXPECT_EQ(shell.calls[0], std::make_pair(tray::kNimAdd, 1));
+  // The shell takes the full record of this architecture: 504 bytes on 32-bit Windows.
+  EXPECT_EQ(shell.sizes[0], sizeof(void*) == 4 ? 504u : tray::kLayout64.sizeShell6);
   EXPECT_EQ(shell.calls[1], std::make_pair(tray::kNimSetVersion, 1));
   EXPECT_EQ(shell.calls[2], std::make_pair(tray::kNimModify, 1));
   EXPECT_NE(module.PrevWndProc(), 0);
