@@ -127,8 +127,9 @@ std::wstring Form1::AutostartErrorText(std::wstring_view exePath) {
   return text;
 }
 
-void Form1::ShowAutostartError(const std::wstring& exePath) {
+bool Form1::ShowAutostartError(const std::wstring& exePath) {
   toolkit::SkipErrors([&] { services_.toolkit.MsgBox(AutostartErrorText(exePath), kErrorBoxStyle, L""); });
+  return !Ended();
 }
 
 void Form1::ToggleStartWithWindows(std::int16_t Index, const std::wstring& exePath) {
@@ -151,7 +152,7 @@ void Form1::ToggleStartWithWindows(std::int16_t Index, const std::wstring& exePa
 
   SkipErrors([&] { menu.SetChecked(Index, !menu.Checked(Index)); });
   // A value already there (perhaps from a copy in another folder) is rewritten with this path.
-  if (!read().empty() && write(registry::kHkeyCurrentUser) != 0) ShowAutostartError(exePath);
+  if (!read().empty() && write(registry::kHkeyCurrentUser) != 0 && !ShowAutostartError(exePath)) return;
   bool on = false;
   SkipErrors([&] { on = menu.Checked(Index); });
   if (!on) {
@@ -163,7 +164,7 @@ void Form1::ToggleStartWithWindows(std::int16_t Index, const std::wstring& exePa
     return;
   }
   if (write(registry::kHkeyLocalMachine) != 0) {
-    ShowAutostartError(exePath);
+    if (!ShowAutostartError(exePath)) return;
     // The mark tells what the registry holds, not what was asked for.
     SkipErrors([&] { menu.SetChecked(Index, !read().empty()); });
   }
@@ -174,6 +175,8 @@ void Form1::PopupTrayMenu() {
 }
 
 toolkit::Hwnd Form1::hWnd() const { return form_ ? form_->hWnd() : 0; }
+
+bool Form1::Ended() const { return services_.toolkit.App().Ended(); }
 
 int RunProgram(Form1::Services services) {
   Form1 form1(services);

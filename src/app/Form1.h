@@ -82,6 +82,7 @@ class Form1 final : private toolkit::FormEvents, private tray::TrayHost {
   void mnuFile_Click(std::int16_t Index);
 
   toolkit::Hwnd hWnd() const override;
+  bool Ended() const override;
   toolkit::Menu* zmnuSysTrayDemo() { return zmnuSysTrayDemo_.get(); }
   tray::Module1& module1() { return module1_; }
 
@@ -97,7 +98,9 @@ class Form1 final : private toolkit::FormEvents, private tray::TrayHost {
  private:
   void PopupTrayMenu() override;
   void ToggleStartWithWindows(std::int16_t Index, const std::wstring& exePath);
-  void ShowAutostartError(const std::wstring& exePath);
+  // Shows the autostart error box; false when the program ended while it was open ("Salir" from
+  // the tray), and the handler must stop there.
+  bool ShowAutostartError(const std::wstring& exePath);
 
   Services services_;
   tray::Module1 module1_;

@@ -26,6 +26,7 @@ inline constexpr std::int32_t kGwlWndProc = -4;
 inline constexpr std::uint32_t kWmNull = 0x0000;
 inline constexpr std::uint32_t kWmClose = 0x0010;
 inline constexpr std::uint32_t kWmTimer = 0x0113;
+inline constexpr std::uint32_t kMsgfltAllow = 1;
 
 class UserApi {
  public:
@@ -45,6 +46,9 @@ class UserApi {
   virtual std::int32_t KillTimer(Hwnd hWnd, std::uintptr_t uIDEvent) = 0;
   virtual std::int32_t PostMessageA(Hwnd hWnd, std::uint32_t Msg, std::uintptr_t wParam, std::intptr_t lParam) = 0;
   virtual std::uint32_t RegisterWindowMessageA(const char* lpString) = 0;
+  // Lets `message` reach `hwnd` from processes of a lower integrity level (Windows 7 and later;
+  // 0 where the system lacks the call).
+  virtual std::int32_t ChangeWindowMessageFilterEx(Hwnd hwnd, std::uint32_t message, std::uint32_t action) = 0;
 };
 
 }  // namespace varnlet::platform

@@ -110,6 +110,12 @@ void Module1::SubClass(Hwnd hWnd) {
     // procedure as its own predecessor would make every message loop forever.
     if (prevWndProc_ != 0) return;
     taskbarCreated_ = services_.user.RegisterWindowMessageA("TaskbarCreated");
+    // The shell restarts unelevated; an elevated program hears it only if it lets the message
+    // through. Without that, the icon would stay away for good. Where it fails, carry on.
+    if (taskbarCreated_ != 0) {
+      toolkit::SkipErrors(
+          [&] { services_.user.ChangeWindowMessageFilterEx(hWnd, taskbarCreated_, platform::kMsgfltAllow); });
+    }
     ownWndProc_ = services_.user.WindowProcAddress(hWnd, *this);
     const std::intptr_t previous = services_.user.SetWindowLongA(hWnd, platform::kGwlWndProc, ownWndProc_);
     if (previous != ownWndProc_) prevWndProc_ = previous;
@@ -144,6 +150,7 @@ std::intptr_t Module1::TrayWindowProc(Hwnd hWnd, std::uint32_t uMsg, std::uintpt
     case kWmRButtonUp:
       SkipErrors([&] { services_.user.SetForegroundWindow(form); });
       SkipErrors([&] { host_.PopupTrayMenu(); });
+      if (host_.Ended()) break;
       // Without it the menu may not close when the user clicks elsewhere.
       SkipErrors([&] { services_.user.PostMessageA(form, platform::kWmNull, 0, 0); });
       break;

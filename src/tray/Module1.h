@@ -47,6 +47,9 @@ class TrayHost {
   // Pops up the tray menu at the mouse pointer with "Salir" as its default item; returns when
   // the menu has closed (and a chosen item has run).
   virtual void PopupTrayMenu() = 0;
+  // True once the program has ended (say, "Salir" chosen inside a window the menu opened): a
+  // handler interrupted by the end does nothing more.
+  virtual bool Ended() const = 0;
 };
 
 class Module1 final : private platform::WindowProcTarget, private platform::TimerProcTarget {

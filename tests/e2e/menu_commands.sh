@@ -79,3 +79,23 @@ wait_for 10 window_gone Varnlet.Form2 || fail "the About window stays"
 pick salir
 check "Salir ends the program" wait_gone 30 "$varnlet"
 check "and removes the icon" varnlet_icons 0
+
+# Salir chosen from the tray while the About window is open: the end comes inside the window's
+# loop, and nothing of the program runs after the icon is deleted.
+relay_only "$TRIM_CALLS;shell32.Shell_NotifyIconA;RegOpenKeyExA;RegCreateKeyA;RegQueryValueExA;RegSetValueExA;RegDeleteValueA;RegCloseKey"
+start third
+pick about
+check "the About window is open" wait_for 20 window_shown Varnlet.Form2
+pick salir
+set +e
+wait "$varnlet"
+code=$?
+set -e
+check "Salir with the About window open ends the program with code 0" test "$code" -eq 0
+check "and removes the icon" varnlet_icons 0
+trace="$ART/trace-third.log"
+check "the start-up read the registry (the trace sees registry calls)" grep -q 'RegQueryValueExA' "$trace"
+deleted=$(grep -niE 'Call shell32.Shell_NotifyIconA\(0*2,' "$trace" | head -1 | cut -d: -f1)
+check "the icon was deleted" test -n "$deleted"
+check "no process or registry call follows the icon's deletion" \
+  bash -c "! tail -n +$deleted '$trace' | grep -E 'Call [A-Za-z0-9]+\.(OpenProcess|K32|Reg[A-Z])'"

@@ -5,12 +5,18 @@
 source "$(dirname "$0")/lib.sh"
 export DISPLAY_FILE="$B/.display"
 
-relay_only 'SHELL32.Shell_NotifyIconA;USER32.SetTimer;USER32.KillTimer'
+relay_only 'SHELL32.Shell_NotifyIconA;USER32.SetTimer;USER32.KillTimer;USER32.RegisterWindowMessageA;USER32.ChangeWindowMessageFilterEx'
 WINEDEBUG=err-all,+relay "$WR" "$EXE" 2>"$ART/relay.log" &
 varnlet=$!
 BACKGROUND+=($varnlet)
 
 check "the icon is added with the tip Varnlet!" wait_for 60 varnlet_icons 1
+# An elevated program hears a restarted shell only if its window lets TaskbarCreated through.
+taskbar_created=$(grep -A1 -iE 'Call USER32.RegisterWindowMessageA\([0-9a-f]+ "TaskbarCreated"\)' "$ART/relay.log" |
+  sed -nE 's/.*Ret +USER32.RegisterWindowMessageA\(\) retval=0*([0-9a-f]+).*/\1/Ip' | head -1)
+form1=$(printf '%x' "$(tool find Varnlet.Form1 | tr -d '\r' | cut -d' ' -f1)")
+check "TaskbarCreated ($taskbar_created) is let through to Form1's window ($form1) once" \
+  test "$(grep -ciE "Call USER32.ChangeWindowMessageFilterEx\(0*$form1,0*$taskbar_created,0*1," "$ART/relay.log")" -eq 1
 check "the start-up balloon shows its text" wait_for 10 bash -c "'$WR' '$TOOL' tray-tips | grep -q 'Este mensaje desaparecer'"
 sleep 1
 screenshot icon-and-balloon

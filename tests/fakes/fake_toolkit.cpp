@@ -90,6 +90,7 @@ std::int32_t FakeToolkit::MsgBox(std::wstring_view prompt, std::uint32_t buttons
   faults.ShouldFail("MsgBox");
   msgBoxes.push_back({std::wstring(prompt), buttons, title.empty() ? app.Title() : std::wstring(title)});
   Log("MsgBox");
+  if (whileMsgBox) whileMsgBox();
   return 1;  // IDOK
 }
 

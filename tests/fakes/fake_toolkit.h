@@ -124,6 +124,8 @@ class FakeToolkit final : public toolkit::Toolkit {
   std::uintptr_t programIcon = 0x7700;
   // Runs inside RunMessageLoop, standing in for what the user does while the program runs.
   std::function<void()> whileRunning;
+  // Runs inside MsgBox, standing in for what the user does while the box is open.
+  std::function<void()> whileMsgBox;
   toolkit::Hwnd nextHwnd = 0x10010;
 };
 

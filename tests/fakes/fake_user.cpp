@@ -1,5 +1,7 @@
 #include "fakes/fake_user.h"
 
+#include <algorithm>
+
 namespace varnlet::fakes {
 
 std::intptr_t FakeUser::WindowProcAddress(Hwnd, platform::WindowProcTarget& target) {
@@ -78,6 +80,18 @@ std::int32_t FakeUser::PostMessageA(Hwnd hWnd, std::uint32_t Msg, std::uintptr_t
 std::uint32_t FakeUser::RegisterWindowMessageA(const char* lpString) {
   if (faults.ShouldFail("RegisterWindowMessageA")) return 0;
   return std::string(lpString) == "TaskbarCreated" ? kTaskbarCreated : 0xC200;
+}
+
+std::int32_t FakeUser::ChangeWindowMessageFilterEx(Hwnd hwnd, std::uint32_t message, std::uint32_t action) {
+  Log("ChangeWindowMessageFilterEx(" + std::to_string(message) + ")");
+  if (faults.ShouldFail("ChangeWindowMessageFilterEx") || action != platform::kMsgfltAllow) return 0;
+  allowed.emplace_back(hwnd, message);
+  return 1;
+}
+
+std::intptr_t FakeUser::SendFromShell(Hwnd hwnd, std::uint32_t msg) {
+  const bool let = std::find(allowed.begin(), allowed.end(), std::make_pair(hwnd, msg)) != allowed.end();
+  return !elevated || let ? Send(hwnd, msg, 0, 0) : 0;
 }
 
 void FakeUser::FireTimer(Hwnd hwnd, std::uintptr_t id) {

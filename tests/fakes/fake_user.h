@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <utility>
 #include <string>
 #include <vector>
 
@@ -42,9 +43,15 @@ class FakeUser final : public platform::UserApi {
   std::int32_t KillTimer(Hwnd hWnd, std::uintptr_t uIDEvent) override;
   std::int32_t PostMessageA(Hwnd hWnd, std::uint32_t Msg, std::uintptr_t wParam, std::intptr_t lParam) override;
   std::uint32_t RegisterWindowMessageA(const char* lpString) override;
+  std::int32_t ChangeWindowMessageFilterEx(Hwnd hwnd, std::uint32_t message, std::uint32_t action) override;
 
   // Delivers a message to the window through its installed procedure, as DispatchMessage would.
   std::intptr_t Send(Hwnd hwnd, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam);
+  // A message the unelevated shell sends: an elevated program (as Windows' privilege isolation
+  // does) receives it only once the window let it through; otherwise it is dropped (0).
+  std::intptr_t SendFromShell(Hwnd hwnd, std::uint32_t msg);
+  bool elevated = false;
+  std::vector<std::pair<Hwnd, std::uint32_t>> allowed;  // ChangeWindowMessageFilterEx calls
   // The window's own procedure: records what reaches it and answers msg + 1.
   std::vector<std::uint32_t> reachedOriginal;
   // Runs the timer procedure of a running timer, as the system would when it is due.

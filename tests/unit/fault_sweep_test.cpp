@@ -276,7 +276,7 @@ TEST(FaultSweep, EveryBoundaryIsExercised) {
   for (const char* call : {"EnumProcesses", "OpenProcess", "GetModuleFileNameExA", "EmptyWorkingSet", "CloseHandle",
                            "Shell_NotifyIconA", "GetFileVersionInfoSizeA", "GetFileVersionInfoA", "VerQueryValueA",
                            "SetWindowLongA", "CallWindowProcA", "SetForegroundWindow", "SetTimer", "KillTimer",
-                           "PostMessageA", "RegisterWindowMessageA", "RegOpenKeyExA", "RegCreateKeyA", "RegCloseKey",
+                           "PostMessageA", "RegisterWindowMessageA", "ChangeWindowMessageFilterEx", "RegOpenKeyExA", "RegCreateKeyA", "RegCloseKey",
                            "RegQueryValueExA", "RegSetValueExA", "RegDeleteValueA", "GetUserNameA", "LoadDialog",
                            "Navigate", "MsgBox", "Form.PopupMenu"}) {
     EXPECT_TRUE(calls.count(call)) << call;

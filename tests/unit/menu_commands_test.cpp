@@ -174,6 +174,37 @@ TEST_F(MenuCommands, SwitchingOffAValueAlreadyGoneWritesNothing) {
   EXPECT_TRUE(fakes.toolkit.msgBoxes.empty());
 }
 
+// "Salir" chosen from the tray while the error box is open ends the program inside the box's
+// loop: when the box returns, the handler takes no further step, so no registry call follows.
+TEST_F(MenuCommands, SalirDuringTheErrorBoxEndsTheHandlerThere) {
+  for (const bool switchingOn : {true, false}) {
+    fakes::FakePlatform f;
+    Form1 form(f.services());
+    if (!switchingOn) f.registry.SetValue(kHklm, kRunKey, "Varnlet", 1, Stored(kExeAnsi));
+    form.Form_Initialize();
+    form.Load();
+    f.registry.FailWith("RegSetValueExA", 5);
+    std::vector<std::string> afterEnd;
+    f.registry.AfterCall([&](const std::string& call) {
+      if (f.toolkit.app.ended) afterEnd.push_back(call);
+    });
+    f.toolkit.whileMsgBox = [&] {
+      f.toolkit.menuChoice = kMenuExit;
+      f.user.Send(form.hWnd(), tray::TrayCallbackMessage, tray::TrayIconId, tray::kWmRButtonUp);
+      for (const auto& p : f.user.posted) {
+        if (p.msg == platform::kWmClose) f.toolkit.FindForm(std::wstring(kForm1WindowClass))->Close();
+      }
+    };
+    form.mnuFile_Click(kMenuStartWithWindows);
+    SCOPED_TRACE(switchingOn ? "switching on" : "switching off");
+    EXPECT_EQ(f.toolkit.msgBoxes.size(), 1u);
+    EXPECT_TRUE(f.toolkit.app.ended);
+    EXPECT_FALSE(f.shell.iconPresent);
+    EXPECT_TRUE(afterEnd.empty()) << afterEnd.front();
+    EXPECT_EQ(f.registry.openHandles(), 0u);
+  }
+}
+
 TEST_F(MenuCommands, ARaisingWriteCountsAsFailed) {
   Start(std::nullopt);
   fakes.registry.faults().Inject("RegSetValueExA", 1, fakes::FaultKind::Throw);

@@ -22,8 +22,12 @@ struct Host final : TrayHost {
   void PopupTrayMenu() override {
     ++popups;
     if (journal != nullptr) journal->Add("PopupTrayMenu");
+    ended = endInMenu;
   }
+  bool Ended() const override { return ended; }
   Hwnd hwnd = kHwnd;
+  bool endInMenu = false;  // "Salir" is chosen in the menu's window
+  bool ended = false;
   int popups = 0;
   fakes::Journal* journal = nullptr;
 };
@@ -225,6 +229,11 @@ TEST_P(Module1Test, ARightButtonReleaseOpensTheMenuThenPostsWmNull) {
   user.faults.Inject("SetForegroundWindow", 1, fakes::FaultKind::Throw);
   user.Send(kHwnd, TrayCallbackMessage, 0, 517);
   EXPECT_EQ(host.popups, 2);
+  // When the program ended while the menu (or a window it opened) was up, nothing follows.
+  host.endInMenu = true;
+  journal.Clear();
+  user.Send(kHwnd, TrayCallbackMessage, 0, 517);
+  EXPECT_EQ(journal.entries().back(), "PopupTrayMenu");
 }
 
 TEST_P(Module1Test, TheBalloonTimerRunsOnceFromTheFirstShow) {
@@ -308,12 +317,17 @@ TEST_P(Module1Test, SubclassingHappensOnceAndIsUndoneOnce) {
 }
 
 TEST_P(Module1Test, TaskbarCreatedPutsTheIconBackWithoutSubclassingAgain) {
+  // Elevated, as a program that may write the machine's Run key: the unelevated shell's message
+  // gets through only because the window let it, once, for the id the system gave it.
+  user.elevated = true;
   Add();
+  EXPECT_EQ(user.allowed, (std::vector<std::pair<Hwnd, std::uint32_t>>{{kHwnd, FakeUser::kTaskbarCreated}}));
   const auto original = shell.notifyCalls[0].bytes;
   journal.Clear();
   // A restarted shell's notification area starts empty.
   shell.iconPresent = false;
-  EXPECT_EQ(user.Send(kHwnd, FakeUser::kTaskbarCreated, 0, 0), static_cast<std::intptr_t>(FakeUser::kTaskbarCreated) + 1);
+  EXPECT_EQ(user.SendFromShell(kHwnd, FakeUser::kTaskbarCreated),
+            static_cast<std::intptr_t>(FakeUser::kTaskbarCreated) + 1);
   EXPECT_EQ(journal.entries(), (std::vector<std::string>{"Shell_NotifyIconA(0)", "Shell_NotifyIconA(4)"}));
   EXPECT_EQ(shell.notifyCalls.at(2).bytes, original);
   EXPECT_EQ(shell.notifyCalls.at(3).bytes, original);
@@ -328,6 +342,17 @@ TEST_P(Module1Test, TaskbarCreatedPutsTheIconBackWithoutSubclassingAgain) {
   journal.Clear();
   user.Send(kHwnd, FakeUser::kTaskbarCreated, 0, 0);
   EXPECT_EQ(journal.Count("Shell_NotifyIconA(0)"), 0u);
+}
+
+TEST_P(Module1Test, AFilterThatCannotBeChangedLeavesTheTrayWorking) {
+  user.elevated = true;
+  user.faults.Inject("ChangeWindowMessageFilterEx", 1, fakes::FaultKind::Throw);
+  Add();
+  EXPECT_EQ(module.PrevWndProc(), FakeUser::kOriginalProc);
+  // Windows then drops the restarted shell's message: nothing the program can do about it.
+  shell.iconPresent = false;
+  EXPECT_EQ(user.SendFromShell(kHwnd, FakeUser::kTaskbarCreated), 0);
+  EXPECT_FALSE(shell.iconPresent);
 }
 
 INSTANTIATE_TEST_SUITE_P(BothArchitectures, Module1Test, ::testing::Values(&kLayout32, &kLayout64),

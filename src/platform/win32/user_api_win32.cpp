@@ -76,4 +76,16 @@ std::int32_t UserApiWin32::PostMessageA(Hwnd hWnd, std::uint32_t Msg, std::uintp
 
 std::uint32_t UserApiWin32::RegisterWindowMessageA(const char* lpString) { return ::RegisterWindowMessageA(lpString); }
 
+std::int32_t UserApiWin32::ChangeWindowMessageFilterEx(Hwnd hwnd, std::uint32_t message, std::uint32_t action) {
+  // Found at run time: Windows Vista has only the process-wide form.
+  using Fn = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
+  static const auto filter = [] {
+    const HMODULE user32 = ::GetModuleHandleW(L"user32.dll");
+    return user32 != nullptr ? reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(
+                                   ::GetProcAddress(user32, "ChangeWindowMessageFilterEx")))
+                             : nullptr;
+  }();
+  return filter != nullptr ? filter(ToHwnd(hwnd), message, action, nullptr) : 0;
+}
+
 }  // namespace varnlet::platform

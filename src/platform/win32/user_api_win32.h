@@ -16,6 +16,7 @@ class UserApiWin32 final : public UserApi {
   std::int32_t KillTimer(Hwnd hWnd, std::uintptr_t uIDEvent) override;
   std::int32_t PostMessageA(Hwnd hWnd, std::uint32_t Msg, std::uintptr_t wParam, std::intptr_t lParam) override;
   std::uint32_t RegisterWindowMessageA(const char* lpString) override;
+  std::int32_t ChangeWindowMessageFilterEx(Hwnd hwnd, std::uint32_t message, std::uint32_t action) override;
 };
 
 }  // namespace varnlet::platform
