@@ -25,5 +25,7 @@ class FileApi {
 
 // MAX_PATH: the room GetTempFileNameA writes into.
 inline constexpr std::uint32_t kMaxPath = 260;
+// FILE_ATTRIBUTE_NORMAL: no attribute set.
+inline constexpr std::uint32_t kFileAttributeNormal = 0x80;
 
 }  // namespace varnlet::platform

@@ -15,17 +15,10 @@ using detail::Bytes;
 
 using platform::kErrorInvalidParameter;
 using platform::kErrorMoreData;
-using platform::kErrorNoMoreItems;
 
 // The caller's size, but never more than the buffer it handed over holds.
 std::uint32_t Clamp(std::uint32_t announced, std::size_t held) {
   return static_cast<std::uint32_t>(std::min<std::uint64_t>(announced, held));
-}
-
-// The system writes a size back only on some paths; the caller's variable changes only when the
-// system changed the clamped copy.
-void WriteBack(std::uint32_t& callers, std::uint32_t passed, std::uint32_t returned) {
-  if (returned != passed) callers = returned;
 }
 
 // Whether EnumValuesByType takes a value: its own type, or any string type for REG_SZ.
@@ -41,15 +34,14 @@ RegStatus cQueryReg::EnumValueInto(RegKey hKey, std::uint32_t dwIndex, std::wstr
   std::string name = Ansi(lpValueName);
   std::uint32_t nameSize = Clamp(lpcbValueName, name.size());
   std::uint32_t dataSize = Clamp(lpcbData, data.size());
-  const std::uint32_t nameAnnounced = nameSize;
-  const std::uint32_t dataAnnounced = dataSize;
   // The system takes a non-null reserved pointer as an invalid parameter; it never gets the
   // caller's number as an address.
   std::uint32_t reserved = 0;
   const RegStatus status = api_.RegEnumValueA(hKey, dwIndex, name.data(), &nameSize,
                                               lpReserved != 0 ? &reserved : nullptr, &lpType, data.data(), &dataSize);
-  WriteBack(lpcbValueName, nameAnnounced, nameSize);
-  WriteBack(lpcbData, dataAnnounced, dataSize);
+  // The caller's size variables are the call's own: they get what it left, whatever that is.
+  lpcbValueName = nameSize;
+  lpcbData = dataSize;
   lpValueName = Wide(name);
   return status;
 }
@@ -88,7 +80,9 @@ RegStatus cQueryReg::EnumKeyEx(RegKey hKey, std::uint32_t dwIndex, std::wstring&
   const std::uint32_t announced = nameSize;
   platform::FileTime written;
   const RegStatus status = api_.RegEnumKeyExA(hKey, dwIndex, name.data(), &nameSize, nullptr, nullptr, nullptr, &written);
-  WriteBack(lpcbName, announced, nameSize);
+  // The system writes the size back only on some paths; the caller's variable changes only when
+  // the system changed the clamped copy.
+  if (nameSize != announced) lpcbName = nameSize;
   lpName = Wide(name);
   return status;
 }
@@ -106,13 +100,13 @@ bool cQueryReg::EnumKeys(std::vector<std::wstring>& colKeys, std::wstring sKey) 
   // Twice the longest name leaves room for names that grow while we enumerate.
   const std::size_t nameSize = BufferSize(std::uint64_t{longestName} * 2);
   platform::FileTime written;
-  // One index past the last subkey, which ends the enumeration.
+  // One index past the last subkey, which ends the enumeration. An index that fails (even with
+  // "no more items", when a subkey went meanwhile) is skipped, and the next one is read.
   for (std::uint64_t index = 0; index <= subkeys; ++index) {
     std::string name(nameSize + 1, '\0');
     auto size = static_cast<std::uint32_t>(nameSize);
     const RegStatus status = api_.RegEnumKeyExA(key.get(), static_cast<std::uint32_t>(index), name.data(), &size,
                                                 nullptr, nullptr, nullptr, &written);
-    if (status == kErrorNoMoreItems) break;
     if (status == kErrorSuccess || status == kErrorMoreData) {
       colKeys.push_back(Wide(std::string_view(name).substr(0, std::min<std::size_t>(size, nameSize))));
     }
@@ -157,7 +151,6 @@ bool cQueryReg::EnumValuesFiltered(std::vector<std::wstring>& colKeys, std::wstr
     std::uint32_t probeDataSize = 0;
     const RegStatus status = api_.RegEnumValueA(key.get(), i, probeName, &probeNameSize, nullptr, &type,
                                                 reinterpret_cast<std::uint8_t*>(&probeData), &probeDataSize);
-    if (status == kErrorNoMoreItems) break;
     if (status != kErrorSuccess && status != kErrorMoreData) continue;
     if (filter != nullptr && !TypeMatches(type, *filter)) continue;
     std::string name(nameCapacity, '\0');

@@ -31,11 +31,18 @@ class TemporaryFile {
   }
   TemporaryFile(const TemporaryFile&) = delete;
   TemporaryFile& operator=(const TemporaryFile&) = delete;
-  ~TemporaryFile() {
-    if (!name_.empty()) files_.DeleteFileA(name_.c_str());
-  }
+  ~TemporaryFile() { Remove(); }
 
   const std::string& name() const { return name_; }
+  // Clears whatever attributes the file was given (read-only, hidden), so it can be deleted
+  // and copied as an ordinary file.
+  void MakeNormal() const {
+    if (!name_.empty()) files_.SetFileAttributesA(name_.c_str(), platform::kFileAttributeNormal);
+  }
+  void Remove() const {
+    MakeNormal();
+    if (!name_.empty()) files_.DeleteFileA(name_.c_str());
+  }
 
  private:
   platform::FileApi& files_;
@@ -54,10 +61,12 @@ RegStatus cQueryReg::RegSaveKey(std::wstring sKey, std::wstring lpFile) {
   const TemporaryFile temporary(files_);
   if (temporary.name().empty()) return kErrorPathNotFound;
   // The system refuses to save over an existing file; the name stays ours while the file is gone.
-  files_.DeleteFileA(temporary.name().c_str());
+  temporary.Remove();
   const RegStatus status = api_.RegSaveKeyA(key.get(), temporary.name().c_str(), nullptr);
   if (status == kErrorSuccess) {
-    // A copy that fails is not reported; the save's status is the result.
+    // The copy must not carry the dump's attributes to the caller's file. A copy that fails is
+    // not reported; the save's status is the result.
+    temporary.MakeNormal();
     files_.CopyFileA(temporary.name().c_str(), Ansi(lpFile).c_str(), false);
   }
   return status;

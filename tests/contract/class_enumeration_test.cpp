@@ -139,14 +139,14 @@ TEST_F(EnumWrappers, PassTheSystemsAnswersThroughAndNeverAnnounceMoreThanTheBuff
   EXPECT_EQ(data.substr(0, 5), L"data\0"s);
   EXPECT_EQ(dataSize, 5u);
   // The caller announces more than its strings hold: the system is told only what they hold,
-  // and answers for that.
+  // and answers for that; the size it left comes back.
   name = L"ab";
   nameSize = 100;
   data = std::wstring(16, L'\0');
   dataSize = 16;
   EXPECT_EQ(reg().EnumValueString(key, indexes[0], name, nameSize, 0, type, data, dataSize), kErrorMoreData);
   EXPECT_EQ(name.size(), 2u);
-  EXPECT_EQ(nameSize, 100u);
+  EXPECT_EQ(nameSize, 2u);
   name = std::wstring(16, L'\0');
   nameSize = 16;
   data = L"xy";

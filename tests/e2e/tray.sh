@@ -5,7 +5,7 @@
 source "$(dirname "$0")/lib.sh"
 export DISPLAY_FILE="$B/.display"
 
-relay_only 'SHELL32.Shell_NotifyIconA;USER32.SetTimer;USER32.KillTimer;USER32.RegisterWindowMessageA;USER32.ChangeWindowMessageFilterEx'
+relay_only 'SHELL32.Shell_NotifyIconA;USER32.SetTimer;USER32.KillTimer;USER32.RegisterWindowMessageA;USER32.ChangeWindowMessageFilterEx;USER32.TrackPopupMenuEx'
 WINEDEBUG=err-all,+relay "$WR" "$EXE" 2>"$ART/relay.log" &
 varnlet=$!
 BACKGROUND+=($varnlet)
@@ -59,3 +59,5 @@ DISPLAY="$(cat "$DISPLAY_FILE")" xdotool key Up Return
 check "Salir ends the program" wait_gone 30 "$varnlet"
 check "and removes the icon" varnlet_icons 0
 check "the icon was deleted by the program" grep -qi 'Call SHELL32.Shell_NotifyIconA(0*2,' "$ART/relay.log"
+# The toolkit's default popup: left-aligned, left button; only the chosen command is asked back.
+check "the popup menu opens with no flag but TPM_RETURNCMD" grep -qiE 'Call USER32.TrackPopupMenuEx\([0-9a-f]+,0*100,' "$ART/relay.log"

@@ -624,7 +624,7 @@ RegStatus FakeRegistry::RegSaveKeyA(RegKey hKey, const char* lpFile, const void*
     for (const NodePtr& child : node.subkeys) walk(*child, path.empty() ? child->name : path + "\\" + child->name);
   };
   walk(*h.node, "");
-  files_->Write(lpFile, out.str());
+  files_->Write(lpFile, out.str(), savedFileAttributes);
   return kErrorSuccess;
 }
 

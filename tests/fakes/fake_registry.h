@@ -58,6 +58,8 @@ class FakeRegistry final : public platform::RegistryApi {
   // Runs after every call with the call's name.
   void AfterCall(std::function<void(const std::string&)> hook) { afterCall_ = std::move(hook); }
   void SetBackupPrivilege(bool enabled) { backupPrivilege_ = enabled; }
+  // The attributes a saved dump file gets (the system may leave it read-only or hidden).
+  std::uint32_t savedFileAttributes = 0x80;
   void SetUserName(std::string name) { userName_ = std::move(name); }
 
   std::size_t openHandles() const { return handles_.size(); }

@@ -76,6 +76,13 @@ TEST_F(RegistryClassMore, EnumerationSkipsFailedIndexesAndStopsOnTheKeyQuerysInv
   registry_.FailWith("RegEnumKeyExA", 1018, 1);
   EXPECT_TRUE(reg_.EnumKeys(values, L"HKCU\\K"));
   EXPECT_EQ(values, (Strings{L"", L"y"}));
+  // "No more items" before the counted end (an entry went meanwhile) skips that index only.
+  registry_.FailWith("RegEnumKeyExA", 259, 1);
+  EXPECT_TRUE(reg_.EnumKeys(values, L"HKCU\\K"));
+  EXPECT_EQ(values, (Strings{L"", L"y"}));
+  registry_.FailWith("RegEnumValueA", 259, 1);
+  EXPECT_TRUE(reg_.EnumValues(values, L"HKCU\\K"));
+  EXPECT_EQ(values, (Strings{L"", L"(Default)", L"", L"b", L"2"}));
   registry_.ReportFaultySize("RegQueryInfoKeyA", 0x80000000);
   EXPECT_THROW(reg_.EnumKeys(values, L"HKCU\\K"), std::overflow_error);
   EXPECT_THROW(reg_.EnumValues(values, L"HKCU\\K"), std::overflow_error);
@@ -94,7 +101,8 @@ TEST_F(RegistryClassMore, WrappersClampTheCallersSizesToTheirBuffers) {
   journal_.Clear();
   EXPECT_EQ(reg_.EnumValueString(key, 0, name, nameSize, 0, type, data, dataSize), 234);
   EXPECT_EQ(journal_.entries().back(), "RegEnumValueA(0,2,2)");
-  EXPECT_EQ(nameSize, 0xFFFFFFFFu);
+  // What the call left in the (clamped) size comes back, even when the call did not change it.
+  EXPECT_EQ(nameSize, 2u);
   EXPECT_EQ(dataSize, 64u);
   std::vector<std::uint8_t> area(10);
   dataSize = 1000;
@@ -141,13 +149,20 @@ TEST_F(RegistryClassMore, RegSaveKeyGoesThroughATemporaryFileOfItsOwnAndNeverTou
   EXPECT_EQ(reg_.RegSaveKey(L"HKEY_CURRENT_USER", L"C:\\out\\root.dat"), 0);
   EXPECT_EQ(registry_.LoadKey(kHkeyUsers, "Root", "C:\\out\\root.dat"), 0);
   EXPECT_TRUE(registry_.KeyExists(kHkeyUsers, "Root\\K\\sub"));
+  // A dump the system leaves read-only and hidden reaches the caller as an ordinary file, and
+  // the temporary file goes all the same.
+  registry_.savedFileAttributes = FakeFileSystem::kReadOnly | FakeFileSystem::kHidden;
+  EXPECT_EQ(reg_.RegSaveKey(L"HKCU\\K", L"C:\\out\\plain.dat"), 0);
+  EXPECT_EQ(files_.Attributes("C:\\out\\plain.dat"), FakeFileSystem::kNormal);
+  EXPECT_EQ(files_.FileCount(), 4u);
+  registry_.savedFileAttributes = FakeFileSystem::kNormal;
   // Without a temporary folder there is nothing to save through.
   files_.faults().Inject("GetTempPathA", 1);
   EXPECT_EQ(reg_.RegSaveKey(L"HKCU\\K", L"C:\\out\\fourth.dat"), 3);
   files_.faults().Inject("GetTempFileNameA", 1);
   EXPECT_EQ(reg_.RegSaveKey(L"HKCU\\K", L"C:\\out\\fourth.dat"), 3);
   EXPECT_FALSE(files_.Exists("C:\\out\\fourth.dat"));
-  EXPECT_EQ(files_.FileCount(), 3u);
+  EXPECT_EQ(files_.FileCount(), 4u);
 }
 
 TEST_F(RegistryClassMore, ShellFoldersTakesTwoPassesAndTheTwoDirectories) {

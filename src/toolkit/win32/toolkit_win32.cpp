@@ -151,8 +151,10 @@ class ToolkitWin32::FormImpl final : public Form {
     POINT at{};
     ::GetCursorPos(&at);
     ::SetMenuDefaultItem(popup.handle(), static_cast<UINT>(defaultItem), TRUE);
-    const int chosen = static_cast<int>(::TrackPopupMenuEx(popup.handle(), TPM_LEFTALIGN | TPM_RIGHTBUTTON | TPM_RETURNCMD,
-                                                           at.x, at.y, hwnd_.get(), nullptr));
+    // The toolkit's defaults (left-aligned at the pointer, left button); the command comes back
+    // here so its click runs after the menu has closed.
+    const int chosen = static_cast<int>(
+        ::TrackPopupMenuEx(popup.handle(), TPM_LEFTALIGN | TPM_LEFTBUTTON | TPM_RETURNCMD, at.x, at.y, hwnd_.get(), nullptr));
     if (chosen > 0) popup.Click(static_cast<std::int16_t>(chosen - 1));
   }
 
@@ -269,8 +271,8 @@ std::unique_ptr<Menu> ToolkitWin32::CreateMenu(std::wstring caption, std::vector
 std::int32_t ToolkitWin32::MsgBox(std::wstring_view prompt, std::uint32_t buttons, std::wstring_view title) {
   const std::wstring text(prompt);
   const std::wstring caption = title.empty() ? app_->Title() : std::wstring(title);
-  // Modal for the whole program; the message loop inside keeps the timers ticking.
-  return ::MessageBoxW(nullptr, text.c_str(), caption.c_str(), buttons | MB_TASKMODAL);
+  // The style as given; the message loop inside keeps the timers ticking.
+  return ::MessageBoxW(nullptr, text.c_str(), caption.c_str(), buttons);
 }
 
 std::uintptr_t ToolkitWin32::ProgramIcon() {
