@@ -86,6 +86,11 @@ std::uintptr_t Form2::Icon() {
   return dialog_->Icon();
 }
 
+std::uintptr_t Form2::SmallIcon() {
+  EnsureLoaded();
+  return dialog_->SmallIcon();
+}
+
 void Form2::ShowModal() {
   EnsureLoaded();
   dialog_->ShowModal();

@@ -55,6 +55,9 @@ class Form2 final : private toolkit::DialogEvents {
   // The window's icon handle, for the tray record. Loads the window, hidden, when it is not
   // loaded, which runs Form_Load and so requests the advertising page.
   std::uintptr_t Icon();
+  // The same picture at the notification area's size for the current density; loads the window
+  // as Icon() does.
+  std::uintptr_t SmallIcon();
   // Shows the window modally with no owner, loading it first when it is not loaded; returns when
   // the user has closed it, which unloads it.
   void ShowModal();

@@ -52,9 +52,14 @@ void Form1::Form_Load() {
     form_->SetVisible(false);
     form_->Hide();
   });
-  // Taking the About window's icon loads that window, hidden, so its page is requested now.
+  // Taking the About window's icon loads that window, hidden, so its page is requested now. The
+  // notification area gets that picture at its own size for this density, never a blurred
+  // scaled copy of the large one.
   std::uintptr_t icon = 0;
-  SkipErrors([&] { icon = services_.form2.Icon(); });
+  SkipErrors([&] {
+    icon = services_.form2.Icon();
+    if (const std::uintptr_t small = services_.form2.SmallIcon(); small != 0) icon = small;
+  });
   // Should the About window fail, the program file's own icon (the same picture) keeps the
   // program reachable.
   if (icon == 0) SkipErrors([&] { icon = services_.toolkit.ProgramIcon(); });

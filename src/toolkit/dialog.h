@@ -88,6 +88,9 @@ class Dialog {
   virtual bool Loaded() const = 0;
   // The window's icon; the handle stays valid as long as the toolkit, also after unloading.
   virtual std::uintptr_t Icon() const = 0;
+  // The same picture at the system's small-icon size for the current density (its title bar's,
+  // and the notification area's); valid as long as Icon().
+  virtual std::uintptr_t SmallIcon() const = 0;
   // The browser of a WebBrowser control; one that could not be created leaves a plain area and
   // answers Navigate with false.
   virtual WebBrowser& Browser(std::size_t control) = 0;

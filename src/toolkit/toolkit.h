@@ -94,8 +94,9 @@ class Toolkit {
                                            std::function<void(std::int16_t)> onClick) = 0;
   // A modal message box; an empty title shows the application's title. Returns the button chosen.
   virtual std::int32_t MsgBox(std::wstring_view prompt, std::uint32_t buttons, std::wstring_view title) = 0;
-  // The program file's own icon (or the system's application icon when it has none), as a handle
-  // value the notification area can take. Owned by the system; never destroyed.
+  // The program file's own icon (or the system's application icon when it has none) at the
+  // notification area's size, as a handle value the notification area can take. Owned by the
+  // system; never destroyed.
   virtual std::uintptr_t ProgramIcon() = 0;
   // Dispatches messages until the application ends.
   virtual void RunMessageLoop() = 0;

@@ -26,6 +26,7 @@ FakeDialog::~FakeDialog() {
 }
 
 std::uintptr_t FakeDialog::Icon() const { return dialogs.icon; }
+std::uintptr_t FakeDialog::SmallIcon() const { return dialogs.smallIcon; }
 
 toolkit::WebBrowser& FakeDialog::Browser(std::size_t control) {
   if (control >= design.controls.size() || design.controls[control].kind != toolkit::ControlKind::WebBrowser) {

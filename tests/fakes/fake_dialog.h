@@ -24,6 +24,7 @@ class FakeDialog final : public toolkit::Dialog, private toolkit::WebBrowser {
   toolkit::Hwnd hWnd() const override { return loaded ? hwnd : 0; }
   bool Loaded() const override { return loaded; }
   std::uintptr_t Icon() const override;
+  std::uintptr_t SmallIcon() const override;
   toolkit::WebBrowser& Browser(std::size_t control) override;
   void ShowModal() override;
 
@@ -69,6 +70,7 @@ class FakeDialogs final : public toolkit::Dialogs {
   // Runs inside ShowModal, standing in for the user and the timers while the window is shown.
   std::function<void(FakeDialog&)> whileShown;
   std::uintptr_t icon = 0x0BAD1C0;
+  std::uintptr_t smallIcon = 0x0BAD160;
   toolkit::Hwnd nextHwnd = 0x20020;
 };
 

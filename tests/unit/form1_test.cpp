@@ -116,8 +116,9 @@ TEST_F(Form1Test, LoadAddsTheIconThenTheBalloonBeforeTrimming) {
   const auto& addRecord = fakes.shell.notifyCalls.at(0).bytes;
   std::uint64_t icon = 0;
   std::memcpy(&icon, addRecord.data() + l.hIcon, l.handleWidth);
-  // The About window's icon: taking it loaded that window and requested its page first.
-  EXPECT_EQ(icon, fakes.dialogs.icon);
+  // The About window's icon at the notification area's size: taking it loaded that window and
+  // requested its page first.
+  EXPECT_EQ(icon, fakes.dialogs.smallIcon);
   EXPECT_EQ(fakes.dialogs.loads, 1);
   EXPECT_LT(journal.IndexOf("LoadDialog"), add);
   EXPECT_EQ(fakes.dialogs.navigations.size(), 1u);

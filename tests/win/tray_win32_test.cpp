@@ -2,6 +2,7 @@
 // popup menu as a real menu.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -32,6 +33,9 @@ class RecordingShell final : public platform::ShellApi {
     std::uint32_t cbSize = 0;
     std::memcpy(&cbSize, data, sizeof cbSize);
     sizes.push_back(cbSize);
+    HICON icon = nullptr;
+    std::memcpy(&icon, data + tray::kNativeLayout.hIcon, sizeof icon);
+    icons.push_back(icon);
     return result;
   }
   std::intptr_t ShellExecuteA(toolkit::Hwnd, const char*, const char*, const char*, const char*,
@@ -40,6 +44,7 @@ class RecordingShell final : public platform::ShellApi {
   }
   std::vector<std::pair<std::uint32_t, std::int32_t>> calls;
   std::vector<std::uint32_t> sizes;  // cbSize of each record
+  std::vector<HICON> icons;          // hIcon of each record
 
  private:
   platform::ShellApiWin32 real_;
@@ -111,6 +116,28 @@ TEST_F(TrayWin32, TheShellTakesEveryRecordAndTheVersionProbeReadsShell32) {
   EXPECT_EQ(::SendMessageW(hwnd, WM_GETTEXTLENGTH, 0, 0), static_cast<LRESULT>(caption.size()));
   // The icon is gone: deleting it again is refused.
   EXPECT_EQ(shell.Shell_NotifyIconA(tray::kNimDelete, tray::NotifyIconRecord().data()), 0);
+}
+
+// The notification area shows 16-pixel icons at 96 DPI, 24 at 144 DPI (150 %): the shell gets the
+// icon drawn at that size. at_dpi.sh runs this test again with the prefix at another density
+// (VARNLET_EXPECT_DPI).
+TEST_F(TrayWin32, TheShellGetsTheIconAtTheNotificationAreasSize) {
+  const char* expected = std::getenv("VARNLET_EXPECT_DPI");
+  const int dpi = expected != nullptr ? std::atoi(expected) : 96;
+  const HDC screen = ::GetDC(nullptr);
+  ASSERT_EQ(::GetDeviceCaps(screen, LOGPIXELSY), dpi) << "the prefix is not at the density this run expects";
+  ::ReleaseDC(nullptr, screen);
+
+  form1.Load();
+  ASSERT_FALSE(shell.icons.empty());
+  ICONINFO info{};
+  ASSERT_TRUE(::GetIconInfo(shell.icons[0], &info));
+  const platform::win32::UniqueGdiObject colour(info.hbmColor);
+  const platform::win32::UniqueGdiObject mask(info.hbmMask);
+  BITMAP bitmap{};
+  ASSERT_NE(::GetObjectW(info.hbmColor, sizeof bitmap, &bitmap), 0);
+  EXPECT_EQ(bitmap.bmWidth, 16 * dpi / 96);
+  EXPECT_EQ(bitmap.bmHeight, 16 * dpi / 96);
 }
 
 // Looks at the open popup menu from inside its modal loop, then picks an item by keyboard.

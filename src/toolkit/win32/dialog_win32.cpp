@@ -104,6 +104,7 @@ class DialogsWin32::DialogImpl final : public Dialog {
   Hwnd hWnd() const override { return FromHwnd(hwnd_.get()); }
   bool Loaded() const override { return static_cast<bool>(hwnd_); }
   std::uintptr_t Icon() const override { return icon_; }
+  std::uintptr_t SmallIcon() const override { return smallIcon_; }
 
   WebBrowser& Browser(std::size_t control) override {
     if (control >= controls_.size() || design_.controls[control].kind != ControlKind::WebBrowser) {
@@ -160,8 +161,9 @@ class DialogsWin32::DialogImpl final : public Dialog {
     const HICON big = owner_.SharedIcon(design_.iconResource, false);
     icon_ = reinterpret_cast<std::uintptr_t>(big);
     ::SendMessageW(hwnd_.get(), WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
-    ::SendMessageW(hwnd_.get(), WM_SETICON, ICON_SMALL,
-                   reinterpret_cast<LPARAM>(owner_.SharedIcon(design_.iconResource, true)));
+    const HICON small = owner_.SharedIcon(design_.iconResource, true);
+    smallIcon_ = reinterpret_cast<std::uintptr_t>(small);
+    ::SendMessageW(hwnd_.get(), WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
 
     // In table order, which is the tab order; a container comes before what it contains.
     for (std::size_t i = 0; i < controls_.size(); ++i) CreateControl(i);
@@ -419,6 +421,7 @@ class DialogsWin32::DialogImpl final : public Dialog {
   UniqueGdiObject formBrush_;
   UniqueHwnd hwnd_;
   std::uintptr_t icon_ = 0;
+  std::uintptr_t smallIcon_ = 0;
   int dpi_ = kDefaultDpi;
   bool modal_ = false;
 };

@@ -276,8 +276,13 @@ std::int32_t ToolkitWin32::MsgBox(std::wstring_view prompt, std::uint32_t button
 }
 
 std::uintptr_t ToolkitWin32::ProgramIcon() {
-  HICON icon = ::LoadIconW(instance_, MAKEINTRESOURCEW(1));
-  if (icon == nullptr) icon = ::LoadIconW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION));
+  const int cx = ::GetSystemMetrics(SM_CXSMICON);
+  const int cy = ::GetSystemMetrics(SM_CYSMICON);
+  auto icon = static_cast<HICON>(::LoadImageW(instance_, MAKEINTRESOURCEW(1), IMAGE_ICON, cx, cy, LR_SHARED));
+  if (icon == nullptr) {
+    icon = static_cast<HICON>(
+        ::LoadImageW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION), IMAGE_ICON, cx, cy, LR_SHARED));
+  }
   return reinterpret_cast<std::uintptr_t>(icon);
 }
 
