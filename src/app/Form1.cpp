@@ -175,9 +175,7 @@ void Form1::ToggleStartWithWindows(std::int16_t Index, const std::wstring& exePa
   }
 }
 
-void Form1::PopupTrayMenu() {
-  if (form_ && zmnuSysTrayDemo_) form_->PopupMenu(*zmnuSysTrayDemo_, kMenuExit);
-}
+bool Form1::PopupTrayMenu() { return form_ && zmnuSysTrayDemo_ && form_->PopupMenu(*zmnuSysTrayDemo_, kMenuExit); }
 
 toolkit::Hwnd Form1::hWnd() const { return form_ ? form_->hWnd() : 0; }
 

@@ -71,8 +71,9 @@ class Form {
   virtual void Hide() = 0;
   virtual std::wstring Caption() const = 0;
   // Opens `menu` as a popup at the mouse pointer with `defaultItem` drawn bold; returns when it
-  // has closed, after the chosen item's click handler has run.
-  virtual void PopupMenu(Menu& menu, std::int16_t defaultItem) = 0;
+  // has closed, after the chosen item's click handler has run. False when it closed without a
+  // choice.
+  virtual bool PopupMenu(Menu& menu, std::int16_t defaultItem) = 0;
 };
 
 class Timer {

@@ -146,13 +146,20 @@ std::intptr_t Module1::TrayWindowProc(Hwnd hWnd, std::uint32_t uMsg, std::uintpt
     SkipErrors([&] { result = Forward(hWnd, uMsg, wParam, lParam); });
     return result;
   }
+  // A mouse right click ends with WM_CONTEXTMENU right after the release; the keyboard (Shift+F10,
+  // the menu key) sends it alone.
+  const bool trailingContextMenu = lParam == kWmContextMenu && menuFromRightButton_;
+  menuFromRightButton_ = false;
   switch (lParam) {
     case kWmRButtonUp:
-      SkipErrors([&] { services_.user.SetForegroundWindow(form); });
-      SkipErrors([&] { host_.PopupTrayMenu(); });
-      if (host_.Ended()) break;
-      // Without it the menu may not close when the user clicks elsewhere.
-      SkipErrors([&] { services_.user.PostMessageA(form, platform::kWmNull, 0, 0); });
+      menuFromRightButton_ = true;
+      OpenTrayMenu(form, false);
+      break;
+    case kWmContextMenu:
+      if (!trailingContextMenu) OpenTrayMenu(form, true);
+      break;
+    case kNinKeySelect:
+      OpenTrayMenu(form, true);
       break;
     case kNinBalloonShow:
       SkipErrors([&] { BalloonTimerStart(hWnd, BalloonShowTime); });
@@ -166,6 +173,23 @@ std::intptr_t Module1::TrayWindowProc(Hwnd hWnd, std::uint32_t uMsg, std::uintpt
       break;
   }
   return 0;
+}
+
+void Module1::OpenTrayMenu(Hwnd form, bool fromKeyboard) {
+  using toolkit::SkipErrors;
+  if (menuOpen_) return;
+  menuOpen_ = true;
+  SkipErrors([&] { services_.user.SetForegroundWindow(form); });
+  bool chosen = false;
+  SkipErrors([&] { chosen = host_.PopupTrayMenu(); });
+  menuOpen_ = false;
+  if (host_.Ended()) return;
+  // Without it the menu may not close when the user clicks elsewhere.
+  SkipErrors([&] { services_.user.PostMessageA(form, platform::kWmNull, 0, 0); });
+  // A keyboard user who closed the menu goes on from the icon, not from nowhere.
+  if (fromKeyboard && !chosen) {
+    SkipErrors([&] { services_.shell.Shell_NotifyIconA(kNimSetFocus, NewRecord(form).data()); });
+  }
 }
 
 void Module1::BalloonTimerStart(Hwnd hWnd, std::uint32_t interval) {

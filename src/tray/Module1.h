@@ -24,6 +24,7 @@ inline constexpr std::uint32_t BalloonShowTime = 7000;
 inline constexpr std::uint32_t kNimAdd = 0;
 inline constexpr std::uint32_t kNimModify = 1;
 inline constexpr std::uint32_t kNimDelete = 2;
+inline constexpr std::uint32_t kNimSetFocus = 3;
 inline constexpr std::uint32_t kNimSetVersion = 4;
 inline constexpr std::uint32_t kNifMessage = 1;
 inline constexpr std::uint32_t kNifIcon = 2;
@@ -33,7 +34,10 @@ inline constexpr std::uint32_t kNisSharedIcon = 2;
 inline constexpr std::uint32_t kNotifyIconVersion = 3;
 inline constexpr std::int32_t kNiifInfo = 1;
 
+inline constexpr std::intptr_t kWmContextMenu = 0x7B;
 inline constexpr std::intptr_t kWmRButtonUp = 0x205;
+inline constexpr std::intptr_t kNinSelect = 0x400;
+inline constexpr std::intptr_t kNinKeySelect = 0x401;
 inline constexpr std::intptr_t kNinBalloonShow = 0x402;
 inline constexpr std::intptr_t kNinBalloonHide = 0x403;
 inline constexpr std::intptr_t kNinBalloonTimeout = 0x404;
@@ -45,8 +49,8 @@ class TrayHost {
   virtual ~TrayHost() = default;
   virtual Hwnd hWnd() const = 0;
   // Pops up the tray menu at the mouse pointer with "Salir" as its default item; returns when
-  // the menu has closed (and a chosen item has run).
-  virtual void PopupTrayMenu() = 0;
+  // the menu has closed (and a chosen item has run). False when it closed without a choice.
+  virtual bool PopupTrayMenu() = 0;
   // True once the program has ended (say, "Salir" chosen inside a window the menu opened): a
   // handler interrupted by the end does nothing more.
   virtual bool Ended() const = 0;
@@ -102,6 +106,9 @@ class Module1 final : private platform::WindowProcTarget, private platform::Time
   std::uint32_t TimerProc(Hwnd hwnd, std::uint32_t uMsg, std::uintptr_t idEvent, std::uint32_t dwTime) override;
 
   NotifyIconRecord NewRecord(Hwnd hWnd);
+  // The menu for a right-button release or for the keyboard: the form brought forward, then the
+  // popup; after a keyboard menu closed without a choice, the focus goes back to the icon.
+  void OpenTrayMenu(Hwnd form, bool fromKeyboard);
   // NIM_ADD, then NIM_SETVERSION when the shell answered exactly 1.
   bool AddIcon(const NotifyIconRecord& record);
   std::intptr_t Forward(Hwnd hWnd, std::uint32_t uMsg, std::uintptr_t wParam, std::intptr_t lParam);
@@ -114,6 +121,11 @@ class Module1 final : private platform::WindowProcTarget, private platform::Time
   std::intptr_t ownWndProc_ = 0;
   bool balloonTimerOn_ = false;
   std::uint32_t taskbarCreated_ = 0;
+  // A right-button release just opened the menu: the WM_CONTEXTMENU the shell sends after it
+  // belongs to the same click.
+  bool menuFromRightButton_ = false;
+  // The menu is open: a request that arrives inside its loop does not open a second one.
+  bool menuOpen_ = false;
   // The add record, kept to put the icon back when the shell restarts.
   std::optional<NotifyIconRecord> added_;
 };

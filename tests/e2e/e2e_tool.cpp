@@ -1,7 +1,9 @@
 // A small console tool the end-to-end scripts run under Wine to look at and poke the running
 // program from outside:
 //   e2e_tool find CLASS                    prints "HWND VISIBLE"; exit 1 when there is no such window
-//   e2e_tool post CLASS MSG WPARAM LPARAM  posts a message (numbers in decimal or 0x hex)
+//   e2e_tool post CLASS MSG WPARAM LPARAM...
+//                                          posts the message once for each LPARAM, back to back
+//                                          (numbers in decimal or 0x hex)
 //   e2e_tool post-registered CLASS NAME    posts the registered message NAME with 0, 0
 //   e2e_tool pids NAME                     prints the hex ids of processes whose image ends in \NAME
 //   e2e_tool tray-tips                     prints the text of every tooltip tool of the shell's
@@ -156,13 +158,16 @@ int wmain(int argc, wchar_t** argv) {
                 ::IsWindowVisible(h) ? 1 : 0);
     return 0;
   }
-  if (command == L"post" && argc == 6) {
+  if (command == L"post" && argc >= 6) {
     const HWND h = Find(argv[2]);
     if (h == nullptr) return 1;
-    return ::PostMessageW(h, static_cast<UINT>(Number(argv[3])), static_cast<WPARAM>(Number(argv[4])),
-                          static_cast<LPARAM>(Number(argv[5])))
-               ? 0
-               : 1;
+    for (int i = 5; i < argc; ++i) {
+      if (!::PostMessageW(h, static_cast<UINT>(Number(argv[3])), static_cast<WPARAM>(Number(argv[4])),
+                          static_cast<LPARAM>(Number(argv[i])))) {
+        return 1;
+      }
+    }
+    return 0;
   }
   if (command == L"post-registered" && argc == 4) {
     const HWND h = Find(argv[2]);

@@ -31,12 +31,47 @@ check "the tip is still Varnlet!" varnlet_icons 1
 sleep 1
 screenshot after-balloon
 
-# A right click on the icon opens the menu.
+# A right click on the icon opens the menu, once: the shell's WM_CONTEXTMENU after the release
+# belongs to the same click.
+popups() { grep -ciE 'Call USER32.TrackPopupMenuEx\(' "$ART/relay.log" || true; }
+menu_shown() { window_shown '#32768'; }
+menu_closed() { ! window_shown '#32768'; }
+# Esc, as the user would press it in the menu.
+close_menu() { tool post '#32768' 0x100 0x1b 0 && wait_for 5 menu_closed; }
+before=$(popups)
 DISPLAY="$(cat "$DISPLAY_FILE")" xdotool mousemove 12 32 click 3
-sleep 1
+check "a right click shows the menu" wait_for 5 menu_shown
 screenshot menu
-DISPLAY="$(cat "$DISPLAY_FILE")" xdotool key Escape
-sleep 0.5
+check "Esc closes it" close_menu
+sleep 1
+check "and no second menu follows" menu_closed
+check "one click, one menu" test "$(popups)" -eq $((before + 1))
+
+# The keyboard: Enter or Space on the icon (NIN_KEYSELECT), Shift+F10 or the menu key
+# (WM_CONTEXTMENU alone); closed with Esc, the focus goes back to the icon (NIM_SETFOCUS).
+for notification in 1025 123; do
+  before=$(popups)
+  focus_before=$(grep -ciE 'Call SHELL32.Shell_NotifyIconA\(0*3,' "$ART/relay.log" || true)
+  check "notification $notification shows the menu" tool post Varnlet.Form1 0x8015 999 "$notification"
+  check "the menu is there" wait_for 5 menu_shown
+  check "Esc closes it" close_menu
+  check "the focus goes back to the icon" \
+    wait_for 5 bash -c "[ \$(grep -ciE 'Call SHELL32.Shell_NotifyIconA\(0*3,' '$ART/relay.log') -gt $focus_before ]"
+  check "one menu" test "$(popups)" -eq $((before + 1))
+done
+# A right-button release followed at once by WM_CONTEXTMENU, as a mouse click sends them.
+before=$(popups)
+check "517 and 123 back to back" tool post Varnlet.Form1 0x8015 999 517 123
+check "show the menu" wait_for 5 menu_shown
+check "Esc closes it" close_menu
+sleep 1
+check "and no second menu follows" menu_closed
+check "once" test "$(popups)" -eq $((before + 1))
+# A left click's NIN_SELECT opens nothing.
+before=$(popups)
+tool post Varnlet.Form1 0x8015 999 1024
+sleep 1
+check "NIN_SELECT shows no menu" test "$(popups)" -eq "$before"
 
 # The shell restarts: its tray comes back empty and it announces TaskbarCreated.
 check "the icon can be taken away as by a shell restart" tool tray-delete Varnlet.Form1 999

@@ -42,15 +42,15 @@ void FakeForm::Close() {
   if (cancel == 0) destroyed = true;
 }
 
-void FakeForm::PopupMenu(toolkit::Menu& menu, std::int16_t defaultItem) {
+bool FakeForm::PopupMenu(toolkit::Menu& menu, std::int16_t defaultItem) {
   toolkit.faults.ShouldFail("Form.PopupMenu");
   toolkit.lastPopupDefault = defaultItem;
   toolkit.Log("PopupMenu(" + std::to_string(defaultItem) + ")");
-  if (toolkit.menuChoice) {
-    const std::int16_t choice = *toolkit.menuChoice;
-    toolkit.menuChoice.reset();
-    dynamic_cast<FakeMenu&>(menu).Click(choice);
-  }
+  if (!toolkit.menuChoice) return false;
+  const std::int16_t choice = *toolkit.menuChoice;
+  toolkit.menuChoice.reset();
+  dynamic_cast<FakeMenu&>(menu).Click(choice);
+  return true;
 }
 
 FakeTimer::FakeTimer(FakeToolkit& tk, std::uint32_t i, std::function<void()> f)

@@ -67,7 +67,7 @@ class FakeForm final : public toolkit::Form {
   bool Visible() const override { return visible; }
   void Hide() override;
   std::wstring Caption() const override { return design.caption; }
-  void PopupMenu(toolkit::Menu& menu, std::int16_t defaultItem) override;
+  bool PopupMenu(toolkit::Menu& menu, std::int16_t defaultItem) override;
 
   // What the window does with WM_CLOSE: unload unless cancelled.
   void Close();

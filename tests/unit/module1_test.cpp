@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 
 #include "fakes/fake_shell.h"
@@ -19,15 +20,19 @@ constexpr Hwnd kHwnd = 0x10010;
 
 struct Host final : TrayHost {
   Hwnd hWnd() const override { return hwnd; }
-  void PopupTrayMenu() override {
+  bool PopupTrayMenu() override {
     ++popups;
     if (journal != nullptr) journal->Add("PopupTrayMenu");
+    if (whileOpen) whileOpen();
     ended = endInMenu;
+    return choose;
   }
   bool Ended() const override { return ended; }
   Hwnd hwnd = kHwnd;
+  bool choose = false;     // the user picks an item rather than closing the menu
   bool endInMenu = false;  // "Salir" is chosen in the menu's window
   bool ended = false;
+  std::function<void()> whileOpen;  // what reaches the window while the menu is open
   int popups = 0;
   fakes::Journal* journal = nullptr;
 };
@@ -207,8 +212,9 @@ TEST_P(Module1Test, TheWindowProcedureForwardsAllButTheTrayMessage) {
   EXPECT_EQ(user.Send(kHwnd, 0x0010, 0, 0), 0x11);
   EXPECT_EQ(user.Send(kHwnd, 0x8014, 7, 9), 0x8015);
   EXPECT_EQ(user.reachedOriginal, (std::vector<std::uint32_t>{0x0010, 0x8014}));
-  // Mouse notifications other than the right-button release do nothing and are not forwarded.
-  for (const std::intptr_t mouse : {0x200, 0x201, 0x202, 0x203, 0x204, 0x206, 0x401}) {
+  // Mouse notifications other than the right-button release do nothing and are not forwarded;
+  // nor does a left click's NIN_SELECT.
+  for (const std::intptr_t mouse : {0x200, 0x201, 0x202, 0x203, 0x204, 0x206, 0x400}) {
     EXPECT_EQ(user.Send(kHwnd, TrayCallbackMessage, TrayIconId, mouse), 0);
   }
   EXPECT_EQ(user.reachedOriginal.size(), 2u);
@@ -234,6 +240,41 @@ TEST_P(Module1Test, ARightButtonReleaseOpensTheMenuThenPostsWmNull) {
   journal.Clear();
   user.Send(kHwnd, TrayCallbackMessage, 0, 517);
   EXPECT_EQ(journal.entries().back(), "PopupTrayMenu");
+}
+
+// The keyboard reaches the menu: Enter or Space (NIN_KEYSELECT), Shift+F10 or the menu key
+// (WM_CONTEXTMENU). A mouse right click sends WM_CONTEXTMENU right after the release, and one
+// click opens one menu. A keyboard menu closed without a choice gives the focus back to the icon.
+TEST_P(Module1Test, TheKeyboardOpensTheMenuAndAMouseClickOpensItOnce) {
+  struct Row {
+    std::vector<std::intptr_t> notifications;
+    bool choose;
+    int popups;
+    std::size_t focusBack;
+  };
+  const Row rows[] = {
+      {{kNinKeySelect}, false, 1, 1}, {{kNinKeySelect}, true, 1, 0},  {{kWmRButtonUp, kWmContextMenu}, false, 1, 0},
+      {{kWmContextMenu}, false, 1, 1}, {{kNinSelect}, false, 0, 0},    {{kWmRButtonUp, kWmContextMenu, kWmContextMenu}, false, 2, 1},
+  };
+  Add();
+  for (const Row& row : rows) {
+    host.popups = 0;
+    host.choose = row.choose;
+    journal.Clear();
+    for (const std::intptr_t n : row.notifications) EXPECT_EQ(user.Send(kHwnd, TrayCallbackMessage, TrayIconId, n), 0);
+    EXPECT_EQ(host.popups, row.popups) << row.notifications.size();
+    EXPECT_EQ(journal.Count("Shell_NotifyIconA(3)"), row.focusBack) << row.notifications.size();
+  }
+  // The focus goes back to this icon.
+  const Fields focus = Call(shell.notifyCalls.size() - 1);
+  EXPECT_EQ(focus.Dword(Layout().uID), TrayIconId);
+  EXPECT_EQ(focus.Handle(Layout().hWnd), kHwnd);
+  EXPECT_TRUE(user.reachedOriginal.empty());
+  // A request that reaches the window while the menu is open opens no second menu.
+  host.popups = 0;
+  host.whileOpen = [&] { user.Send(kHwnd, TrayCallbackMessage, TrayIconId, kNinKeySelect); };
+  user.Send(kHwnd, TrayCallbackMessage, TrayIconId, kWmContextMenu);
+  EXPECT_EQ(host.popups, 1);
 }
 
 TEST_P(Module1Test, TheBalloonTimerRunsOnceFromTheFirstShow) {

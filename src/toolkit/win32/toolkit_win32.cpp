@@ -146,7 +146,7 @@ class ToolkitWin32::FormImpl final : public Form {
   }
   bool Visible() const override { return hwnd_ && ::IsWindowVisible(hwnd_.get()) != FALSE; }
   void Hide() override { SetVisible(false); }
-  void PopupMenu(Menu& menu, std::int16_t defaultItem) override {
+  bool PopupMenu(Menu& menu, std::int16_t defaultItem) override {
     auto& popup = dynamic_cast<MenuImpl&>(menu);
     POINT at{};
     ::GetCursorPos(&at);
@@ -155,7 +155,9 @@ class ToolkitWin32::FormImpl final : public Form {
     // here so its click runs after the menu has closed.
     const int chosen = static_cast<int>(
         ::TrackPopupMenuEx(popup.handle(), TPM_LEFTALIGN | TPM_LEFTBUTTON | TPM_RETURNCMD, at.x, at.y, hwnd_.get(), nullptr));
-    if (chosen > 0) popup.Click(static_cast<std::int16_t>(chosen - 1));
+    if (chosen <= 0) return false;
+    popup.Click(static_cast<std::int16_t>(chosen - 1));
+    return true;
   }
 
   std::wstring Caption() const override {
