@@ -2,7 +2,7 @@
 // The shell32 calls: the notification-area icon and opening a document with its handler.
 #include <cstdint>
 
-#include "toolkit/toolkit.h"
+#include "platform/window_types.h"
 
 namespace varnlet::platform {
 
@@ -13,7 +13,7 @@ class ShellApi {
   // reads only its first cbSize bytes. Returns the system's BOOL (exactly 1 on success).
   virtual std::int32_t Shell_NotifyIconA(std::uint32_t dwMessage, const std::uint8_t* lpData) = 0;
   // Null strings are passed as null pointers. Returns the system's instance value (> 32 on success).
-  virtual std::intptr_t ShellExecuteA(toolkit::Hwnd hwnd, const char* lpOperation, const char* lpFile,
+  virtual std::intptr_t ShellExecuteA(Hwnd hwnd, const char* lpOperation, const char* lpFile,
                                       const char* lpParameters, const char* lpDirectory, std::int32_t nShowCmd) = 0;
 };
 

@@ -4,11 +4,9 @@
 // the platform turns them into addresses the system can call.
 #include <cstdint>
 
-#include "toolkit/toolkit.h"
+#include "platform/window_types.h"
 
 namespace varnlet::platform {
-
-using toolkit::Hwnd;
 
 class WindowProcTarget {
  public:

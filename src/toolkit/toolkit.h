@@ -9,15 +9,14 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/window_types.h"
+
 namespace varnlet::toolkit {
 
-// A window handle as the program sees it: Windows guarantees that window handles fit in 32 bits.
-using Hwnd = std::uint32_t;
-
-// The toolkit's 16-bit Boolean: true is -1.
-using VbBool = std::int16_t;
-inline constexpr VbBool kVbTrue = -1;
-inline constexpr VbBool kVbFalse = 0;
+using platform::Hwnd;
+using platform::kVbFalse;
+using platform::kVbTrue;
+using platform::VbBool;
 
 class Application {
  public:

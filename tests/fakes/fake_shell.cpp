@@ -22,7 +22,7 @@ std::int32_t FakeShell::Shell_NotifyIconA(std::uint32_t dwMessage, const std::ui
   return result;
 }
 
-std::intptr_t FakeShell::ShellExecuteA(toolkit::Hwnd hwnd, const char* lpOperation, const char* lpFile,
+std::intptr_t FakeShell::ShellExecuteA(platform::Hwnd hwnd, const char* lpOperation, const char* lpFile,
                                        const char* lpParameters, const char* lpDirectory, std::int32_t nShowCmd) {
   auto opt = [](const char* s) { return s != nullptr ? std::optional<std::string>(s) : std::nullopt; };
   executeCalls.push_back({hwnd, opt(lpOperation), opt(lpFile), opt(lpParameters), opt(lpDirectory), nShowCmd});

@@ -19,7 +19,7 @@ class FakeShell final : public platform::ShellApi {
     std::vector<std::uint8_t> bytes;  // the first cbSize bytes of the record
   };
   struct ExecuteCall {
-    toolkit::Hwnd hwnd;
+    platform::Hwnd hwnd;
     std::optional<std::string> operation, file, parameters, directory;
     std::int32_t showCmd;
   };
@@ -27,7 +27,7 @@ class FakeShell final : public platform::ShellApi {
   explicit FakeShell(Journal* journal = nullptr) : journal_(journal) {}
 
   std::int32_t Shell_NotifyIconA(std::uint32_t dwMessage, const std::uint8_t* lpData) override;
-  std::intptr_t ShellExecuteA(toolkit::Hwnd hwnd, const char* lpOperation, const char* lpFile,
+  std::intptr_t ShellExecuteA(platform::Hwnd hwnd, const char* lpOperation, const char* lpFile,
                               const char* lpParameters, const char* lpDirectory, std::int32_t nShowCmd) override;
 
   std::vector<NotifyCall> notifyCalls;

@@ -14,7 +14,7 @@
 
 namespace varnlet::fakes {
 
-using toolkit::Hwnd;
+using platform::Hwnd;
 
 class FakeUser final : public platform::UserApi {
  public:
