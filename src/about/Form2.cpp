@@ -69,7 +69,7 @@ constexpr toolkit::DialogDesign kDesign{kForm2Caption, kForm2WindowClass, kClien
 const toolkit::DialogDesign& Form2Design() { return kDesign; }
 const std::array<toolkit::ControlDesign, kControlCount>& Form2Controls() { return kControls; }
 
-Form2::Form2(Services services) : services_(services) {}
+Form2::Form2(const Services& services) : services_(services) {}
 
 Form2::~Form2() = default;
 

@@ -47,7 +47,7 @@ class Form2 final : private toolkit::DialogEvents {
     const platform::AnsiCodePage& ansi;
   };
 
-  explicit Form2(Services services);
+  explicit Form2(const Services& services);
   Form2(const Form2&) = delete;
   Form2& operator=(const Form2&) = delete;
   ~Form2() override;

@@ -22,7 +22,7 @@ std::wstring Form1Caption() {
   return caption;
 }
 
-Form1::Form1(Services services)
+Form1::Form1(const Services& services)
     : services_(services), module1_({services.shell, services.version, services.user, services.ansi}, *this) {}
 
 Form1::~Form1() = default;
@@ -181,7 +181,7 @@ toolkit::Hwnd Form1::hWnd() const { return form_ ? form_->hWnd() : 0; }
 
 bool Form1::Ended() const { return services_.toolkit.App().Ended(); }
 
-int RunProgram(Form1::Services services) {
+int RunProgram(const Form1::Services& services) {
   Form1 form1(services);
   form1.Form_Initialize();
   if (services.toolkit.App().Ended()) return 0;

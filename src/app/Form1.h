@@ -62,7 +62,7 @@ class Form1 final : private toolkit::FormEvents, private tray::TrayHost {
     platform::FileApi& files;
   };
 
-  explicit Form1(Services services);
+  explicit Form1(const Services& services);
   Form1(const Form1&) = delete;
   Form1& operator=(const Form1&) = delete;
   ~Form1() override;
@@ -112,6 +112,6 @@ class Form1 final : private toolkit::FormEvents, private tray::TrayHost {
 };
 
 // The program from its start to its end: Form_Initialize, the load, the message loop.
-int RunProgram(Form1::Services services);
+int RunProgram(const Form1::Services& services);
 
 }  // namespace varnlet::app

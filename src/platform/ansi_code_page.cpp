@@ -1,6 +1,8 @@
 #include "platform/ansi_code_page.h"
 
+#include <algorithm>
 #include <array>
+#include <type_traits>
 
 namespace varnlet::platform {
 namespace {
@@ -12,10 +14,11 @@ constexpr std::array<char16_t, 32> kHigh = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
 char ToByte(wchar_t c) {
-  const auto u = static_cast<std::uint32_t>(c);
+  // wchar_t is signed on some systems: read its bits as a code unit.
+  const auto u = static_cast<std::uint32_t>(static_cast<std::make_unsigned_t<wchar_t>>(c));
   if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) return static_cast<char>(u);
   // The five undefined bytes stand for the C1 controls of the same value, both ways.
-  if (u >= 0x80 && u < 0xA0 && kHigh[u - 0x80] == 0) return static_cast<char>(u);
+  if (u < 0xA0 && kHigh[u - 0x80] == 0) return static_cast<char>(u);
   for (std::size_t i = 0; i < kHigh.size(); ++i) {
     if (kHigh[i] != 0 && kHigh[i] == u) return static_cast<char>(0x80 + i);
   }
@@ -25,9 +28,8 @@ char ToByte(wchar_t c) {
 }  // namespace
 
 std::string Windows1252::ToAnsi(std::wstring_view text) const {
-  std::string out;
-  out.reserve(text.size());
-  for (const wchar_t c : text) out.push_back(ToByte(c));
+  std::string out(text.size(), '\0');
+  std::transform(text.begin(), text.end(), out.begin(), ToByte);
   return out;
 }
 

@@ -41,9 +41,9 @@ cQueryReg::cQueryReg(platform::RegistryApi& api, platform::FileApi& files, const
 
 cQueryReg::~cQueryReg() { colFolders.reset(); }
 
-RegKey cQueryReg::ResolveRootKey(std::wstring& sKey, RegKey hKey) const { return registry::ResolveRootKey(sKey, hKey); }
+RegKey cQueryReg::ResolveRootKey(std::wstring& sKey, RegKey hKey) { return registry::ResolveRootKey(sKey, hKey); }
 
-std::wstring cQueryReg::BufferToText(std::wstring_view sBuffer, bool bMultiString) const {
+std::wstring cQueryReg::BufferToText(std::wstring_view sBuffer, bool bMultiString) {
   return registry::BufferToText(sBuffer, bMultiString);
 }
 
@@ -95,7 +95,7 @@ std::string cQueryReg::ReadBytes(const Probe& probe, const std::string& name) co
   return buffer;
 }
 
-Variant cQueryReg::GetRegDWord(std::wstring sKey, std::wstring sValue, RegKey hKey, bool bAsString) {
+Variant cQueryReg::GetRegDWord(std::wstring sKey, const std::wstring& sValue, RegKey hKey, bool bAsString) {
   const Probe probe = OpenAndProbe(std::move(sKey), sValue, hKey);
   std::int32_t value = 0;
   if (probe.type == kRegDword) {
@@ -107,7 +107,7 @@ Variant cQueryReg::GetRegDWord(std::wstring sKey, std::wstring sValue, RegKey hK
   return value;
 }
 
-Variant cQueryReg::GetReg(std::wstring sKey, std::wstring sValue, RegKey hKey, bool bAsString) {
+Variant cQueryReg::GetReg(std::wstring sKey, const std::wstring& sValue, RegKey hKey, bool bAsString) {
   const Probe probe = OpenAndProbe(std::move(sKey), sValue, hKey);
   const std::string name = Ansi(sValue);
   std::wstring text;
@@ -154,11 +154,11 @@ Variant cQueryReg::GetReg(std::wstring sKey, std::wstring sValue, RegKey hKey, b
   }
 }
 
-std::uint32_t cQueryReg::GetRegType(std::wstring sKey, std::wstring sValue, RegKey hKey) {
+std::uint32_t cQueryReg::GetRegType(std::wstring sKey, const std::wstring& sValue, RegKey hKey) {
   return OpenAndProbe(std::move(sKey), sValue, hKey).type;
 }
 
-Variant cQueryReg::GetRegBinary(std::wstring sKey, std::wstring sValue, RegKey hKey, bool bAsString) {
+Variant cQueryReg::GetRegBinary(std::wstring sKey, const std::wstring& sValue, RegKey hKey, bool bAsString) {
   const Probe probe = OpenAndProbe(std::move(sKey), sValue, hKey);
   ByteArray array(1, 0);
   if (probe.type == kRegBinary && probe.size > 0) {
@@ -170,7 +170,7 @@ Variant cQueryReg::GetRegBinary(std::wstring sKey, std::wstring sValue, RegKey h
   return array;
 }
 
-std::wstring cQueryReg::GetRegString(std::wstring sKey, std::wstring sValue, RegKey hKey) {
+std::wstring cQueryReg::GetRegString(std::wstring sKey, const std::wstring& sValue, RegKey hKey) {
   const Probe probe = OpenAndProbe(std::move(sKey), sValue, hKey);
   if ((probe.type != kRegSz && probe.type != kRegExpandSz) || probe.size == 0) return {};
   std::string buffer = ReadBytes(probe, Ansi(sValue));
@@ -179,7 +179,7 @@ std::wstring cQueryReg::GetRegString(std::wstring sKey, std::wstring sValue, Reg
   return Wide(buffer);
 }
 
-std::wstring cQueryReg::QueryRegBase(std::wstring sValue, RegKey hKey) {
+std::wstring cQueryReg::QueryRegBase(const std::wstring& sValue, RegKey hKey) {
   std::string buffer(kQueryRegBaseBufferSize, '\0');
   auto size = static_cast<std::int32_t>(kQueryRegBaseBufferSize);
   const RegStatus status = api_.RegQueryValueA(CheckRoot(hKey), Ansi(sValue).c_str(), buffer.data(), &size);
@@ -188,21 +188,21 @@ std::wstring cQueryReg::QueryRegBase(std::wstring sValue, RegKey hKey) {
   return Wide(buffer);
 }
 
-RegStatus cQueryReg::OpenKeyEx(RegKey hKey, std::wstring lpSubKey, std::uint32_t ulOptions, std::uint32_t samDesired,
+RegStatus cQueryReg::OpenKeyEx(RegKey hKey, const std::wstring& lpSubKey, std::uint32_t ulOptions, std::uint32_t samDesired,
                                RegKey& phkResult) {
   (void)ulOptions;  // the system's options stay 0
   return api_.RegOpenKeyExA(hKey, Ansi(lpSubKey).c_str(), 0, samDesired, &phkResult);
 }
 
-RegStatus cQueryReg::OpenKeyQuery(RegKey hKey, std::wstring lpSubKey, std::uint32_t ulOptions,
+RegStatus cQueryReg::OpenKeyQuery(RegKey hKey, const std::wstring& lpSubKey, std::uint32_t ulOptions,
                                   std::uint32_t samDesired, RegKey& phkResult) {
   (void)samDesired;  // a query handle reads values, whatever the caller asks for
-  return OpenKeyEx(hKey, std::move(lpSubKey), ulOptions, kKeyQueryValue, phkResult);
+  return OpenKeyEx(hKey, lpSubKey, ulOptions, kKeyQueryValue, phkResult);
 }
 
 RegStatus cQueryReg::CloseKey(RegKey hKey) { return api_.RegCloseKey(hKey); }
 
-RegStatus cQueryReg::RegSetValue2(RegKey hKey, std::wstring lpSubKey, std::uint32_t dwType, std::wstring& lpData,
+RegStatus cQueryReg::RegSetValue2(RegKey hKey, const std::wstring& lpSubKey, std::uint32_t dwType, std::wstring& lpData,
                                   std::uint32_t cbData) {
   (void)dwType;  // always REG_SZ, stored without its terminator
   (void)cbData;
@@ -215,11 +215,11 @@ RegStatus cQueryReg::RegSetValue2(RegKey hKey, std::wstring lpSubKey, std::uint3
   return status;
 }
 
-RegStatus cQueryReg::DeleteKeyWin95(RegKey hKey, std::wstring szKey) {
+RegStatus cQueryReg::DeleteKeyWin95(RegKey hKey, const std::wstring& szKey) {
   return api_.RegDeleteKeyA(hKey, Ansi(szKey).c_str());
 }
 
-RegStatus cQueryReg::SetReg(std::wstring sKey, std::wstring sName, const Variant& vValue, RegKey hKey,
+RegStatus cQueryReg::SetReg(std::wstring sKey, const std::wstring& sName, const Variant& vValue, RegKey hKey,
                             std::uint32_t RegDataType, bool bCreateKey) {
   const RegKey root = ResolveRootKey(sKey, hKey);
   RegKey opened = 0;
@@ -265,19 +265,19 @@ RegStatus cQueryReg::DeleteNamedValue(RegKey root, const std::wstring& subkey, c
   return api_.RegDeleteValueA(key.get(), Ansi(sValue).c_str());
 }
 
-RegStatus cQueryReg::DeleteValue(std::wstring sKey, std::wstring sValue, RegKey hKey) {
+RegStatus cQueryReg::DeleteValue(std::wstring sKey, const std::wstring& sValue, RegKey hKey) {
   const RegKey root = ResolveRootKey(sKey, hKey);
   if (sValue.empty()) return kErrorSuccess;
   return DeleteNamedValue(root, sKey, sValue);
 }
 
-RegStatus cQueryReg::DeleteKey(std::wstring sKey, std::wstring sValue, RegKey hKey) {
+RegStatus cQueryReg::DeleteKey(std::wstring sKey, const std::wstring& sValue, RegKey hKey) {
   const RegKey root = ResolveRootKey(sKey, CheckRoot(hKey));
   if (sValue.empty()) return DeleteKeyTree(root, sKey);
   return DeleteNamedValue(root, sKey, sValue);
 }
 
-RegStatus cQueryReg::DeleteKeyTree(RegKey hKey, std::wstring sKey) {
+RegStatus cQueryReg::DeleteKeyTree(RegKey hKey, const std::wstring& sKey) {
   // A subkey that names no key would make the root itself the tree: never delete a whole root.
   if (NamesNoSubkey(sKey)) return kErrorAccessDenied;
   const std::string subkey = Ansi(sKey);

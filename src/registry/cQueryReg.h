@@ -53,28 +53,28 @@ class cQueryReg {
   // True when the key can be opened for reading; a path without a root goes to HKEY_LOCAL_MACHINE.
   bool ExistKey(std::wstring sKey);
   // The class id registered for a ProgID; "" when there is none.
-  std::wstring ClassCLSID(std::wstring sClass);
+  std::wstring ClassCLSID(const std::wstring& sClass);
   // The type library id of a ProgID's class; "" when there is none.
-  std::wstring ClassTypeLib(std::wstring sClass);
+  std::wstring ClassTypeLib(const std::wstring& sClass);
   /// Obtener un valor DWORD de una entrada del registro
-  Variant GetRegDWord(std::wstring sKey, std::wstring sValue = L"", RegKey hKey = kHkeyCurrentUser,
+  Variant GetRegDWord(std::wstring sKey, const std::wstring& sValue = L"", RegKey hKey = kHkeyCurrentUser,
                       bool bAsString = false);
   // Any value, converted by its type; Empty when there is none.
-  Variant GetReg(std::wstring sKey, std::wstring sValue = L"", RegKey hKey = kHkeyCurrentUser, bool bAsString = false);
+  Variant GetReg(std::wstring sKey, const std::wstring& sValue = L"", RegKey hKey = kHkeyCurrentUser, bool bAsString = false);
   // The value's type; 0 when there is none.
-  std::uint32_t GetRegType(std::wstring sKey, std::wstring sValue, RegKey hKey = kHkeyCurrentUser);
+  std::uint32_t GetRegType(std::wstring sKey, const std::wstring& sValue, RegKey hKey = kHkeyCurrentUser);
   /// Obtener un valor BINARY de una entrada del registro
-  Variant GetRegBinary(std::wstring sKey, std::wstring sValue = L"", RegKey hKey = kHkeyCurrentUser,
+  Variant GetRegBinary(std::wstring sKey, const std::wstring& sValue = L"", RegKey hKey = kHkeyCurrentUser,
                        bool bAsString = false);
   /// Obtener un valor STRING de una entrada del registro
-  std::wstring GetRegString(std::wstring sKey, std::wstring sValue = L"", RegKey hKey = kHkeyCurrentUser);
+  std::wstring GetRegString(std::wstring sKey, const std::wstring& sValue = L"", RegKey hKey = kHkeyCurrentUser);
   // The default value of the subkey sValue of the root hKey, as text; "" when it has none.
-  std::wstring QueryRegBase(std::wstring sValue, RegKey hKey = kHkeyClassesRoot);
+  std::wstring QueryRegBase(const std::wstring& sValue, RegKey hKey = kHkeyClassesRoot);
   /// Abre una clave del registro, en phkResult devuelve el handle de la clave abierta y se usará para los siguientes accesos.
-  RegStatus OpenKeyEx(RegKey hKey, std::wstring lpSubKey, std::uint32_t ulOptions, std::uint32_t samDesired,
+  RegStatus OpenKeyEx(RegKey hKey, const std::wstring& lpSubKey, std::uint32_t ulOptions, std::uint32_t samDesired,
                       RegKey& phkResult);
   /// Llama a la función del API RegOpenKeyEx
-  RegStatus OpenKeyQuery(RegKey hKey, std::wstring lpSubKey, std::uint32_t ulOptions, std::uint32_t samDesired,
+  RegStatus OpenKeyQuery(RegKey hKey, const std::wstring& lpSubKey, std::uint32_t ulOptions, std::uint32_t samDesired,
                          RegKey& phkResult);
   /// Llama a la función del API RegEnumValue
   RegStatus EnumValueString(RegKey hKey, std::uint32_t dwIndex, std::wstring& lpValueName,
@@ -95,24 +95,24 @@ class cQueryReg {
   /// Devuelve el directorio de la clave indicada
   std::wstring GetFolder(const Variant& vIndex);
   /// Llama a la función del API RegSetValueEx
-  RegStatus RegSetValue2(RegKey hKey, std::wstring lpSubKey, std::uint32_t dwType, std::wstring& lpData,
+  RegStatus RegSetValue2(RegKey hKey, const std::wstring& lpSubKey, std::uint32_t dwType, std::wstring& lpData,
                          std::uint32_t cbData);
   // Ties an extension to a ProgID and gives the ProgID a shell verb with a command line.
-  void AsociarExt(std::wstring sExt, std::wstring sExe = L"", std::wstring sCommand = L"open", bool bDefault = true,
+  void AsociarExt(const std::wstring& sExt, const std::wstring& sExe = L"", std::wstring sCommand = L"open", bool bDefault = true,
                   std::wstring sProgId = L"", std::wstring sDescription = L"");
   // Sets the icon of the extension's ProgID, or removes it when sExe is empty.
-  void AsociarIcono(std::wstring sExt, std::wstring sExe = L"", std::int32_t Icono = 0);
+  void AsociarIcono(const std::wstring& sExt, const std::wstring& sExe = L"", std::int32_t Icono = 0);
   /// Borra claves del registro, sólo para Windows 95, no funciona en NT ni en Windows 98
-  RegStatus DeleteKeyWin95(RegKey hKey, std::wstring szKey);
+  RegStatus DeleteKeyWin95(RegKey hKey, const std::wstring& szKey);
   /// Desasociar una extensión, borrar las entradas que haya en el registro
-  void DesasociarExt(std::wstring sExt);
+  void DesasociarExt(const std::wstring& sExt);
   /// Asignar un valor de cualquier tipo
-  RegStatus SetReg(std::wstring sKey, std::wstring sName, const Variant& vValue, RegKey hKey = kHkeyCurrentUser,
+  RegStatus SetReg(std::wstring sKey, const std::wstring& sName, const Variant& vValue, RegKey hKey = kHkeyCurrentUser,
                    std::uint32_t RegDataType = kRegSz, bool bCreateKey = true);
   // Without a value name: the key with everything below it. With one: only that value.
-  RegStatus DeleteKey(std::wstring sKey, std::wstring sValue = L"", RegKey hKey = kHkeyCurrentUser);
+  RegStatus DeleteKey(std::wstring sKey, const std::wstring& sValue = L"", RegKey hKey = kHkeyCurrentUser);
   // One value; an empty name does nothing and returns 0.
-  RegStatus DeleteValue(std::wstring sKey, std::wstring sValue, RegKey hKey = kHkeyCurrentUser);
+  RegStatus DeleteValue(std::wstring sKey, const std::wstring& sValue, RegKey hKey = kHkeyCurrentUser);
   /// Enumera todas las subclaves de la clave indicada
   bool EnumKeys(std::vector<std::wstring>& colKeys, std::wstring sKey);
   // ("(Default)", default value text), then a name and a text per value; element 0 stays empty.
@@ -120,9 +120,9 @@ class cQueryReg {
   // As EnumValues, for one type; type 1 takes the three string types.
   bool EnumValuesByType(std::vector<std::wstring>& colKeys, std::wstring sKey, std::uint32_t tDT = kRegSz);
   /// Guarda en un fichero el contenido de una clave con sus subclaves y datos, el formato no es el habitual de RegEdit
-  RegStatus RegSaveKey(std::wstring sKey, std::wstring lpFile);
+  RegStatus RegSaveKey(std::wstring sKey, const std::wstring& lpFile);
   // Deletes the ProgID, class id and type library keys of a class.
-  RegStatus UnRegister(std::wstring sClass);
+  RegStatus UnRegister(const std::wstring& sClass);
   // The logon name read at construction.
   std::wstring UserName() const;
 
@@ -130,9 +130,9 @@ class cQueryReg {
   // An opened key and what the probe found of one value in it.
   struct Probe;
 
-  RegKey ResolveRootKey(std::wstring& sKey, RegKey hKey) const;
-  RegStatus DeleteKeyTree(RegKey hKey, std::wstring sKey);
-  std::wstring BufferToText(std::wstring_view sBuffer, bool bMultiString) const;
+  static RegKey ResolveRootKey(std::wstring& sKey, RegKey hKey);
+  RegStatus DeleteKeyTree(RegKey hKey, const std::wstring& sKey);
+  static std::wstring BufferToText(std::wstring_view sBuffer, bool bMultiString);
 
   Probe OpenAndProbe(std::wstring sKey, const std::wstring& sValue, RegKey hKey);
   // Reads `size` bytes of the probed value; the status is not looked at.

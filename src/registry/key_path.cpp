@@ -1,5 +1,6 @@
 #include "registry/key_path.h"
 
+#include <algorithm>
 #include <array>
 #include <string_view>
 
@@ -24,10 +25,8 @@ constexpr std::array<RootName, 7> kRoots{{
 }};
 
 RegKey RootByName(std::wstring_view name) {
-  for (const RootName& root : kRoots) {
-    if (root.fullName == name) return root.handle;
-  }
-  return kHkeyClassesRoot;
+  const auto* root = std::find_if(kRoots.begin(), kRoots.end(), [&](const RootName& r) { return r.fullName == name; });
+  return root != kRoots.end() ? root->handle : kHkeyClassesRoot;
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "registry/keyed_collection.h"
 
+#include <algorithm>
+
 namespace varnlet::registry {
 namespace {
 
@@ -14,14 +16,14 @@ wchar_t FoldChar(wchar_t c) {
 }  // namespace
 
 std::wstring KeyedCollection::Fold(std::wstring_view key) {
-  std::wstring folded(key);
-  for (wchar_t& c : folded) c = FoldChar(c);
+  std::wstring folded(key.size(), L'\0');
+  std::transform(key.begin(), key.end(), folded.begin(), FoldChar);
   return folded;
 }
 
 void KeyedCollection::Add(std::wstring item, std::wstring key) {
   std::wstring folded = Fold(key);
-  if (index_.count(folded) != 0) throw DuplicateKey("key already in the collection");
+  if (index_.contains(folded)) throw DuplicateKey("key already in the collection");
   index_.emplace(std::move(folded), items_.size());
   items_.push_back(Entry{std::move(item), std::move(key)});
 }

@@ -26,7 +26,7 @@ class KeyedCollection {
   const std::wstring& Item(std::size_t position) const;
   // The key of the item at a 1-based position, in the spelling it was added with.
   const std::wstring& Key(std::size_t position) const;
-  bool Contains(std::wstring_view key) const { return index_.count(Fold(key)) != 0; }
+  bool Contains(std::wstring_view key) const { return index_.contains(Fold(key)); }
 
  private:
   struct Entry {

@@ -31,26 +31,26 @@ void cQueryReg::SetDefaultText(RegKey hKey, const std::wstring& subkey, const st
   api_.RegSetValueA(hKey, Ansi(subkey).c_str(), kRegSz, data.c_str(), static_cast<std::uint32_t>(data.size()));
 }
 
-void cQueryReg::AsociarExt(std::wstring sExt, std::wstring sExe, std::wstring sCommand, bool bDefault,
+void cQueryReg::AsociarExt(const std::wstring& sExt, const std::wstring& sExe, std::wstring sCommand, bool bDefault,
                            std::wstring sProgId, std::wstring sDescription) {
-  const std::wstring ext = NormaliseExtension(Trim(sExt));
+  const std::wstring extension = NormaliseExtension(Trim(sExt));
   std::wstring program = ProgramFile(Trim(sExe));
   if (!program.empty()) program += L' ';
   sCommand = Trim(sCommand);
   sProgId = Trim(sProgId);
   sDescription = Trim(sDescription);
-  if (sProgId.empty()) sProgId = L"progID" + ext;
+  if (sProgId.empty()) sProgId = L"progID" + extension;
   if (sDescription.empty()) sDescription = L"Descripción de " + sProgId;
   const std::wstring& label = sCommand;
   std::wstring verb = sCommand;
   if (const std::size_t amp = verb.find(L'&'); amp != std::wstring::npos) verb.erase(amp, 1);
 
   // An extension that has a ProgID keeps it, with its description.
-  if (QueryRegBase(ext, kHkeyClassesRoot).empty()) {
-    SetDefaultText(kHkeyClassesRoot, ext, sProgId);
+  if (QueryRegBase(extension, kHkeyClassesRoot).empty()) {
+    SetDefaultText(kHkeyClassesRoot, extension, sProgId);
     SetDefaultText(kHkeyClassesRoot, sProgId, sDescription);
   }
-  const std::wstring progId = QueryRegBase(ext, kHkeyClassesRoot);
+  const std::wstring progId = QueryRegBase(extension, kHkeyClassesRoot);
   if (progId.empty()) return;
   RegKey opened = 0;
   if (api_.RegCreateKeyA(kHkeyLocalMachine, Ansi(kClassesBelowMachine + progId + L"\\shell").c_str(), &opened) !=
@@ -64,7 +64,7 @@ void cQueryReg::AsociarExt(std::wstring sExt, std::wstring sExe, std::wstring sC
   if (bDefault) SetDefaultText(shell.get(), L"", verb);
 }
 
-void cQueryReg::AsociarIcono(std::wstring sExt, std::wstring sExe, std::int32_t Icono) {
+void cQueryReg::AsociarIcono(const std::wstring& sExt, const std::wstring& sExe, std::int32_t Icono) {
   const std::wstring ext = NormaliseExtension(Trim(sExt));
   const std::wstring program = ProgramFile(Trim(sExe));
   const std::wstring progId = QueryRegBase(ext, kHkeyClassesRoot);
@@ -80,7 +80,7 @@ void cQueryReg::AsociarIcono(std::wstring sExt, std::wstring sExe, std::int32_t 
   SetDefaultText(key.get(), L"", program + L"," + std::to_wstring(Icono));
 }
 
-void cQueryReg::DesasociarExt(std::wstring sExt) {
+void cQueryReg::DesasociarExt(const std::wstring& sExt) {
   const std::wstring ext = NormaliseExtension(sExt);
   const std::wstring progId = QueryRegBase(ext, kHkeyClassesRoot);
   if (progId.empty()) return;
@@ -88,17 +88,17 @@ void cQueryReg::DesasociarExt(std::wstring sExt) {
   DeleteKeyTree(kHkeyClassesRoot, progId);
 }
 
-std::wstring cQueryReg::ClassCLSID(std::wstring sClass) {
+std::wstring cQueryReg::ClassCLSID(const std::wstring& sClass) {
   return GetRegString(kMachineClasses + sClass + L"\\clsid");
 }
 
-std::wstring cQueryReg::ClassTypeLib(std::wstring sClass) {
-  const std::wstring clsid = ClassCLSID(std::move(sClass));
+std::wstring cQueryReg::ClassTypeLib(const std::wstring& sClass) {
+  const std::wstring clsid = ClassCLSID(sClass);
   if (clsid.empty()) return {};
   return GetRegString(kMachineClasses + (L"CLSID\\" + clsid) + L"\\TypeLib");
 }
 
-RegStatus cQueryReg::UnRegister(std::wstring sClass) {
+RegStatus cQueryReg::UnRegister(const std::wstring& sClass) {
   // A class name that names no key would make the ProgID key all of Software\Classes.
   if (NamesNoSubkey(Trim(sClass))) return kErrorFileNotFound;
   const std::wstring clsid = ClassCLSID(sClass);

@@ -144,12 +144,12 @@ bool cQueryReg::EnumValuesFiltered(std::vector<std::wstring>& colKeys, std::wstr
   for (std::uint64_t index = 0; index <= values; ++index) {
     const auto i = static_cast<std::uint32_t>(index);
     // The probe: no room for name or data, only the type is wanted.
-    char probeName[1] = {'\0'};
+    char probeName = '\0';
     std::uint32_t probeNameSize = 0;
     std::uint32_t type = kRegNone;
     std::uint32_t probeData = 0;
     std::uint32_t probeDataSize = 0;
-    const RegStatus status = api_.RegEnumValueA(key.get(), i, probeName, &probeNameSize, nullptr, &type,
+    const RegStatus status = api_.RegEnumValueA(key.get(), i, &probeName, &probeNameSize, nullptr, &type,
                                                 reinterpret_cast<std::uint8_t*>(&probeData), &probeDataSize);
     if (status != kErrorSuccess && status != kErrorMoreData) continue;
     if (filter != nullptr && !TypeMatches(type, *filter)) continue;

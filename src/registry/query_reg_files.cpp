@@ -23,11 +23,11 @@ class TemporaryFile {
     const std::uint32_t length = files_.GetTempPathA(platform::kMaxPath + 1, folder.data());
     if (length == 0 || length > platform::kMaxPath) return;
     folder.resize(length);
-    std::string name(platform::kMaxPath + 1, '\0');
+    std::string path(platform::kMaxPath + 1, '\0');
     // The system makes the file under a name no other file has.
-    if (files_.GetTempFileNameA(folder.c_str(), kTemporaryPrefix, 0, name.data()) == 0) return;
-    name.resize(name.find('\0'));
-    name_ = name;
+    if (files_.GetTempFileNameA(folder.c_str(), kTemporaryPrefix, 0, path.data()) == 0) return;
+    path.resize(path.find('\0'));
+    name_ = path;
   }
   TemporaryFile(const TemporaryFile&) = delete;
   TemporaryFile& operator=(const TemporaryFile&) = delete;
@@ -51,7 +51,7 @@ class TemporaryFile {
 
 }  // namespace
 
-RegStatus cQueryReg::RegSaveKey(std::wstring sKey, std::wstring lpFile) {
+RegStatus cQueryReg::RegSaveKey(std::wstring sKey, const std::wstring& lpFile) {
   const RegKey root = ResolveRootKey(sKey, kHkeyCurrentUser);
   RegKey opened = 0;
   OpenKey(root, sKey, 0, opened);

@@ -1,6 +1,7 @@
 #include "registry/text_formats.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 
 namespace varnlet::registry {
@@ -9,10 +10,10 @@ namespace {
 std::wstring ByteText(std::span<const std::uint8_t> bytes, const wchar_t* format) {
   std::wstring text;
   text.reserve(bytes.size() * 3);
-  wchar_t digits[4];
+  std::array<wchar_t, 4> digits{};
   for (const std::uint8_t b : bytes) {
-    std::swprintf(digits, std::size(digits), format, static_cast<unsigned>(b));
-    text += digits;
+    std::swprintf(digits.data(), digits.size(), format, static_cast<unsigned>(b));
+    text += digits.data();
   }
   return text;
 }
@@ -20,10 +21,10 @@ std::wstring ByteText(std::span<const std::uint8_t> bytes, const wchar_t* format
 }  // namespace
 
 std::wstring DwordText(std::int32_t value) {
-  wchar_t text[32];
-  std::swprintf(text, std::size(text), L"0x%08X (%ld)", static_cast<unsigned>(static_cast<std::uint32_t>(value)),
+  std::array<wchar_t, 32> text{};
+  std::swprintf(text.data(), text.size(), L"0x%08X (%ld)", static_cast<unsigned>(static_cast<std::uint32_t>(value)),
                 static_cast<long>(value));
-  return text;
+  return text.data();
 }
 
 std::wstring HexByteText(std::span<const std::uint8_t> bytes) { return ByteText(bytes, L"%02X "); }

@@ -8,7 +8,7 @@
 
 namespace varnlet::tray {
 namespace {
-constexpr char kShellLibrary[] = "shell32.dll";
+constexpr const char* kShellLibrary = "shell32.dll";
 // The major version is the high word of dwFileVersionMS in VS_FIXEDFILEINFO.
 constexpr std::size_t kMajorVersionOffset = 10;
 }  // namespace
@@ -134,10 +134,10 @@ std::intptr_t Module1::Forward(Hwnd hWnd, std::uint32_t uMsg, std::uintptr_t wPa
 
 std::intptr_t Module1::TrayWindowProc(Hwnd hWnd, std::uint32_t uMsg, std::uintptr_t wParam, std::intptr_t lParam) {
   using toolkit::SkipErrors;
-  std::intptr_t result = 0;
   Hwnd form = 0;
   SkipErrors([&] { form = host_.hWnd(); });
   if (hWnd != form || uMsg != TrayCallbackMessage) {
+    std::intptr_t result = 0;
     if (uMsg == taskbarCreated_ && taskbarCreated_ != 0 && hWnd == form && added_) {
       // The shell restarted with an empty notification area: put the icon back, without
       // subclassing again.
@@ -210,7 +210,8 @@ std::uint32_t Module1::TimerProc(Hwnd hwnd, std::uint32_t uMsg, std::uintptr_t i
   return 0;
 }
 
-std::uint32_t Module1::BalloonTimerProc(Hwnd hWnd, std::uint32_t uMsg, std::uintptr_t idEvent, std::uint32_t) {
+std::uint32_t Module1::BalloonTimerProc(Hwnd hWnd, std::uint32_t uMsg, std::uintptr_t idEvent,
+                                        std::uint32_t /*dwTime*/) {
   if (uMsg != platform::kWmTimer || idEvent != BalloonTimerId || !balloonTimerOn_) return 0;
   BalloonTimerStop(hWnd);
   ShellTrayHideBalloon(host_.hWnd());

@@ -66,7 +66,7 @@ class Module1 final : private platform::WindowProcTarget, private platform::Time
   };
 
   // The layout is the build's own; tests build the other architecture's too.
-  Module1(Services services, TrayHost& host, const NotifyIconLayout& layout = kNativeLayout)
+  Module1(const Services& services, TrayHost& host, const NotifyIconLayout& layout = kNativeLayout)
       : services_(services), host_(host), layout_(layout) {}
   Module1(const Module1&) = delete;
   Module1& operator=(const Module1&) = delete;

@@ -46,7 +46,7 @@ IDispatch* VariantDispatch(const VARIANT& v) {
   return nullptr;
 }
 
-void SetCancel(VARIANT& v) {
+void SetCancel(const VARIANT& v) {
   if (v.vt == (VT_BOOL | VT_BYREF) && v.pboolVal != nullptr) *v.pboolVal = VARIANT_TRUE;
 }
 
