@@ -177,12 +177,11 @@ std::intptr_t Module1::TrayWindowProc(Hwnd hWnd, std::uint32_t uMsg, std::uintpt
 
 void Module1::OpenTrayMenu(Hwnd form, bool fromKeyboard) {
   using toolkit::SkipErrors;
-  if (menuOpen_) return;
-  menuOpen_ = true;
   SkipErrors([&] { services_.user.SetForegroundWindow(form); });
   bool chosen = false;
+  // Returns once the chosen item has run: with the About window or the error box that may be
+  // much later, and the menu must open again meanwhile.
   SkipErrors([&] { chosen = host_.PopupTrayMenu(); });
-  menuOpen_ = false;
   if (host_.Ended()) return;
   // Without it the menu may not close when the user clicks elsewhere.
   SkipErrors([&] { services_.user.PostMessageA(form, platform::kWmNull, 0, 0); });

@@ -122,10 +122,8 @@ class Module1 final : private platform::WindowProcTarget, private platform::Time
   bool balloonTimerOn_ = false;
   std::uint32_t taskbarCreated_ = 0;
   // A right-button release just opened the menu: the WM_CONTEXTMENU the shell sends after it
-  // belongs to the same click.
+  // (inside the menu's loop, or after it) belongs to the same click.
   bool menuFromRightButton_ = false;
-  // The menu is open: a request that arrives inside its loop does not open a second one.
-  bool menuOpen_ = false;
   // The add record, kept to put the icon back when the shell restarts.
   std::optional<NotifyIconRecord> added_;
 };

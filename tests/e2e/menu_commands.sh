@@ -14,15 +14,18 @@ only_own_view() {
   [ "$VIEW" = /reg:64 ] || other=/reg:64
   ! "$WR" reg query "$RUN" /v Varnlet "$other" >/dev/null 2>&1
 }
-# Opens the tray menu and picks an item from the keyboard (the separator is skipped).
+# Opens the tray menu with a right click and picks an item with the menu's own keys (the
+# separator is skipped), sent to the menu window so that no other window's focus gets them.
 pick() {
   X mousemove 12 32 click 3
-  sleep 1
+  wait_for 10 window_shown '#32768' || fail "the tray menu did not open"
+  local keys
   case "$1" in
-    about) X key Down Return ;;
-    autostart) X key Down Down Return ;;
-    salir) X key Up Return ;;
+    about) keys='0x28 0x0d' ;;
+    autostart) keys='0x28 0x28 0x0d' ;;
+    salir) keys='0x26 0x0d' ;;
   esac
+  for key in $keys; do tool post '#32768' 0x100 "$key" 0; done
 }
 start() {
   WINEDEBUG=err-all,+relay,+ieframe "$WR" "$EXE" 2>"$ART/trace-$1.log" &
@@ -87,6 +90,7 @@ start third
 pick about
 check "the About window is open" wait_for 20 window_shown Varnlet.Form2
 pick salir
+check "Salir ends the program" wait_gone 30 "$varnlet"
 set +e
 wait "$varnlet"
 code=$?
