@@ -1,6 +1,7 @@
 # Shared by the evidence scripts: the end-to-end helpers (tests/e2e/lib.sh: wine-run, e2e_tool,
-# stand-ins, relay traces) and what measuring needs. Sourced. Works on the win64 build tree
-# (VARNLET_BUILD, default build/win64); keeps traces in <build>/bench-artifacts/<script>/.
+# stand-ins, relay traces) and what measuring needs. Sourced. Works on a Windows build tree
+# (VARNLET_BUILD, default build/win64; build/win32 for x86); keeps traces in
+# <build>/bench-artifacts/<script>/.
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 export VARNLET_BUILD="${VARNLET_BUILD:-$root/build/win64}"
 export VARNLET_ARTIFACTS="${VARNLET_ARTIFACTS:-$VARNLET_BUILD/bench-artifacts}"
