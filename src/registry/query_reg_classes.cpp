@@ -1,5 +1,6 @@
 // cQueryReg's file associations and COM class registration, all in the class registry.
 #include "registry/cQueryReg.h"
+#include "registry/text_formats.h"
 #include "registry/unique_key.h"
 
 namespace varnlet::registry {
@@ -77,7 +78,7 @@ void cQueryReg::AsociarIcono(const std::wstring& sExt, const std::wstring& sExe,
   RegKey opened = 0;
   if (api_.RegCreateKeyA(kHkeyLocalMachine, Ansi(icon).c_str(), &opened) != kErrorSuccess) return;
   const UniqueKey key(api_, opened);
-  SetDefaultText(key.get(), L"", program + L"," + std::to_wstring(Icono));
+  SetDefaultText(key.get(), L"", program + L"," + DecimalText(Icono));
 }
 
 void cQueryReg::DesasociarExt(const std::wstring& sExt) {

@@ -183,7 +183,7 @@ bool cQueryReg::ReadEnumeratedValue(RegKey key, std::uint32_t index, std::uint32
       std::uint32_t size = sizeof number;
       api_.RegEnumValueA(key, index, name.data(), &nameSize, nullptr, &readType,
                          reinterpret_cast<std::uint8_t*>(&number), &size);
-      text = std::to_wstring(number);
+      text = DecimalText(number);
       return true;
     }
     default: {

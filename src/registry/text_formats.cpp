@@ -2,18 +2,27 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
+#include <charconv>
 
 namespace varnlet::registry {
 namespace {
 
-std::wstring ByteText(std::span<const std::uint8_t> bytes, const wchar_t* format) {
+// std::to_chars rather than swprintf or std::to_wstring: the printf family would link MinGW's whole formatter,
+// floating point included (about 23 KiB of the exe), for a few integers.
+void AppendNumber(std::wstring& text, std::int64_t value, int base, std::size_t minDigits) {
+  std::array<char, 24> digits{};
+  const char* const end = std::to_chars(digits.data(), digits.data() + digits.size(), value, base).ptr;
+  const auto count = static_cast<std::size_t>(end - digits.data());
+  if (count < minDigits) text.append(minDigits - count, L'0');
+  for (const char* c = digits.data(); c != end; ++c) text += static_cast<wchar_t>(*c >= 'a' ? *c - 'a' + 'A' : *c);
+}
+
+std::wstring ByteText(std::span<const std::uint8_t> bytes, std::size_t minDigits) {
   std::wstring text;
   text.reserve(bytes.size() * 3);
-  std::array<wchar_t, 4> digits{};
   for (const std::uint8_t b : bytes) {
-    std::swprintf(digits.data(), digits.size(), format, static_cast<unsigned>(b));
-    text += digits.data();
+    AppendNumber(text, b, 16, minDigits);
+    text += L' ';
   }
   return text;
 }
@@ -21,15 +30,20 @@ std::wstring ByteText(std::span<const std::uint8_t> bytes, const wchar_t* format
 }  // namespace
 
 std::wstring DwordText(std::int32_t value) {
-  std::array<wchar_t, 32> text{};
-  std::swprintf(text.data(), text.size(), L"0x%08X (%ld)", static_cast<unsigned>(static_cast<std::uint32_t>(value)),
-                static_cast<long>(value));
-  return text.data();
+  std::wstring text = L"0x";
+  AppendNumber(text, static_cast<std::uint32_t>(value), 16, 8);
+  return text + L" (" + DecimalText(value) + L")";
 }
 
-std::wstring HexByteText(std::span<const std::uint8_t> bytes) { return ByteText(bytes, L"%02X "); }
+std::wstring DecimalText(std::int64_t value) {
+  std::wstring text;
+  AppendNumber(text, value, 10, 0);
+  return text;
+}
 
-std::wstring ShortHexByteText(std::span<const std::uint8_t> bytes) { return ByteText(bytes, L"%X "); }
+std::wstring HexByteText(std::span<const std::uint8_t> bytes) { return ByteText(bytes, 2); }
+
+std::wstring ShortHexByteText(std::span<const std::uint8_t> bytes) { return ByteText(bytes, 1); }
 
 std::wstring BufferToText(std::wstring_view sBuffer, bool bMultiString) {
   if (!bMultiString) return std::wstring(sBuffer.substr(0, sBuffer.find(L'\0')));

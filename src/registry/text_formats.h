@@ -9,6 +9,8 @@ namespace varnlet::registry {
 
 // "0x" + eight upper-case hex digits + " (" + signed decimal + ")": 255 gives "0x000000FF (255)".
 std::wstring DwordText(std::int32_t value);
+// Signed decimal, as std::to_wstring writes it: -5 gives "-5".
+std::wstring DecimalText(std::int64_t value);
 // Two upper-case hex digits and a space per byte: 0x0A 0xFF give "0A FF ".
 std::wstring HexByteText(std::span<const std::uint8_t> bytes);
 // Hex digits without a leading zero and a space per byte: 0x0A 0xFF give "A FF ".

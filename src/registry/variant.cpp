@@ -2,6 +2,8 @@
 
 #include <limits>
 
+#include "registry/text_formats.h"
+
 namespace varnlet::registry {
 
 ByteArray MakeByteArray(std::span<const std::uint8_t> data) {
@@ -14,7 +16,7 @@ std::int64_t UBound(const ByteArray& array) { return static_cast<std::int64_t>(a
 
 std::wstring ToText(const Variant& value) {
   if (const auto* text = std::get_if<std::wstring>(&value)) return *text;
-  if (const auto* number = std::get_if<std::int32_t>(&value)) return std::to_wstring(*number);
+  if (const auto* number = std::get_if<std::int32_t>(&value)) return DecimalText(*number);
   if (std::holds_alternative<Empty>(value)) return {};
   throw TypeMismatch("a byte array is not text");
 }
