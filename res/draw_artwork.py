@@ -1,18 +1,24 @@
 #!/usr/bin/env python3
 """Draws Varnlet's artwork and writes it beside this script:
 
-  varnlet.ico   the program's icon: two 32 x 32 images, 256 colours and 32-bit colour with alpha
+  varnlet.ico   the program's icon at 16, 20, 24, 32, 40, 48, 64 and 256 pixels: the sizes the
+                notification area, Explorer and the Start menu ask for from 100 % to 200 %
+                density, plus the 32 x 32 image once more in 256 colours
   picture1.bmp  the About window's 48 x 48 picture, 24-bit colour on white
+  wizard.bmp    the installers' welcome and finish picture, 164 x 314
+  header.bmp    the installers' header picture, 150 x 57
 
 The badge is a rounded square in a teal-to-blue gradient carrying a white "V" whose point is
 drawn as a downward arrow (memory going down). Only the standard library is used and only
-exact arithmetic decides a pixel, so every run writes the same bytes. Run it by hand after
+exact arithmetic decides a pixel, so every run writes the same bytes (PNG images depend on zlib
+too, so --check compares them decompressed). Run it by hand after
 changing the drawing, and commit its outputs:  python3 res/draw_artwork.py
 With --check it writes nothing and fails when the committed files differ from what it draws.
 """
 import os
 import struct
 import sys
+import zlib
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 SAMPLES = 8  # per pixel edge: 64 samples per pixel
@@ -58,31 +64,66 @@ def badge_sample(x, y):
     return tuple(TOP[i] + (BOTTOM[i] - TOP[i]) * t for i in range(3))
 
 
+def supersampled(px, py, scale, offset):
+    """RGBA of one pixel from SAMPLES x SAMPLES samples."""
+    n = SAMPLES
+    acc = [0.0, 0.0, 0.0]
+    covered = 0
+    for sy in range(n):
+        for sx in range(n):
+            x = (px + (sx + 0.5) / n - offset) / scale
+            y = (py + (sy + 0.5) / n - offset) / scale
+            colour = badge_sample(x, y)
+            if colour is not None:
+                covered += 1
+                for i in range(3):
+                    acc[i] += colour[i]
+    if covered == 0:
+        return (0, 0, 0, 0)
+    rgb = tuple(int(acc[i] / covered + 0.5) for i in range(3))
+    return rgb + ((covered * 255 + n * n // 2) // (n * n),)
+
+
 def render(size, scale, offset):
     """RGBA rows, top row first: the badge drawn at `scale` pixels per design unit."""
+    return [[supersampled(px, py, scale, offset) for px in range(size)] for py in range(size)]
+
+
+def render_fast(size, scale, offset):
+    """As render(), but a pixel whose corners and centre all fall in one part of the drawing
+    (outside, the white sign, the gradient) takes that part's colour at its centre, and only the
+    others are supersampled: the large images would take minutes otherwise. The gradient runs
+    along y only, so its mean over a pixel is its value at the centre."""
+    def part(x, y):
+        colour = badge_sample(x, y)
+        return 0 if colour is None else 1 if colour is WHITE else 2
+
+    corners = [[part((px - offset) / scale, (py - offset) / scale) for px in range(size + 1)] for py in range(size + 1)]
     rows = []
-    n = SAMPLES
     for py in range(size):
         row = []
         for px in range(size):
-            acc = [0.0, 0.0, 0.0]
-            covered = 0
-            for sy in range(n):
-                for sx in range(n):
-                    x = (px + (sx + 0.5) / n - offset) / scale
-                    y = (py + (sy + 0.5) / n - offset) / scale
-                    colour = badge_sample(x, y)
-                    if colour is not None:
-                        covered += 1
-                        for i in range(3):
-                            acc[i] += colour[i]
-            if covered == 0:
-                row.append((0, 0, 0, 0))
+            k = corners[py][px]
+            cx, cy = (px + 0.5 - offset) / scale, (py + 0.5 - offset) / scale
+            if k == corners[py][px + 1] == corners[py + 1][px] == corners[py + 1][px + 1] == part(cx, cy):
+                if k == 0:
+                    row.append((0, 0, 0, 0))
+                else:
+                    row.append(tuple(int(c + 0.5) for c in badge_sample(cx, cy)) + (255,))
             else:
-                rgb = tuple(int(acc[i] / covered + 0.5) for i in range(3))
-                row.append(rgb + ((covered * 255 + n * n // 2) // (n * n),))
+                row.append(supersampled(px, py, scale, offset))
         rows.append(row)
     return rows
+
+
+def over(background, rows, left, top):
+    """The RGBA rows blended onto an RGB picture (lists of rows, changed in place)."""
+    for y, row in enumerate(rows):
+        line = background[top + y]
+        for x, (r, g, b, a) in enumerate(row):
+            under = line[left + x]
+            line[left + x] = tuple((c * a + u * (255 - a) + 127) // 255 for c, u in zip((r, g, b), under))
+    return background
 
 
 def on_white(rows):
@@ -157,6 +198,63 @@ def icon_image_32bit(rows):
     return info_header(size, 32, len(pixels) + len(mask), 0) + bytes(pixels) + mask
 
 
+def png_palette(rows):
+    """At most 256 RGBA colours for a PNG palette, and each pixel's index. The images up to 64
+    pixels have fewer colours than that and keep every one; the 256-pixel image's rarest
+    colours, all on its anti-aliased edges, take the nearest of the 256 most frequent ones."""
+    counts = {}
+    for row in rows:
+        for p in row:
+            counts[p] = counts.get(p, 0) + 1
+    palette = sorted(sorted(counts, key=lambda c: (-counts[c], c))[:256])
+    index = {c: i for i, c in enumerate(palette)}
+    for c in sorted(counts):
+        if c not in index:
+            index[c] = min(range(len(palette)), key=lambda i: (sum((palette[i][k] - c[k]) ** 2 for k in range(4)), i))
+    return palette, [[index[p] for p in row] for row in rows]
+
+
+def png_image(rows):
+    """An indexed-colour PNG of RGBA rows: each row filtered the way that leaves the smallest
+    bytes, the usual heuristic, then deflated at zlib's best level."""
+    size = len(rows)
+    palette, indices = png_palette(rows)
+    raw = bytearray()
+    previous = bytes(size)
+    for row in indices:
+        line = bytes(row)
+        candidates = []
+        for kind in range(5):
+            out = bytearray([kind])
+            for i, c in enumerate(line):
+                a = line[i - 1] if i >= 1 else 0
+                b = previous[i]
+                ab = previous[i - 1] if i >= 1 else 0
+                if kind == 0:
+                    pred = 0
+                elif kind == 1:
+                    pred = a
+                elif kind == 2:
+                    pred = b
+                elif kind == 3:
+                    pred = (a + b) // 2
+                else:
+                    pa, pb, pc = abs(b - ab), abs(a - ab), abs(a + b - 2 * ab)
+                    pred = a if pa <= pb and pa <= pc else b if pb <= pc else ab
+                out.append((c - pred) % 256)
+            candidates.append((sum(v if v < 128 else 256 - v for v in out[1:]), kind, out))
+        raw += min(candidates)[2]
+        previous = line
+
+    def chunk(kind, data):
+        return struct.pack('>I', len(data)) + kind + data + struct.pack('>I', zlib.crc32(kind + data))
+    header = struct.pack('>IIBBBBB', size, size, 8, 3, 0, 0, 0)
+    plte = bytes(c for p in palette for c in p[:3])
+    trns = bytes(p[3] for p in palette).rstrip(b'\xff')
+    return (b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', header) + chunk(b'PLTE', plte) + chunk(b'tRNS', trns)
+            + chunk(b'IDAT', zlib.compress(bytes(raw), 9)) + chunk(b'IEND', b''))
+
+
 def icon_file(images):
     """images: (size, colour count byte, bit count, data)."""
     header = struct.pack('<HHH', 0, 1, len(images))
@@ -170,8 +268,8 @@ def icon_file(images):
 
 
 def bmp24_file(rows):
-    size = len(rows)
-    stride = (size * 3 + 3) // 4 * 4
+    width, height = len(rows[0]), len(rows)
+    stride = (width * 3 + 3) // 4 * 4
     pixels = bytearray()
     for row in reversed(rows):
         line = bytearray()
@@ -179,20 +277,63 @@ def bmp24_file(rows):
             line += bytes((b, g, r))
         line += bytes(stride - len(line))
         pixels += line
-    info = struct.pack('<IiiHHIIiiII', 40, size, size, 1, 24, 0, len(pixels), 3780, 3780, 0, 0)
+    info = struct.pack('<IiiHHIIiiII', 40, width, height, 1, 24, 0, len(pixels), 3780, 3780, 0, 0)
     header = struct.pack('<2sIHHI', b'BM', 14 + len(info) + len(pixels), 0, 0, 14 + len(info))
     return header + info + bytes(pixels)
+
+
+def vertical_gradient(width, height, top, bottom):
+    return [[tuple((top[i] * (height - 1 - y) + bottom[i] * y + (height - 1) // 2) // (height - 1) for i in range(3))] * width
+            for y in range(height)]
 
 
 def artwork():
     """File name and bytes of every output."""
     icon = render(32, 1.0, 0.0)
+    images = []
+    for size in (16, 20, 24, 32, 40, 48, 64, 256):
+        if size == 32:
+            # The 32 x 32 images as they have always been: the About window shows the 32-bit one.
+            images += [(32, 0, 8, icon_image_8bit(icon)), (32, 0, 32, icon_image_32bit(icon))]
+        else:
+            # PNG, which Windows reads at every size from Vista on: a third of a bitmap's bytes
+            # at 16 pixels, a tenth at 64, and every byte counts against the exe's size.
+            images.append((size, 0, 32, png_image(render_fast(size, size / 32.0, 0.0))))
     # The picture: the badge 44 pixels wide, centred on white.
     picture = on_white(render(48, 44.0 / 32.0, 2.0))
+    # The installers' pictures: the badge on a pale wash of its own teal (welcome and finish
+    # pages, on the left), and small on white (the header, on the right of the other pages).
+    wizard = over(vertical_gradient(164, 314, (214, 242, 238), (255, 255, 255)), render_fast(112, 3.5, 0.0), 26, 64)
+    header = over(vertical_gradient(150, 57, (255, 255, 255), (255, 255, 255)), render_fast(45, 45 / 32.0, 0.0), 99, 6)
     return {
-        'varnlet.ico': icon_file([(32, 0, 8, icon_image_8bit(icon)), (32, 0, 32, icon_image_32bit(icon))]),
+        'varnlet.ico': icon_file(images),
         'picture1.bmp': bmp24_file(picture),
+        'wizard.bmp': bmp24_file(wizard),
+        'header.bmp': bmp24_file(header),
     }
+
+
+def comparable(name, data):
+    """The bytes --check compares: an icon's PNG images decompressed, so that another zlib's
+    equally valid output does not count as a change."""
+    if not name.endswith('.ico'):
+        return data
+    count = struct.unpack_from('<H', data, 4)[0]
+    out = bytearray(data[:6 + 16 * count])
+    for i in range(count):
+        length, offset = struct.unpack_from('<II', data, 6 + 16 * i + 8)
+        image = data[offset:offset + length]
+        if image.startswith(b'\x89PNG'):
+            at, parts = 8, []
+            while at < len(image):
+                size = struct.unpack_from('>I', image, at)[0]
+                kind = image[at + 4:at + 8]
+                body = image[at + 8:at + 8 + size]
+                parts.append(kind + (zlib.decompress(body) if kind == b'IDAT' else body))
+                at += 12 + size
+            image = b''.join(parts)
+        out += image
+    return bytes(out)
 
 
 def main(argv):
@@ -205,7 +346,7 @@ def main(argv):
         path = os.path.join(HERE, name)
         if check:
             with open(path, 'rb') as f:
-                if f.read() != data:
+                if comparable(name, f.read()) != comparable(name, data):
                     stale.append(name)
         else:
             with open(path, 'wb') as f:

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -119,12 +121,12 @@ TEST_F(FileResources, ManifestAsksForWhatTheProgramNeeds) {
   EXPECT_TRUE(has("<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true/pm</dpiAware>"));
   EXPECT_TRUE(has("PerMonitorV2"));
   EXPECT_TRUE(has(R"(name="Microsoft.Windows.Common-Controls" version="6.0.0.0")"));
-  // Vista, 7, 8, 8.1 and 10/11.
-  for (const char* os : {"e2011457-1546-43c5-a5fe-008deee3d3f0", "35138b9a-5d96-4fbd-8e2d-a2440225f93a",
-                         "4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38", "1f676c76-80e1-4239-95bb-83d0f6d0da78",
-                         "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"}) {
+  // 7, 8, 8.1 and 10/11, what the program is built for (_WIN32_WINNT 0x0601); not Vista.
+  for (const char* os : {"35138b9a-5d96-4fbd-8e2d-a2440225f93a", "4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38",
+                         "1f676c76-80e1-4239-95bb-83d0f6d0da78", "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a"}) {
     EXPECT_TRUE(has(os)) << os;
   }
+  EXPECT_FALSE(has("e2011457-1546-43c5-a5fe-008deee3d3f0")) << "Vista";
 }
 
 BOOL CALLBACK CountIconGroup(HMODULE, LPCWSTR, LPWSTR, LONG_PTR count) {
@@ -140,6 +142,54 @@ TEST_F(FileResources, CarriesTheProgramIconFirst) {
   const HANDLE icon = ::LoadImageW(module_, MAKEINTRESOURCEW(IDI_VARNLET), IMAGE_ICON, 32, 32, LR_DEFAULTCOLOR);
   EXPECT_NE(icon, nullptr);
   if (icon != nullptr) ::DestroyIcon(static_cast<HICON>(icon));
+}
+
+// The icon group's directory as resources store it (GRPICONDIR and its entries, packed).
+#pragma pack(push, 2)
+struct IconGroupEntry {
+  BYTE width, height, colourCount, reserved;
+  WORD planes, bitCount;
+  DWORD bytes;
+  WORD id;
+};
+#pragma pack(pop)
+
+// Every image of the program's icon, loaded on its own as the shell loads the one it picks: each
+// size the notification area, Explorer and the Start menu ask for between 100 % and 200 %,
+// and the 32 x 32 image in 256 colours besides.
+TEST_F(FileResources, IconHoldsEverySize) {
+  const HRSRC group = ::FindResourceW(module_, MAKEINTRESOURCEW(IDI_VARNLET), MAKEINTRESOURCEW(14));
+  ASSERT_NE(group, nullptr);
+  const auto* dir = static_cast<const BYTE*>(::LockResource(::LoadResource(module_, group)));
+  ASSERT_NE(dir, nullptr);
+  WORD count = 0;
+  std::memcpy(&count, dir + 4, sizeof count);
+  ASSERT_EQ(::SizeofResource(module_, group), 6u + count * sizeof(IconGroupEntry));
+  std::multiset<std::pair<int, int>> images;  // (size, bits per pixel)
+  for (WORD i = 0; i < count; ++i) {
+    IconGroupEntry entry;
+    std::memcpy(&entry, dir + 6 + i * sizeof entry, sizeof entry);
+    const int size = entry.width == 0 ? 256 : entry.width;
+    images.emplace(size, entry.bitCount);
+    const HRSRC found = ::FindResourceW(module_, MAKEINTRESOURCEW(entry.id), MAKEINTRESOURCEW(3));
+    ASSERT_NE(found, nullptr) << size;
+    ASSERT_EQ(::SizeofResource(module_, found), entry.bytes) << size;
+    auto* bits = static_cast<BYTE*>(::LockResource(::LoadResource(module_, found)));
+    const HICON icon = ::CreateIconFromResourceEx(bits, entry.bytes, TRUE, 0x00030000, size, size, LR_DEFAULTCOLOR);
+    ASSERT_NE(icon, nullptr) << size << " pixels, error " << ::GetLastError();
+    ICONINFO info{};
+    BITMAP colour{};
+    ASSERT_TRUE(::GetIconInfo(icon, &info));
+    ::GetObjectW(info.hbmColor, sizeof colour, &colour);
+    EXPECT_EQ(colour.bmWidth, size);
+    EXPECT_EQ(colour.bmHeight, size);
+    ::DeleteObject(info.hbmColor);
+    ::DeleteObject(info.hbmMask);
+    ::DestroyIcon(icon);
+  }
+  const std::multiset<std::pair<int, int>> expected = {{16, 32}, {20, 32}, {24, 32}, {32, 8},  {32, 32},
+                                                       {40, 32}, {48, 32}, {64, 32}, {256, 32}};
+  EXPECT_EQ(images, expected);
 }
 
 }  // namespace
