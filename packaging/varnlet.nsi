@@ -1,8 +1,10 @@
 ; The Varnlet! installer, one script for both architectures. The build runs
 ;   makensis -INPUTCHARSET UTF8 -DARCH=x64|x86 -DVERSION=1.0 -DMAKER=... -DCOPYRIGHT=...
-;            -DEXE=<stripped varnlet.exe> -DREADME=<LEAME.txt> -DICON=<varnlet.ico> -DOUTFILE=<setup.exe>
-; Silent: "setup.exe /S" installs without asking and without starting the program;
-; "uninstall.exe /S" removes it.
+;            -DEXE=<stripped varnlet.exe> -DREADME=<LEAME.txt> -DICON=<varnlet.ico>
+;            -DWIZARD=<wizard.bmp> -DHEADER=<header.bmp> -DOUTFILE=<setup.exe> [-DSIGN=<command>]
+; Silent: "setup.exe /S" installs without asking and without starting the program, and
+; "setup.exe /S /AUTOSTART=1" also makes it start with Windows; "uninstall.exe /S" removes it.
+; Spanish, the program's language, unless Windows' display language is English.
 Unicode true
 !if "${ARCH}" == "x64"
   Target amd64-unicode
@@ -16,6 +18,13 @@ Unicode true
 !include "LogicLib.nsh"
 !include "FileFunc.nsh"
 !include "WinMessages.nsh"
+!include "Sections.nsh"
+
+; Signs the uninstaller before it is packed and the installer once written.
+!ifdef SIGN
+  !uninstfinalize '${SIGN} "%1"' = 0
+  !finalize '${SIGN} "%1"' = 0
+!endif
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Varnlet"
 ; Where the program's "Iniciar con Windows" writes its value.
@@ -31,11 +40,22 @@ SetCompressor /SOLID lzma
 ManifestDPIAware true
 ShowInstDetails nevershow
 ShowUninstDetails nevershow
+BrandingText "Varnlet! ${VERSION}"
 
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
 !define MUI_ABORTWARNING
+; The pictures drawn from the program's artwork (res/draw_artwork.py).
+!define MUI_WELCOMEFINISHPAGE_BITMAP "${WIZARD}"
+!define MUI_UNWELCOMEFINISHPAGE_BITMAP "${WIZARD}"
+!define MUI_HEADERIMAGE
+!define MUI_HEADERIMAGE_RIGHT
+!define MUI_HEADERIMAGE_BITMAP "${HEADER}"
+!define MUI_HEADERIMAGE_UNBITMAP "${HEADER}"
+!define MUI_COMPONENTSPAGE_NODESC
 
+!insertmacro MUI_PAGE_WELCOME
+!insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 ; The finish page offers to start the program; a silent install shows no pages, so never starts it.
@@ -50,10 +70,16 @@ ShowUninstDetails nevershow
 !insertmacro MUI_LANGUAGE "Spanish"
 !insertmacro MUI_LANGUAGE "English"
 
+LangString AutostartSection ${LANG_SPANISH} "Iniciar Varnlet! con Windows"
+LangString AutostartSection ${LANG_ENGLISH} "Start Varnlet! with Windows"
 LangString StartNow ${LANG_SPANISH} "Iniciar Varnlet! ahora"
 LangString StartNow ${LANG_ENGLISH} "Start Varnlet! now"
 LangString StillRunning ${LANG_SPANISH} "Varnlet! sigue en ejecución. Ciérrelo (clic derecho en su icono, «Salir») y pulse Reintentar."
 LangString StillRunning ${LANG_ENGLISH} "Varnlet! is still running. Close it (right click on its icon, $\"Salir$\") and press Retry."
+
+; What the installer does with the start-up value: "1" writes it, "0" removes it, "" (a silent
+; install without /AUTOSTART) leaves it as it is, so a silent upgrade keeps the user's choice.
+Var Autostart
 
 VIProductVersion "${VERSION}.0.0"
 VIAddVersionKey /LANG=${LANG_SPANISH} "ProductName" "Varnlet!"
@@ -93,13 +119,6 @@ FunctionEnd
 !insertmacro CLOSE_VARNLET ""
 !insertmacro CLOSE_VARNLET "un."
 
-Function .onInit
-  !if "${ARCH}" == "x64"
-    ; The 64-bit program writes the 64-bit registry; so does its installer.
-    SetRegView 64
-  !endif
-  SetShellVarContext all
-FunctionEnd
 
 Function un.onInit
   !if "${ARCH}" == "x64"
@@ -136,6 +155,22 @@ Section "Varnlet!"
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
 SectionEnd
 
+; The same value the program's "Iniciar con Windows" writes, in the same registry view: the
+; installed exe's full path, unquoted. The installer runs elevated, so this works where the
+; program itself, running as a standard user under UAC, may not write it.
+Section "$(AutostartSection)" SecAutostart
+  WriteRegStr HKLM "${RUN_KEY}" "Varnlet" "$INSTDIR\varnlet.exe"
+SectionEnd
+
+Section "-AutostartOff"
+  ${IfNot} ${SectionIsSelected} ${SecAutostart}
+    ${If} $Autostart == "0"
+    ${OrIfNot} ${Silent}
+      DeleteRegValue HKLM "${RUN_KEY}" "Varnlet"
+    ${EndIf}
+  ${EndIf}
+SectionEnd
+
 Section "Uninstall"
   Call un.CloseVarnlet
   Delete /REBOOTOK "$INSTDIR\varnlet.exe"
@@ -147,3 +182,24 @@ Section "Uninstall"
   DeleteRegValue HKLM "${RUN_KEY}" "Varnlet"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
 SectionEnd
+
+Function .onInit
+  !if "${ARCH}" == "x64"
+    ; The 64-bit program writes the 64-bit registry; so does its installer.
+    SetRegView 64
+  !endif
+  SetShellVarContext all
+  ${GetParameters} $0
+  ClearErrors
+  ${GetOptions} $0 "/AUTOSTART=" $Autostart
+  ${If} ${Errors}
+    StrCpy $Autostart ""
+  ${EndIf}
+  ; The choice is ticked on the interactive page; a silent install makes it only when asked.
+  ${If} $Autostart == "0"
+    !insertmacro UnselectSection ${SecAutostart}
+  ${ElseIf} ${Silent}
+  ${AndIf} $Autostart != "1"
+    !insertmacro UnselectSection ${SecAutostart}
+  ${EndIf}
+FunctionEnd

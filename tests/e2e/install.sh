@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # The installer installs silently under Program Files (a 32-bit one under "Program Files (x86)")
-# without starting the program; the installed program runs with its window and tray icon; the
-# silent uninstaller stops it and leaves nothing behind: no files, no shortcut, no uninstall key,
-# no "Varnlet" value under Run in the program's registry view. Then the installer with its pages:
-# the finish page offers to start the program, and starts it. Last, the portable zip: unpacked,
-# it runs as it is and leaves nothing behind once it is closed and its folder deleted.
+# without starting the program and, unless asked with /AUTOSTART=1, without the start-up value;
+# with it, the value holds the installed exe's path and the installed program starts with its
+# mark on. The silent uninstaller stops the program and leaves nothing behind: no files, no
+# shortcut, no uninstall key, no "Varnlet" value under Run in the program's registry view. Then
+# the installer with its pages, in Spanish where Windows speaks Spanish and in English where it
+# speaks English: the start-up choice comes ticked, and the finish page starts the program. Last,
+# the portable zip: unpacked, it runs as it is and leaves nothing behind once it is closed and its
+# folder deleted.
 # Usage: install.sh SETUP.EXE STRIPPED_VARNLET.EXE ZIP
 source "$(dirname "$0")/lib.sh"
 setup="$1" packaged="$2" zip="$3"
@@ -22,11 +25,16 @@ absent() {
   reg_view query "$@" >/dev/null 2>&1 || status=$?
   [ "$status" -eq 1 ]
 }
+run_value() { reg_view query "$run_key" /v Varnlet 2>/dev/null | tr -d '\r' | sed -nE 's/^ +Varnlet +REG_SZ +(.*)$/\1/p'; }
 icon_shown() { [ "$(tray_tip_count 'Varnlet!')" -eq 1 ]; }
 icon_gone() { [ "$(tray_tip_count 'Varnlet!')" -eq 0 ]; }
 nothing_installed() { [ ! -e "$dir" ] && [ ! -e "$shortcut" ]; }
 installed() { query "$uninstall_key" /v UninstallString && [ -s "$dir/varnlet.exe" ]; }
 xdo() { DISPLAY="$(cat "$B/.display")" xdotool "$@"; }
+# "Iniciar con Windows" from the tray menu, picked from the keyboard.
+switch_autostart() { xdo mousemove 12 32 click 3; sleep 1; xdo key Down Down Return; }
+# A page of the interactive installer, once its window has settled.
+page() { sleep 1.5; screenshot "installer-$1"; }
 
 # What an earlier, interrupted run may have left in the shared prefix.
 rm -rf "$dir" "$shortcut"
@@ -40,8 +48,13 @@ check "with its read-me and uninstaller" test -s "$dir/LEAME.txt" -a -s "$dir/un
 check "a Start-menu shortcut is made" test -s "$shortcut"
 check "Add/Remove Programs lists it" bash -c "'$WR' reg query '$uninstall_key' /v DisplayName $VIEW | tr -d '\r' | grep -q 'REG_SZ *Varnlet!\$'"
 check "with its uninstaller" bash -c "'$WR' reg query '$uninstall_key' /v UninstallString $VIEW | tr -d '\r' | grep -qF '\"$windir\\uninstall.exe\"'"
+check "a silent install without /AUTOSTART=1 writes no start-up value" absent "$run_key" /v Varnlet
 sleep 1
 check "a silent install does not start the program" bash -c "! '$WR' '$TOOL' find Varnlet.Form1 >/dev/null"
+
+check "the installer runs silently again with /AUTOSTART=1" "$WR" "$(winpath "$setup")" /S /AUTOSTART=1
+# As "Iniciar con Windows" would: the exe's full path, no quotes, in the program's own view.
+check "which writes the Run value with the installed exe's path, unquoted" test "$(run_value)" = "$windir\\varnlet.exe"
 
 "$WR" "$windir\\varnlet.exe" &
 varnlet=$!
@@ -49,10 +62,10 @@ BACKGROUND+=($varnlet)
 check "the installed program's window exists" wait_for 60 tool find Varnlet.Form1
 check "its tray icon shows the tip Varnlet!" wait_for 60 icon_shown
 screenshot installed-running
-
-# As "Iniciar con Windows" would: the exe's full path, no quotes, in the program's own view.
-reg_view add "$run_key" /v Varnlet /t REG_SZ /d "$windir\\varnlet.exe" /f >/dev/null 2>&1
-check "the Run value is there before uninstalling" query "$run_key" /v Varnlet
+switch_autostart
+check "its mark was on: Iniciar con Windows removes the value" wait_for 10 absent "$run_key" /v Varnlet
+switch_autostart
+check "and writes it again" wait_for 10 query "$run_key" /v Varnlet
 
 # The uninstaller copies itself to the temporary folder and returns at once; wait for its work.
 check "the uninstaller starts silently" "$WR" "$windir\\uninstall.exe" /S
@@ -64,18 +77,34 @@ check "the uninstall key is removed" wait_for 10 absent "$uninstall_key"
 check "the Run value is removed" absent "$run_key" /v Varnlet
 check "the Run key itself stays" query "$run_key"
 
-# With its pages, answered from the keyboard: "Install" on the folder page, then "Finish" with
-# the offer to start the program ticked, as it comes.
+# Windows in English: the installer speaks English.
 "$WR" "$(winpath "$setup")" >/dev/null 2>&1 &
 setup_pid=$!
 BACKGROUND+=($setup_pid)
-check "the installer's window opens" wait_for 60 xdo search --name 'Varnlet!'
-sleep 1
-screenshot installer-folder-page
+check "where Windows speaks English, the installer does too" wait_for 60 xdo search --name '^Varnlet! Setup$'
+kill -9 "$setup_pid"
+wait_for 30 bash -c "! DISPLAY=$(cat "$B/.display") xdotool search --name '^Varnlet! Setup$' >/dev/null" || fail "the installer stays"
+
+# Windows in Spanish, with its pages answered from the keyboard as they come: "Siguiente" on the
+# welcome page, "Siguiente" on the components with the start-up choice ticked, "Instalar" on the
+# folder page, "Terminar" with the offer to start the program ticked.
+LANG=es_ES.UTF-8 LC_ALL=es_ES.UTF-8 "$WR" "$(winpath "$setup")" >/dev/null 2>&1 &
+setup_pid=$!
+BACKGROUND+=($setup_pid)
+# The title is "Instalación de Varnlet!"; the "ó" is matched loosely, as the window's title
+# encoding and xdotool's locale decide its bytes.
+check "where Windows speaks Spanish, the installer does too" wait_for 60 xdo search --name '^Instalaci.+n de Varnlet!$'
+# With no window manager, nothing gives the new window the keyboard by itself.
+xdo search --name '^Instalaci.+n de Varnlet!$' windowfocus
+page welcome
+xdo key Return
+page components
+xdo key Return
+page folder
 xdo key Return
 check "the installer installs" wait_for 60 installed
-sleep 2
-screenshot installer-finish-page
+page finish
+check "the start-up choice, ticked as it comes, writes the Run value" test "$(run_value)" = "$windir\\varnlet.exe"
 check "the finish page does not start the program by itself" bash -c "! '$WR' '$TOOL' find Varnlet.Form1 >/dev/null"
 xdo key Return
 check "the installer ends" wait_gone 30 "$setup_pid"
@@ -86,6 +115,7 @@ check "the uninstaller starts silently again" "$WR" "$windir\\uninstall.exe" /S
 check "it ends the program started by the installer" wait_for 60 bash -c "! '$WR' '$TOOL' find Varnlet.Form1 >/dev/null"
 check "and leaves nothing behind" wait_for 60 nothing_installed
 check "not even the uninstall key" wait_for 10 absent "$uninstall_key"
+check "nor the Run value" absent "$run_key" /v Varnlet
 
 # The portable zip: the exe and its read-me, nothing else; it runs from wherever it is unpacked.
 mkdir "$WORK/portable"
