@@ -24,6 +24,9 @@ function(varnlet_release_link_options target)
   # programs link as it is (MinGW's GCC 12 fails with an internal error when optimising some of
   # them at link time).
   if(NOT CMAKE_BUILD_TYPE STREQUAL "Debug")
+    # Every other link takes the plain code: without this, the linker's LTO plugin claims the
+    # objects anyway and the i686 links fail on duplicate inline functions.
+    add_link_options(-fno-lto)
     foreach(library varnlet_core varnlet_win32)
       target_compile_options(${library} PRIVATE -flto=auto -ffat-lto-objects)
     endforeach()
