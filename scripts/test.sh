@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every test layer: native unit tests (with sanitizers), the Windows tests and end-to-end
-# tests under Wine for x64 and then x86, a one-minute soak of each, and a bounded fuzzing run.
+# tests under Wine for x64 and then x86, a one-minute soak of each, the release checks (two x64
+# builds byte for byte, then signed and verified), and a bounded fuzzing run.
 # Where the kernel cannot run 32-bit code, the x86 build is built but not run, and one line says so.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -45,6 +46,9 @@ else
     build/win64/tests/win_ship/ship_win_tests.exe --gtest_brief=1 </dev/null
   build/win64/wine-run --stop
 fi
+
+echo "== release: two builds of the x64 packages compared byte for byte, then signed and verified"
+scripts/reproduce.sh --sign x64
 
 if [ -x scripts/fuzz.sh ]; then
   echo "== fuzzing (bounded)"
