@@ -198,15 +198,17 @@ def icon_image_32bit(rows):
     return info_header(size, 32, len(pixels) + len(mask), 0) + bytes(pixels) + mask
 
 
-def png_palette(rows):
-    """At most 256 RGBA colours for a PNG palette, and each pixel's index. The images up to 64
-    pixels have fewer colours than that and keep every one; the 256-pixel image's rarest
-    colours, all on its anti-aliased edges, take the nearest of the 256 most frequent ones."""
+def png_palette(rows, limit):
+    """At most LIMIT RGBA colours for a PNG palette, and each pixel's index. The images up to 64
+    pixels have fewer than 256 colours and keep every one; the 256-pixel image keeps its 128
+    most frequent, every step of its gradient among them, and its rarer colours, all on its
+    anti-aliased edges, take the nearest of those: half the bytes, and no difference the eye
+    finds at that size."""
     counts = {}
     for row in rows:
         for p in row:
             counts[p] = counts.get(p, 0) + 1
-    palette = sorted(sorted(counts, key=lambda c: (-counts[c], c))[:256])
+    palette = sorted(sorted(counts, key=lambda c: (-counts[c], c))[:limit])
     index = {c: i for i, c in enumerate(palette)}
     for c in sorted(counts):
         if c not in index:
@@ -214,37 +216,51 @@ def png_palette(rows):
     return palette, [[index[p] for p in row] for row in rows]
 
 
+def png_filtered(line, previous, kind):
+    """One row of palette indices with PNG filter KIND (0 to 4) applied, its type byte first."""
+    out = bytearray([kind])
+    for i, c in enumerate(line):
+        a = line[i - 1] if i >= 1 else 0
+        b = previous[i]
+        ab = previous[i - 1] if i >= 1 else 0
+        if kind == 0:
+            pred = 0
+        elif kind == 1:
+            pred = a
+        elif kind == 2:
+            pred = b
+        elif kind == 3:
+            pred = (a + b) // 2
+        else:
+            pa, pb, pc = abs(b - ab), abs(a - ab), abs(a + b - 2 * ab)
+            pred = a if pa <= pb and pa <= pc else b if pb <= pc else ab
+        out.append((c - pred) % 256)
+    return out
+
+
 def png_image(rows):
-    """An indexed-colour PNG of RGBA rows: each row filtered the way that leaves the smallest
-    bytes, the usual heuristic, then deflated at zlib's best level."""
+    """An indexed-colour PNG of RGBA rows, the smallest of a few encodings: every row with the
+    same filter, or each row with the filter that leaves the smallest bytes (the usual
+    heuristic), each deflated at zlib's best level with its default and its filtered strategy.
+    Every byte here is a byte of the exe."""
     size = len(rows)
-    palette, indices = png_palette(rows)
-    raw = bytearray()
-    previous = bytes(size)
-    for row in indices:
-        line = bytes(row)
-        candidates = []
-        for kind in range(5):
-            out = bytearray([kind])
-            for i, c in enumerate(line):
-                a = line[i - 1] if i >= 1 else 0
-                b = previous[i]
-                ab = previous[i - 1] if i >= 1 else 0
-                if kind == 0:
-                    pred = 0
-                elif kind == 1:
-                    pred = a
-                elif kind == 2:
-                    pred = b
-                elif kind == 3:
-                    pred = (a + b) // 2
-                else:
-                    pa, pb, pc = abs(b - ab), abs(a - ab), abs(a + b - 2 * ab)
-                    pred = a if pa <= pb and pa <= pc else b if pb <= pc else ab
-                out.append((c - pred) % 256)
-            candidates.append((sum(v if v < 128 else 256 - v for v in out[1:]), kind, out))
-        raw += min(candidates)[2]
-        previous = line
+    palette, indices = png_palette(rows, 128 if size > 64 else 256)
+    lines = [bytes(row) for row in indices]
+    choices = []
+    for fixed in (None, 0, 1, 2, 3, 4):
+        raw = bytearray()
+        previous = bytes(size)
+        for line in lines:
+            if fixed is None:
+                candidates = [png_filtered(line, previous, kind) for kind in range(5)]
+                raw += min(candidates, key=lambda out: (sum(v if v < 128 else 256 - v for v in out[1:]), out[0]))
+            else:
+                raw += png_filtered(line, previous, fixed)
+            previous = line
+        for strategy in (zlib.Z_DEFAULT_STRATEGY, zlib.Z_FILTERED):
+            deflate = zlib.compressobj(9, zlib.DEFLATED, 15, 9, strategy)
+            choices.append(deflate.compress(bytes(raw)) + deflate.flush())
+    idat = min(choices, key=len)
 
     def chunk(kind, data):
         return struct.pack('>I', len(data)) + kind + data + struct.pack('>I', zlib.crc32(kind + data))
@@ -252,7 +268,7 @@ def png_image(rows):
     plte = bytes(c for p in palette for c in p[:3])
     trns = bytes(p[3] for p in palette).rstrip(b'\xff')
     return (b'\x89PNG\r\n\x1a\n' + chunk(b'IHDR', header) + chunk(b'PLTE', plte) + chunk(b'tRNS', trns)
-            + chunk(b'IDAT', zlib.compress(bytes(raw), 9)) + chunk(b'IEND', b''))
+            + chunk(b'IDAT', idat) + chunk(b'IEND', b''))
 
 
 def icon_file(images):
