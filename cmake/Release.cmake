@@ -30,6 +30,13 @@ function(varnlet_release_link_options target)
     foreach(library varnlet_core varnlet_win32)
       target_compile_options(${library} PRIVATE -flto=auto -ffat-lto-objects)
     endforeach()
+    # Varnlet has one thread: window messages and timers run on it, and the browser control it
+    # hosts is apartment-threaded, so it calls back on it too. Function-local statics need no
+    # lock, and without one the runtime's guard (and the winpthread code behind it, 2 KiB) stays
+    # out. A program that starts a thread must drop this.
+    foreach(library varnlet_core varnlet_win32 ${target})
+      target_compile_options(${library} PRIVATE -fno-threadsafe-statics)
+    endforeach()
     target_compile_options(${target} PRIVATE -flto=auto)
     target_link_options(${target} PRIVATE -flto=auto)
   endif()
