@@ -3,6 +3,7 @@
 
 #include <windowsx.h>
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -435,7 +436,10 @@ std::unique_ptr<Dialog> DialogsWin32::LoadDialog(const DialogDesign& design, Dia
 }
 
 HICON DialogsWin32::SharedIcon(int resource, bool small) {
-  auto& icon = icons_[{resource, small}];
+  const std::pair key(resource, small);
+  auto it = std::find_if(icons_.begin(), icons_.end(), [&key](const auto& entry) { return entry.first == key; });
+  if (it == icons_.end()) it = icons_.emplace(icons_.end(), key, platform::win32::UniqueHicon{});
+  auto& icon = it->second;
   if (!icon) {
     const int cx = ::GetSystemMetrics(small ? SM_CXSMICON : SM_CXICON);
     const int cy = ::GetSystemMetrics(small ? SM_CYSMICON : SM_CYICON);

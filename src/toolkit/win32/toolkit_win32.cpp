@@ -1,6 +1,7 @@
 #include "toolkit/win32/toolkit_win32.h"
 #include "toolkit/win32/window_object.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <vector>
 
@@ -209,12 +210,12 @@ class ToolkitWin32::TimerImpl final : public Timer {
  public:
   TimerImpl(ToolkitWin32& toolkit, UINT_PTR id, std::uint32_t interval, std::function<void()> onTick)
       : toolkit_(toolkit), id_(id), interval_(interval), onTick_(std::move(onTick)) {
-    toolkit_.timers_[id_] = this;
+    toolkit_.timers_.emplace_back(id_, this);
     ::SetTimer(toolkit_.timerWindow_.get(), id_, interval_, nullptr);
   }
   ~TimerImpl() override {
     if (toolkit_.timerWindow_) ::KillTimer(toolkit_.timerWindow_.get(), id_);
-    toolkit_.timers_.erase(id_);
+    std::erase_if(toolkit_.timers_, [this](const auto& timer) { return timer.first == id_; });
   }
   std::uint32_t Interval() const override { return interval_; }
 
@@ -308,7 +309,7 @@ LRESULT CALLBACK ToolkitWin32::TimerWindowProc(HWND hwnd, UINT msg, WPARAM wPara
 
 void ToolkitWin32::DispatchTick(UINT_PTR id) {
   if (app_->Ended()) return;
-  const auto it = timers_.find(id);
+  const auto it = std::find_if(timers_.begin(), timers_.end(), [id](const auto& timer) { return timer.first == id; });
   if (it != timers_.end()) it->second->Tick();
 }
 
