@@ -18,6 +18,7 @@ windir="C:\\$program_files\\Varnlet"
 shortcut="$PREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Varnlet!.lnk"
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Varnlet'
 run_key='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run'
+if [ "$VIEW" = /reg:64 ]; then OTHER_VIEW=/reg:32; else OTHER_VIEW=/reg:64; fi
 
 query() { reg_view query "$@" >/dev/null 2>&1; }
 absent() {
@@ -55,6 +56,7 @@ check "a silent install does not start the program" bash -c "! '$WR' '$TOOL' fin
 check "the installer runs silently again with /AUTOSTART=1" "$WR" "$(winpath "$setup")" /S /AUTOSTART=1
 # As "Iniciar con Windows" would: the exe's full path, no quotes, in the program's own view.
 check "which writes the Run value with the installed exe's path, unquoted" test "$(run_value)" = "$windir\\varnlet.exe"
+check "in the program's own registry view only" bash -c "! '$WR' reg query '$run_key' /v Varnlet $OTHER_VIEW >/dev/null 2>&1"
 
 "$WR" "$windir\\varnlet.exe" &
 varnlet=$!

@@ -18,6 +18,7 @@ shortcuts=("$PREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Va
            "$PREFIX/drive_c/users/$(id -un)/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Varnlet!.lnk")
 uninstall='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 run_key='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run'
+if [ "$VIEW" = /reg:64 ]; then OTHER_VIEW=/reg:32; else OTHER_VIEW=/reg:64; fi
 product_code() { msiinfo export "$1" Property | tr -d '\r' | sed -n 's/^ProductCode\t//p'; }
 code="$(product_code "$msi")"
 
@@ -52,6 +53,7 @@ check "Add/Remove Programs lists Varnlet!" test "$(entry DisplayName)" = 'Varnle
 check "with its version" test "$(entry DisplayVersion)" = '1.0'
 check "and publisher" test -n "$(entry Publisher)"
 check "the Run value holds the installed exe's path, unquoted" test "$(run_value)" = "$windir\\varnlet.exe"
+check "in the program's own registry view only" bash -c "! '$WR' reg query '$run_key' /v Varnlet $OTHER_VIEW >/dev/null 2>&1"
 
 "$WR" "$windir\\varnlet.exe" &
 varnlet=$!
