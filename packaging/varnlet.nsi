@@ -47,7 +47,6 @@ BrandingText "Varnlet! ${VERSION}"
 !define MUI_ABORTWARNING
 ; The pictures drawn from the program's artwork (res/draw_artwork.py).
 !define MUI_WELCOMEFINISHPAGE_BITMAP "${WIZARD}"
-!define MUI_UNWELCOMEFINISHPAGE_BITMAP "${WIZARD}"
 !define MUI_HEADERIMAGE
 !define MUI_HEADERIMAGE_RIGHT
 !define MUI_HEADERIMAGE_BITMAP "${HEADER}"
@@ -119,7 +118,6 @@ FunctionEnd
 !insertmacro CLOSE_VARNLET ""
 !insertmacro CLOSE_VARNLET "un."
 
-
 Function un.onInit
   !if "${ARCH}" == "x64"
     SetRegView 64
@@ -183,6 +181,7 @@ Section "Uninstall"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
 SectionEnd
 
+; After the sections: it names one of them.
 Function .onInit
   !if "${ARCH}" == "x64"
     ; The 64-bit program writes the 64-bit registry; so does its installer.
