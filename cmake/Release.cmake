@@ -40,6 +40,15 @@ function(varnlet_release_link_options target)
     target_compile_options(${target} PRIVATE -flto=auto)
     target_link_options(${target} PRIVATE -flto=auto)
   endif()
+  # The program starts no thread: the posix runtime's winpthread (about 30 KiB, for the
+  # unwinder's and the exception pool's locks) has nothing to do in it. It links against the same
+  # GCC's runtime built for Windows threads; the tests, which need std::mutex, keep the posix one.
+  if(CMAKE_CXX_COMPILER MATCHES "-posix$")
+    string(REGEX REPLACE "-posix$" "-win32" win32_threads_cxx "${CMAKE_CXX_COMPILER}")
+    if(EXISTS "${win32_threads_cxx}")
+      set_property(TARGET ${target} PROPERTY CXX_LINKER_LAUNCHER ${PROJECT_SOURCE_DIR}/cmake/link-win32-threads.sh)
+    endif()
+  endif()
   if(CMAKE_SIZEOF_VOID_P EQUAL 4)
     set(u "_")  # i686 C symbols carry a leading underscore
   else()
