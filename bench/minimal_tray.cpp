@@ -39,8 +39,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   windowClass.hInstance = instance;
   windowClass.lpszClassName = L"Varnlet.MinimalTray";
   if (::RegisterClassW(&windowClass) == 0) return 1;
-  const HWND window = ::CreateWindowExW(0, windowClass.lpszClassName, L"Minimal tray", WS_OVERLAPPEDWINDOW, 0, 0, 0,
-                                        0, nullptr, nullptr, instance, nullptr);
+  const HWND window = ::CreateWindowExW(0, windowClass.lpszClassName, L"Minimal tray", WS_OVERLAPPEDWINDOW, 0, 0, 0, 0,
+                                        nullptr, nullptr, instance, nullptr);
   if (window == nullptr) return 1;
 
   NOTIFYICONDATAW data{};

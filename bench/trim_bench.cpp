@@ -3,9 +3,9 @@
 // the ratio pass / raw loop for each table size.
 #include <benchmark/benchmark.h>
 
-#include <string_view>
 #include <iostream>
 #include <map>
+#include <string_view>
 #include <vector>
 
 #include "fakes/fake_process_table.h"
@@ -18,8 +18,7 @@ using varnlet::fakes::FakeProcessTable;
 void Fill(FakeProcessTable& table, std::size_t n) {
   // One process in ten is a Mozilla process, the rest are other programs.
   for (std::size_t i = 0; i < n; ++i) {
-    table.Add(i % 10 == 0 ? R"(C:\Program Files\Mozilla Firefox\firefox.exe)"
-                          : R"(C:\Windows\System32\svchost.exe)");
+    table.Add(i % 10 == 0 ? R"(C:\Program Files\Mozilla Firefox\firefox.exe)" : R"(C:\Windows\System32\svchost.exe)");
   }
 }
 
@@ -37,8 +36,7 @@ void RawLoop(varnlet::platform::ProcessApi& api) {
     if (h == 0) continue;
     const auto n = api.GetModuleFileNameExA(h, 0, path, sizeof path);
     const std::string_view p(path, n < sizeof path ? n : sizeof path - 1);
-    if (p.find("firefox.exe") != p.npos || p.find("thunderbird.exe") != p.npos ||
-        p.find("xulrunner.exe") != p.npos) {
+    if (p.find("firefox.exe") != p.npos || p.find("thunderbird.exe") != p.npos || p.find("xulrunner.exe") != p.npos) {
       api.EmptyWorkingSet(h);
     }
     api.CloseHandle(h);

@@ -46,8 +46,7 @@ int RawLoop() {
       n = ::QueryFullProcessImageNameA(process.get(), 0, path, &length) ? length : 0;
     }
     const std::string_view p(path, std::min<DWORD>(n, sizeof path - 1));
-    if (p.find("firefox.exe") != p.npos || p.find("thunderbird.exe") != p.npos ||
-        p.find("xulrunner.exe") != p.npos) {
+    if (p.find("firefox.exe") != p.npos || p.find("thunderbird.exe") != p.npos || p.find("xulrunner.exe") != p.npos) {
       ::K32EmptyWorkingSet(process.get());
       ++trimmed;
     }

@@ -1,8 +1,8 @@
 #include "app/Form1.h"
 
-#include "build_config.h"
-
 #include <stdexcept>
+
+#include "build_config.h"
 #include "toolkit/error_skipping.h"
 #include "trim/working_set_trimmer.h"
 
@@ -37,17 +37,16 @@ void Form1::Load() {
   // Enabled from the load: the first ticks come 5 s and 3 s after it.
   timer1_ = services_.toolkit.CreateTimer(kTimer1Interval, [this] { Timer1_Timer(); });
   timer2_ = services_.toolkit.CreateTimer(kTimer2Interval, [this] { Timer2_Timer(); });
-  zmnuSysTrayDemo_ = services_.toolkit.CreateMenu(
-      L"mnuFile", {{L"Acerca de..."}, {L"Iniciar con Windows"}, {L"-"}, {L"Salir"}},
-      [this](std::int16_t index) { mnuFile_Click(index); });
+  zmnuSysTrayDemo_ =
+      services_.toolkit.CreateMenu(L"mnuFile", {{L"Acerca de..."}, {L"Iniciar con Windows"}, {L"-"}, {L"Salir"}},
+                                   [this](std::int16_t index) { mnuFile_Click(index); });
   Form_Load();
 }
 
 void Form1::Form_Load() {
   using toolkit::SkipErrors;
-  SkipErrors([&] {
-    registry_ = std::make_unique<registry::cQueryReg>(services_.registry, services_.files, services_.ansi);
-  });
+  SkipErrors(
+      [&] { registry_ = std::make_unique<registry::cQueryReg>(services_.registry, services_.files, services_.ansi); });
   SkipErrors([&] {
     form_->SetVisible(false);
     form_->Hide();
@@ -68,7 +67,8 @@ void Form1::Form_Load() {
   SkipErrors([&] { Timer2_Timer(); });
   SkipErrors([&] { Timer1_Timer(); });
   SkipErrors([&] {
-    const bool registered = !Registry().GetRegString(std::wstring(kAutostartKey), std::wstring(kAutostartValue)).empty();
+    const bool registered =
+        !Registry().GetRegString(std::wstring(kAutostartKey), std::wstring(kAutostartValue)).empty();
     zmnuSysTrayDemo_->SetChecked(kMenuStartWithWindows, registered);
   });
 }

@@ -31,7 +31,8 @@ inline constexpr std::wstring_view kBalloonText =
     L"Este mensaje desaparecer\u00e1 autom\u00e1ticamente en 7 segundos.";
 
 // Where the program records that it starts with Windows; read at start and by the menu.
-inline constexpr std::wstring_view kAutostartKey = L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\";
+inline constexpr std::wstring_view kAutostartKey =
+    L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\";
 inline constexpr std::wstring_view kAutostartValue = L"Varnlet";
 // MsgBox style of the autostart error: one OK button and the error icon.
 inline constexpr std::uint32_t kErrorBoxStyle = 16;

@@ -1,8 +1,8 @@
 // The Windows entry point: binds the core to the Win32 adapters and toolkit and runs it.
 #include <windows.h>
 
-#include "app/Form1.h"
 #include "about/Form2.h"
+#include "app/Form1.h"
 #include "platform/win32/ansi_code_page_win32.h"
 #include "platform/win32/process_api_win32.h"
 #include "platform/win32/registry_api_win32.h"

@@ -13,8 +13,8 @@ class ShellApi {
   // reads only its first cbSize bytes. Returns the system's BOOL (exactly 1 on success).
   virtual std::int32_t Shell_NotifyIconA(std::uint32_t dwMessage, const std::uint8_t* lpData) = 0;
   // Null strings are passed as null pointers. Returns the system's instance value (> 32 on success).
-  virtual std::intptr_t ShellExecuteA(Hwnd hwnd, const char* lpOperation, const char* lpFile,
-                                      const char* lpParameters, const char* lpDirectory, std::int32_t nShowCmd) = 0;
+  virtual std::intptr_t ShellExecuteA(Hwnd hwnd, const char* lpOperation, const char* lpFile, const char* lpParameters,
+                                      const char* lpDirectory, std::int32_t nShowCmd) = 0;
 };
 
 }  // namespace varnlet::platform

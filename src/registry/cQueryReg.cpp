@@ -188,8 +188,8 @@ std::wstring cQueryReg::QueryRegBase(const std::wstring& sValue, RegKey hKey) {
   return Wide(buffer);
 }
 
-RegStatus cQueryReg::OpenKeyEx(RegKey hKey, const std::wstring& lpSubKey, std::uint32_t ulOptions, std::uint32_t samDesired,
-                               RegKey& phkResult) {
+RegStatus cQueryReg::OpenKeyEx(RegKey hKey, const std::wstring& lpSubKey, std::uint32_t ulOptions,
+                               std::uint32_t samDesired, RegKey& phkResult) {
   (void)ulOptions;  // the system's options stay 0
   return api_.RegOpenKeyExA(hKey, Ansi(lpSubKey).c_str(), 0, samDesired, &phkResult);
 }
@@ -249,8 +249,8 @@ RegStatus cQueryReg::SetReg(std::wstring sKey, const std::wstring& sName, const 
     }
     case kRegDword: {
       const std::int32_t number = ToInteger(vValue);
-      return api_.RegSetValueExA(key.get(), name.c_str(), 0, kRegDword,
-                                 reinterpret_cast<const std::uint8_t*>(&number), sizeof number);
+      return api_.RegSetValueExA(key.get(), name.c_str(), 0, kRegDword, reinterpret_cast<const std::uint8_t*>(&number),
+                                 sizeof number);
     }
     default:
       return kErrorSuccess;

@@ -60,7 +60,8 @@ class cQueryReg {
   Variant GetRegDWord(std::wstring sKey, const std::wstring& sValue = L"", RegKey hKey = kHkeyCurrentUser,
                       bool bAsString = false);
   // Any value, converted by its type; Empty when there is none.
-  Variant GetReg(std::wstring sKey, const std::wstring& sValue = L"", RegKey hKey = kHkeyCurrentUser, bool bAsString = false);
+  Variant GetReg(std::wstring sKey, const std::wstring& sValue = L"", RegKey hKey = kHkeyCurrentUser,
+                 bool bAsString = false);
   // The value's type; 0 when there is none.
   std::uint32_t GetRegType(std::wstring sKey, const std::wstring& sValue, RegKey hKey = kHkeyCurrentUser);
   /// Obtener un valor BINARY de una entrada del registro
@@ -70,16 +71,17 @@ class cQueryReg {
   std::wstring GetRegString(std::wstring sKey, const std::wstring& sValue = L"", RegKey hKey = kHkeyCurrentUser);
   // The default value of the subkey sValue of the root hKey, as text; "" when it has none.
   std::wstring QueryRegBase(const std::wstring& sValue, RegKey hKey = kHkeyClassesRoot);
-  /// Abre una clave del registro, en phkResult devuelve el handle de la clave abierta y se usará para los siguientes accesos.
+  /// Abre una clave del registro, en phkResult devuelve el handle de la clave abierta y se usará para los siguientes
+  /// accesos.
   RegStatus OpenKeyEx(RegKey hKey, const std::wstring& lpSubKey, std::uint32_t ulOptions, std::uint32_t samDesired,
                       RegKey& phkResult);
   /// Llama a la función del API RegOpenKeyEx
   RegStatus OpenKeyQuery(RegKey hKey, const std::wstring& lpSubKey, std::uint32_t ulOptions, std::uint32_t samDesired,
                          RegKey& phkResult);
   /// Llama a la función del API RegEnumValue
-  RegStatus EnumValueString(RegKey hKey, std::uint32_t dwIndex, std::wstring& lpValueName,
-                            std::uint32_t& lpcbValueName, std::uint32_t lpReserved, std::uint32_t& lpType,
-                            std::wstring& lpData, std::uint32_t& lpcbData);
+  RegStatus EnumValueString(RegKey hKey, std::uint32_t dwIndex, std::wstring& lpValueName, std::uint32_t& lpcbValueName,
+                            std::uint32_t lpReserved, std::uint32_t& lpType, std::wstring& lpData,
+                            std::uint32_t& lpcbData);
   /// Llama a la función del API RegEnumValue
   RegStatus EnumValue(RegKey hKey, std::uint32_t dwIndex, std::wstring& lpValueName, std::uint32_t& lpcbValueName,
                       std::uint32_t lpReserved, std::uint32_t& lpType, std::span<std::uint8_t> lpData,
@@ -98,8 +100,8 @@ class cQueryReg {
   RegStatus RegSetValue2(RegKey hKey, const std::wstring& lpSubKey, std::uint32_t dwType, std::wstring& lpData,
                          std::uint32_t cbData);
   // Ties an extension to a ProgID and gives the ProgID a shell verb with a command line.
-  void AsociarExt(const std::wstring& sExt, const std::wstring& sExe = L"", std::wstring sCommand = L"open", bool bDefault = true,
-                  std::wstring sProgId = L"", std::wstring sDescription = L"");
+  void AsociarExt(const std::wstring& sExt, const std::wstring& sExe = L"", std::wstring sCommand = L"open",
+                  bool bDefault = true, std::wstring sProgId = L"", std::wstring sDescription = L"");
   // Sets the icon of the extension's ProgID, or removes it when sExe is empty.
   void AsociarIcono(const std::wstring& sExt, const std::wstring& sExe = L"", std::int32_t Icono = 0);
   /// Borra claves del registro, sólo para Windows 95, no funciona en NT ni en Windows 98
@@ -146,8 +148,8 @@ class cQueryReg {
   // EnumValues and EnumValuesByType; `filter` is the type asked for, or none.
   bool EnumValuesFiltered(std::vector<std::wstring>& colKeys, std::wstring sKey, const std::uint32_t* filter);
   // The text of the value at `index`, read as its type asks; false when the value is left out.
-  bool ReadEnumeratedValue(RegKey key, std::uint32_t index, std::uint32_t type, std::string& name,
-                           std::size_t dataSize, std::wstring& text);
+  bool ReadEnumeratedValue(RegKey key, std::uint32_t index, std::uint32_t type, std::string& name, std::size_t dataSize,
+                           std::wstring& text);
   // A directory call's answer, as the system writes it into a 300-character buffer.
   std::wstring SystemDirectory(std::uint32_t (platform::FileApi::*call)(char*, std::uint32_t));
   // Writes text as the default value of hKey\subkey with RegSetValueA; the status is not used.

@@ -79,7 +79,8 @@ RegStatus cQueryReg::EnumKeyEx(RegKey hKey, std::uint32_t dwIndex, std::wstring&
   std::uint32_t nameSize = Clamp(lpcbName, name.size());
   const std::uint32_t announced = nameSize;
   platform::FileTime written;
-  const RegStatus status = api_.RegEnumKeyExA(hKey, dwIndex, name.data(), &nameSize, nullptr, nullptr, nullptr, &written);
+  const RegStatus status =
+      api_.RegEnumKeyExA(hKey, dwIndex, name.data(), &nameSize, nullptr, nullptr, nullptr, &written);
   // The system writes the size back only on some paths; the caller's variable changes only when
   // the system changed the clamped copy.
   if (nameSize != announced) lpcbName = nameSize;
@@ -122,8 +123,7 @@ bool cQueryReg::EnumValuesByType(std::vector<std::wstring>& colKeys, std::wstrin
   return EnumValuesFiltered(colKeys, std::move(sKey), &tDT);
 }
 
-bool cQueryReg::EnumValuesFiltered(std::vector<std::wstring>& colKeys, std::wstring sKey,
-                                   const std::uint32_t* filter) {
+bool cQueryReg::EnumValuesFiltered(std::vector<std::wstring>& colKeys, std::wstring sKey, const std::uint32_t* filter) {
   const RegKey root = ResolveRootKey(sKey, 0);
   RegKey opened = 0;
   const RegStatus openStatus = OpenKey(root, sKey, kKeyRead, opened);

@@ -76,8 +76,7 @@ void Module1::ShellTrayAdd(Hwnd hWnd, std::uintptr_t icon, std::wstring_view tip
   SubClass(hWnd);
 }
 
-void Module1::ShellTrayShowBalloon(Hwnd hWnd, std::int32_t iconKind, std::wstring_view title,
-                                   std::wstring_view text) {
+void Module1::ShellTrayShowBalloon(Hwnd hWnd, std::int32_t iconKind, std::wstring_view title, std::wstring_view text) {
   NotifyIconRecord record = NewRecord(hWnd);
   const NotifyIconLayout& l = record.layout();
   record.SetDword(l.uFlags, kNifInfo);
@@ -193,8 +192,8 @@ void Module1::OpenTrayMenu(Hwnd form, bool fromKeyboard) {
 
 void Module1::BalloonTimerStart(Hwnd hWnd, std::uint32_t interval) {
   if (balloonTimerOn_ || interval == 0) return;
-  const std::uintptr_t id = services_.user.SetTimer(hWnd, BalloonTimerId, interval,
-                                                    services_.user.TimerProcAddress(hWnd, *this));
+  const std::uintptr_t id =
+      services_.user.SetTimer(hWnd, BalloonTimerId, interval, services_.user.TimerProcAddress(hWnd, *this));
   balloonTimerOn_ = id == BalloonTimerId;
 }
 

@@ -29,7 +29,8 @@ void NotifyIconRecord::SetText(std::size_t offset, std::size_t width, std::wstri
   }
   converted.push_back('\0');
   converted.resize(width, ' ');
-  if (offset > bytes_.size() || bytes_.size() - offset < width) throw std::out_of_range("text field outside the record");
+  if (offset > bytes_.size() || bytes_.size() - offset < width)
+    throw std::out_of_range("text field outside the record");
   std::memcpy(bytes_.data() + offset, converted.data(), width);
 }
 

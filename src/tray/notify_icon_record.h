@@ -21,8 +21,8 @@ struct NotifyIconLayout {
   std::size_t sizeShell4, sizeShell5, sizeShell6;
 };
 
-inline constexpr NotifyIconLayout kLayout32{4,   0,   4,   8,   12,  16,  20,  24,  152, 156,
-                                            160, 416, 420, 484, 488, 504, 88,  488, 504};
+inline constexpr NotifyIconLayout kLayout32{4,   0,   4,   8,   12,  16,  20, 24,  152, 156,
+                                            160, 416, 420, 484, 488, 504, 88, 488, 504};
 inline constexpr NotifyIconLayout kLayout64{8,   0,   8,   16,  20,  24,  32,  40,  168, 172,
                                             176, 432, 436, 500, 504, 520, 104, 504, 520};
 inline constexpr const NotifyIconLayout& kNativeLayout = sizeof(void*) == 8 ? kLayout64 : kLayout32;

@@ -11,7 +11,6 @@ using namespace std::string_literals;
 using registry::kHkeyClassesRoot;
 using registry::kHkeyLocalMachine;
 
-
 class Associations : public RegistryTest {
  protected:
   void SetUp() override {
@@ -107,10 +106,10 @@ TEST_F(Associations, DesasociarExtRemovesTheExtensionAndItsProgIdOnlyWhenTheyAre
 TEST_F(ComClasses, LookUpAndUnregisterAClassWithItsClassIdAndTypeLibrary) {
   const std::string word = UniqueWord("");
   const std::string progId = "Varnlet.Contract" + word;
-  const std::string clsid = "{00000000-0000-0000-0000-" + std::string(12 - std::min<std::size_t>(12, word.size()), '0') +
-                            word.substr(0, 12) + "}";
-  const std::string typeLib = "{11111111-0000-0000-0000-" + std::string(12 - std::min<std::size_t>(12, word.size()), '0') +
-                              word.substr(0, 12) + "}";
+  const std::string clsid = "{00000000-0000-0000-0000-" +
+                            std::string(12 - std::min<std::size_t>(12, word.size()), '0') + word.substr(0, 12) + "}";
+  const std::string typeLib = "{11111111-0000-0000-0000-" +
+                              std::string(12 - std::min<std::size_t>(12, word.size()), '0') + word.substr(0, 12) + "}";
   const std::string classes = "Software\\Classes\\";
   for (const std::string& key : {progId, "CLSID\\" + clsid, "TypeLib\\" + typeLib}) {
     CleanUpLater(kHkeyLocalMachine, classes + key);

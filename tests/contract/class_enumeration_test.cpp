@@ -15,7 +15,6 @@ using registry::kHkeyClassesRoot;
 using registry::kHkeyCurrentUser;
 using Strings = std::vector<std::wstring>;
 
-
 class EnumKeys : public RegistryTest {};
 class EnumValues : public RegistryTest {
  protected:
@@ -55,9 +54,23 @@ TEST_F(EnumValues, RendersEveryTypeInPairsAfterTheDefaultValue) {
   MakeValues();
   Strings values;
   EXPECT_TRUE(reg().EnumValues(values, Path(L"v")));
-  const Strings expected = {L"",   L"(Default)", L"def",  L"",   L"def",    L"b1", L"0A FF ",
-                            L"d1", L"-1",        L"e1",   L"%PATH%", L"m1", L"a b" + std::wstring(10, L' '),
-                            L"n1", L"01 ",       L"s1",   L"text"};
+  const Strings expected = {L"",
+                            L"(Default)",
+                            L"def",
+                            L"",
+                            L"def",
+                            L"b1",
+                            L"0A FF ",
+                            L"d1",
+                            L"-1",
+                            L"e1",
+                            L"%PATH%",
+                            L"m1",
+                            L"a b" + std::wstring(10, L' '),
+                            L"n1",
+                            L"01 ",
+                            L"s1",
+                            L"text"};
   EXPECT_EQ(values, expected);
 }
 

@@ -13,7 +13,6 @@ using registry::kHkeyLocalMachine;
 using registry::kHkeyUsers;
 using Strings = std::vector<std::wstring>;
 
-
 class RegSaveKey : public RegistryTest {
  protected:
   void TearDown() override {
@@ -130,9 +129,9 @@ TEST_F(ShellFolders, TheUsersFoldersTheMachinesDrivePathsAndTheSystemDirectories
 
   const auto folders = reg().ShellFolders();
   std::vector<std::pair<std::wstring, std::wstring>> expected = {{L"(Default)", L""},
-                                                                  {L"Desktop", L"C:\\Users\\u\\Desktop"},
-                                                                  {L"Fonts", L"C:\\Windows\\Fonts"},
-                                                                  {L"NoPath", L"not a path"}};
+                                                                 {L"Desktop", L"C:\\Users\\u\\Desktop"},
+                                                                 {L"Fonts", L"C:\\Windows\\Fonts"},
+                                                                 {L"NoPath", L"not a path"}};
   expected.insert(expected.end(), machine.begin(), machine.end());
   expected.emplace_back(L"WindowsDir", windows);
   expected.emplace_back(L"SystemDir", system);

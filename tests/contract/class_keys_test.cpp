@@ -11,7 +11,6 @@ using registry::kHkeyClassesRoot;
 using registry::kHkeyCurrentUser;
 using registry::kHkeyLocalMachine;
 
-
 class KeyPaths : public RegistryTest {};
 class CreateAndExistKey : public RegistryTest {};
 class QueryRegBase : public RegistryTest {};
@@ -129,7 +128,8 @@ TEST_F(KeyHandles, OpenKeyExAndOpenKeyQueryHandTheirHandleToTheCallerUntilCloseK
   EXPECT_EQ(reg().OpenKeyEx(parent, L"HKCU\\Software", 0, registry::kKeyRead, child), kErrorFileNotFound);
   EXPECT_EQ(reg().CloseKey(parent), 0);
 
-  EXPECT_EQ(reg().OpenKeyEx(kHkeyCurrentUser, Wide(Scratch("missing")), 0, registry::kKeyRead, key), kErrorFileNotFound);
+  EXPECT_EQ(reg().OpenKeyEx(kHkeyCurrentUser, Wide(Scratch("missing")), 0, registry::kKeyRead, key),
+            kErrorFileNotFound);
   EXPECT_EQ(reg().OpenKeyEx(0x12345, L"x", 0, registry::kKeyRead, key), kErrorInvalidHandle);
   EXPECT_EQ(reg().OpenKeyEx(0x8000ABCD, L"x", 0, registry::kKeyRead, key), kErrorInvalidHandle);
   EXPECT_EQ(reg().CloseKey(0), kErrorInvalidHandle);

@@ -16,7 +16,6 @@ using registry::kHkeyCurrentUser;
 using registry::kHkeyLocalMachine;
 using registry::Variant;
 
-
 class Reading : public RegistryTest {};
 class Writing : public RegistryTest {};
 class Deleting : public RegistryTest {};
@@ -48,16 +47,40 @@ TEST_F(Reading, EveryTypeThroughEveryReader) {
       {"empty", 1, "\0"s, L"", L"", L"", 0, zero, {0}, L""},
       {"number", 1, "5\0"s, L"5", L"5", L"5", 0, zero, {0}, L""},
       {"embedded", 1, "a\0b\0"s, L"a\0b"s, L"a\0b"s, L"a\0b"s, 0, zero, {0}, L""},
-      {"expand", 2, "%SystemRoot%\\x\0"s, L"%SystemRoot%\\x", L"%SystemRoot%\\x", L"%SystemRoot%\\x", 0, zero, {0},
+      {"expand",
+       2,
+       "%SystemRoot%\\x\0"s,
+       L"%SystemRoot%\\x",
+       L"%SystemRoot%\\x",
+       L"%SystemRoot%\\x",
+       0,
+       zero,
+       {0},
        L""},
       {"multi", 7, "one\0two\0\0"s, L"one two", L"one two", L"", 0, zero, {0}, L""},
       {"multigap", 7, "a\0\0b\0\0"s, L"a  b", L"a  b", L"", 0, zero, {0}, L""},
       {"dword", 4, Dword(255), 255, L"0x000000FF (255)", L"", 255, L"0x000000FF (255)", {0}, L""},
-      {"dwordmin", 4, Dword(0x80000000u), INT32_MIN, L"0x80000000 (-2147483648)", L"", INT32_MIN,
-       L"0x80000000 (-2147483648)", {0}, L""},
+      {"dwordmin",
+       4,
+       Dword(0x80000000u),
+       INT32_MIN,
+       L"0x80000000 (-2147483648)",
+       L"",
+       INT32_MIN,
+       L"0x80000000 (-2147483648)",
+       {0},
+       L""},
       {"dwordall", 4, Dword(0xFFFFFFFFu), -1, L"0xFFFFFFFF (-1)", L"", -1, L"0xFFFFFFFF (-1)", {0}, L""},
       {"binary", 3, "\x0A\xFF"s, ByteArray{0x0A, 0xFF, 0}, L"0A FF ", L"", 0, zero, {0x0A, 0xFF, 0}, L"A FF "},
-      {"binzero", 3, "\x00\x01\x10"s, ByteArray{0, 1, 0x10, 0}, L"00 01 10 ", L"", 0, zero, {0, 1, 0x10, 0},
+      {"binzero",
+       3,
+       "\x00\x01\x10"s,
+       ByteArray{0, 1, 0x10, 0},
+       L"00 01 10 ",
+       L"",
+       0,
+       zero,
+       {0, 1, 0x10, 0},
        L"0 1 10 "},
       {"binempty", 3, ""s, ByteArray{0}, L"", L"", 0, zero, {0}, L""},
       {"bigendian", 5, "\x00\x00\x00\x01"s, Empty{}, Empty{}, L"", 0, zero, {0}, L""},
@@ -81,8 +104,8 @@ TEST_F(Reading, EveryTypeThroughEveryReader) {
   }
 
   // A missing value, a missing key and the unset default value give each reader's empty result.
-  for (const auto& [path, name] : {std::pair{key, L"missing"}, std::pair{Path(L"missing"), L"sz"},
-                                   std::pair{key, L""}}) {
+  for (const auto& [path, name] :
+       {std::pair{key, L"missing"}, std::pair{Path(L"missing"), L"sz"}, std::pair{key, L""}}) {
     EXPECT_EQ(reg().GetReg(path, name), Variant(Empty{}));
     EXPECT_EQ(reg().GetReg(path, name, kHkeyCurrentUser, true), Variant(Empty{}));
     EXPECT_EQ(reg().GetRegString(path, name), L"");
@@ -104,7 +127,8 @@ TEST_F(Writing, SetRegStoresEveryTypeItKnowsAndNothingForOthers) {
     std::optional<std::string> stored;  // nullopt: nothing written
   };
   const std::vector<WriteCase> cases = {
-      {"text", 1, std::wstring(L"C:\\Program Files\\Varnlet\\varnlet.exe"), "C:\\Program Files\\Varnlet\\varnlet.exe\0"s},
+      {"text", 1, std::wstring(L"C:\\Program Files\\Varnlet\\varnlet.exe"),
+       "C:\\Program Files\\Varnlet\\varnlet.exe\0"s},
       {"expand", 2, std::wstring(L"%TEMP%\\x"), "%TEMP%\\x\0"s},
       {"integertext", 1, 42, "42\0"s},
       {"negativetext", 2, -7, "-7\0"s},

@@ -55,11 +55,12 @@ class CountingRegistry final : public platform::RegistryApi {
                                        std::uint32_t* lpcValues, std::uint32_t* lpcbMaxValueNameLen,
                                        std::uint32_t* lpcbMaxValueLen, std::uint32_t* lpcbSecurityDescriptor,
                                        platform::FileTime* lpftLastWriteTime) override {
-    return inner_.RegQueryInfoKeyA(hKey, lpClass, lpcchClass, lpReserved, lpcSubKeys, lpcbMaxSubKeyLen,
-                                   lpcbMaxClassLen, lpcValues, lpcbMaxValueNameLen, lpcbMaxValueLen,
-                                   lpcbSecurityDescriptor, lpftLastWriteTime);
+    return inner_.RegQueryInfoKeyA(hKey, lpClass, lpcchClass, lpReserved, lpcSubKeys, lpcbMaxSubKeyLen, lpcbMaxClassLen,
+                                   lpcValues, lpcbMaxValueNameLen, lpcbMaxValueLen, lpcbSecurityDescriptor,
+                                   lpftLastWriteTime);
   }
-  platform::RegStatus RegSaveKeyA(platform::RegKey hKey, const char* lpFile, const void* lpSecurityAttributes) override {
+  platform::RegStatus RegSaveKeyA(platform::RegKey hKey, const char* lpFile,
+                                  const void* lpSecurityAttributes) override {
     return inner_.RegSaveKeyA(hKey, lpFile, lpSecurityAttributes);
   }
   bool GetUserNameA(char* lpBuffer, std::uint32_t* pcbBuffer) override {

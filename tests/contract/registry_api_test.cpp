@@ -44,7 +44,8 @@ TEST_F(QueryValueEx, SizesTypesAndWhatIsLeftUntouched) {
   std::uint32_t size = 0;
   std::uint32_t four = 0;
   // The class's probe: no room, so type and size come back with 234.
-  EXPECT_EQ(api().RegQueryValueExA(key, "S", nullptr, &type, reinterpret_cast<std::uint8_t*>(&four), &size), kErrorMoreData);
+  EXPECT_EQ(api().RegQueryValueExA(key, "S", nullptr, &type, reinterpret_cast<std::uint8_t*>(&four), &size),
+            kErrorMoreData);
   EXPECT_EQ(type, 1u);
   EXPECT_EQ(size, 5u);
   EXPECT_EQ(four, 0u);
@@ -87,7 +88,8 @@ TEST_F(QueryValueEx, SizesTypesAndWhatIsLeftUntouched) {
   std::uint32_t reserved = 0;
   EXPECT_EQ(api().RegQueryValueExA(key, "s", &reserved, nullptr, nullptr, &size), kErrorInvalidParameter);
   // An over-long name is simply not there.
-  EXPECT_EQ(api().RegQueryValueExA(key, std::string(20000, 'n').c_str(), nullptr, nullptr, nullptr, &size), kErrorFileNotFound);
+  EXPECT_EQ(api().RegQueryValueExA(key, std::string(20000, 'n').c_str(), nullptr, nullptr, nullptr, &size),
+            kErrorFileNotFound);
   EXPECT_EQ(api().RegCloseKey(key), 0);
   EXPECT_EQ(api().RegQueryValueExA(0x12345, "s", nullptr, nullptr, nullptr, &size), kErrorInvalidHandle);
 }
@@ -113,7 +115,8 @@ TEST_F(QueryValue, TheDefaultValueOfASubkeyAsText) {
   EXPECT_EQ(api().RegQueryValueA(kHkeyCurrentUser, (scratch + "\\unset").c_str(), buffer.data(), &size), 0);
   EXPECT_EQ(size, 1);
   EXPECT_EQ(buffer[0], '\0');
-  EXPECT_EQ(api().RegQueryValueA(kHkeyCurrentUser, (scratch + "\\missing").c_str(), buffer.data(), &size), kErrorFileNotFound);
+  EXPECT_EQ(api().RegQueryValueA(kHkeyCurrentUser, (scratch + "\\missing").c_str(), buffer.data(), &size),
+            kErrorFileNotFound);
   EXPECT_EQ(api().RegQueryValueA(kHkeyCurrentUser, (scratch + "\\sub").c_str(), buffer.data(), nullptr),
             kErrorInvalidParameter);
   EXPECT_EQ(api().RegQueryValueA(0x12345, "x", buffer.data(), &size), kErrorInvalidHandle);
@@ -217,8 +220,10 @@ TEST_F(Enumerate, ValuesAndSubkeysByIndex) {
   EXPECT_EQ(dataSize, 5u);
   EXPECT_EQ(data.substr(0, 5), "data\0"s);
   // (Wine writes the data size without looking whether there is a place for it: always pass one.)
-  EXPECT_EQ(api().RegEnumValueA(key, 3, name.data(), &nameLength, nullptr, &type, nullptr, &dataSize), kErrorNoMoreItems);
-  EXPECT_EQ(api().RegEnumValueA(key, 0, nullptr, &nameLength, nullptr, &type, nullptr, &dataSize), kErrorInvalidParameter);
+  EXPECT_EQ(api().RegEnumValueA(key, 3, name.data(), &nameLength, nullptr, &type, nullptr, &dataSize),
+            kErrorNoMoreItems);
+  EXPECT_EQ(api().RegEnumValueA(key, 0, nullptr, &nameLength, nullptr, &type, nullptr, &dataSize),
+            kErrorInvalidParameter);
   EXPECT_EQ(api().RegEnumValueA(key, 0, name.data(), &nameLength, nullptr, &type, Bytes(data), nullptr),
             kErrorInvalidParameter);
   std::uint32_t reserved = 0;
@@ -274,8 +279,8 @@ TEST_F(QueryInfoKey, CountsAndLongestNamesAndData) {
   EXPECT_EQ(longestName, 4u);
   // Strings count in their stored UTF-16 form: 14 ANSI bytes are 28.
   EXPECT_EQ(longestData, 28u);
-  EXPECT_EQ(api().RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                                   nullptr, nullptr, nullptr),
+  EXPECT_EQ(api().RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                   nullptr, nullptr),
             0);
   char className[4];
   EXPECT_EQ(api().RegQueryInfoKeyA(key, className, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
@@ -335,7 +340,8 @@ TEST_F(OpenCreateClose, PathsHandlesAndRights) {
   EXPECT_EQ(api().RegCloseKey(key), 0);
   // Missing: 2 and no handle.
   key = 0x1234;
-  EXPECT_EQ(api().RegOpenKeyExA(kHkeyCurrentUser, (scratch + "\\x").c_str(), 0, registry::kKeyRead, &key), kErrorFileNotFound);
+  EXPECT_EQ(api().RegOpenKeyExA(kHkeyCurrentUser, (scratch + "\\x").c_str(), 0, registry::kKeyRead, &key),
+            kErrorFileNotFound);
   EXPECT_EQ(key, 0u);
   // A path longer than a counted string may be: 87, the result untouched.
   key = 0x1234;

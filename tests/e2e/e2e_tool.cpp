@@ -107,8 +107,8 @@ void PrintTools(HWND tooltip, HANDLE process) {
 }
 
 void PrintTools(HWND tooltip, DWORD pid) {
-  HANDLE process = ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE | PROCESS_QUERY_INFORMATION,
-                                 FALSE, pid);
+  HANDLE process =
+      ::OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE | PROCESS_QUERY_INFORMATION, FALSE, pid);
   if (process == nullptr) return;
   if (Is64Bit(process)) {
     PrintTools<UINT64>(tooltip, process);

@@ -28,9 +28,7 @@ struct FakePlatform {
   FakeFileSystem files;
   FakeRegistry registry{&files, &journal};
 
-  app::Form1::Services services() {
-    return {toolkit, processes, shell, version, user, ansi, form2, registry, files};
-  }
+  app::Form1::Services services() { return {toolkit, processes, shell, version, user, ansi, form2, registry, files}; }
 };
 
 }  // namespace varnlet::fakes

@@ -126,8 +126,8 @@ struct FakeRegistry::Node {
     child->name = childName;
     child->parent = this;
     const std::string upper = AnsiUpper(childName);
-    const auto at = std::find_if(subkeys.begin(), subkeys.end(),
-                                 [&](const NodePtr& n) { return AnsiUpper(n->name) > upper; });
+    const auto at =
+        std::find_if(subkeys.begin(), subkeys.end(), [&](const NodePtr& n) { return AnsiUpper(n->name) > upper; });
     subkeys.insert(at, child);
     return child;
   }
@@ -435,8 +435,8 @@ RegStatus FakeRegistry::RegSetValueExA(RegKey hKey, const char* lpValueName, std
                                        std::uint32_t dwType, const std::uint8_t* lpData, std::uint32_t cbData) {
   CallScope call(*this, "RegSetValueExA");
   if (journal_ != nullptr) {
-    journal_->Add("RegSetValueExA(" + std::string(lpValueName ? lpValueName : "<null>") + "," +
-                  std::to_string(dwType) + "," + std::to_string(cbData) + ")");
+    journal_->Add("RegSetValueExA(" + std::string(lpValueName ? lpValueName : "<null>") + "," + std::to_string(dwType) +
+                  "," + std::to_string(cbData) + ")");
   }
   if (call.failed()) return call.status();
   (void)Reserved;
@@ -579,7 +579,8 @@ RegStatus FakeRegistry::RegQueryInfoKeyA(RegKey hKey, char* lpClass, std::uint32
   if ((lpClass != nullptr && lpcchClass == nullptr) || lpReserved != nullptr) return kErrorInvalidParameter;
   const Node& node = *h.node;
   std::uint32_t maxSubKey = 0;
-  for (const NodePtr& child : node.subkeys) maxSubKey = std::max(maxSubKey, static_cast<std::uint32_t>(child->name.size()));
+  for (const NodePtr& child : node.subkeys)
+    maxSubKey = std::max(maxSubKey, static_cast<std::uint32_t>(child->name.size()));
   std::uint32_t maxName = 0;
   std::uint32_t maxData = 0;
   for (const Value& v : node.values) {

@@ -108,8 +108,7 @@ class FakeRegistry final : public platform::RegistryApi {
   // The key a handle or predefined root stands for, with the rights it was opened with.
   platform::RegStatus Resolve(platform::RegKey hKey, Handle& out) const;
   // Walks a subkey path below a node; creates what is missing when `create` is set.
-  platform::RegStatus Walk(platform::RegKey hKey, const Handle& from, const char* lpSubKey, bool create,
-                           NodePtr& out);
+  platform::RegStatus Walk(platform::RegKey hKey, const Handle& from, const char* lpSubKey, bool create, NodePtr& out);
   NodePtr Find(platform::RegKey root, const std::string& path) const;
   platform::RegKey NewHandle(NodePtr node, std::uint32_t access);
   void Report(const std::string& call, std::uint32_t* size) const;

@@ -64,8 +64,7 @@ void FakeTimer::Fire() {
   if (!toolkit.app.ended) onTick();
 }
 
-std::unique_ptr<toolkit::Form> FakeToolkit::CreateForm(const toolkit::FormDesign& design,
-                                                       toolkit::FormEvents& events) {
+std::unique_ptr<toolkit::Form> FakeToolkit::CreateForm(const toolkit::FormDesign& design, toolkit::FormEvents& events) {
   Log("CreateForm");
   const toolkit::Hwnd hwnd = nextHwnd;
   nextHwnd += 0x10;
@@ -77,8 +76,7 @@ std::unique_ptr<toolkit::Timer> FakeToolkit::CreateTimer(std::uint32_t intervalM
   return std::make_unique<FakeTimer>(*this, intervalMs, std::move(onTick));
 }
 
-std::unique_ptr<toolkit::Menu> FakeToolkit::CreateMenu(std::wstring caption,
-                                                       std::vector<toolkit::MenuItemDesign> items,
+std::unique_ptr<toolkit::Menu> FakeToolkit::CreateMenu(std::wstring caption, std::vector<toolkit::MenuItemDesign> items,
                                                        std::function<void(std::int16_t)> onClick) {
   Log("CreateMenu");
   auto menu = std::make_unique<FakeMenu>(std::move(caption), std::move(items), std::move(onClick));
@@ -100,13 +98,14 @@ void FakeToolkit::RunMessageLoop() {
 }
 
 FakeForm* FakeToolkit::FindForm(const std::wstring& windowClass) const {
-  const auto it = std::find_if(forms.begin(), forms.end(),
-                               [&](const FakeForm* f) { return f->design.windowClass == windowClass; });
+  const auto it =
+      std::find_if(forms.begin(), forms.end(), [&](const FakeForm* f) { return f->design.windowClass == windowClass; });
   return it == forms.end() ? nullptr : *it;
 }
 
 FakeTimer* FakeToolkit::TimerWithInterval(std::uint32_t interval) const {
-  const auto it = std::find_if(timers.begin(), timers.end(), [&](const FakeTimer* t) { return t->interval == interval; });
+  const auto it =
+      std::find_if(timers.begin(), timers.end(), [&](const FakeTimer* t) { return t->interval == interval; });
   return it == timers.end() ? nullptr : *it;
 }
 

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <functional>
 #include <map>
-#include <utility>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "fakes/fault_injector.h"

@@ -23,11 +23,37 @@ void Require(bool condition) {
 
 // Paths built from pieces that hit roots, abbreviations, separators and the keys set up below.
 std::wstring MakePath(FuzzedDataProvider& in) {
-  static const wchar_t* const kPieces[] = {
-      L"HKEY_CURRENT_USER", L"HKEY_LOCAL_MACHINE", L"HKEY_CLASSES_ROOT", L"HKEY_USERS", L"HKEY_FOO", L"HKEY_",
-      L"HKCU\\", L"HKLM\\", L"HKCR\\", L"HKU\\", L"HKCC\\", L"HKPD\\", L"HKDD\\", L"hkcu\\", L"\\", L"\\\\", L" ",
-      L"Software", L"Classes", L"a", L"b", L"c", L".txt", L"progID.txt", L"shell", L"open", L"command",
-      L"Descripción", L"DefaultIcon", L"CLSID", L"TypeLib"};
+  static const wchar_t* const kPieces[] = {L"HKEY_CURRENT_USER",
+                                           L"HKEY_LOCAL_MACHINE",
+                                           L"HKEY_CLASSES_ROOT",
+                                           L"HKEY_USERS",
+                                           L"HKEY_FOO",
+                                           L"HKEY_",
+                                           L"HKCU\\",
+                                           L"HKLM\\",
+                                           L"HKCR\\",
+                                           L"HKU\\",
+                                           L"HKCC\\",
+                                           L"HKPD\\",
+                                           L"HKDD\\",
+                                           L"hkcu\\",
+                                           L"\\",
+                                           L"\\\\",
+                                           L" ",
+                                           L"Software",
+                                           L"Classes",
+                                           L"a",
+                                           L"b",
+                                           L"c",
+                                           L".txt",
+                                           L"progID.txt",
+                                           L"shell",
+                                           L"open",
+                                           L"command",
+                                           L"Descripción",
+                                           L"DefaultIcon",
+                                           L"CLSID",
+                                           L"TypeLib"};
   std::wstring path;
   const int pieces = in.ConsumeIntegralInRange(0, 8);
   for (int i = 0; i < pieces; ++i) {
@@ -44,10 +70,9 @@ std::wstring MakePath(FuzzedDataProvider& in) {
 }
 
 std::wstring MakeName(FuzzedDataProvider& in) {
-  static const wchar_t* const kNames[] = {L"",          L"v",       L"V",        L"s",          L"d",
-                                          L"b",         L"m",       L"Año",      L"txt",        L".txt",
-                                          L"editor",    L"&Editar", L"open",     L"progID.txt", L"windowsdir",
-                                          L"\\",        L"\\\\",    L"C:\\x.dat"};
+  static const wchar_t* const kNames[] = {L"",     L"v",          L"V",          L"s",    L"d",      L"b",
+                                          L"m",    L"Año",        L"txt",        L".txt", L"editor", L"&Editar",
+                                          L"open", L"progID.txt", L"windowsdir", L"\\",   L"\\\\",   L"C:\\x.dat"};
   if (in.ConsumeBool()) return kNames[in.ConsumeIntegralInRange<std::size_t>(0, std::size(kNames) - 1)];
   const std::string raw = in.ConsumeRandomLengthString(8);
   return std::wstring(raw.begin(), raw.end());
@@ -55,21 +80,27 @@ std::wstring MakeName(FuzzedDataProvider& in) {
 
 RegKey MakeRoot(FuzzedDataProvider& in, const std::vector<RegKey>& held) {
   switch (in.ConsumeIntegralInRange(0, 3)) {
-    case 0: return 0x80000000u + in.ConsumeIntegralInRange<RegKey>(0, 7);
-    case 1: return held.empty() ? 0 : held[in.ConsumeIntegralInRange<std::size_t>(0, held.size() - 1)];
-    case 2: return in.ConsumeIntegral<RegKey>();
-    default: return 0x80000001;
+    case 0:
+      return 0x80000000u + in.ConsumeIntegralInRange<RegKey>(0, 7);
+    case 1:
+      return held.empty() ? 0 : held[in.ConsumeIntegralInRange<std::size_t>(0, held.size() - 1)];
+    case 2:
+      return in.ConsumeIntegral<RegKey>();
+    default:
+      return 0x80000001;
   }
 }
 
 registry::Variant MakeValue(FuzzedDataProvider& in) {
   switch (in.ConsumeIntegralInRange(0, 3)) {
-    case 0: return registry::Empty{};
+    case 0:
+      return registry::Empty{};
     case 1: {
       const std::string raw = in.ConsumeRandomLengthString(64);
       return std::wstring(raw.begin(), raw.end());
     }
-    case 2: return in.ConsumeIntegral<std::int32_t>();
+    case 2:
+      return in.ConsumeIntegral<std::int32_t>();
     default: {
       const std::size_t size = in.ConsumeIntegralInRange<std::size_t>(0, in.ConsumeBool() ? 16 : 70000);
       return registry::ByteArray(size, in.ConsumeIntegral<std::uint8_t>());
@@ -77,9 +108,9 @@ registry::Variant MakeValue(FuzzedDataProvider& in) {
   }
 }
 
-const char* const kCalls[] = {"RegOpenKeyExA",   "RegCreateKeyA",   "RegCloseKey",     "RegQueryValueA",
-                              "RegQueryValueExA", "RegSetValueA",    "RegSetValueExA",  "RegDeleteValueA",
-                              "RegDeleteKeyA",    "RegEnumKeyExA",   "RegEnumValueA",   "RegQueryInfoKeyA",
+const char* const kCalls[] = {"RegOpenKeyExA",    "RegCreateKeyA", "RegCloseKey",    "RegQueryValueA",
+                              "RegQueryValueExA", "RegSetValueA",  "RegSetValueExA", "RegDeleteValueA",
+                              "RegDeleteKeyA",    "RegEnumKeyExA", "RegEnumValueA",  "RegQueryInfoKeyA",
                               "RegSaveKeyA",      "GetUserNameA"};
 
 void Disturb(FuzzedDataProvider& in, fakes::FakeRegistry& registry) {
@@ -119,14 +150,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       if (in.ConsumeIntegralInRange(0, 5) == 0) Disturb(in, registry);
       try {
         switch (in.ConsumeIntegralInRange(0, 29)) {
-          case 0: reg.CreateKey(MakePath(in)); break;
-          case 1: reg.ExistKey(MakePath(in)); break;
-          case 2: reg.GetRegDWord(MakePath(in), MakeName(in), MakeRoot(in, held), in.ConsumeBool()); break;
-          case 3: reg.GetReg(MakePath(in), MakeName(in), MakeRoot(in, held), in.ConsumeBool()); break;
-          case 4: reg.GetRegType(MakePath(in), MakeName(in), MakeRoot(in, held)); break;
-          case 5: reg.GetRegBinary(MakePath(in), MakeName(in), MakeRoot(in, held), in.ConsumeBool()); break;
-          case 6: reg.GetRegString(MakePath(in), MakeName(in), MakeRoot(in, held)); break;
-          case 7: reg.QueryRegBase(MakePath(in), MakeRoot(in, held)); break;
+          case 0:
+            reg.CreateKey(MakePath(in));
+            break;
+          case 1:
+            reg.ExistKey(MakePath(in));
+            break;
+          case 2:
+            reg.GetRegDWord(MakePath(in), MakeName(in), MakeRoot(in, held), in.ConsumeBool());
+            break;
+          case 3:
+            reg.GetReg(MakePath(in), MakeName(in), MakeRoot(in, held), in.ConsumeBool());
+            break;
+          case 4:
+            reg.GetRegType(MakePath(in), MakeName(in), MakeRoot(in, held));
+            break;
+          case 5:
+            reg.GetRegBinary(MakePath(in), MakeName(in), MakeRoot(in, held), in.ConsumeBool());
+            break;
+          case 6:
+            reg.GetRegString(MakePath(in), MakeName(in), MakeRoot(in, held));
+            break;
+          case 7:
+            reg.QueryRegBase(MakePath(in), MakeRoot(in, held));
+            break;
           case 8:
           case 9: {
             RegKey key = 0;
@@ -150,14 +197,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                              in.ConsumeIntegral<std::uint32_t>());
             break;
           }
-          case 12: reg.DeleteKeyWin95(MakeRoot(in, held), MakePath(in)); break;
+          case 12:
+            reg.DeleteKeyWin95(MakeRoot(in, held), MakePath(in));
+            break;
           case 13:
             reg.SetReg(MakePath(in), MakeName(in), MakeValue(in), MakeRoot(in, held),
                        in.ConsumeIntegralInRange<std::uint32_t>(0, 8), in.ConsumeBool());
             break;
-          case 14: reg.DeleteKey(MakePath(in), MakeName(in), MakeRoot(in, held)); break;
-          case 15: reg.DeleteValue(MakePath(in), MakeName(in), MakeRoot(in, held)); break;
-          case 16: reg.UserName(); break;
+          case 14:
+            reg.DeleteKey(MakePath(in), MakeName(in), MakeRoot(in, held));
+            break;
+          case 15:
+            reg.DeleteValue(MakePath(in), MakeName(in), MakeRoot(in, held));
+            break;
+          case 16:
+            reg.UserName();
+            break;
           case 17: {
             std::wstring name(in.ConsumeIntegralInRange<std::size_t>(0, 40), L'\0');
             std::wstring text(in.ConsumeIntegralInRange<std::size_t>(0, 40), L'\0');
@@ -188,16 +243,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             const std::wstring path = MakePath(in);
             bool ok = false;
             switch (in.ConsumeIntegralInRange(0, 2)) {
-              case 0: ok = reg.EnumKeys(list, path); break;
-              case 1: ok = reg.EnumValues(list, path); break;
-              default: ok = reg.EnumValuesByType(list, path, in.ConsumeIntegralInRange<std::uint32_t>(0, 8)); break;
+              case 0:
+                ok = reg.EnumKeys(list, path);
+                break;
+              case 1:
+                ok = reg.EnumValues(list, path);
+                break;
+              default:
+                ok = reg.EnumValuesByType(list, path, in.ConsumeIntegralInRange<std::uint32_t>(0, 8));
+                break;
             }
             // Element 0 is always there and empty; values come in pairs after the default one.
             Require(!list.empty() && list[0].empty());
             (void)ok;
             break;
           }
-          case 20: reg.RegSaveKey(MakePath(in), MakeName(in)); break;
+          case 20:
+            reg.RegSaveKey(MakePath(in), MakeName(in));
+            break;
           case 21: {
             const auto folders = reg.ShellFolders(in.ConsumeBool(), in.ConsumeBool());
             Require(folders->Count() >= 2);
@@ -213,12 +276,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           case 23:
             reg.AsociarExt(MakeName(in), MakeName(in), MakeName(in), in.ConsumeBool(), MakeName(in), MakeName(in));
             break;
-          case 24: reg.AsociarIcono(MakeName(in), MakeName(in), in.ConsumeIntegral<std::int32_t>()); break;
-          case 25: reg.DesasociarExt(MakeName(in)); break;
-          case 26: reg.ClassCLSID(MakeName(in)); break;
-          case 27: reg.ClassTypeLib(MakeName(in)); break;
-          case 28: reg.UnRegister(MakeName(in)); break;
-          default: registry.AfterCall(nullptr); break;
+          case 24:
+            reg.AsociarIcono(MakeName(in), MakeName(in), in.ConsumeIntegral<std::int32_t>());
+            break;
+          case 25:
+            reg.DesasociarExt(MakeName(in));
+            break;
+          case 26:
+            reg.ClassCLSID(MakeName(in));
+            break;
+          case 27:
+            reg.ClassTypeLib(MakeName(in));
+            break;
+          case 28:
+            reg.UnRegister(MakeName(in));
+            break;
+          default:
+            registry.AfterCall(nullptr);
+            break;
         }
       } catch (const std::exception&) {
         // Conversion and overflow errors are the class's to raise; anything else is not caught.

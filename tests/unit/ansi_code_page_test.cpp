@@ -1,6 +1,6 @@
-#include <gtest/gtest.h>
-
 #include "platform/ansi_code_page.h"
+
+#include <gtest/gtest.h>
 
 namespace varnlet::platform {
 namespace {
@@ -8,7 +8,9 @@ namespace {
 TEST(Windows1252, KeepsOneBytePerCharacterAndRoundTrips) {
   const Windows1252 cp;
   EXPECT_EQ(cp.ToAnsi(L"Descripción"), "Descripci\xF3n");
-  EXPECT_EQ(cp.ToAnsi(L"continúa ¡€"), "contin\xFA" "a \xA1\x80");
+  EXPECT_EQ(cp.ToAnsi(L"continúa ¡€"),
+            "contin\xFA"
+            "a \xA1\x80");
   EXPECT_EQ(cp.FromAnsi("ejecut\xE1ndose \x80"), L"ejecutándose €");
   // A character outside the code page becomes "?", one byte still.
   EXPECT_EQ(cp.ToAnsi(L"a\u4E2Db"), "a?b");

@@ -40,7 +40,7 @@ struct Session {
 
   // The fakes' fault injectors, by the boundary they stand for.
   std::map<std::string, FaultInjector*> Injectors() {
-    return {{"process", &f.processes.faults()}, {"shell", &f.shell.faults},  {"version", &f.version.faults},
+    return {{"process", &f.processes.faults()}, {"shell", &f.shell.faults},         {"version", &f.version.faults},
             {"user", &f.user.faults},           {"registry", &f.registry.faults()}, {"toolkit", &f.toolkit.faults},
             {"dialogs", &f.dialogs.faults}};
   }
@@ -249,7 +249,8 @@ TEST(FaultSweep, EveryCallFailingInEveryPhaseLeavesNothingBehind) {
         EXPECT_EQ(r.f.registry.badCloses(), 0u);
         // The notification area and the window are left as they were found, unless the very
         // call that undoes them is the one failing at the end.
-        const bool undoing = Phases()[phase].name == "exit" && (call == "Shell_NotifyIconA" || call == "SetWindowLongA");
+        const bool undoing =
+            Phases()[phase].name == "exit" && (call == "Shell_NotifyIconA" || call == "SetWindowLongA");
         if (!undoing) {
           EXPECT_FALSE(r.f.shell.iconPresent);
           EXPECT_EQ(r.f.user.ProcOf(r.hwnd), FakeUser::kOriginalProc);
@@ -272,13 +273,36 @@ TEST(FaultSweep, EveryBoundaryIsExercised) {
       calls.insert(call);
     }
   }
-  EXPECT_EQ(boundaries, (std::set<std::string>{"dialogs", "process", "registry", "shell", "toolkit", "user", "version"}));
-  for (const char* call : {"EnumProcesses", "OpenProcess", "GetModuleFileNameExA", "EmptyWorkingSet", "CloseHandle",
-                           "Shell_NotifyIconA", "GetFileVersionInfoSizeA", "GetFileVersionInfoA", "VerQueryValueA",
-                           "SetWindowLongA", "CallWindowProcA", "SetForegroundWindow", "SetTimer", "KillTimer",
-                           "PostMessageA", "RegisterWindowMessageA", "ChangeWindowMessageFilterEx", "RegOpenKeyExA", "RegCreateKeyA", "RegCloseKey",
-                           "RegQueryValueExA", "RegSetValueExA", "RegDeleteValueA", "GetUserNameA", "LoadDialog",
-                           "Navigate", "MsgBox", "Form.PopupMenu"}) {
+  EXPECT_EQ(boundaries,
+            (std::set<std::string>{"dialogs", "process", "registry", "shell", "toolkit", "user", "version"}));
+  for (const char* call : {"EnumProcesses",
+                           "OpenProcess",
+                           "GetModuleFileNameExA",
+                           "EmptyWorkingSet",
+                           "CloseHandle",
+                           "Shell_NotifyIconA",
+                           "GetFileVersionInfoSizeA",
+                           "GetFileVersionInfoA",
+                           "VerQueryValueA",
+                           "SetWindowLongA",
+                           "CallWindowProcA",
+                           "SetForegroundWindow",
+                           "SetTimer",
+                           "KillTimer",
+                           "PostMessageA",
+                           "RegisterWindowMessageA",
+                           "ChangeWindowMessageFilterEx",
+                           "RegOpenKeyExA",
+                           "RegCreateKeyA",
+                           "RegCloseKey",
+                           "RegQueryValueExA",
+                           "RegSetValueExA",
+                           "RegDeleteValueA",
+                           "GetUserNameA",
+                           "LoadDialog",
+                           "Navigate",
+                           "MsgBox",
+                           "Form.PopupMenu"}) {
     EXPECT_TRUE(calls.count(call)) << call;
   }
 }

@@ -1,8 +1,9 @@
+#include "app/Form1.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 
-#include "app/Form1.h"
 #include "build_config.h"
 #include "fakes/fake_platform.h"
 
@@ -127,11 +128,11 @@ TEST_F(Form1Test, LoadAddsTheIconThenTheBalloonBeforeTrimming) {
   const auto& balloonRecord = fakes.shell.notifyCalls.at(2).bytes;
   const std::string text = fakes.ansi.ToAnsi(kBalloonText);
   EXPECT_EQ(text,
-            "El programa contin\xFA" "a ejecut\xE1ndose en la barra de tareas.\r\n"
+            "El programa contin\xFA"
+            "a ejecut\xE1ndose en la barra de tareas.\r\n"
             "Puede continuar trabajando normalmente.\r\n\r\n"
             "Este mensaje desaparecer\xE1 autom\xE1ticamente en 7 segundos.");
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(balloonRecord.data() + l.szInfo), text.size() + 1),
-            text + '\0');
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(balloonRecord.data() + l.szInfo), text.size() + 1), text + '\0');
   std::uint32_t kind = 0;
   std::memcpy(&kind, balloonRecord.data() + l.dwInfoFlags, 4);
   EXPECT_EQ(kind, 1u);

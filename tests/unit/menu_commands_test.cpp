@@ -43,8 +43,12 @@ struct MenuCommands : ::testing::Test {
     const auto v = fakes.registry.GetValue(kHklm, kRunKey, "Varnlet");
     return v ? std::optional<std::string>(v->data) : std::nullopt;
   }
-  std::size_t Writes() { return fakes.journal.Count("RegSetValueExA(Varnlet,1," + std::to_string(sizeof kExeAnsi) + ")"); }
-  std::size_t Count(const std::string& call) const { return static_cast<std::size_t>(std::count(calls.begin(), calls.end(), call)); }
+  std::size_t Writes() {
+    return fakes.journal.Count("RegSetValueExA(Varnlet,1," + std::to_string(sizeof kExeAnsi) + ")");
+  }
+  std::size_t Count(const std::string& call) const {
+    return static_cast<std::size_t>(std::count(calls.begin(), calls.end(), call));
+  }
   long IndexOf(const std::string& call) const {
     const auto it = std::find(calls.begin(), calls.end(), call);
     return it == calls.end() ? -1 : static_cast<long>(it - calls.begin());

@@ -1,3 +1,5 @@
+#include "tray/Module1.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -9,7 +11,6 @@
 #include "fakes/fake_version.h"
 #include "fakes/journal.h"
 #include "platform/ansi_code_page.h"
-#include "tray/Module1.h"
 
 namespace varnlet::tray {
 namespace {
@@ -182,7 +183,9 @@ TEST_P(Module1Test, BalloonTextsAreConvertedPaddedAndAlwaysTerminated) {
   EXPECT_EQ(f.Dword(l.uFlags), 16u);
   EXPECT_EQ(f.Dword(l.dwInfoFlags), 1u);
   EXPECT_EQ(f.Dword(l.uTimeout), 0u);
-  EXPECT_EQ(f.Text(l.szInfo, kInfoWidth), Padded("El programa contin\xFA" "a", kInfoWidth));
+  EXPECT_EQ(f.Text(l.szInfo, kInfoWidth), Padded("El programa contin\xFA"
+                                                 "a",
+                                                 kInfoWidth));
   EXPECT_EQ(f.Text(l.szInfoTitle, kInfoTitleWidth), Padded("Varnlet!", kInfoTitleWidth));
   EXPECT_TRUE(f.Zero(l.szTip, l.szTip + kTipWidth)) << "the tip is not sent with the balloon";
 
@@ -228,7 +231,7 @@ TEST_P(Module1Test, ARightButtonReleaseOpensTheMenuThenPostsWmNull) {
   // The icon id in wParam is not looked at.
   EXPECT_EQ(user.Send(kHwnd, TrayCallbackMessage, 12345, 517), 0);
   EXPECT_EQ(journal.entries(), (std::vector<std::string>{"SetForegroundWindow(" + std::to_string(kHwnd) + ")",
-                                                          "PopupTrayMenu", "PostMessageA(0)"}));
+                                                         "PopupTrayMenu", "PostMessageA(0)"}));
   EXPECT_EQ(user.posted.at(0).hwnd, kHwnd);
   EXPECT_TRUE(user.reachedOriginal.empty());
   // A failing foreground call is skipped; the menu still opens.
@@ -253,8 +256,12 @@ TEST_P(Module1Test, TheKeyboardOpensTheMenuAndAMouseClickOpensItOnce) {
     std::size_t focusBack;
   };
   const Row rows[] = {
-      {{kNinKeySelect}, false, 1, 1}, {{kNinKeySelect}, true, 1, 0},  {{kWmRButtonUp, kWmContextMenu}, false, 1, 0},
-      {{kWmContextMenu}, false, 1, 1}, {{kNinSelect}, false, 0, 0},    {{kWmRButtonUp, kWmContextMenu, kWmContextMenu}, false, 2, 1},
+      {{kNinKeySelect}, false, 1, 1},
+      {{kNinKeySelect}, true, 1, 0},
+      {{kWmRButtonUp, kWmContextMenu}, false, 1, 0},
+      {{kWmContextMenu}, false, 1, 1},
+      {{kNinSelect}, false, 0, 0},
+      {{kWmRButtonUp, kWmContextMenu, kWmContextMenu}, false, 2, 1},
   };
   Add();
   for (const Row& row : rows) {

@@ -173,8 +173,10 @@ TEST_F(RegistryClassMore, ShellFoldersTakesTwoPassesAndTheTwoDirectories) {
   registry_.SetValue(kHkeyLocalMachine, kCurrentVersion, "ProgramFilesPath", 2, "%ProgramFiles%\0"s);
   registry_.SetValue(kHkeyLocalMachine, kCurrentVersion, "OnD", 1, "D:\\x\0"s);
   using Pairs = std::vector<std::pair<std::wstring, std::wstring>>;
-  const Pairs machine = {{L"ProgramFilesDir", L"C:\\Program Files"}, {L"OnD", L"D:\\x"},
-                         {L"WindowsDir", L"C:\\windows"}, {L"SystemDir", L"C:\\windows\\system32"}};
+  const Pairs machine = {{L"ProgramFilesDir", L"C:\\Program Files"},
+                         {L"OnD", L"D:\\x"},
+                         {L"WindowsDir", L"C:\\windows"},
+                         {L"SystemDir", L"C:\\windows\\system32"}};
   Pairs user = {{L"(Default)", L""}, {L"Desktop", L"C:\\u\\Desktop"}, {L"Odd", L"1"}};
   user.insert(user.end(), machine.begin(), machine.end());
   EXPECT_EQ(Contents(*reg_.ShellFolders()), user);
@@ -219,8 +221,8 @@ TEST_F(RegistryClassMore, GetFolderFillsTheCollectionOnceByKeyOrPosition) {
   EXPECT_EQ(reg_.GetFolder(std::wstring(L"windowsdir")), L"C:\\windows");
   EXPECT_EQ(reg_.GetFolder(2), L"C:\\u\\Desktop");
   EXPECT_EQ(reg_.GetFolder(1), L"");
-  for (const Variant& missing : {Variant(0), Variant(-1), Variant(99), Variant(std::wstring(L"nope")),
-                                 Variant(Empty{}), Variant(ByteArray{1, 0})}) {
+  for (const Variant& missing : {Variant(0), Variant(-1), Variant(99), Variant(std::wstring(L"nope")), Variant(Empty{}),
+                                 Variant(ByteArray{1, 0})}) {
     EXPECT_EQ(reg_.GetFolder(missing), L"");
   }
   // A new ShellFolders call rebuilds it, and a caller's copy stays the old one.
@@ -241,8 +243,7 @@ TEST_F(RegistryClassMore, AssociationsStopEarlyOnFailuresAndReportNothing) {
   registry_.FailWith("RegSetValueA", 5, 1);
   reg_.AsociarExt(L"a", L"editor", L"edit");
   EXPECT_FALSE(registry_.GetValue(kHkeyClassesRoot, "A.File\\shell\\edit", ""));
-  EXPECT_EQ(registry_.GetValue(kHkeyClassesRoot, "A.File\\shell\\edit\\command", "")->data,
-            "editor.exe \"%1\"\0"s);
+  EXPECT_EQ(registry_.GetValue(kHkeyClassesRoot, "A.File\\shell\\edit\\command", "")->data, "editor.exe \"%1\"\0"s);
   // A ProgID that cannot be written leaves the extension without one: nothing more happens.
   registry_.FailWith("RegSetValueA", 5, 0);
   reg_.AsociarExt(L"b", L"editor");

@@ -122,18 +122,17 @@ TEST_F(RegistryClass, DeleteKeyOfARootAloneLeavesTheWholeRegistryAsItWas) {
   registry_.SetValue(kHkcu, "Software\\A", "v", 1, "x\0"s);
   registry_.SetValue(kHkeyLocalMachine, "Software\\Classes\\.txt", "", 1, "txtfile\0"s);
   registry_.SetValue(kHkeyUsers, ".DEFAULT\\Software", "v", 4, "\x01\x00\x00\x00"s);
-  const auto before = std::vector{registry_.Dump(kHkcu), registry_.Dump(kHkeyLocalMachine),
-                                  registry_.Dump(kHkeyUsers)};
-  for (const std::wstring& path : {L""s, L"  "s, L"\\"s, L"\\\\"s, L"\\\\\\\\"s, L"HKEY_CURRENT_USER"s,
-                                    L"HKEY_CURRENT_USER\\"s, L" HKEY_LOCAL_MACHINE\\ "s, L"HKCU\\\\"s,
-                                    L"HKCR\\\\\\"s, L"HKU\\\\\\\\"s, L"HKEY_USERS\\\\\\"s}) {
+  const auto before = std::vector{registry_.Dump(kHkcu), registry_.Dump(kHkeyLocalMachine), registry_.Dump(kHkeyUsers)};
+  for (const std::wstring& path :
+       {L""s, L"  "s, L"\\"s, L"\\\\"s, L"\\\\\\\\"s, L"HKEY_CURRENT_USER"s, L"HKEY_CURRENT_USER\\"s,
+        L" HKEY_LOCAL_MACHINE\\ "s, L"HKCU\\\\"s, L"HKCR\\\\\\"s, L"HKU\\\\\\\\"s, L"HKEY_USERS\\\\\\"s}) {
     for (RegKey hKey = 0x7FFFFFFF; hKey != 0x80000007; ++hKey) {
       EXPECT_EQ(reg_.DeleteKey(path, L"", hKey), 5) << std::string(path.begin(), path.end());
     }
   }
   EXPECT_TRUE(Entries("RegDeleteKeyA").empty());
-  EXPECT_EQ(before, (std::vector{registry_.Dump(kHkcu), registry_.Dump(kHkeyLocalMachine),
-                                 registry_.Dump(kHkeyUsers)}));
+  EXPECT_EQ(before,
+            (std::vector{registry_.Dump(kHkcu), registry_.Dump(kHkeyLocalMachine), registry_.Dump(kHkeyUsers)}));
 }
 
 TEST_F(RegistryClass, AValueThatChangesBetweenProbeAndReadKeepsTheProbesLength) {

@@ -1,7 +1,8 @@
 // The Win32 toolkit with real windows, timers and the message loop.
+#include "toolkit/win32/toolkit_win32.h"
+
 #include <gtest/gtest.h>
 
-#include "toolkit/win32/toolkit_win32.h"
 #include "win_test_support.h"
 
 namespace varnlet::toolkit::win32 {

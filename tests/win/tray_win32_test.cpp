@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "app/Form1.h"
-#include "fakes/fake_process_table.h"
 #include "fakes/fake_file_system.h"
+#include "fakes/fake_process_table.h"
 #include "fakes/fake_registry.h"
 #include "platform/win32/ansi_code_page_win32.h"
 #include "platform/win32/shell_api_win32.h"
@@ -51,9 +51,8 @@ class RecordingShell final : public platform::ShellApi {
 };
 
 struct TrayWin32 : ::testing::Test {
-  toolkit::win32::ToolkitWin32 toolkit{::GetModuleHandleW(nullptr),
-                                       L"Local\\Varnlet.TrayTest." + std::to_wstring(::GetCurrentProcessId()),
-                                       L"Varnlet!"};
+  toolkit::win32::ToolkitWin32 toolkit{
+      ::GetModuleHandleW(nullptr), L"Local\\Varnlet.TrayTest." + std::to_wstring(::GetCurrentProcessId()), L"Varnlet!"};
   fakes::FakeProcessTable processes;
   RecordingShell shell;
   platform::VersionApiWin32 version;

@@ -32,7 +32,8 @@ enum class Architecture { kOwn, kOther };
 // with Architecture::kOther, a copy of the stand-in built for the other architecture.
 class StandIn {
  public:
-  StandIn(const ScratchFolder& folder, const std::wstring& relativePath, Architecture architecture = Architecture::kOwn);
+  StandIn(const ScratchFolder& folder, const std::wstring& relativePath,
+          Architecture architecture = Architecture::kOwn);
   ~StandIn();
   StandIn(StandIn&&) = default;
   DWORD pid() const { return pid_; }

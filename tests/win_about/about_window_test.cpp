@@ -1,9 +1,9 @@
 // Form2 on the Win32 dialog toolkit, with real windows under Wine: the window's frame, size and
 // place, every control's rectangle, font and colours, the link's clicks, the lifecycle with a
 // real browser, and what is left when no browser can be made.
+#include <windows.h>
 #include <exdisp.h>
 #include <gtest/gtest.h>
-#include <windows.h>
 
 #include <memory>
 #include <string>

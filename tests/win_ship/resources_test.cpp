@@ -1,7 +1,6 @@
 // Reads the built varnlet.exe the way Explorer and installers do: the version resource through
 // the version library, the manifest and the icon as resources of a data file.
 #include <windows.h>
-
 #include <gtest/gtest.h>
 
 #include <cstdlib>

@@ -81,8 +81,6 @@ using UniqueGdiObject = UniqueOwner<GdiTraits>;
 inline HWND ToHwnd(std::uint32_t h) noexcept {
   return reinterpret_cast<HWND>(static_cast<LONG_PTR>(static_cast<std::int32_t>(h)));
 }
-inline std::uint32_t FromHwnd(HWND h) noexcept {
-  return static_cast<std::uint32_t>(reinterpret_cast<ULONG_PTR>(h));
-}
+inline std::uint32_t FromHwnd(HWND h) noexcept { return static_cast<std::uint32_t>(reinterpret_cast<ULONG_PTR>(h)); }
 
 }  // namespace varnlet::platform::win32

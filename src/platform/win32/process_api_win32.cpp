@@ -54,8 +54,6 @@ bool ProcessApiWin32::EmptyWorkingSet(ProcessHandle hProcess) {
 
 bool ProcessApiWin32::CloseHandle(ProcessHandle hObject) { return ::CloseHandle(ToHandle(hObject)) != FALSE; }
 
-ProcessHandle ProcessApiWin32::GetCurrentProcess() {
-  return reinterpret_cast<ProcessHandle>(::GetCurrentProcess());
-}
+ProcessHandle ProcessApiWin32::GetCurrentProcess() { return reinterpret_cast<ProcessHandle>(::GetCurrentProcess()); }
 
 }  // namespace varnlet::platform

@@ -51,8 +51,7 @@ RegStatus RegistryApiWin32::RegQueryValueA(RegKey hKey, const char* lpSubKey, ch
 
 RegStatus RegistryApiWin32::RegQueryValueExA(RegKey hKey, const char* lpValueName, std::uint32_t* lpReserved,
                                              std::uint32_t* lpType, std::uint8_t* lpData, std::uint32_t* lpcbData) {
-  return ::RegQueryValueExA(ToHkey(hKey), lpValueName, AsDword(lpReserved), AsDword(lpType), lpData,
-                            AsDword(lpcbData));
+  return ::RegQueryValueExA(ToHkey(hKey), lpValueName, AsDword(lpReserved), AsDword(lpType), lpData, AsDword(lpcbData));
 }
 
 RegStatus RegistryApiWin32::RegSetValueA(RegKey hKey, const char* lpSubKey, std::uint32_t dwType, const char* lpData,

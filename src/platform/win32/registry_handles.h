@@ -10,6 +10,8 @@ namespace varnlet::platform::win32 {
 inline HKEY ToHkey(std::uint32_t key) noexcept {
   return reinterpret_cast<HKEY>(static_cast<LONG_PTR>(static_cast<std::int32_t>(key)));
 }
-inline std::uint32_t FromHkey(HKEY key) noexcept { return static_cast<std::uint32_t>(reinterpret_cast<ULONG_PTR>(key)); }
+inline std::uint32_t FromHkey(HKEY key) noexcept {
+  return static_cast<std::uint32_t>(reinterpret_cast<ULONG_PTR>(key));
+}
 
 }  // namespace varnlet::platform::win32

@@ -19,8 +19,7 @@ std::int32_t ShellApiWin32::Shell_NotifyIconA(std::uint32_t dwMessage, const std
 }
 
 std::intptr_t ShellApiWin32::ShellExecuteA(Hwnd hwnd, const char* lpOperation, const char* lpFile,
-                                           const char* lpParameters, const char* lpDirectory,
-                                           std::int32_t nShowCmd) {
+                                           const char* lpParameters, const char* lpDirectory, std::int32_t nShowCmd) {
   return reinterpret_cast<std::intptr_t>(
       ::ShellExecuteA(win32::ToHwnd(hwnd), lpOperation, lpFile, lpParameters, lpDirectory, nShowCmd));
 }

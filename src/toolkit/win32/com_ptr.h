@@ -1,8 +1,8 @@
 #pragma once
 // Owners for COM: an interface pointer released exactly once, and a BSTR freed exactly once.
+#include <windows.h>
 #include <oleauto.h>
 #include <unknwn.h>
-#include <windows.h>
 
 #include <string_view>
 #include <utility>

@@ -1,5 +1,4 @@
 #include "toolkit/win32/dialog_win32.h"
-#include "toolkit/win32/window_object.h"
 
 #include <windowsx.h>
 
@@ -7,6 +6,8 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "toolkit/win32/window_object.h"
 
 namespace varnlet::toolkit::win32 {
 namespace {

@@ -1,9 +1,10 @@
 #include "toolkit/win32/toolkit_win32.h"
-#include "toolkit/win32/window_object.h"
 
 #include <algorithm>
 #include <stdexcept>
 #include <vector>
+
+#include "toolkit/win32/window_object.h"
 
 namespace varnlet::toolkit::win32 {
 namespace {
@@ -154,8 +155,8 @@ class ToolkitWin32::FormImpl final : public Form {
     ::SetMenuDefaultItem(popup.handle(), static_cast<UINT>(defaultItem), TRUE);
     // The toolkit's defaults (left-aligned at the pointer, left button); the command comes back
     // here so its click runs after the menu has closed.
-    const int chosen = static_cast<int>(
-        ::TrackPopupMenuEx(popup.handle(), TPM_LEFTALIGN | TPM_LEFTBUTTON | TPM_RETURNCMD, at.x, at.y, hwnd_.get(), nullptr));
+    const int chosen = static_cast<int>(::TrackPopupMenuEx(
+        popup.handle(), TPM_LEFTALIGN | TPM_LEFTBUTTON | TPM_RETURNCMD, at.x, at.y, hwnd_.get(), nullptr));
     if (chosen <= 0) return false;
     popup.Click(static_cast<std::int16_t>(chosen - 1));
     return true;
@@ -247,8 +248,8 @@ ToolkitWin32::ToolkitWin32(HINSTANCE instance, std::wstring singleInstanceName, 
   wc.hInstance = instance_;
   wc.lpszClassName = kTimerWindowClass;
   ::RegisterClassExW(&wc);
-  timerWindow_.reset(::CreateWindowExW(0, kTimerWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance_,
-                                       nullptr));
+  timerWindow_.reset(
+      ::CreateWindowExW(0, kTimerWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance_, nullptr));
   ::SetWindowLongPtrW(timerWindow_.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 }
 
