@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Runs every test layer: native unit tests (with sanitizers), the Windows tests and end-to-end
+# Runs every test layer: native unit tests (with sanitizers), the checks on the code (layers,
+# format, static analysis), the Windows tests and end-to-end
 # tests under Wine for x64 and then x86, a one-minute soak of each, the release checks (two x64
 # builds byte for byte, then signed and verified), and a bounded fuzzing run.
 # Where the kernel cannot run 32-bit code, the x86 build is built but not run, and one line says so.
@@ -18,6 +19,9 @@ echo "== native: unit tests (ASan + UBSan)"
 cmake --preset native >/dev/null
 cmake --build --preset native
 ctest --preset native -j2 --timeout 300
+
+echo "== the code itself: layers, format, clang-tidy, cppcheck"
+scripts/check.sh
 
 # One Windows architecture: build, run every Wine layer, then a one-minute soak.
 windows() {
