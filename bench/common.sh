@@ -48,6 +48,19 @@ close_and_wait() {
   wait_gone 30 "$2" || fail "the program of $1 did not end"
 }
 
+# The Linux pid of the Wine process that runs the Windows program $1 (a Unix path), found by its
+# command line, which Wine sets to the Windows one. A 64-bit program started through 32-bit Wine
+# runs in a process of its own, beside the launcher (start.exe) that the shell's $! names.
+linux_pid() {
+  local want p cmd
+  want="$(winpath "$1")"
+  for p in $(pgrep -f -- "$(basename "$1")"); do
+    cmd=$(tr '\0' ' ' <"/proc/$p/cmdline" 2>/dev/null) || continue
+    case "$cmd" in "$want"*) echo "$p"; return 0 ;; esac
+  done
+  return 1
+}
+
 # CPU seconds (user + system) a Linux process has used.
 cpu_seconds() { awk -v hz="$(getconf CLK_TCK)" '{ sub(/^.*\) /, ""); printf "%.2f\n", ($12 + $13) / hz }' "/proc/$1/stat"; }
 

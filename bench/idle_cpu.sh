@@ -18,11 +18,13 @@ v=$!
 BACKGROUND+=($v)
 wait_icon 'Minimal tray' || fail "no minimal icon"
 wait_icon 'Varnlet!' || fail "no Varnlet icon"
+vl=$(linux_pid "$EXE") || fail "no Linux process for Varnlet"
+ml=$(linux_pid "$MINIMAL") || fail "no Linux process for the minimal program"
 # Past the start-up: the About window's page load and the first passes.
 sleep 15
-v0=$(cpu_seconds "$v") m0=$(cpu_seconds "$m") s0=$(cpu_seconds "$server") t0=$SECONDS
+v0=$(cpu_seconds "$vl") m0=$(cpu_seconds "$ml") s0=$(cpu_seconds "$server") t0=$SECONDS
 sleep $((minutes * 60))
-v1=$(cpu_seconds "$v") m1=$(cpu_seconds "$m") s1=$(cpu_seconds "$server") t1=$SECONDS
+v1=$(cpu_seconds "$vl") m1=$(cpu_seconds "$ml") s1=$(cpu_seconds "$server") t1=$SECONDS
 kill -0 "$v" || fail "Varnlet ended during the idle minutes"
 close_and_wait Varnlet.Form1 "$v"
 sleep 5

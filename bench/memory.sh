@@ -33,10 +33,12 @@ round() {
   wait_icon 'Varnlet!' || fail "no Varnlet icon"
   vw=$(windows_pid varnlet.exe)
   mw=$(windows_pid minimal_tray.exe)
+  vl=$(linux_pid "$EXE") || fail "no Linux process for Varnlet"
+  ml=$(linux_pid "$MINIMAL") || fail "no Linux process for the minimal program"
   sleep $((early - (SECONDS - start)))
-  echo "$(sample "$v" "$vw") $(sample "$m" "$mw")" >>"$ART/$config.early"
+  echo "$(sample "$vl" "$vw") $(sample "$ml" "$mw")" >>"$ART/$config.early"
   sleep $((late - (SECONDS - start)))
-  echo "$(sample "$v" "$vw") $(sample "$m" "$mw")" >>"$ART/$config.late"
+  echo "$(sample "$vl" "$vw") $(sample "$ml" "$mw")" >>"$ART/$config.late"
   say "$config round: at ${early}s $(tail -1 "$ART/$config.early"), at ${late}s $(tail -1 "$ART/$config.late")" \
     "(KiB: Varnlet working set, private; minimal working set, private)"
   close_and_wait Varnlet.Form1 "$v"

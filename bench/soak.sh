@@ -21,12 +21,13 @@ BACKGROUND+=($v)
 wait_icon 'Varnlet!' || fail "no tray icon"
 vw=$(windows_pid varnlet.exe)
 [ -n "$vw" ] || fail "no varnlet.exe process"
+vl=$(linux_pid "$EXE") || fail "no Linux process for Varnlet"
 
 # Prints "handles private-KiB" of Varnlet.
 sample() {
   local handles
   handles=$("$WR" "$PROBE" handles "$vw" | tr -d '\r')
-  echo "$handles $(($(status_kib "$v" RssAnon) + $(status_kib "$v" VmSwap)))"
+  echo "$handles $(($(status_kib "$vl" RssAnon) + $(status_kib "$vl" VmSwap)))"
 }
 alive() { kill -0 "$v" 2>/dev/null || fail "Varnlet ended during the soak"; }
 
