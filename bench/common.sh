@@ -49,14 +49,14 @@ close_and_wait() {
 }
 
 # The Linux pid of the Wine process that runs the Windows program $1 (a Unix path), found by its
-# command line, which Wine sets to the Windows one. A 64-bit program started through 32-bit Wine
-# runs in a process of its own, beside the launcher (start.exe) that the shell's $! names.
+# command line: the Windows path for a 64-bit program, which runs in a process of its own beside
+# the launcher (start.exe) that the shell's $! names; the Unix path for a 32-bit one.
 linux_pid() {
   local want p cmd
   want="$(winpath "$1")"
   for p in $(pgrep -f -- "$(basename "$1")"); do
     cmd=$(tr '\0' ' ' <"/proc/$p/cmdline" 2>/dev/null) || continue
-    case "$cmd" in "$want"*) echo "$p"; return 0 ;; esac
+    case "$cmd" in "$want"* | "$1"*) echo "$p"; return 0 ;; esac
   done
   return 1
 }
