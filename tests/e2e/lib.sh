@@ -8,6 +8,11 @@ ARCH="$(cat "$B/varnlet-arch")"
 # The registry view the program sees: on 64-bit Windows a 32-bit program's HKLM\SOFTWARE is
 # redirected (to WOW6432Node) for keys such as ...\CurrentVersion\Run.
 if [ "$ARCH" = x86 ]; then VIEW=/reg:32; else VIEW=/reg:64; fi
+# Whether stand-ins of the other architecture can run: an x86 build always has 64-bit processes
+# beside it; an x64 build has 32-bit ones only where the kernel runs 32-bit code and no rehearsal
+# (VARNLET_NO_32BIT=1) says otherwise.
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/lib32.sh"
+if [ "$ARCH" = x86 ] || wine_runs_32bit; then OTHER_RUNS=1; else OTHER_RUNS=0; fi
 # The pseudo-handle of the own process, as the relay trace prints it.
 if [ "$ARCH" = x86 ]; then OWN_HANDLE=ffffffff; else OWN_HANDLE=ffffffffffffffff; fi
 WR="$B/wine-run"

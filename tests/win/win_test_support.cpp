@@ -43,6 +43,13 @@ ScratchFolder::ScratchFolder(const std::wstring& name) {
 
 ScratchFolder::~ScratchFolder() { RemoveTree(path_); }
 
+bool OtherArchitectureRuns() {
+  if (sizeof(void*) == 4) return true;
+  wchar_t value[2] = {};
+  const DWORD n = ::GetEnvironmentVariableW(L"VARNLET_NO_32BIT", value, 2);
+  return !(n == 1 && value[0] == L'1');
+}
+
 StandIn::StandIn(const ScratchFolder& folder, const std::wstring& relativePath, Architecture architecture) {
   const std::wstring target = folder.path() + L"\\" + relativePath;
   const auto slash = target.find_last_of(L'\\');

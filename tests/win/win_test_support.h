@@ -28,6 +28,11 @@ class ScratchFolder {
 
 enum class Architecture { kOwn, kOther };
 
+// False where the stand-in of the other architecture cannot run: a 64-bit test on a machine whose
+// kernel runs no 32-bit code (wine-run then sets VARNLET_NO_32BIT=1, as a rehearsal may too).
+// A 32-bit test always has 64-bit processes beside it.
+bool OtherArchitectureRuns();
+
 // A running copy of standin.exe at `path` (relative to the scratch folder), ended on destruction;
 // with Architecture::kOther, a copy of the stand-in built for the other architecture.
 class StandIn {
