@@ -132,6 +132,19 @@ check "the uninstaller that cannot delete the exe exits 3010, restart required (
 check "it removes the rest" bash -c "[ ! -e '$dir/LEAME.txt' ] && [ ! -e '$dir/uninstall.exe' ] && [ ! -e '$shortcut' ]"
 check "and the uninstall key" absent "$uninstall_key"
 check "the held exe waits for the next restart" bash -c "'$WR' reg query '$session_manager' /v PendingFileRenameOperations | grep -qi 'Varnlet.varnlet\.exe'"
+# With its pages: the finish page says that Windows must restart ("later" chosen), and Finish
+# ends it with the same code.
+tool run "$(winpath "$WORK/un.exe") _?=$windir" >"$WORK/un-status" &
+uninstaller=$!
+BACKGROUND+=($uninstaller)
+check "the uninstaller shows its pages" wait_for 60 xdo search --name '^Varnlet! Uninstall'
+xdo search --name '^Varnlet! Uninstall' windowfocus
+page uninstall-confirm
+xdo key Return
+page uninstall-finish
+xdo key Return
+check "its finish page, left as it comes, ends it" wait_gone 30 "$uninstaller"
+check "with exit code 3010 too" test "$(tr -d '\r' <"$WORK/un-status")" = 3010
 release_exe
 # Nothing of this may happen at the prefix's next start.
 "$WR" reg delete "$session_manager" /v PendingFileRenameOperations /f >/dev/null 2>&1 || true
