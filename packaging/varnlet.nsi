@@ -52,6 +52,7 @@ BrandingText "Varnlet! ${VERSION}"
 !define MUI_ABORTWARNING
 ; The pictures drawn from the program's artwork (res/draw_artwork.py).
 !define MUI_WELCOMEFINISHPAGE_BITMAP "${WIZARD}"
+!define MUI_UNWELCOMEFINISHPAGE_BITMAP "${WIZARD}"
 !define MUI_HEADERIMAGE
 !define MUI_HEADERIMAGE_RIGHT
 !define MUI_HEADERIMAGE_BITMAP "${HEADER}"
