@@ -2,8 +2,10 @@
 ;   makensis -INPUTCHARSET UTF8 -DARCH=x64|x86 -DVERSION=1.0 -DMAKER=... -DCOPYRIGHT=...
 ;            -DEXE=<stripped varnlet.exe> -DREADME=<LEAME.txt> -DICON=<varnlet.ico>
 ;            -DWIZARD=<wizard.bmp> -DHEADER=<header.bmp> -DOUTFILE=<setup.exe> [-DSIGN=<command>]
-; Silent: "setup.exe /S" installs without asking and without starting the program, and
-; "setup.exe /S /AUTOSTART=1" also makes it start with Windows; "uninstall.exe /S" removes it.
+; Silent: "setup.exe /S" installs without asking and starts the program only when it closed a
+; running copy in this session to replace it, and "setup.exe /S /AUTOSTART=1" also makes it start
+; with Windows; "uninstall.exe /S" removes it, and its exit code is 3010 when a file it could not
+; delete goes at the next restart. Either fails (non-zero) rather than skip a file it cannot write.
 ; Spanish, the program's language, unless Windows' display language is English.
 Unicode true
 !if "${ARCH}" == "x64"
@@ -37,6 +39,9 @@ OutFile "${OUTFILE}"
 InstallDir "${PROGRAM_FILES}\Varnlet"
 RequestExecutionLevel admin
 SetCompressor /SOLID lzma
+; A file that cannot be written fails the install (Retry or Cancel; silent: Cancel), so a busy
+; exe is never kept while Add/Remove Programs and the Run value describe the new one.
+AllowSkipFiles off
 ManifestDPIAware true
 ShowInstDetails nevershow
 ShowUninstDetails nevershow
@@ -47,6 +52,7 @@ BrandingText "Varnlet! ${VERSION}"
 !define MUI_ABORTWARNING
 ; The pictures drawn from the program's artwork (res/draw_artwork.py).
 !define MUI_WELCOMEFINISHPAGE_BITMAP "${WIZARD}"
+!define MUI_UNWELCOMEFINISHPAGE_BITMAP "${WIZARD}"
 !define MUI_HEADERIMAGE
 !define MUI_HEADERIMAGE_RIGHT
 !define MUI_HEADERIMAGE_BITMAP "${HEADER}"
@@ -57,7 +63,8 @@ BrandingText "Varnlet! ${VERSION}"
 !insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
-; The finish page offers to start the program; a silent install shows no pages, so never starts it.
+; The finish page offers to start the program; a silent install shows no pages, and starts it
+; again only when it closed it (RestoreVarnlet).
 !define MUI_FINISHPAGE_RUN
 !define MUI_FINISHPAGE_RUN_TEXT "$(StartNow)"
 !define MUI_FINISHPAGE_RUN_FUNCTION StartVarnlet
@@ -65,6 +72,9 @@ BrandingText "Varnlet! ${VERSION}"
 
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
+; Says whether a file stays until the next restart, and then offers it ("later" chosen).
+!define MUI_FINISHPAGE_REBOOTLATER_DEFAULT
+!insertmacro MUI_UNPAGE_FINISH
 
 !insertmacro MUI_LANGUAGE "Spanish"
 !insertmacro MUI_LANGUAGE "English"
@@ -79,6 +89,10 @@ LangString StillRunning ${LANG_ENGLISH} "Varnlet! is still running. Close it (ri
 ; What the installer does with the start-up value: "1" writes it, "0" removes it, "" (a silent
 ; install without /AUTOSTART) leaves it as it is, so a silent upgrade keeps the user's choice.
 Var Autostart
+; The Restart Manager's session that closed the copies of Varnlet! holding the exe, "" for none.
+Var RmSession
+; "1" when Varnlet! ran in the installer's own session before it was closed.
+Var RanHere
 
 VIProductVersion "${VERSION}.0.0"
 VIAddVersionKey /LANG=${LANG_SPANISH} "ProductName" "Varnlet!"
@@ -88,11 +102,47 @@ VIAddVersionKey /LANG=${LANG_SPANISH} "CompanyName" "${MAKER}"
 VIAddVersionKey /LANG=${LANG_SPANISH} "FileDescription" "Instalador de Varnlet! (${ARCH})"
 VIAddVersionKey /LANG=${LANG_SPANISH} "LegalCopyright" "${COPYRIGHT}"
 
-; Ends a running Varnlet! the way its own "Salir" does, with WM_CLOSE to its hidden main window,
-; and waits for the process to end so its file can be replaced or deleted. If it will not end,
-; asks the user to close it; a silent run gives up instead of leaving a half-removed program.
+; Ends every running copy of Varnlet!, so its exe can be replaced or deleted. First through the
+; Restart Manager, which reaches the copies of every session (fast user switching, Remote
+; Desktop): each is asked to close as at the end of a session, and one that does not answer is
+; ended, which costs a tray program nothing. rstrtmgr.dll is loaded by its System32 path, its own
+; imports searched from there, never from the folder the installer was started from. Then, for
+; where the Restart Manager is missing or closed nothing, the way Varnlet!'s own "Salir" does:
+; WM_CLOSE to its hidden main window in this session, waiting for the process to end. If it will
+; not end, asks the user to close it; a silent run gives up instead of leaving a half-removed
+; program. The installer keeps the session open for RmRestart; the uninstaller ends it.
 !macro CLOSE_VARNLET un
 Function ${un}CloseVarnlet
+  FindWindow $0 "${WINDOW_CLASS}"
+  ${If} $0 != 0
+    StrCpy $RanHere 1
+  ${EndIf}
+  StrCpy $RmSession ""
+  StrCpy $0 0
+  ${If} ${FileExists} "$INSTDIR\varnlet.exe"
+    ; LOAD_WITH_ALTERED_SEARCH_PATH
+    System::Call "kernel32::LoadLibraryExW(w '$SYSDIR\rstrtmgr.dll', p 0, i 0x8) p.r0"
+  ${EndIf}
+  ${If} $0 P<> 0
+    System::Call "rstrtmgr::RmStartSession(*i .r1, i 0, w .r2) i.r3"
+    ${If} $3 = 0
+      StrCpy $RmSession $1
+      ; The one file, as the array of string pointers the call takes.
+      System::Call "*(&w${NSIS_MAX_STRLEN} '$INSTDIR\varnlet.exe') p.r1"
+      System::Call "*(p r1) p.r2"
+      System::Call "rstrtmgr::RmRegisterResources(i $RmSession, i 1, p r2, i 0, p 0, i 0, p 0) i.r3"
+      System::Free $2
+      System::Free $1
+      ${If} $3 = 0
+        ; RmForceShutdown
+        System::Call "rstrtmgr::RmShutdown(i $RmSession, i 1, p 0) i.r3"
+      ${EndIf}
+      !if "${un}" == "un."
+        System::Call "rstrtmgr::RmEndSession(i $RmSession) i.r3"
+        StrCpy $RmSession ""
+      !endif
+    ${EndIf}
+  ${EndIf}
   retry:
   FindWindow $0 "${WINDOW_CLASS}"
   ${If} $0 == 0
@@ -129,6 +179,30 @@ FunctionEnd
 ; installer: its "Iniciar con Windows" should behave as in every later session.
 Function StartVarnlet
   Exec '"$WINDIR\explorer.exe" "$INSTDIR\varnlet.exe"'
+FunctionEnd
+
+; Whether the install succeeded or failed, the copies closed for it run again: the Restart
+; Manager starts those that registered for a restart, in their own sessions; a silent run starts
+; the one of its own session as the finish page would (interactively, that page offers it). A
+; second start is harmless: it ends at once, as Varnlet! runs only once.
+Function RestoreVarnlet
+  ${If} $RmSession != ""
+    System::Call "rstrtmgr::RmRestart(i $RmSession, i 0, p 0) i.r0"
+    System::Call "rstrtmgr::RmEndSession(i $RmSession) i.r0"
+    StrCpy $RmSession ""
+  ${EndIf}
+  ${If} ${Silent}
+  ${AndIf} $RanHere == 1
+    Call StartVarnlet
+  ${EndIf}
+FunctionEnd
+
+Function .onInstSuccess
+  Call RestoreVarnlet
+FunctionEnd
+
+Function .onInstFailed
+  Call RestoreVarnlet
 FunctionEnd
 
 Section "Varnlet!"
@@ -169,16 +243,21 @@ Section "-AutostartOff"
   ${EndIf}
 SectionEnd
 
+; A file still busy (a copy nothing could close) goes at the next restart: the exit code is then
+; 3010, "restart required", as Windows Installer's, and the finish page says so.
 Section "Uninstall"
   Call un.CloseVarnlet
   Delete /REBOOTOK "$INSTDIR\varnlet.exe"
-  Delete "$INSTDIR\LEAME.txt"
+  Delete /REBOOTOK "$INSTDIR\LEAME.txt"
   Delete "$INSTDIR\uninstall.exe"
   RMDir /REBOOTOK "$INSTDIR"
   Delete "${SHORTCUT}"
   ; The program's own start-up value goes with it.
   DeleteRegValue HKLM "${RUN_KEY}" "Varnlet"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
+  ${If} ${RebootFlag}
+    SetErrorLevel 3010
+  ${EndIf}
 SectionEnd
 
 ; After the sections: it names one of them.

@@ -10,6 +10,11 @@
 //                                          tray (one per icon, holding the icon's tip)
 //   e2e_tool tray-delete CLASS ID          deletes the icon ID of the window of CLASS, as a shell
 //                                          restart would
+//   e2e_tool hold PATH SECONDS             opens PATH sharing reads only, as a copy of a program
+//                                          running in another session holds its exe; prints
+//                                          "held" and keeps it open for SECONDS
+//   e2e_tool run COMMAND_LINE              runs the command line as written, waits, and prints the
+//                                          exit code whole (Wine hands Linux its low byte only)
 #include <windows.h>
 #include <commctrl.h>
 #include <psapi.h>
@@ -20,6 +25,8 @@
 #include <cwchar>
 #include <string>
 #include <vector>
+
+#include "platform/win32/handles.h"
 
 namespace {
 
@@ -146,6 +153,32 @@ int TrayDelete(const wchar_t* windowClass, UINT id) {
   return data.hWnd != nullptr && ::Shell_NotifyIconW(NIM_DELETE, &data) ? 0 : 1;
 }
 
+int Hold(const wchar_t* path, DWORD seconds) {
+  const varnlet::platform::win32::UniqueHandle file(
+      ::CreateFileW(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  if (!file) return 1;
+  std::printf("held\n");
+  std::fflush(stdout);
+  ::Sleep(seconds * 1000);
+  return 0;
+}
+
+int Run(const wchar_t* commandLine) {
+  std::wstring line = commandLine;
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
+  if (!::CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) return 1;
+  const varnlet::platform::win32::UniqueHandle process(info.hProcess);
+  const varnlet::platform::win32::UniqueHandle thread(info.hThread);
+  DWORD code = 0;
+  if (::WaitForSingleObject(process.get(), INFINITE) != WAIT_OBJECT_0 || !::GetExitCodeProcess(process.get(), &code)) {
+    return 1;
+  }
+  std::printf("%lu\n", static_cast<unsigned long>(code));
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -177,5 +210,7 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"pids" && argc == 3) return Pids(argv[2]);
   if (command == L"tray-tips" && argc == 2) return PrintTrayTips();
   if (command == L"tray-delete" && argc == 4) return TrayDelete(argv[2], static_cast<UINT>(Number(argv[3])));
+  if (command == L"run" && argc == 3) return Run(argv[2]);
+  if (command == L"hold" && argc == 4) return Hold(argv[2], static_cast<DWORD>(Number(argv[3])));
   return 2;
 }
