@@ -96,9 +96,9 @@ step "fuzzing (${VARNLET_FUZZ_SECONDS:-60} s)" scripts/fuzz.sh "${VARNLET_FUZZ_S
 
 passed=0 failed=0
 echo
-printf '%-48s %-46s %7s\n' step result seconds
+printf '%-52s %-50s %7s\n' step result seconds
 for i in "${!names[@]}"; do
-  printf '%-48s %-46s %7s\n' "${names[$i]}" "${results[$i]}" "${times[$i]}"
+  printf '%-52s %-50s %7s\n' "${names[$i]}" "${results[$i]}" "${times[$i]}"
   case "${results[$i]}" in passed) passed=$((passed + 1)) ;; failed*) failed=$((failed + 1)) ;; esac
 done
 echo "$passed passed, $failed failed"

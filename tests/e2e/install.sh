@@ -38,7 +38,7 @@ nothing_installed() { [ ! -e "$dir" ] && [ ! -e "$shortcut" ]; }
 installed() { query "$uninstall_key" /v UninstallString && [ -s "$dir/varnlet.exe" ]; }
 xdo() { DISPLAY="$(cat "$B/.display")" xdotool "$@"; }
 # "Iniciar con Windows" from the tray menu, picked from the keyboard.
-switch_autostart() { xdo mousemove 12 32 click 3; sleep 1; xdo key Down Down Return; }
+switch_autostart() { tray_menu_keys 0x28 0x28 0x0d; }
 # A page of the interactive installer, once its window has settled.
 page() { sleep 1.5; screenshot "installer-$1"; }
 # Holds the installed exe open, sharing reads only, until the test kills the holder.

@@ -66,10 +66,13 @@ relay_only() {
   "$WR" reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /t REG_SZ /d "$1" /f >/dev/null 2>&1
 }
 
-# Waits up to $1 seconds for the command to succeed.
+# Waits until the command succeeds, for $1 seconds but never less than a minute: on a loaded
+# machine Wine and the program may take many times as long, and a wait ends as soon as its
+# condition holds, so a generous limit costs a passing test nothing. The limit only catches hangs.
 wait_for() {
   local seconds="$1"
   shift
+  [ "$seconds" -ge 60 ] || seconds=60
   local deadline=$((SECONDS + seconds))
   until "$@"; do
     [ "$SECONDS" -lt "$deadline" ] || return 1
@@ -90,6 +93,18 @@ varnlet_icons() { [ "$(tray_tip_count 'Varnlet!')" -eq "$1" ]; }
 # True when a window of class $1 exists and is visible; window_gone when none exists.
 window_shown() { tool find "$1" | tr -d '\r' | grep -q ' 1$'; }
 window_gone() { ! tool find "$1" >/dev/null; }
+# The popup menu's window (class #32768) shown, or hidden again.
+menu_shown() { window_shown '#32768'; }
+menu_closed() { ! window_shown '#32768'; }
+
+# Opens the tray menu with a right click on the icon and, once it shows, sends it the given
+# virtual keys (WM_KEYDOWN to the menu window itself, so that no other window's focus takes them).
+tray_menu_keys() {
+  DISPLAY="$(cat "$B/.display")" xdotool mousemove 12 32 click 3
+  wait_for 60 menu_shown || fail "the tray menu did not open"
+  local key
+  for key in "$@"; do tool post '#32768' 0x100 "$key" 0; done
+}
 
 screenshot() {
   DISPLAY="$(cat "$B/.display")" import -window root "$ART/$1.png"

@@ -37,7 +37,7 @@ nothing_left() {
 }
 icon_shown() { [ "$(tray_tip_count 'Varnlet!')" -eq 1 ]; }
 xdo() { DISPLAY="$(cat "$B/.display")" xdotool "$@"; }
-switch_autostart() { xdo mousemove 12 32 click 3; sleep 1; xdo key Down Down Return; }
+switch_autostart() { tray_menu_keys 0x28 0x28 0x0d; }
 msiexec() { "$WR" msiexec "$@" >/dev/null 2>&1; }
 
 # What an earlier, interrupted run may have left in the shared prefix.

@@ -34,8 +34,6 @@ screenshot after-balloon
 # A right click on the icon opens the menu, once: the shell's WM_CONTEXTMENU after the release
 # belongs to the same click.
 popups() { grep -ciE 'Call USER32.TrackPopupMenuEx\(' "$ART/relay.log" || true; }
-menu_shown() { window_shown '#32768'; }
-menu_closed() { ! window_shown '#32768'; }
 # Esc, as the user would press it in the menu.
 close_menu() { tool post '#32768' 0x100 0x1b 0 && wait_for 5 menu_closed; }
 before=$(popups)
@@ -89,7 +87,7 @@ check "there is still one icon" varnlet_icons 1
 
 # "Salir": the menu's last item, chosen from the keyboard.
 DISPLAY="$(cat "$DISPLAY_FILE")" xdotool mousemove 12 32 click 3
-sleep 1
+wait_for 60 menu_shown || fail "the tray menu did not open"
 DISPLAY="$(cat "$DISPLAY_FILE")" xdotool key Up Return
 check "Salir ends the program" wait_gone 30 "$varnlet"
 check "and removes the icon" varnlet_icons 0
