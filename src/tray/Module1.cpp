@@ -85,19 +85,22 @@ bool Module1::TryIcon(Hwnd hWnd, bool first) {
   return true;
 }
 
-void Module1::IconRetryStart(Hwnd hWnd) {
-  retriesLeft_ = kIconRetries;
-  if (retryTimerOn_) return;
-  const std::uintptr_t id =
-      services_.user.SetTimer(hWnd, IconRetryTimerId, kIconRetryInterval, services_.user.TimerProcAddress(hWnd, *this));
-  retryTimerOn_ = id == IconRetryTimerId;
+bool Module1::StartTimer(Hwnd hWnd, std::uintptr_t id, std::uint32_t interval) {
+  return services_.user.SetTimer(hWnd, id, interval, services_.user.TimerProcAddress(hWnd, *this)) == id;
 }
 
-void Module1::IconRetryStop(Hwnd hWnd) {
-  if (!retryTimerOn_) return;
-  services_.user.KillTimer(hWnd, IconRetryTimerId);
-  retryTimerOn_ = false;
+void Module1::StopTimer(Hwnd hWnd, std::uintptr_t id, bool& on) {
+  if (!on) return;
+  services_.user.KillTimer(hWnd, id);
+  on = false;
 }
+
+void Module1::IconRetryStart(Hwnd hWnd) {
+  retriesLeft_ = kIconRetries;
+  if (!retryTimerOn_) retryTimerOn_ = StartTimer(hWnd, IconRetryTimerId, kIconRetryInterval);
+}
+
+void Module1::IconRetryStop(Hwnd hWnd) { StopTimer(hWnd, IconRetryTimerId, retryTimerOn_); }
 
 void Module1::IconRetryTimerProc(Hwnd hWnd, std::uint32_t uMsg, std::uintptr_t idEvent) {
   if (uMsg != platform::kWmTimer || idEvent != IconRetryTimerId || !retryTimerOn_ || !icon_) return;
@@ -258,16 +261,10 @@ void Module1::OpenTrayMenu(Hwnd form, bool fromKeyboard) {
 
 void Module1::BalloonTimerStart(Hwnd hWnd, std::uint32_t interval) {
   if (balloonTimerOn_ || interval == 0) return;
-  const std::uintptr_t id =
-      services_.user.SetTimer(hWnd, BalloonTimerId, interval, services_.user.TimerProcAddress(hWnd, *this));
-  balloonTimerOn_ = id == BalloonTimerId;
+  balloonTimerOn_ = StartTimer(hWnd, BalloonTimerId, interval);
 }
 
-void Module1::BalloonTimerStop(Hwnd hWnd) {
-  if (!balloonTimerOn_) return;
-  services_.user.KillTimer(hWnd, BalloonTimerId);
-  balloonTimerOn_ = false;
-}
+void Module1::BalloonTimerStop(Hwnd hWnd) { StopTimer(hWnd, BalloonTimerId, balloonTimerOn_); }
 
 std::uint32_t Module1::TimerProc(Hwnd hwnd, std::uint32_t uMsg, std::uintptr_t idEvent, std::uint32_t dwTime) {
   toolkit::SkipErrors([&] { BalloonTimerProc(hwnd, uMsg, idEvent, dwTime); });

@@ -131,6 +131,10 @@ class Module1 final : private platform::WindowProcTarget, private platform::Time
   // One try at showing the icon (`first`: the plain add at start); on success the retries stop
   // and a balloon that waited for the icon is shown.
   bool TryIcon(Hwnd hWnd, bool first);
+  // A timer of the window calling TimerProc; true when the system started it under its id.
+  bool StartTimer(Hwnd hWnd, std::uintptr_t id, std::uint32_t interval);
+  // Kills the timer when `on`, and clears `on`.
+  void StopTimer(Hwnd hWnd, std::uintptr_t id, bool& on);
   // (Re)starts the retries: kIconRetries more tries.
   void IconRetryStart(Hwnd hWnd);
   void IconRetryStop(Hwnd hWnd);

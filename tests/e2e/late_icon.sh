@@ -16,16 +16,23 @@ tray_calls() {
 }
 # True when the trace $1 begins with the calls $2.
 calls_begin() { [[ "$(tray_calls "$1")" == "$2"* ]]; }
+# Starts the stand-in tray with the given arguments, and once it stands in front of the shell's,
+# Varnlet, tracing to $ART/$1.
+start_behind_stand_in() {
+  local log="$1"
+  shift
+  tool refusing-tray "$@" >"$WORK/$log.tray" &
+  BACKGROUND+=($!)
+  check "the stand-in stands in front of the shell's tray" wait_for 60 grep -q ready "$WORK/$log.tray"
+  WINEDEBUG=err-all,+relay "$WR" "$EXE" 2>"$ART/$log" &
+  varnlet=$!
+  BACKGROUND+=($varnlet)
+}
 refused() { [ "$(grep -ciE 'Ret +shell32\.Shell_NotifyIconA\(\) retval=0+ ' "$ART/relay.log")" -ge "$1" ]; }
 
 # Five refusals: the add at start, one try at TaskbarCreated and one on the timer (an update,
 # then an add, each).
-tool refusing-tray 5 >"$WORK/tray.out" &
-BACKGROUND+=($!)
-check "the stand-in stands in front of the shell's tray" wait_for 60 grep -q ready "$WORK/tray.out"
-WINEDEBUG=err-all,+relay "$WR" "$EXE" 2>"$ART/relay.log" &
-varnlet=$!
-BACKGROUND+=($varnlet)
+start_behind_stand_in relay.log 5
 check "the first add is refused" wait_for 60 refused 1
 check "the retry timer runs every 5 s" grep -qiE 'Call USER32.SetTimer\([0-9a-f]+,0+3e5,0+1388,' "$ART/relay.log"
 check "the window hears TaskbarCreated without an icon" tool post-registered Varnlet.Form1 TaskbarCreated
@@ -46,12 +53,7 @@ check "Salir ends the program" wait_gone 30 "$varnlet"
 check "and removes the icon" varnlet_icons 0
 
 # A shell that took the add but answered too late.
-tool refusing-tray 1 timed-out >"$WORK/tray2.out" &
-BACKGROUND+=($!)
-check "the stand-in stands in front again" wait_for 60 grep -q ready "$WORK/tray2.out"
-WINEDEBUG=err-all,+relay "$WR" "$EXE" 2>"$ART/relay-timed-out.log" &
-varnlet=$!
-BACKGROUND+=($varnlet)
+start_behind_stand_in relay-timed-out.log 1 timed-out
 check "the icon is there although its add was refused" wait_for 60 varnlet_icons 1
 check "the next try finds it" wait_for 30 bash -c "grep -qiE 'Call shell32.Shell_NotifyIconA\(0*4,' '$ART/relay-timed-out.log'"
 say "tray calls: $(tray_calls "$ART/relay-timed-out.log")"
