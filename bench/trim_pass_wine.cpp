@@ -76,6 +76,9 @@ class CountingProcessApi final : public varnlet::platform::ProcessApi {
   }
   bool CloseHandle(Handle object) override { return real_.CloseHandle(object); }
   Handle GetCurrentProcess() override { return real_.GetCurrentProcess(); }
+  std::int32_t RegisterApplicationRestart(const wchar_t* commandLine, std::uint32_t flags) override {
+    return real_.RegisterApplicationRestart(commandLine, flags);
+  }
 
   int trims = 0;
 

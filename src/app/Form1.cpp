@@ -71,15 +71,18 @@ void Form1::Form_Load() {
         !Registry().GetRegString(std::wstring(kAutostartKey), std::wstring(kAutostartValue)).empty();
     zmnuSysTrayDemo_->SetChecked(kMenuStartWithWindows, registered);
   });
+  // An installer that must replace the running program closes it and starts it again.
+  SkipErrors([&] { services_.process.RegisterApplicationRestart(L"", kRestartFlags); });
 }
 
 void Form1::Form_Unload(std::int16_t& Cancel) {
   using toolkit::SkipErrors;
   Cancel = 0;
-  // The icon goes before the window procedure is put back, and both before the end. An icon
-  // the shell took is removed even when the window could not be subclassed, so none is left
-  // behind in the notification area. A step that fails must not keep the program from ending.
-  if (module1_.PrevWndProc() != 0 || module1_.IconAdded()) SkipErrors([&] { module1_.ShellTrayRemove(hWnd()); });
+  // The icon goes before the window procedure is put back, and both before the end. An icon is
+  // removed even when the window could not be subclassed, or while the shell had not yet taken
+  // it (an add that timed out may have gone through), so none is left behind in the
+  // notification area. A step that fails must not keep the program from ending.
+  if (module1_.PrevWndProc() != 0 || module1_.IconWanted()) SkipErrors([&] { module1_.ShellTrayRemove(hWnd()); });
   if (module1_.PrevWndProc() != 0) SkipErrors([&] { module1_.UnSubClass(hWnd()); });
   // The program ends whenever its main form unloads, tray or no tray: nothing else could
   // reach or end it.
@@ -180,6 +183,12 @@ bool Form1::PopupTrayMenu() { return form_ && zmnuSysTrayDemo_ && form_->PopupMe
 toolkit::Hwnd Form1::hWnd() const { return form_ ? form_->hWnd() : 0; }
 
 bool Form1::Ended() const { return services_.toolkit.App().Ended(); }
+
+void Form1::EndSession() {
+  if (Ended()) return;
+  std::int16_t cancel = 0;
+  Form_Unload(cancel);
+}
 
 int RunProgram(const Form1::Services& services) {
   Form1 form1(services);

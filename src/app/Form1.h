@@ -34,6 +34,10 @@ inline constexpr std::wstring_view kBalloonText =
 inline constexpr std::wstring_view kAutostartKey =
     L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\";
 inline constexpr std::wstring_view kAutostartValue = L"Varnlet";
+// The Restart Manager starts the program again only after an installer closed it: not after a
+// crash or a hang, and not after a reboot, which the Run value covers. No arguments.
+inline constexpr std::uint32_t kRestartFlags =
+    platform::kRestartNoCrash | platform::kRestartNoHang | platform::kRestartNoReboot;
 // MsgBox style of the autostart error: one OK button and the error icon.
 inline constexpr std::uint32_t kErrorBoxStyle = 16;
 
@@ -84,6 +88,7 @@ class Form1 final : private toolkit::FormEvents, private tray::TrayHost {
 
   toolkit::Hwnd hWnd() const override;
   bool Ended() const override;
+  void EndSession() override;
   toolkit::Menu* zmnuSysTrayDemo() { return zmnuSysTrayDemo_.get(); }
   tray::Module1& module1() { return module1_; }
 

@@ -1,9 +1,14 @@
 #pragma once
-// The process status and kernel calls the trimmer makes, one virtual per system call, with the
-// system's arguments and results. The Win32 adapter forwards; tests pass a process table.
+// The process status and kernel calls the trimmer makes, and the program's own registration with
+// the Restart Manager, one virtual per system call, with the system's arguments and results. The
+// Win32 adapter forwards; tests pass a process table.
 #include <cstdint>
 
 namespace varnlet::platform {
+
+inline constexpr std::uint32_t kRestartNoCrash = 1;
+inline constexpr std::uint32_t kRestartNoHang = 2;
+inline constexpr std::uint32_t kRestartNoReboot = 8;
 
 // A kernel HANDLE value; 0 means none. The pseudo-handle of the own process is all bits set.
 using ProcessHandle = std::uintptr_t;
@@ -26,6 +31,9 @@ class ProcessApi {
   virtual bool EmptyWorkingSet(ProcessHandle hProcess) = 0;
   virtual bool CloseHandle(ProcessHandle hObject) = 0;
   virtual ProcessHandle GetCurrentProcess() = 0;
+  // Asks the Restart Manager to start the program again after it closed it for an installer.
+  // Returns the system's HRESULT (0 on success; E_NOTIMPL where the system lacks the call).
+  virtual std::int32_t RegisterApplicationRestart(const wchar_t* pwzCommandline, std::uint32_t dwFlags) = 0;
 };
 
 }  // namespace varnlet::platform

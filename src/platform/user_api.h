@@ -23,6 +23,8 @@ class TimerProcTarget {
 inline constexpr std::int32_t kGwlWndProc = -4;
 inline constexpr std::uint32_t kWmNull = 0x0000;
 inline constexpr std::uint32_t kWmClose = 0x0010;
+inline constexpr std::uint32_t kWmQueryEndSession = 0x0011;
+inline constexpr std::uint32_t kWmEndSession = 0x0016;
 inline constexpr std::uint32_t kWmTimer = 0x0113;
 inline constexpr std::uint32_t kMsgfltAllow = 1;
 

@@ -61,7 +61,59 @@ bool Module1::AddIcon(const NotifyIconRecord& record) {
   return true;
 }
 
+bool Module1::EnsureIcon() {
+  NotifyIconRecord update = *icon_;
+  // Without NIF_INFO: a balloon the icon shows stays.
+  update.SetDword(update.layout().uFlags, kNifMessage | kNifIcon | kNifTip);
+  if (services_.shell.Shell_NotifyIconA(kNimModify, update.data()) == 1) {
+    // An icon the shell added after the add had failed never got the version.
+    if (!iconShown_) services_.shell.Shell_NotifyIconA(kNimSetVersion, icon_->data());
+    return true;
+  }
+  return AddIcon(*icon_);
+}
+
+bool Module1::TryIcon(Hwnd hWnd, bool first) {
+  iconShown_ = first ? AddIcon(*icon_) : EnsureIcon();
+  if (!iconShown_) return false;
+  IconRetryStop(hWnd);
+  if (pendingBalloon_) {
+    const NotifyIconRecord balloon = *pendingBalloon_;
+    pendingBalloon_.reset();
+    services_.shell.Shell_NotifyIconA(kNimModify, balloon.data());
+  }
+  return true;
+}
+
+bool Module1::StartTimer(Hwnd hWnd, std::uintptr_t id, std::uint32_t interval) {
+  return services_.user.SetTimer(hWnd, id, interval, services_.user.TimerProcAddress(hWnd, *this)) == id;
+}
+
+void Module1::StopTimer(Hwnd hWnd, std::uintptr_t id, bool& on) {
+  if (!on) return;
+  services_.user.KillTimer(hWnd, id);
+  on = false;
+}
+
+void Module1::IconRetryStart(Hwnd hWnd) {
+  retriesLeft_ = kIconRetries;
+  if (!retryTimerOn_) retryTimerOn_ = StartTimer(hWnd, IconRetryTimerId, kIconRetryInterval);
+}
+
+void Module1::IconRetryStop(Hwnd hWnd) { StopTimer(hWnd, IconRetryTimerId, retryTimerOn_); }
+
+void Module1::IconRetryTimerProc(Hwnd hWnd, std::uint32_t uMsg, std::uintptr_t idEvent) {
+  if (uMsg != platform::kWmTimer || idEvent != IconRetryTimerId || !retryTimerOn_ || !icon_) return;
+  const bool last = --retriesLeft_ <= 0;
+  bool shown = false;
+  toolkit::SkipErrors([&] { shown = TryIcon(hWnd, false); });
+  if (!shown && last) IconRetryStop(hWnd);
+}
+
 void Module1::ShellTrayAdd(Hwnd hWnd, std::uintptr_t icon, std::wstring_view tip) {
+  // The window hears the shell from the start, icon or not: a taskbar created late announces
+  // itself with TaskbarCreated, and an icon the shell adds late sends its notifications here.
+  SubClass(hWnd);
   NotifyIconRecord record = NewRecord(hWnd);
   const NotifyIconLayout& l = record.layout();
   record.SetDword(l.uFlags, kNifMessage | kNifIcon | kNifTip | kNifInfo);
@@ -71,9 +123,10 @@ void Module1::ShellTrayAdd(Hwnd hWnd, std::uintptr_t icon, std::wstring_view tip
   // Set although NIF_STATE is not among the flags; the shell ignores it.
   record.SetDword(l.dwState, kNisSharedIcon);
   record.SetDword(l.uTimeout, kNotifyIconVersion);
-  if (!AddIcon(record)) return;
-  added_ = record;
-  SubClass(hWnd);
+  icon_ = record;
+  bool shown = false;
+  toolkit::SkipErrors([&] { shown = TryIcon(hWnd, true); });
+  if (!shown) IconRetryStart(hWnd);
 }
 
 void Module1::ShellTrayShowBalloon(Hwnd hWnd, std::int32_t iconKind, std::wstring_view title, std::wstring_view text) {
@@ -83,6 +136,10 @@ void Module1::ShellTrayShowBalloon(Hwnd hWnd, std::int32_t iconKind, std::wstrin
   record.SetDword(l.dwInfoFlags, static_cast<std::uint32_t>(iconKind));
   record.SetText(l.szInfoTitle, kInfoTitleWidth, title, services_.ansi);
   record.SetText(l.szInfo, kInfoWidth, text, services_.ansi);
+  if (icon_ && !iconShown_) {
+    pendingBalloon_ = record;
+    return;
+  }
   services_.shell.Shell_NotifyIconA(kNimModify, record.data());
 }
 
@@ -99,8 +156,12 @@ void Module1::ShellTrayHideBalloon(Hwnd hWnd) {
 void Module1::ShellTrayRemove(Hwnd hWnd) {
   NotifyIconRecord record = NewRecord(hWnd);
   if (balloonTimerOn_) BalloonTimerStop(hWnd);
+  IconRetryStop(hWnd);
+  // Sent whatever the shell answered before: an add that timed out may have gone through.
   services_.shell.Shell_NotifyIconA(kNimDelete, record.data());
-  added_.reset();
+  icon_.reset();
+  iconShown_ = false;
+  pendingBalloon_.reset();
 }
 
 void Module1::SubClass(Hwnd hWnd) {
@@ -136,11 +197,19 @@ std::intptr_t Module1::TrayWindowProc(Hwnd hWnd, std::uint32_t uMsg, std::uintpt
   Hwnd form = 0;
   SkipErrors([&] { form = host_.hWnd(); });
   if (hWnd != form || uMsg != TrayCallbackMessage) {
+    if (hWnd == form && uMsg == platform::kWmQueryEndSession) return 1;  // never hold up the end of a session
+    if (hWnd == form && uMsg == platform::kWmEndSession && wParam != 0) {
+      // Also the Restart Manager's ENDSESSION_CLOSEAPP: an installer replaces the program.
+      SkipErrors([&] { host_.EndSession(); });
+      return 0;
+    }
     std::intptr_t result = 0;
-    if (uMsg == taskbarCreated_ && taskbarCreated_ != 0 && hWnd == form && added_) {
-      // The shell restarted with an empty notification area: put the icon back, without
-      // subclassing again.
-      SkipErrors([&] { AddIcon(*added_); });
+    if (uMsg == taskbarCreated_ && taskbarCreated_ != 0 && hWnd == form && icon_) {
+      // The shell (re)started: put the icon back, or keep the one it still has, without
+      // subclassing again; tried again later when it still refuses.
+      bool shown = false;
+      SkipErrors([&] { shown = TryIcon(hWnd, false); });
+      if (!shown) SkipErrors([&] { IconRetryStart(hWnd); });
     }
     SkipErrors([&] { result = Forward(hWnd, uMsg, wParam, lParam); });
     return result;
@@ -192,19 +261,14 @@ void Module1::OpenTrayMenu(Hwnd form, bool fromKeyboard) {
 
 void Module1::BalloonTimerStart(Hwnd hWnd, std::uint32_t interval) {
   if (balloonTimerOn_ || interval == 0) return;
-  const std::uintptr_t id =
-      services_.user.SetTimer(hWnd, BalloonTimerId, interval, services_.user.TimerProcAddress(hWnd, *this));
-  balloonTimerOn_ = id == BalloonTimerId;
+  balloonTimerOn_ = StartTimer(hWnd, BalloonTimerId, interval);
 }
 
-void Module1::BalloonTimerStop(Hwnd hWnd) {
-  if (!balloonTimerOn_) return;
-  services_.user.KillTimer(hWnd, BalloonTimerId);
-  balloonTimerOn_ = false;
-}
+void Module1::BalloonTimerStop(Hwnd hWnd) { StopTimer(hWnd, BalloonTimerId, balloonTimerOn_); }
 
 std::uint32_t Module1::TimerProc(Hwnd hwnd, std::uint32_t uMsg, std::uintptr_t idEvent, std::uint32_t dwTime) {
   toolkit::SkipErrors([&] { BalloonTimerProc(hwnd, uMsg, idEvent, dwTime); });
+  toolkit::SkipErrors([&] { IconRetryTimerProc(hwnd, uMsg, idEvent); });
   return 0;
 }
 

@@ -20,6 +20,11 @@ inline constexpr std::uint32_t TrayIconId = 999;
 inline constexpr std::uint32_t TrayCallbackMessage = 0x8015;
 inline constexpr std::uintptr_t BalloonTimerId = 998;
 inline constexpr std::uint32_t BalloonShowTime = 7000;
+// An icon the shell refused (a taskbar not created yet, a shell too busy to answer) is tried
+// again every 5 s for 5 minutes, and at every TaskbarCreated.
+inline constexpr std::uintptr_t IconRetryTimerId = 997;
+inline constexpr std::uint32_t kIconRetryInterval = 5000;
+inline constexpr int kIconRetries = 60;
 
 inline constexpr std::uint32_t kNimAdd = 0;
 inline constexpr std::uint32_t kNimModify = 1;
@@ -54,6 +59,10 @@ class TrayHost {
   // True once the program has ended (say, "Salir" chosen inside a window the menu opened): a
   // handler interrupted by the end does nothing more.
   virtual bool Ended() const = 0;
+  // The session ends (log-off, shut-down, or an installer's Restart Manager closing the
+  // program): end the program now, as "Salir" does. Whatever runs after the message returns may
+  // be cut short, so nothing is posted.
+  virtual void EndSession() = 0;
 };
 
 class Module1 final : private platform::WindowProcTarget, private platform::TimerProcTarget {
@@ -75,13 +84,14 @@ class Module1 final : private platform::WindowProcTarget, private platform::Time
   bool IsShellVersion(std::int32_t required);
   void InitNotifyIconSize();
 
-  // Adds the icon with its tip; when the shell accepts it, sets the interface version and
-  // subclasses the window.
+  // Subclasses the window, then adds the icon with its tip and sets the interface version. An
+  // icon the shell refuses is tried again until it is there.
   void ShellTrayAdd(Hwnd hWnd, std::uintptr_t icon, std::wstring_view tip);
+  // A balloon asked for before the icon is there is shown once, when the icon first appears.
   void ShellTrayShowBalloon(Hwnd hWnd, std::int32_t iconKind, std::wstring_view title, std::wstring_view text);
   // Takes the balloon away; the tip stays.
   void ShellTrayHideBalloon(Hwnd hWnd);
-  // Stops the balloon timer if it runs, then deletes the icon.
+  // Stops the balloon and retry timers if they run, then deletes the icon.
   void ShellTrayRemove(Hwnd hWnd);
 
   void SubClass(Hwnd hWnd);
@@ -91,12 +101,16 @@ class Module1 final : private platform::WindowProcTarget, private platform::Time
   void BalloonTimerStart(Hwnd hWnd, std::uint32_t interval);
   void BalloonTimerStop(Hwnd hWnd);
   std::uint32_t BalloonTimerProc(Hwnd hWnd, std::uint32_t uMsg, std::uintptr_t idEvent, std::uint32_t dwTime);
+  void IconRetryTimerProc(Hwnd hWnd, std::uint32_t uMsg, std::uintptr_t idEvent);
 
   std::int32_t NotifyIconDataSize() const { return notifyIconDataSize_; }
   std::intptr_t PrevWndProc() const { return prevWndProc_; }
   bool BalloonTimerOn() const { return balloonTimerOn_; }
-  // True from a successful add until the icon is removed.
-  bool IconAdded() const { return added_.has_value(); }
+  // True from ShellTrayAdd until ShellTrayRemove: the icon is there, or is being tried again.
+  bool IconWanted() const { return icon_.has_value(); }
+  // True while the shell holds the icon, as far as its answers tell.
+  bool IconShown() const { return iconShown_; }
+  bool IconRetryTimerOn() const { return retryTimerOn_; }
 
  private:
   std::intptr_t WindowProc(Hwnd hwnd, std::uint32_t uMsg, std::uintptr_t wParam, std::intptr_t lParam) override {
@@ -111,6 +125,19 @@ class Module1 final : private platform::WindowProcTarget, private platform::Time
   void OpenTrayMenu(Hwnd form, bool fromKeyboard);
   // NIM_ADD, then NIM_SETVERSION when the shell answered exactly 1.
   bool AddIcon(const NotifyIconRecord& record);
+  // Makes sure the shell holds the icon: one it already has (added late after an add that timed
+  // out, or kept through a TaskbarCreated) is updated in place, else it is added.
+  bool EnsureIcon();
+  // One try at showing the icon (`first`: the plain add at start); on success the retries stop
+  // and a balloon that waited for the icon is shown.
+  bool TryIcon(Hwnd hWnd, bool first);
+  // A timer of the window calling TimerProc; true when the system started it under its id.
+  bool StartTimer(Hwnd hWnd, std::uintptr_t id, std::uint32_t interval);
+  // Kills the timer when `on`, and clears `on`.
+  void StopTimer(Hwnd hWnd, std::uintptr_t id, bool& on);
+  // (Re)starts the retries: kIconRetries more tries.
+  void IconRetryStart(Hwnd hWnd);
+  void IconRetryStop(Hwnd hWnd);
   std::intptr_t Forward(Hwnd hWnd, std::uint32_t uMsg, std::uintptr_t wParam, std::intptr_t lParam);
 
   Services services_;
@@ -120,12 +147,16 @@ class Module1 final : private platform::WindowProcTarget, private platform::Time
   std::intptr_t prevWndProc_ = 0;
   std::intptr_t ownWndProc_ = 0;
   bool balloonTimerOn_ = false;
+  bool retryTimerOn_ = false;
+  int retriesLeft_ = 0;
   std::uint32_t taskbarCreated_ = 0;
   // A right-button release just opened the menu: the WM_CONTEXTMENU the shell sends after it
   // (inside the menu's loop, or after it) belongs to the same click.
   bool menuFromRightButton_ = false;
-  // The add record, kept to put the icon back when the shell restarts.
-  std::optional<NotifyIconRecord> added_;
+  // The add record, kept to try again and to put the icon back when the shell restarts.
+  std::optional<NotifyIconRecord> icon_;
+  bool iconShown_ = false;
+  std::optional<NotifyIconRecord> pendingBalloon_;
 };
 
 }  // namespace varnlet::tray

@@ -15,6 +15,11 @@
 //                                          "held" and keeps it open for SECONDS
 //   e2e_tool run COMMAND_LINE              runs the command line as written, waits, and prints the
 //                                          exit code whole (Wine hands Linux its low byte only)
+//   e2e_tool refusing-tray N [timed-out]   stands in front of the shell's notification area as
+//                                          one that does not answer yet: refuses the first N
+//                                          icon requests, then goes, leaving the real one; with
+//                                          timed-out, hands each to the real one all the same, as
+//                                          a shell whose answer came too late
 #include <windows.h>
 #include <commctrl.h>
 #include <psapi.h>
@@ -179,6 +184,41 @@ int Run(const wchar_t* commandLine) {
   return 0;
 }
 
+// Shell_NotifyIcon sends its request to the first window of this class it finds; a new topmost
+// window comes before the shell's own.
+long refusalsLeft = 0;
+bool handOn = false;
+
+LRESULT CALLBACK RefusingTrayProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg != WM_COPYDATA) return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+  if (handOn) {
+    if (const HWND shell = ::FindWindowExW(nullptr, hwnd, L"Shell_TrayWnd", nullptr)) {
+      ::SendMessageW(shell, WM_COPYDATA, wParam, lParam);
+    }
+  }
+  if (--refusalsLeft <= 0) ::PostQuitMessage(0);
+  return FALSE;
+}
+
+int RefusingTray(long refusals, bool timedOut) {
+  refusalsLeft = refusals;
+  handOn = timedOut;
+  WNDCLASSW wc{};
+  wc.lpszClassName = L"Shell_TrayWnd";
+  wc.hInstance = ::GetModuleHandleW(nullptr);
+  wc.lpfnWndProc = &RefusingTrayProc;
+  if (::RegisterClassW(&wc) == 0) return 1;
+  const HWND tray = ::CreateWindowExW(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, wc.lpszClassName, L"", WS_POPUP, 0, 0, 0, 0,
+                                      nullptr, nullptr, wc.hInstance, nullptr);
+  if (tray == nullptr || ::FindWindowW(wc.lpszClassName, nullptr) != tray) return 1;
+  std::printf("ready\n");
+  std::fflush(stdout);
+  MSG msg;
+  while (::GetMessageW(&msg, nullptr, 0, 0) > 0) ::DispatchMessageW(&msg);
+  ::DestroyWindow(tray);
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -209,6 +249,9 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (command == L"pids" && argc == 3) return Pids(argv[2]);
   if (command == L"tray-tips" && argc == 2) return PrintTrayTips();
+  if (command == L"refusing-tray" && (argc == 3 || argc == 4)) {
+    return RefusingTray(static_cast<long>(Number(argv[2])), argc == 4 && std::wstring(argv[3]) == L"timed-out");
+  }
   if (command == L"tray-delete" && argc == 4) return TrayDelete(argv[2], static_cast<UINT>(Number(argv[3])));
   if (command == L"run" && argc == 3) return Run(argv[2]);
   if (command == L"hold" && argc == 4) return Hold(argv[2], static_cast<DWORD>(Number(argv[3])));

@@ -2,10 +2,13 @@
 # The tray icon appears with its tip and the start-up balloon; a right click opens the menu with
 # "Salir" in bold; a balloon reported shown is hidden 7 s later and the tip stays; the icon comes
 # back after the shell restarts; a second start adds no icon; "Salir" removes the icon and ends.
+# Started again, it registers for a restart by the Restart Manager, and the end of the session
+# (as the Restart Manager closes a program for an installer) removes the icon and ends it.
 source "$(dirname "$0")/lib.sh"
 export DISPLAY_FILE="$B/.display"
 
-relay_only 'SHELL32.Shell_NotifyIconA;USER32.SetTimer;USER32.KillTimer;USER32.RegisterWindowMessageA;USER32.ChangeWindowMessageFilterEx;USER32.TrackPopupMenuEx'
+TRAY_CALLS='SHELL32.Shell_NotifyIconA;USER32.SetTimer;USER32.KillTimer;USER32.RegisterWindowMessageA;USER32.ChangeWindowMessageFilterEx;USER32.TrackPopupMenuEx'
+relay_only "$TRAY_CALLS"
 WINEDEBUG=err-all,+relay "$WR" "$EXE" 2>"$ART/relay.log" &
 varnlet=$!
 BACKGROUND+=($varnlet)
@@ -94,3 +97,25 @@ check "and removes the icon" varnlet_icons 0
 check "the icon was deleted by the program" grep -qi 'Call SHELL32.Shell_NotifyIconA(0*2,' "$ART/relay.log"
 # The toolkit's default popup: left-aligned, left button; only the chosen command is asked back.
 check "the popup menu opens with no flag but TPM_RETURNCMD" grep -qiE 'Call USER32.TrackPopupMenuEx\([0-9a-f]+,0*100,' "$ART/relay.log"
+
+# The end of the session. Wine's Restart Manager is a stub that never sends these messages:
+# post them as it would, asking first, then closing with ENDSESSION_CLOSEAPP (lParam 1).
+relay_only "$TRAY_CALLS;KERNEL32.RegisterApplicationRestart;KERNELBASE.RegisterApplicationRestart"
+WINEDEBUG=err-all,+relay "$WR" "$EXE" 2>"$ART/relay-end-session.log" &
+varnlet=$!
+BACKGROUND+=($varnlet)
+check "started again, the icon is there" wait_for 60 varnlet_icons 1
+# No arguments; RESTART_NO_CRASH | RESTART_NO_HANG | RESTART_NO_REBOOT.
+check "it registered for a restart after an installer closed it" \
+  grep -qiE 'Call KERNEL(32|BASE).RegisterApplicationRestart\([0-9a-f]+ L"",0+b\)' "$ART/relay-end-session.log"
+check "WM_QUERYENDSESSION with ENDSESSION_CLOSEAPP is posted" tool post Varnlet.Form1 0x11 0 1
+check "WM_ENDSESSION with wParam 1 and ENDSESSION_CLOSEAPP is posted" tool post Varnlet.Form1 0x16 1 1
+check "the end of the session ends the program" wait_gone 10 "$varnlet"
+set +e
+wait "$varnlet"
+code=$?
+set -e
+check "with exit code 0" test "$code" -eq 0
+check "and removes the icon" varnlet_icons 0
+check "the icon was deleted by the program" grep -qi 'Call SHELL32.Shell_NotifyIconA(0*2,' "$ART/relay-end-session.log"
+check "no window of the program is left" window_gone Varnlet.Form1

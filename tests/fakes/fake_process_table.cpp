@@ -98,4 +98,12 @@ bool FakeProcessTable::CloseHandle(platform::ProcessHandle hObject) {
 
 platform::ProcessHandle FakeProcessTable::GetCurrentProcess() { return kPseudoHandle; }
 
+std::int32_t FakeProcessTable::RegisterApplicationRestart(const wchar_t* pwzCommandline, std::uint32_t dwFlags) {
+  Log("RegisterApplicationRestart");
+  if (faults_.ShouldFail("RegisterApplicationRestart")) return static_cast<std::int32_t>(0x80070057);  // E_INVALIDARG
+  // A null command line and an empty one mean the same to the system.
+  restartRegistrations.push_back({pwzCommandline != nullptr ? pwzCommandline : L"", dwFlags});
+  return 0;
+}
+
 }  // namespace varnlet::fakes

@@ -56,6 +56,13 @@ class FakeProcessTable final : public platform::ProcessApi {
   bool EmptyWorkingSet(platform::ProcessHandle hProcess) override;
   bool CloseHandle(platform::ProcessHandle hObject) override;
   platform::ProcessHandle GetCurrentProcess() override;
+  std::int32_t RegisterApplicationRestart(const wchar_t* pwzCommandline, std::uint32_t dwFlags) override;
+
+  struct RestartRegistration {
+    std::wstring commandLine;
+    std::uint32_t flags;
+  };
+  std::vector<RestartRegistration> restartRegistrations;
 
  private:
   // The process behind an open handle, or null.

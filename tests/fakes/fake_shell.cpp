@@ -15,8 +15,10 @@ std::int32_t FakeShell::Shell_NotifyIconA(std::uint32_t dwMessage, const std::ui
   if (dwMessage == 0) {
     if (iconPresent) return 0;
     iconPresent = true;
+  } else if (!iconPresent) {
+    // Modify, delete, focus and version all need an icon the shell holds.
+    return 0;
   } else if (dwMessage == 2) {
-    if (!iconPresent) return 0;
     iconPresent = false;
   }
   return result;

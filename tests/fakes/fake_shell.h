@@ -35,8 +35,9 @@ class FakeShell final : public platform::ShellApi {
   // What Shell_NotifyIconA answers for each message (NIM_ADD 0, NIM_MODIFY 1, ...); 1 by default.
   std::int32_t notifyResult[5] = {1, 1, 1, 1, 1};
   std::intptr_t executeResult = 42;
-  // Whether the notification area shows our icon: adding it twice or deleting it when it is
-  // not there is refused, as the shell does.
+  // Whether the notification area shows our icon: adding it twice, or any other message for it
+  // when it is not there, is refused, as the shell does. A test sets it to stand for an icon the
+  // shell added although its add had failed (timed out).
   bool iconPresent = false;
   FaultInjector faults;
 

@@ -162,15 +162,17 @@ std::map<std::string, Expectation> Promises() {
   return {
       {"start-up/shell/Shell_NotifyIconA",
        [](Session& r) {
-         // No icon and no subclassing, but the start-up trimming happened all the same.
+         // No icon yet: the window hears the shell and the icon is tried again; the start-up
+         // trimming happened all the same.
          EXPECT_FALSE(r.f.shell.iconPresent);
-         EXPECT_EQ(r.f.user.ProcOf(r.hwnd), FakeUser::kOriginalProc);
+         EXPECT_EQ(r.f.user.ProcOf(r.hwnd), FakeUser::kTrayProc);
+         EXPECT_TRUE(r.form1->module1().IconRetryTimerOn());
          EXPECT_EQ(r.f.processes.Get(r.firefox).trims, 1);
          EXPECT_EQ(r.f.processes.ownTrims(), 1);
        }},
       {"start-up/user/SetWindowLongA",
        [](Session& r) {
-         // The shell took the icon but the window could not be subclassed.
+         // The window could not be subclassed, but the shell took the icon.
          EXPECT_TRUE(r.f.shell.iconPresent);
          EXPECT_EQ(r.form1->module1().PrevWndProc(), 0);
        }},
@@ -290,6 +292,7 @@ TEST(FaultSweep, EveryBoundaryIsExercised) {
                            "SetTimer",
                            "KillTimer",
                            "PostMessageA",
+                           "RegisterApplicationRestart",
                            "RegisterWindowMessageA",
                            "ChangeWindowMessageFilterEx",
                            "RegOpenKeyExA",

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 
 #include "build_config.h"
 #include "fakes/fake_platform.h"
@@ -107,11 +108,17 @@ TEST_F(Form1Test, LoadAddsTheIconThenTheBalloonBeforeTrimming) {
   const long subclass = journal.IndexOf("SetWindowLongA(" + std::to_string(fakes::FakeUser::kTrayProc) + ")");
   const long balloon = journal.IndexOf("Shell_NotifyIconA(1)");
   const long own = journal.IndexOf("EmptyWorkingSet(own)");
-  EXPECT_LT(journal.IndexOf("Form.Hide"), add);
+  // The window hears the shell before the icon exists.
+  EXPECT_LT(journal.IndexOf("Form.Hide"), subclass);
+  EXPECT_LT(subclass, add);
   EXPECT_LT(add, version);
-  EXPECT_LT(version, subclass);
-  EXPECT_LT(subclass, balloon);
+  EXPECT_LT(version, balloon);
   EXPECT_LT(balloon, own);
+  // Registered for a restart after an installer closed it, never after a crash, a hang or a
+  // reboot; no arguments.
+  ASSERT_EQ(processes.restartRegistrations.size(), 1u);
+  EXPECT_EQ(processes.restartRegistrations[0].commandLine, L"");
+  EXPECT_EQ(processes.restartRegistrations[0].flags, 1u | 2u | 8u);
 
   const auto& l = tray::kNativeLayout;
   const auto& addRecord = fakes.shell.notifyCalls.at(0).bytes;
@@ -171,15 +178,89 @@ TEST_F(Form1Test, UnloadRemovesTheIconThenRestoresTheProcedureThenEnds) {
   EXPECT_EQ(fakes.user.ProcOf(hwnd), fakes::FakeUser::kOriginalProc);
 }
 
-TEST_F(Form1Test, WithoutATrayIconTheProgramStillRunsAndEnds) {
-  fakes.shell.notifyResult[tray::kNimAdd] = 0;
-  processes.Add(R"(C:\f\firefox.exe)");
-  toolkit.whileRunning = [&] { toolkit.FindForm(std::wstring(kForm1WindowClass))->Close(); };
-  RunProgram(services);
-  EXPECT_EQ(processes.trimmed().size(), 1u);
-  EXPECT_EQ(journal.IndexOf("Shell_NotifyIconA(2)"), -1) << "no icon to delete";
-  EXPECT_EQ(journal.IndexOf("SetWindowLongA(" + std::to_string(fakes::FakeUser::kOriginalProc) + ")"), -1);
-  EXPECT_TRUE(toolkit.app.ended);
+// "Salir" ends the program whatever became of the icon, and leaves nothing behind.
+TEST_F(Form1Test, SalirEndsTheProgramInEveryStateOfTheIcon) {
+  struct Row {
+    const char* state;
+    bool refusedAtStart;
+    std::function<void(fakes::FakePlatform&, toolkit::Hwnd)> meanwhile;
+  };
+  const Row rows[] = {
+      {"never added", true, [](fakes::FakePlatform&, toolkit::Hwnd) {}},
+      {"added late", true,
+       [](fakes::FakePlatform& f, toolkit::Hwnd hwnd) {
+         f.shell.notifyResult[tray::kNimAdd] = 1;
+         f.user.FireTimer(hwnd, tray::IconRetryTimerId);
+       }},
+      {"added late by a shell that timed out", true,
+       [](fakes::FakePlatform& f, toolkit::Hwnd) { f.shell.iconPresent = true; }},
+      {"added again after the shell restarted", false,
+       [](fakes::FakePlatform& f, toolkit::Hwnd hwnd) {
+         f.shell.iconPresent = false;
+         f.user.Send(hwnd, fakes::FakeUser::kTaskbarCreated, 0, 0);
+       }},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.state);
+    fakes::FakePlatform f;
+    f.shell.notifyResult[tray::kNimAdd] = row.refusedAtStart ? 0 : 1;
+    toolkit::Hwnd hwnd = 0;
+    f.toolkit.whileRunning = [&] {
+      auto* form = f.toolkit.FindForm(std::wstring(kForm1WindowClass));
+      hwnd = form->hwnd;
+      row.meanwhile(f, hwnd);
+      f.toolkit.menuChoice = kMenuExit;
+      f.user.Send(hwnd, tray::TrayCallbackMessage, tray::TrayIconId, tray::kWmRButtonUp);
+      EXPECT_EQ(f.toolkit.lastPopupDefault, kMenuExit) << "the menu opens in every state";
+      ASSERT_EQ(f.user.posted.at(0).msg, platform::kWmClose);
+      form->Close();
+    };
+    EXPECT_EQ(RunProgram(f.services()), 0);
+    EXPECT_TRUE(f.toolkit.app.ended);
+    EXPECT_FALSE(f.shell.iconPresent);
+    EXPECT_EQ(f.journal.Count("Shell_NotifyIconA(2)"), 1u);
+    EXPECT_EQ(f.user.ProcOf(hwnd), fakes::FakeUser::kOriginalProc);
+    EXPECT_TRUE(f.user.timers.empty());
+  }
+}
+
+// The end of the session, or the Restart Manager closing the program for an installer, ends it
+// as "Salir" does, at once: also while the About window or the error box is open.
+TEST_F(Form1Test, TheEndOfTheSessionEndsTheProgramAsSalirDoes) {
+  constexpr std::intptr_t kCloseApp = 0x1;  // ENDSESSION_CLOSEAPP
+  enum class Where { Running, InAbout, InErrorBox };
+  for (const Where where : {Where::Running, Where::InAbout, Where::InErrorBox}) {
+    SCOPED_TRACE(static_cast<int>(where));
+    fakes::FakePlatform f;
+    toolkit::Hwnd hwnd = 0;
+    auto endSession = [&] {
+      EXPECT_EQ(f.user.Send(hwnd, platform::kWmQueryEndSession, 0, kCloseApp), 1);
+      EXPECT_FALSE(f.toolkit.app.ended);
+      f.user.Send(hwnd, platform::kWmEndSession, 1, kCloseApp);
+    };
+    f.dialogs.whileShown = [&](fakes::FakeDialog&) { endSession(); };
+    f.toolkit.whileMsgBox = endSession;
+    f.toolkit.whileRunning = [&] {
+      hwnd = f.toolkit.FindForm(std::wstring(kForm1WindowClass))->hwnd;
+      if (where == Where::Running) return endSession();
+      if (where == Where::InErrorBox)
+        f.registry.DenyAccess(0x80000002, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run");
+      f.toolkit.menuChoice = where == Where::InAbout ? kMenuAbout : kMenuStartWithWindows;
+      f.journal.Clear();
+      f.user.Send(hwnd, tray::TrayCallbackMessage, tray::TrayIconId, tray::kWmRButtonUp);
+      EXPECT_EQ(f.toolkit.msgBoxes.size(), where == Where::InErrorBox ? 1u : 0u);
+    };
+    EXPECT_EQ(RunProgram(f.services()), 0);
+    EXPECT_TRUE(f.toolkit.app.ended);
+    EXPECT_EQ(f.toolkit.app.endCalls, 1);
+    EXPECT_FALSE(f.shell.iconPresent);
+    EXPECT_EQ(f.user.ProcOf(hwnd), fakes::FakeUser::kOriginalProc);
+    const long remove = f.journal.IndexOf("Shell_NotifyIconA(2)");
+    EXPECT_GE(remove, 0);
+    EXPECT_LT(remove, f.journal.IndexOf("App.End"));
+    // Nothing posted, nothing left to run after the message: the session may end right then.
+    EXPECT_TRUE(f.user.posted.empty());
+  }
 }
 
 TEST_F(Form1Test, TheMenuTreeHasItsFourItems) {

@@ -29,12 +29,17 @@ struct Host final : TrayHost {
     return choose;
   }
   bool Ended() const override { return ended; }
+  void EndSession() override {
+    ++endSessions;
+    ended = true;
+  }
   Hwnd hwnd = kHwnd;
   bool choose = false;     // the user picks an item rather than closing the menu
   bool endInMenu = false;  // "Salir" is chosen in the menu's window
   bool ended = false;
   std::function<void()> whileOpen;  // what reaches the window while the menu is open
   int popups = 0;
+  int endSessions = 0;
   fakes::Journal* journal = nullptr;
 };
 
@@ -111,7 +116,6 @@ TEST_P(Module1Test, TheAddRecordHoldsEveryFieldAtItsOffset) {
   // Alignment padding of the 64-bit layout stays zero.
   EXPECT_TRUE(f.Zero(l.cbSize + 4, l.hWnd));
   EXPECT_TRUE(f.Zero(l.uCallbackMessage + 4, l.hIcon));
-  // Subclassed once the shell took the icon.
   EXPECT_EQ(module.PrevWndProc(), FakeUser::kOriginalProc);
   EXPECT_EQ(user.ProcOf(kHwnd), FakeUser::kTrayProc);
 }
@@ -162,17 +166,105 @@ TEST_P(Module1Test, ADamagedVersionResourceFallsBackWithoutReadingPastIt) {
   EXPECT_TRUE(module.IsShellVersion(-3));
 }
 
-TEST_P(Module1Test, ARefusedAddNeitherSetsTheVersionNorSubclasses) {
+// At logon the taskbar may not exist yet, or the shell may time out: the window hears the shell
+// all the same, and the icon is tried again (an update first, for an icon the shell added late)
+// every 5 s for 5 minutes and at every TaskbarCreated. The balloon waits for the icon.
+TEST_P(Module1Test, ARefusedAddIsTriedAgainUntilTheIconIsThere) {
   for (const std::int32_t answer : {0, 2, -1}) {
     fakes::FakeShell s;
     fakes::FakeUser u;
     s.notifyResult[kNimAdd] = answer;
     Module1 m({s, version, u, ansi}, host, Layout());
     m.ShellTrayAdd(kHwnd, 1, L"Varnlet!");
-    ASSERT_EQ(s.notifyCalls.size(), 1u);
-    EXPECT_EQ(m.PrevWndProc(), 0);
-    EXPECT_EQ(u.ProcOf(kHwnd), FakeUser::kOriginalProc);
+    ASSERT_EQ(s.notifyCalls.size(), 1u) << "no version for a refused icon";
+    EXPECT_EQ(m.PrevWndProc(), FakeUser::kOriginalProc);
+    EXPECT_EQ(u.ProcOf(kHwnd), FakeUser::kTrayProc);
+    EXPECT_EQ(u.timers, (std::map<std::uintptr_t, std::uint32_t>{{IconRetryTimerId, kIconRetryInterval}}));
   }
+  const NotifyIconLayout& l = Layout();
+  struct Row {
+    const char* arrival;
+    std::function<void()> arrive;
+    std::vector<std::string> calls;  // from the try that finds the icon on
+  };
+  // The shell answers again, with an empty notification area; or it had added the icon after
+  // all (the add timed out), and the update finds it.
+  const Row rows[] = {
+      {"on the retry timer",
+       [&] { user.FireTimer(kHwnd, IconRetryTimerId); },
+       {"Shell_NotifyIconA(1)", "Shell_NotifyIconA(0)", "Shell_NotifyIconA(4)", "KillTimer(997)",
+        "Shell_NotifyIconA(1)"}},
+      {"at TaskbarCreated",
+       [&] { user.Send(kHwnd, FakeUser::kTaskbarCreated, 0, 0); },
+       {"Shell_NotifyIconA(1)", "Shell_NotifyIconA(0)", "Shell_NotifyIconA(4)", "KillTimer(997)",
+        "Shell_NotifyIconA(1)"}},
+      {"added late, found by the update",
+       [&] {
+         shell.iconPresent = true;
+         user.FireTimer(kHwnd, IconRetryTimerId);
+       },
+       {"Shell_NotifyIconA(1)", "Shell_NotifyIconA(4)", "KillTimer(997)", "Shell_NotifyIconA(1)"}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.arrival);
+    module.ShellTrayRemove(kHwnd);
+    shell.notifyCalls.clear();
+    shell.iconPresent = false;
+    shell.notifyResult[kNimAdd] = 0;
+    Add();
+    module.ShellTrayShowBalloon(kHwnd, kNiifInfo, L"Varnlet!", L"texto");
+    ASSERT_EQ(shell.notifyCalls.size(), 1u) << "the balloon waits for the icon";
+    EXPECT_TRUE(module.IconRetryTimerOn());
+    // Still refused: the update, then the add, both fail; the timer goes on.
+    user.FireTimer(kHwnd, IconRetryTimerId);
+    ASSERT_EQ(shell.notifyCalls.size(), 3u);
+    EXPECT_EQ(shell.notifyCalls[1].message, kNimModify);
+    EXPECT_EQ(Call(1).Dword(l.uFlags), kNifMessage | kNifIcon | kNifTip) << "an update leaves a balloon alone";
+    EXPECT_EQ(Call(1).Text(l.szTip, kTipWidth), Padded("Varnlet!", kTipWidth));
+    EXPECT_EQ(shell.notifyCalls[2].bytes, shell.notifyCalls[0].bytes);
+    EXPECT_TRUE(module.IconRetryTimerOn());
+
+    shell.notifyResult[kNimAdd] = 1;
+    journal.Clear();
+    row.arrive();
+    EXPECT_EQ(journal.entries(), row.calls);
+    EXPECT_TRUE(shell.iconPresent);
+    EXPECT_TRUE(module.IconShown());
+    EXPECT_FALSE(module.IconRetryTimerOn());
+    const Fields balloon = Call(shell.notifyCalls.size() - 1);
+    EXPECT_EQ(balloon.Dword(l.uFlags), kNifInfo);
+    EXPECT_EQ(balloon.Text(l.szInfo, 6), std::string("texto\0", 6));
+    // Its 7-second hide starts when the shell reports it shown; the menu opens.
+    user.Send(kHwnd, TrayCallbackMessage, TrayIconId, kNinBalloonShow);
+    EXPECT_TRUE(module.BalloonTimerOn());
+    const int popups = host.popups;
+    user.Send(kHwnd, TrayCallbackMessage, TrayIconId, kWmRButtonUp);
+    EXPECT_EQ(host.popups, popups + 1);
+    // The balloon is shown once: a later TaskbarCreated puts back only the icon.
+    shell.iconPresent = false;
+    journal.Clear();
+    user.Send(kHwnd, FakeUser::kTaskbarCreated, 0, 0);
+    EXPECT_EQ(journal.entries(),
+              (std::vector<std::string>{"Shell_NotifyIconA(1)", "Shell_NotifyIconA(0)", "Shell_NotifyIconA(4)"}));
+  }
+}
+
+TEST_P(Module1Test, TheRetriesStopAfterFiveMinutesAndTaskbarCreatedStartsThemAgain) {
+  shell.notifyResult[kNimAdd] = 0;
+  Add();
+  for (int i = 1; i < kIconRetries; ++i) user.FireTimer(kHwnd, IconRetryTimerId);
+  EXPECT_TRUE(module.IconRetryTimerOn());
+  user.FireTimer(kHwnd, IconRetryTimerId);
+  EXPECT_FALSE(module.IconRetryTimerOn());
+  EXPECT_EQ(shell.notifyCalls.size(), 1u + 2u * kIconRetries);
+  // A shell that announces itself and still refuses: another five minutes of tries.
+  user.Send(kHwnd, FakeUser::kTaskbarCreated, 0, 0);
+  EXPECT_TRUE(module.IconRetryTimerOn());
+  // Removed while waiting: the timer goes with the icon, and the delete is sent all the same.
+  journal.Clear();
+  module.ShellTrayRemove(kHwnd);
+  EXPECT_EQ(journal.entries(), (std::vector<std::string>{"KillTimer(997)", "Shell_NotifyIconA(2)"}));
+  EXPECT_FALSE(module.IconWanted());
 }
 
 TEST_P(Module1Test, BalloonTextsAreConvertedPaddedAndAlwaysTerminated) {
@@ -377,24 +469,57 @@ TEST_P(Module1Test, TaskbarCreatedPutsTheIconBackWithoutSubclassingAgain) {
   EXPECT_EQ(user.allowed, (std::vector<std::pair<Hwnd, std::uint32_t>>{{kHwnd, FakeUser::kTaskbarCreated}}));
   const auto original = shell.notifyCalls[0].bytes;
   journal.Clear();
-  // A restarted shell's notification area starts empty.
+  // A restarted shell's notification area starts empty: the update fails, the add follows.
   shell.iconPresent = false;
   EXPECT_EQ(user.SendFromShell(kHwnd, FakeUser::kTaskbarCreated),
             static_cast<std::intptr_t>(FakeUser::kTaskbarCreated) + 1);
-  EXPECT_EQ(journal.entries(), (std::vector<std::string>{"Shell_NotifyIconA(0)", "Shell_NotifyIconA(4)"}));
-  EXPECT_EQ(shell.notifyCalls.at(2).bytes, original);
+  EXPECT_EQ(journal.entries(),
+            (std::vector<std::string>{"Shell_NotifyIconA(1)", "Shell_NotifyIconA(0)", "Shell_NotifyIconA(4)"}));
   EXPECT_EQ(shell.notifyCalls.at(3).bytes, original);
+  EXPECT_EQ(shell.notifyCalls.at(4).bytes, original);
   EXPECT_EQ(user.reachedOriginal, std::vector<std::uint32_t>{FakeUser::kTaskbarCreated});
   EXPECT_TRUE(shell.iconPresent);
-  // A shell that still shows the icon refuses the add: no version message follows.
+  // A shell that still shows the icon keeps it: the update is all.
   journal.Clear();
   user.Send(kHwnd, FakeUser::kTaskbarCreated, 0, 0);
-  EXPECT_EQ(journal.entries(), std::vector<std::string>{"Shell_NotifyIconA(0)"});
+  EXPECT_EQ(journal.entries(), std::vector<std::string>{"Shell_NotifyIconA(1)"});
   // After the icon was removed there is nothing to put back.
   module.ShellTrayRemove(kHwnd);
   journal.Clear();
   user.Send(kHwnd, FakeUser::kTaskbarCreated, 0, 0);
-  EXPECT_EQ(journal.Count("Shell_NotifyIconA(0)"), 0u);
+  EXPECT_EQ(journal.Count("Shell_NotifyIconA(0)") + journal.Count("Shell_NotifyIconA(1)"), 0u);
+}
+
+// The end of the session: the program never holds it up, and ends at once when it comes (also
+// when the Restart Manager closes it for an installer); a cancelled end changes nothing.
+TEST_P(Module1Test, TheEndOfTheSessionEndsTheProgram) {
+  constexpr std::intptr_t kCloseApp = 0x1;  // ENDSESSION_CLOSEAPP
+  constexpr std::intptr_t kLogoff = static_cast<std::intptr_t>(0x80000000u);
+  struct Row {
+    std::uint32_t msg;
+    std::uintptr_t wParam;
+    std::intptr_t lParam;
+    std::intptr_t result;
+    bool ends;
+  };
+  const Row rows[] = {
+      {platform::kWmQueryEndSession, 0, 0, 1, false},
+      {platform::kWmQueryEndSession, 0, kCloseApp, 1, false},
+      {platform::kWmQueryEndSession, 0, kLogoff, 1, false},
+      {platform::kWmEndSession, 0, 0, platform::kWmEndSession + 1, false},
+      {platform::kWmEndSession, 1, 0, 0, true},
+      {platform::kWmEndSession, 1, kCloseApp, 0, true},
+      {platform::kWmEndSession, 1, kLogoff, 0, true},
+  };
+  Add();
+  for (const Row& row : rows) {
+    SCOPED_TRACE(std::to_string(row.msg) + "," + std::to_string(row.wParam) + "," + std::to_string(row.lParam));
+    host.endSessions = 0;
+    user.reachedOriginal.clear();
+    EXPECT_EQ(user.Send(kHwnd, row.msg, row.wParam, row.lParam), row.result);
+    EXPECT_EQ(host.endSessions, row.ends ? 1 : 0);
+    EXPECT_EQ(user.reachedOriginal.size(), row.ends || row.msg == platform::kWmQueryEndSession ? 0u : 1u);
+  }
 }
 
 TEST_P(Module1Test, AFilterThatCannotBeChangedLeavesTheTrayWorking) {

@@ -43,6 +43,9 @@ class RecordingProcessApi final : public platform::ProcessApi {
     return real_.CloseHandle(h);
   }
   platform::ProcessHandle GetCurrentProcess() override { return real_.GetCurrentProcess(); }
+  std::int32_t RegisterApplicationRestart(const wchar_t* commandLine, std::uint32_t flags) override {
+    return real_.RegisterApplicationRestart(commandLine, flags);
+  }
 
   std::vector<std::uint32_t> enumSizes;
   std::set<platform::ProcessHandle> open;
@@ -107,6 +110,8 @@ TEST(ProcessAdapter, TheRealCallsAnswerAsTheTrimmerExpects) {
   EXPECT_EQ(api.OpenProcess(trim::kProcessAllAccess, false, 0), 0u);
   // The own process's pseudo-handle can be trimmed.
   EXPECT_TRUE(api.EmptyWorkingSet(api.GetCurrentProcess()));
+  // kernel32 has the restart registration, found at run time.
+  EXPECT_EQ(api.RegisterApplicationRestart(L"", 11), 0);
 }
 
 }  // namespace

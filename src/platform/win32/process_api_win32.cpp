@@ -56,4 +56,16 @@ bool ProcessApiWin32::CloseHandle(ProcessHandle hObject) { return ::CloseHandle(
 
 ProcessHandle ProcessApiWin32::GetCurrentProcess() { return reinterpret_cast<ProcessHandle>(::GetCurrentProcess()); }
 
+std::int32_t ProcessApiWin32::RegisterApplicationRestart(const wchar_t* pwzCommandline, std::uint32_t dwFlags) {
+  // Found at run time: where the system lacks it, the program runs on without a restart.
+  using Fn = HRESULT(WINAPI*)(PCWSTR, DWORD);
+  static const auto registerRestart = [] {
+    const HMODULE kernel32 = ::GetModuleHandleW(L"kernel32.dll");
+    return kernel32 != nullptr ? reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(
+                                     ::GetProcAddress(kernel32, "RegisterApplicationRestart")))
+                               : nullptr;
+  }();
+  return registerRestart != nullptr ? registerRestart(pwzCommandline, dwFlags) : E_NOTIMPL;
+}
+
 }  // namespace varnlet::platform

@@ -14,6 +14,7 @@ class ProcessApiWin32 final : public ProcessApi {
   bool EmptyWorkingSet(ProcessHandle hProcess) override;
   bool CloseHandle(ProcessHandle hObject) override;
   ProcessHandle GetCurrentProcess() override;
+  std::int32_t RegisterApplicationRestart(const wchar_t* pwzCommandline, std::uint32_t dwFlags) override;
 };
 
 }  // namespace varnlet::platform
