@@ -37,20 +37,18 @@ std::wstring ProgramFile(const std::wstring& sExe) {
 // Record, TypeLib, ActivatableClasses, Extensions, PackagedCom); Windows Installer's keys; the
 // classes of the program files the shell starts (exefile, batfile, ...) and the protocols it
 // opens; and the keys a fresh Windows 10 shows there besides ProgIDs.
-constexpr auto kSystemClasses = std::to_array<std::wstring_view>({
-    L"*",          L"ActivatableClasses",   L"AllFilesystemObjects", L"AppID",         L"Applications",
-    L"AudioCD",    L"batfile",              L"CLSID",                L"cmdfile",       L"comfile",
-    L"Component Categories",                L"CompressedFolder",     L"DesktopBackground",
-    L"DeviceDisplayObject",                 L"Directory",            L"DirectShow",    L"Drive",
-    L"DVD",        L"exefile",              L"Extensions",           L"file",          L"Filter",
-    L"Folder",     L"ftp",                  L"htafile",              L"http",          L"https",
-    L"Installer",  L"Interface",            L"InternetShortcut",     L"JSEFile",       L"JSFile",
-    L"Licenses",   L"lnkfile",              L"Local Settings",       L"mailto",        L"Media Type",
-    L"MediaFoundation",                     L"MIME",                 L"Msi.Package",   L"Msi.Patch",
-    L"Network",    L"PackagedCom",          L"piffile",              L"Printers",      L"PROTOCOLS",
-    L"Record",     L"regfile",              L"scrfile",              L"SystemFileAssociations",
-    L"TypeLib",    L"Unknown",              L"VBEFile",              L"VBSFile",       L"Wow6432Node",
-    L"WSFFile",    L"WSHFile",              L"txtfile"});
+// clang-format off
+constexpr std::array<std::wstring_view, 58> kSystemClasses = {
+    L"*", L"ActivatableClasses", L"AllFilesystemObjects", L"AppID", L"Applications", L"AudioCD", L"batfile",
+    L"CLSID", L"cmdfile", L"comfile", L"Component Categories", L"CompressedFolder", L"DesktopBackground",
+    L"DeviceDisplayObject", L"Directory", L"DirectShow", L"Drive", L"DVD", L"exefile", L"Extensions", L"file",
+    L"Filter", L"Folder", L"ftp", L"htafile", L"http", L"https", L"Installer", L"Interface",
+    L"InternetShortcut", L"JSEFile", L"JSFile", L"Licenses", L"lnkfile", L"Local Settings", L"mailto",
+    L"Media Type", L"MediaFoundation", L"MIME", L"Msi.Package", L"Msi.Patch", L"Network", L"PackagedCom",
+    L"piffile", L"Printers", L"PROTOCOLS", L"Record", L"regfile", L"scrfile", L"SystemFileAssociations",
+    L"TypeLib", L"Unknown", L"VBEFile", L"VBSFile", L"Wow6432Node", L"WSFFile", L"WSHFile", L"txtfile",
+};
+// clang-format on
 
 // The registry compares names without regard to case, with Unicode's upper case: besides a-z,
 // a dotless i, a long s and the Kelvin sign meet an ASCII letter there.
