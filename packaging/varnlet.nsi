@@ -228,10 +228,11 @@ Section "Varnlet!"
 SectionEnd
 
 ; The same value the program's "Iniciar con Windows" writes, in the same registry view: the
-; installed exe's full path, unquoted. The installer runs elevated, so this works where the
+; installed exe's full path, in double quotes, so Windows cannot run a prefix of a path with
+; spaces ("C:\Program.exe") at logon. The installer runs elevated, so this works where the
 ; program itself, running as a standard user under UAC, may not write it.
 Section "$(AutostartSection)" SecAutostart
-  WriteRegStr HKLM "${RUN_KEY}" "Varnlet" "$INSTDIR\varnlet.exe"
+  WriteRegStr HKLM "${RUN_KEY}" "Varnlet" '"$INSTDIR\varnlet.exe"'
 SectionEnd
 
 Section "-AutostartOff"

@@ -3,6 +3,7 @@
 #include <stdexcept>
 
 #include "build_config.h"
+#include "registry/text_formats.h"
 #include "toolkit/error_skipping.h"
 #include "trim/working_set_trimmer.h"
 
@@ -152,9 +153,13 @@ void Form1::ToggleStartWithWindows(std::int16_t Index, const std::wstring& exePa
   };
   // A write or delete that raised did not happen: it counts as failed, never as done.
   constexpr registry::RegStatus kRaised = -1;
+  // Windows runs the value as a command line: a path with a space is quoted, or a program placed
+  // at a prefix of it ("C:\Program.exe") would run at every logon instead. A value an earlier
+  // version wrote unquoted still counts as present, and is rewritten quoted or removed below.
+  const std::wstring commandLine = registry::QuotedIfSpaced(exePath);
   auto write = [&](registry::RegKey hKey) {
     registry::RegStatus status = kRaised;
-    SkipErrors([&] { status = Registry().SetReg(key, name, registry::Variant(exePath), hKey); });
+    SkipErrors([&] { status = Registry().SetReg(key, name, registry::Variant(commandLine), hKey); });
     return status;
   };
 

@@ -13,7 +13,27 @@ constexpr std::array<char16_t, 32> kHigh = {0x20AC, 0,      0x201A, 0x0192, 0x20
                                             0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
                                             0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
 
-char ToByte(wchar_t c) {
+// A sample of what the system's best fit makes of characters the code page lacks (measured under
+// Wine with code page 1252): the look-alikes that turn text into separators and quotes.
+char BestFit(std::uint32_t u) {
+  // Fullwidth forms U+FF01..U+FF5E: their ASCII originals, U+FF3C giving '\\' and U+FF02 '"'.
+  if (u >= 0xFF01 && u <= 0xFF5E) return static_cast<char>(u - 0xFF01 + 0x21);
+  switch (u) {
+    case 0x2215:  // division slash
+    case 0x2044:  // fraction slash
+      return '/';
+    case 0x2216:  // set minus
+      return '\\';
+    case 0x0141:  // L with stroke
+      return 'L';
+    case 0x0142:
+      return 'l';
+    default:
+      return '?';
+  }
+}
+
+char ToByte(wchar_t c, bool bestFit) {
   // wchar_t is signed on some systems: read its bits as a code unit.
   const auto u = static_cast<std::uint32_t>(static_cast<std::make_unsigned_t<wchar_t>>(c));
   if (u < 0x80 || (u >= 0xA0 && u <= 0xFF)) return static_cast<char>(u);
@@ -22,14 +42,15 @@ char ToByte(wchar_t c) {
   for (std::size_t i = 0; i < kHigh.size(); ++i) {
     if (kHigh[i] != 0 && kHigh[i] == u) return static_cast<char>(0x80 + i);
   }
-  return '?';
+  return bestFit ? BestFit(u) : '?';
 }
 
 }  // namespace
 
-std::string Windows1252::ToAnsi(std::wstring_view text) const {
+std::string Windows1252::WideCharToMultiByte(std::uint32_t dwFlags, std::wstring_view text) const {
+  const bool bestFit = (dwFlags & kWcNoBestFitChars) == 0;
   std::string out(text.size(), '\0');
-  std::transform(text.begin(), text.end(), out.begin(), ToByte);
+  std::transform(text.begin(), text.end(), out.begin(), [bestFit](wchar_t c) { return ToByte(c, bestFit); });
   return out;
 }
 

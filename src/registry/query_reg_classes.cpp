@@ -1,4 +1,8 @@
 // cQueryReg's file associations and COM class registration, all in the class registry.
+#include <algorithm>
+#include <array>
+#include <string_view>
+
 #include "registry/cQueryReg.h"
 #include "registry/text_formats.h"
 #include "registry/unique_key.h"
@@ -25,6 +29,57 @@ std::wstring ProgramFile(const std::wstring& sExe) {
   return !sExe.empty() && sExe.find(L'.') == std::wstring::npos ? sExe + L".exe" : sExe;
 }
 
+// Keys of HKEY_CLASSES_ROOT that the system owns. Sources: the subkeys the Windows documentation
+// describes under HKEY_CLASSES_ROOT ("HKEY_CLASSES_ROOT Key", "File Types and File
+// Associations", "Perceived Types and Application Registration": "*", AllFilesystemObjects,
+// Applications, Directory, Drive, Folder, Network, Printers, SystemFileAssociations, Unknown, ...);
+// the COM and Windows Runtime registration keys (AppID, CLSID, Component Categories, Interface,
+// Record, TypeLib, ActivatableClasses, Extensions, PackagedCom); Windows Installer's keys; the
+// classes of the program files the shell starts (exefile, batfile, ...) and the protocols it
+// opens; and the keys a fresh Windows 10 shows there besides ProgIDs.
+// clang-format off
+constexpr std::array<std::wstring_view, 58> kSystemClasses = {
+    L"*", L"ActivatableClasses", L"AllFilesystemObjects", L"AppID", L"Applications", L"AudioCD", L"batfile",
+    L"CLSID", L"cmdfile", L"comfile", L"Component Categories", L"CompressedFolder", L"DesktopBackground",
+    L"DeviceDisplayObject", L"Directory", L"DirectShow", L"Drive", L"DVD", L"exefile", L"Extensions", L"file",
+    L"Filter", L"Folder", L"ftp", L"htafile", L"http", L"https", L"Installer", L"Interface",
+    L"InternetShortcut", L"JSEFile", L"JSFile", L"Licenses", L"lnkfile", L"Local Settings", L"mailto",
+    L"Media Type", L"MediaFoundation", L"MIME", L"Msi.Package", L"Msi.Patch", L"Network", L"PackagedCom",
+    L"piffile", L"Printers", L"PROTOCOLS", L"Record", L"regfile", L"scrfile", L"SystemFileAssociations",
+    L"TypeLib", L"Unknown", L"VBEFile", L"VBSFile", L"Wow6432Node", L"WSFFile", L"WSHFile", L"txtfile",
+};
+// clang-format on
+
+// The registry compares names without regard to case, with Unicode's upper case: besides a-z,
+// a dotless i, a long s and the Kelvin sign meet an ASCII letter there.
+wchar_t FoldedUpper(wchar_t c) {
+  if (c >= L'a' && c <= L'z') return static_cast<wchar_t>(c - L'a' + L'A');
+  switch (c) {
+    case L'\u0131':
+      return L'I';
+    case L'\u017F':
+      return L'S';
+    case L'\u212A':
+      return L'K';
+    default:
+      return c;
+  }
+}
+
+bool SameName(std::wstring_view a, std::wstring_view b) {
+  return std::ranges::equal(a, b, [](wchar_t x, wchar_t y) { return FoldedUpper(x) == FoldedUpper(y); });
+}
+
+// True for a ProgID whose key tree an association may remove: a class name of its own, not a
+// path, an extension or one of the system's classes. The name is read from the merged class view,
+// which any user can write, so it must not steer an elevated caller into deleting Windows' keys
+// (a NUL would also cut the name short on its way to the system).
+bool IsPlainClassName(std::wstring_view progId) {
+  if (progId.empty() || progId.front() == L'.') return false;
+  if (progId.find_first_of(std::wstring_view(L"\\\0", 2)) != std::wstring_view::npos) return false;
+  return std::ranges::none_of(kSystemClasses, [&](std::wstring_view owned) { return SameName(progId, owned); });
+}
+
 }  // namespace
 
 void cQueryReg::SetDefaultText(RegKey hKey, const std::wstring& subkey, const std::wstring& text) {
@@ -35,7 +90,8 @@ void cQueryReg::SetDefaultText(RegKey hKey, const std::wstring& subkey, const st
 void cQueryReg::AsociarExt(const std::wstring& sExt, const std::wstring& sExe, std::wstring sCommand, bool bDefault,
                            std::wstring sProgId, std::wstring sDescription) {
   const std::wstring extension = NormaliseExtension(Trim(sExt));
-  std::wstring program = ProgramFile(Trim(sExe));
+  // Quoted when it holds a space, so the shell cannot run a prefix of it.
+  std::wstring program = QuotedIfSpaced(ProgramFile(Trim(sExe)));
   if (!program.empty()) program += L' ';
   sCommand = Trim(sCommand);
   sProgId = Trim(sProgId);
@@ -86,7 +142,7 @@ void cQueryReg::DesasociarExt(const std::wstring& sExt) {
   const std::wstring progId = QueryRegBase(ext, kHkeyClassesRoot);
   if (progId.empty()) return;
   DeleteKeyTree(kHkeyClassesRoot, ext);
-  DeleteKeyTree(kHkeyClassesRoot, progId);
+  if (IsPlainClassName(progId)) DeleteKeyTree(kHkeyClassesRoot, progId);
 }
 
 std::wstring cQueryReg::ClassCLSID(const std::wstring& sClass) {

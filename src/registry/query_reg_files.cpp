@@ -1,52 +1,73 @@
 // cQueryReg's key dump and shell folders: the operations that reach files and the system's
 // directories.
 #include <algorithm>
+#include <random>
 
 #include "registry/cQueryReg.h"
 #include "registry/query_reg_internal.h"
 #include "registry/unique_key.h"
+#include "toolkit/error_skipping.h"
 
 namespace varnlet::registry {
 namespace {
 
 constexpr std::uint32_t kDirectoryBufferSize = 300;
 constexpr const char* kTemporaryPrefix = "vrk";
+// The one file in the dump's folder.
+constexpr const char* kDumpName = "\\tmp.reg";
+// Names are random: one already taken was taken on purpose, and a few more tries settle it.
+constexpr int kFolderAttempts = 8;
 
 const wchar_t* const kUserShellFolders = L"\\Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 const wchar_t* const kCurrentVersion = L"HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion";
 
-// A file of the process's own in the user's temporary folder, removed when the owner goes.
-class TemporaryFile {
- public:
-  explicit TemporaryFile(platform::FileApi& files) : files_(files) {
-    std::string folder(platform::kMaxPath + 1, '\0');
-    const std::uint32_t length = files_.GetTempPathA(platform::kMaxPath + 1, folder.data());
-    if (length == 0 || length > platform::kMaxPath) return;
-    folder.resize(length);
-    std::string path(platform::kMaxPath + 1, '\0');
-    // The system makes the file under a name no other file has.
-    if (files_.GetTempFileNameA(folder.c_str(), kTemporaryPrefix, 0, path.data()) == 0) return;
-    path.resize(path.find('\0'));
-    name_ = path;
-  }
-  TemporaryFile(const TemporaryFile&) = delete;
-  TemporaryFile& operator=(const TemporaryFile&) = delete;
-  ~TemporaryFile() { Remove(); }
+std::string Hex8(std::uint32_t value) {
+  std::string text(8, '0');
+  for (auto it = text.rbegin(); it != text.rend(); ++it, value >>= 4U) *it = "0123456789ABCDEF"[value & 0xFU];
+  return text;
+}
 
-  const std::string& name() const { return name_; }
-  // Clears whatever attributes the file was given (read-only, hidden), so it can be deleted
-  // and copied as an ordinary file.
-  void MakeNormal() const {
-    if (!name_.empty()) files_.SetFileAttributesA(name_.c_str(), platform::kFileAttributeNormal);
+// A folder of its own in the user's temporary folder for one key dump, which only the caller may
+// enter, so that nobody else can read the dump, take its name first or put another file in its
+// place. The folder goes, with the dump, when the owner goes, whatever happened meanwhile.
+class DumpFolder {
+ public:
+  explicit DumpFolder(platform::FileApi& files) : files_(files) {}
+  DumpFolder(const DumpFolder&) = delete;
+  DumpFolder& operator=(const DumpFolder&) = delete;
+  ~DumpFolder() {
+    if (path_.empty()) return;
+    const std::string dump = Dump();
+    // The system may leave the dump read-only or hidden.
+    toolkit::SkipErrors([&] { files_.SetFileAttributesA(dump.c_str(), platform::kFileAttributeNormal); });
+    toolkit::SkipErrors([&] { files_.DeleteFileA(dump.c_str()); });
+    toolkit::SkipErrors([&] { files_.RemoveDirectoryA(path_.c_str()); });
   }
-  void Remove() const {
-    MakeNormal();
-    if (!name_.empty()) files_.DeleteFileA(name_.c_str());
+
+  // 0 once the folder is made, else the reason it could not be.
+  RegStatus Make() {
+    std::string temporary(platform::kMaxPath + 1, '\0');
+    const std::uint32_t length = files_.GetTempPathA(platform::kMaxPath + 1, temporary.data());
+    if (length == 0 || length > platform::kMaxPath) return kErrorPathNotFound;
+    temporary.resize(length);
+    std::random_device random;
+    for (int attempt = 0; attempt < kFolderAttempts; ++attempt) {
+      const std::string candidate = temporary + kTemporaryPrefix + Hex8(random());
+      if (files_.CreateDirectoryA(candidate.c_str(), platform::DirectoryAccess::OwnerOnly)) {
+        path_ = candidate;
+        return kErrorSuccess;
+      }
+      const std::uint32_t error = files_.GetLastError();
+      if (error != static_cast<std::uint32_t>(platform::kErrorAlreadyExists))
+        return error != 0 ? static_cast<RegStatus>(error) : kErrorPathNotFound;
+    }
+    return platform::kErrorAlreadyExists;
   }
+  std::string Dump() const { return path_ + kDumpName; }
 
  private:
   platform::FileApi& files_;
-  std::string name_;
+  std::string path_;
 };
 
 }  // namespace
@@ -56,18 +77,18 @@ RegStatus cQueryReg::RegSaveKey(std::wstring sKey, const std::wstring& lpFile) {
   RegKey opened = 0;
   OpenKey(root, sKey, 0, opened);
   const UniqueKey key(api_, opened);
-  // The dump may hold secrets: it passes through a file of our own in the user's temporary
-  // folder, never a shared place, and the file goes on every path.
-  const TemporaryFile temporary(files_);
-  if (temporary.name().empty()) return kErrorPathNotFound;
-  // The system refuses to save over an existing file; the name stays ours while the file is gone.
-  temporary.Remove();
-  const RegStatus status = api_.RegSaveKeyA(key.get(), temporary.name().c_str(), nullptr);
+  // The dump may hold secrets: it is made in a folder of this call's own, never a shared place.
+  DumpFolder folder(files_);
+  RegStatus made = kErrorPathNotFound;
+  toolkit::SkipErrors([&] { made = folder.Make(); });
+  if (made != kErrorSuccess) return made;
+  const std::string dump = folder.Dump();
+  const RegStatus status = api_.RegSaveKeyA(key.get(), dump.c_str(), nullptr);
   if (status == kErrorSuccess) {
     // The copy must not carry the dump's attributes to the caller's file. A copy that fails is
     // not reported; the save's status is the result.
-    temporary.MakeNormal();
-    files_.CopyFileA(temporary.name().c_str(), Ansi(lpFile).c_str(), false);
+    toolkit::SkipErrors([&] { files_.SetFileAttributesA(dump.c_str(), platform::kFileAttributeNormal); });
+    toolkit::SkipErrors([&] { files_.CopyFileA(dump.c_str(), Ansi(lpFile).c_str(), false); });
   }
   return status;
 }

@@ -52,4 +52,14 @@ std::wstring BufferToText(std::wstring_view sBuffer, bool bMultiString) {
   return text;
 }
 
+std::wstring QuotedIfSpaced(std::wstring_view path) {
+  if (path.find(L' ') == std::wstring_view::npos || path.starts_with(L'"')) return std::wstring(path);
+  std::wstring quoted;
+  quoted.reserve(path.size() + 2);
+  quoted += L'"';
+  quoted += path;
+  quoted += L'"';
+  return quoted;
+}
+
 }  // namespace varnlet::registry

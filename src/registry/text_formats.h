@@ -18,5 +18,9 @@ std::wstring ShortHexByteText(std::span<const std::uint8_t> bytes);
 // A NUL-padded buffer as text: the text before the first NUL; or, for multi-strings, the text
 // before the last NUL with every other NUL turned into a space.
 std::wstring BufferToText(std::wstring_view sBuffer, bool bMultiString);
+// A program's path as the first word of a command line: in double quotes when it holds a space,
+// since Windows would otherwise try each prefix ("C:\Program.exe" for "C:\Program Files\...").
+// A path already quoted, or without a space, stays as it is.
+std::wstring QuotedIfSpaced(std::wstring_view path);
 
 }  // namespace varnlet::registry

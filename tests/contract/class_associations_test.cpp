@@ -56,9 +56,9 @@ TEST_F(Associations, AnExistingProgIdIsKeptAndOnlyItsShellKeyWritten) {
   const std::string mine = "Mine" + word_;
   EXPECT_EQ(Default(kHkeyClassesRoot, mine), "<none>");
   EXPECT_EQ(Default(kHkeyLocalMachine, Shell(mine, "Editar")), "&Editar\0"s);
-  // A program path with spaces stays unquoted before the quoted "%1".
+  // A program path with spaces is quoted, so the shell cannot run "C:\Program.exe" instead.
   EXPECT_EQ(Default(kHkeyLocalMachine, Shell(mine, "Editar\\command")),
-            "C:\\Program Files\\My Editor\\ed.exe \"%1\"\0"s);
+            "\"C:\\Program Files\\My Editor\\ed.exe\" \"%1\"\0"s);
   EXPECT_EQ(Default(kHkeyLocalMachine, Shell(mine)), "Editar\0"s);
 }
 
@@ -101,6 +101,20 @@ TEST_F(Associations, DesasociarExtRemovesTheExtensionAndItsProgIdOnlyWhenTheyAre
   reg().DesasociarExt(Wide(word_));
   EXPECT_FALSE(KeyExists(kHkeyClassesRoot, ext_));
   EXPECT_FALSE(KeyExists(kHkeyClassesRoot, progId_));
+}
+
+// The ProgID comes from the merged class view, which any user can write: one that names a class
+// of the system's, or a path into one, costs the extension its key and nothing else.
+TEST_F(Associations, DesasociarExtLeavesTheSystemsClassesWhole) {
+  const std::string owned = "SystemFileAssociations\\" + word_;
+  CleanUpLater(kHkeyClassesRoot, owned);
+  MakeKey(kHkeyClassesRoot, owned + "\\shell");
+  for (const std::string& planted : {"systemFileAssociations"s, owned, "SystemFileAssociations\0"s + word_}) {
+    Put(kHkeyClassesRoot, ext_, "", 1, planted + '\0');
+    reg().DesasociarExt(Wide(ext_));
+    EXPECT_FALSE(KeyExists(kHkeyClassesRoot, ext_));
+    EXPECT_TRUE(KeyExists(kHkeyClassesRoot, owned + "\\shell")) << planted;
+  }
 }
 
 TEST_F(ComClasses, LookUpAndUnregisterAClassWithItsClassIdAndTypeLibrary) {

@@ -58,6 +58,37 @@ class RegSaveKey : public RegistryTest {
 };
 class ShellFolders : public RegistryTest {};
 
+// The file calls of the system, except that the first folder asked for is already taken by a
+// file of someone else's, as if its name had been guessed.
+class TakenFirstName final : public platform::FileApi {
+ public:
+  explicit TakenFirstName(RegistryEnvironment& env) : env_(env), files_(env.files()) {}
+  std::string taken;
+
+  std::uint32_t GetWindowsDirectoryA(char* b, std::uint32_t n) override { return files_.GetWindowsDirectoryA(b, n); }
+  std::uint32_t GetSystemDirectoryA(char* b, std::uint32_t n) override { return files_.GetSystemDirectoryA(b, n); }
+  std::uint32_t GetTempPathA(std::uint32_t n, char* b) override { return files_.GetTempPathA(n, b); }
+  std::uint32_t GetTempFileNameA(const char* p, const char* x, std::uint32_t u, char* out) override {
+    return files_.GetTempFileNameA(p, x, u, out);
+  }
+  bool SetFileAttributesA(const char* f, std::uint32_t a) override { return files_.SetFileAttributesA(f, a); }
+  bool DeleteFileA(const char* f) override { return files_.DeleteFileA(f); }
+  bool CopyFileA(const char* f, const char* t, bool e) override { return files_.CopyFileA(f, t, e); }
+  bool CreateDirectoryA(const char* path, platform::DirectoryAccess access) override {
+    if (taken.empty()) {
+      taken = path;
+      env_.WriteFile(taken, "someone else's");
+    }
+    return files_.CreateDirectoryA(path, access);
+  }
+  bool RemoveDirectoryA(const char* path) override { return files_.RemoveDirectoryA(path); }
+  std::uint32_t GetLastError() override { return files_.GetLastError(); }
+
+ private:
+  RegistryEnvironment& env_;
+  platform::FileApi& files_;
+};
+
 TEST_F(RegSaveKey, ASavedKeyLoadsBackWithItsSubkeysAndValues) {
   Put("tree", "", 1, "default\0"s);
   Put("tree", "text", 1, "Descripci\xF3n\0"s);
@@ -101,6 +132,22 @@ TEST_F(RegSaveKey, AFailedSaveCopiesNothingAndLeavesNoTemporaryFile) {
   // A path without a root is below HKEY_CURRENT_USER; a copy that fails is not reported.
   EXPECT_EQ(reg().RegSaveKey(Wide(Scratch("tree")), Wide(env_->ScratchFolder() + "no\\such\\folder\\x.dat")), 0);
   EXPECT_EQ(env_->CountFiles(TempFolder(), "vrk"), temporaries);
+  env_->RemoveFile(file);
+}
+
+TEST_F(RegSaveKey, AFileHoldingTheNameOfTheFolderDoesNotStopTheSave) {
+  Put("tree", "v", 1, "x\0"s);
+  const std::string file = env_->ScratchFolder() + "taken.dat";
+  const std::size_t temporaries = env_->CountFiles(TempFolder(), "vrk");
+  TakenFirstName files(*env_);
+  registry::cQueryReg squatted(api(), files, env_->ansi());
+  ASSERT_TRUE(env_->SetBackupPrivilege(true));
+  EXPECT_EQ(squatted.RegSaveKey(Path(L"tree"), Wide(file)), 0);
+  EXPECT_TRUE(env_->ReadFile(file));
+  // The other file is as it was, and nothing of the save is left.
+  EXPECT_EQ(env_->ReadFile(files.taken), "someone else's");
+  EXPECT_EQ(env_->CountFiles(TempFolder(), "vrk"), temporaries + 1);
+  env_->RemoveFile(files.taken);
   env_->RemoveFile(file);
 }
 

@@ -66,6 +66,10 @@ TEST_F(CreateAndExistKey, CreatesChainsOpensExistingKeysAndLooksUnderTheRightRoo
   Put("a\\b\\c", "keep", 4, "\x01\x02\x03\x04"s);
   EXPECT_EQ(reg().CreateKey(Path(L"a\\b\\c")), 0);
   EXPECT_EQ(Stored("a\\b\\c", "keep")->data, "\x01\x02\x03\x04"s);
+  // A fullwidth backslash is no separator: it becomes "?", never a look-alike "\\".
+  EXPECT_EQ(reg().CreateKey(Path(L"x\uFF3Cy")), 0);
+  EXPECT_FALSE(KeyExists("x"));
+  EXPECT_TRUE(KeyExists("x?y"));
 
   // Without a root CreateKey goes to HKEY_CLASSES_ROOT and ExistKey looks in HKEY_LOCAL_MACHINE.
   const std::string name = Unique("VarnletContract");

@@ -44,12 +44,7 @@ class FakeEnvironment final : public RegistryEnvironment {
   std::optional<std::string> ReadFile(const std::string& path) override { return files_.Read(path); }
   void RemoveFile(const std::string& path) override { files_.DeleteFileA(path.c_str()); }
   std::size_t CountFiles(const std::string& folder, const std::string& prefix) override {
-    const std::string start = fakes::AnsiUpper(folder + prefix);
-    std::size_t n = 0;
-    for (const auto& [name, content] : files_.Snapshot()) {
-      if (fakes::AnsiUpper(name).rfind(start, 0) == 0) ++n;
-    }
-    return n;
+    return files_.CountStartingWith(folder + prefix);
   }
 
  private:

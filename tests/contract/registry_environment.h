@@ -38,7 +38,7 @@ class RegistryEnvironment {
   virtual void WriteFile(const std::string& path, const std::string& content) = 0;
   virtual std::optional<std::string> ReadFile(const std::string& path) = 0;
   virtual void RemoveFile(const std::string& path) = 0;
-  // Number of files in a folder whose names start with `prefix`.
+  // Number of files and folders in a folder whose names start with `prefix`.
   virtual std::size_t CountFiles(const std::string& folder, const std::string& prefix) = 0;
 };
 

@@ -69,8 +69,8 @@ sleep 1
 check "a silent install does not start the program" bash -c "! '$WR' '$TOOL' find Varnlet.Form1 >/dev/null"
 
 check "the installer runs silently again with /AUTOSTART=1" "$WR" "$(winpath "$setup")" /S /AUTOSTART=1
-# As "Iniciar con Windows" would: the exe's full path, no quotes, in the program's own view.
-check "which writes the Run value with the installed exe's path, unquoted" test "$(run_value)" = "$windir\\varnlet.exe"
+# As "Iniciar con Windows" would: the exe's full path, quoted, in the program's own view.
+check "which writes the Run value with the installed exe's path, quoted" test "$(run_value)" = "\"$windir\\varnlet.exe\""
 check "in the program's own registry view only" bash -c "! '$WR' reg query '$run_key' /v Varnlet $OTHER_VIEW >/dev/null 2>&1"
 
 # An older version, its exe held open: the install must fail and leave everything as it was.
@@ -177,7 +177,7 @@ page folder
 xdo key Return
 check "the installer installs" wait_for 60 installed
 page finish
-check "the start-up choice, ticked as it comes, writes the Run value" test "$(run_value)" = "$windir\\varnlet.exe"
+check "the start-up choice, ticked as it comes, writes the Run value" test "$(run_value)" = "\"$windir\\varnlet.exe\""
 check "the finish page does not start the program by itself" bash -c "! '$WR' '$TOOL' find Varnlet.Form1 >/dev/null"
 xdo key Return
 check "the installer ends" wait_gone 30 "$setup_pid"

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # "Iniciar con Windows" writes the Run value Windows reads at logon and the mark survives a
-# restart; clicking again removes it. "Acerca de..." shows the About window modally while the
-# timers go on trimming, and showing it again after closing it requests the page again.
+# restart; clicking again removes it. A copy in a folder with spaces writes its path quoted, and
+# removes the unquoted value an earlier version wrote. "Acerca de..." shows the About window
+# modally while the timers go on trimming, and showing it again after closing it requests the
+# page again.
 source "$(dirname "$0")/lib.sh"
 RUN='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run'
 run_value() { reg_view query "$RUN" /v Varnlet 2>/dev/null | tr -d '\r' | sed -nE 's/^ +Varnlet +REG_SZ +(.*)$/\1/p'; }
@@ -23,7 +25,7 @@ pick() {
   esac
 }
 start() {
-  WINEDEBUG=err-all,+relay,+ieframe "$WR" "$EXE" 2>"$ART/trace-$1.log" &
+  WINEDEBUG=err-all,+relay,+ieframe "$WR" "${2:-$EXE}" 2>"$ART/trace-$1.log" &
   varnlet=$!
   BACKGROUND+=($varnlet)
   wait_for 60 varnlet_icons 1 || fail "no tray icon"
@@ -39,7 +41,8 @@ check "the About window's page was requested once at start, by address only" \
 
 pick autostart
 check "Iniciar con Windows writes the Run value" wait_for 10 has_run_value
-check "the value holds the program's full path, unquoted" test "$(run_value)" = "$(winpath "$(realpath "$EXE")")"
+check "the value holds the program's full path, unquoted as it has no space" \
+  test "$(run_value)" = "$(winpath "$(realpath "$EXE")")"
 # A 32-bit program's value lands in the 32-bit view (WOW6432Node), a 64-bit one's in the 64-bit view.
 check "in the program's own registry view ($VIEW) only" only_own_view
 # Let the program take its balloon away (Wine never reports it shown), so it covers no menu.
@@ -98,3 +101,21 @@ deleted=$(grep -niE 'Call shell32.Shell_NotifyIconA\(0*2,' "$trace" | head -1 | 
 check "the icon was deleted" test -n "$deleted"
 check "no process or registry call follows the icon's deletion" \
   bash -c "! tail -n +$deleted '$trace' | grep -E 'Call [A-Za-z0-9]+\.(OpenProcess|K32|Reg[A-Z])'"
+
+# A copy in a folder with spaces: Windows would try "...\My.exe" first for an unquoted value.
+mkdir -p "$WORK/My Apps"
+cp "$EXE" "$WORK/My Apps/varnlet.exe"
+spaced="$(winpath "$(realpath "$WORK/My Apps/varnlet.exe")")"
+start spaced "$WORK/My Apps/varnlet.exe"
+pick autostart
+check "a copy in a folder with spaces writes the Run value" wait_for 10 has_run_value
+check "holding its path in double quotes" test "$(run_value)" = "\"$spaced\""
+pick salir
+check "Salir ends the copy" wait_gone 30 "$varnlet"
+# The value as an earlier version wrote it, unquoted: the mark shows it, and the switch removes it.
+reg_view add "$RUN" /v Varnlet /t REG_SZ /d "$spaced" /f >/dev/null 2>&1
+start earlier "$WORK/My Apps/varnlet.exe"
+pick autostart
+check "an unquoted value of an earlier version counts as on: the click removes it" wait_for 10 no_run_value
+pick salir
+check "Salir ends the copy" wait_gone 30 "$varnlet"

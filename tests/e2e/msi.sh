@@ -52,7 +52,7 @@ check "a Start-menu shortcut Varnlet!" shortcut_made
 check "Add/Remove Programs lists Varnlet!" test "$(entry DisplayName)" = 'Varnlet!'
 check "with its version" test "$(entry DisplayVersion)" = '1.0'
 check "and publisher" test -n "$(entry Publisher)"
-check "the Run value holds the installed exe's path, unquoted" test "$(run_value)" = "$windir\\varnlet.exe"
+check "the Run value holds the installed exe's path, quoted" test "$(run_value)" = "\"$windir\\varnlet.exe\""
 check "in the program's own registry view only" bash -c "! '$WR' reg query '$run_key' /v Varnlet $OTHER_VIEW >/dev/null 2>&1"
 
 "$WR" "$windir\\varnlet.exe" &

@@ -124,4 +124,32 @@ bool FakeFileSystem::CopyFileA(const char* lpExistingFileName, const char* lpNew
   return true;
 }
 
+std::size_t FakeFileSystem::CountStartingWith(const std::string& prefix) const {
+  const std::string start = AnsiUpper(prefix);
+  std::size_t n = 0;
+  for (const auto& [key, file] : files_) n += key.rfind(start, 0) == 0 ? 1 : 0;
+  for (const auto& [key, name] : folders_) n += key.rfind(start, 0) == 0 ? 1 : 0;
+  return n;
+}
+
+bool FakeFileSystem::CreateDirectoryA(const char* lpPathName, platform::DirectoryAccess access) {
+  if (lpPathName == nullptr || !IsValidPath(lpPathName)) return Failed(123);  // ERROR_INVALID_NAME
+  if (faults_.ShouldFail("CreateDirectoryA")) return Failed(5);
+  const std::string key = AnsiUpper(lpPathName);
+  if (files_.count(key) != 0 || folders_.count(key) != 0) return Failed(183);
+  folders_[key] = lpPathName;
+  directoriesMade.emplace_back(lpPathName, access);
+  return true;
+}
+
+bool FakeFileSystem::RemoveDirectoryA(const char* lpPathName) {
+  if (lpPathName == nullptr) return Failed(123);
+  if (faults_.ShouldFail("RemoveDirectoryA")) return Failed(5);
+  const std::string key = AnsiUpper(lpPathName);
+  if (folders_.count(key) == 0) return Failed(2);
+  if (CountStartingWith(std::string(lpPathName) + "\\") != 0) return Failed(145);  // ERROR_DIR_NOT_EMPTY
+  folders_.erase(key);
+  return true;
+}
+
 }  // namespace varnlet::fakes

@@ -1,10 +1,12 @@
 #pragma once
-// An in-memory file system behind the file boundary: files with attributes, the Windows, system
-// and temporary directories, unique temporary names, and failures on demand.
+// An in-memory file system behind the file boundary: files with attributes, directories, the
+// Windows, system and temporary directories, unique temporary names, and failures on demand.
 #include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "fakes/fault_injector.h"
 #include "platform/file_api.h"
@@ -27,6 +29,10 @@ class FakeFileSystem final : public platform::FileApi {
   bool Exists(const std::string& path) const { return Find(path) != nullptr; }
   std::optional<std::uint32_t> Attributes(const std::string& path) const;
   std::size_t FileCount() const { return files_.size(); }
+  // Files and directories whose full name starts with `prefix`.
+  std::size_t CountStartingWith(const std::string& prefix) const;
+  // Every directory made, with the access it was asked for, in order.
+  std::vector<std::pair<std::string, platform::DirectoryAccess>> directoriesMade;
   // Every file name in the system, in their stored spelling.
   std::map<std::string, std::string> Snapshot() const;
 
@@ -40,6 +46,9 @@ class FakeFileSystem final : public platform::FileApi {
   bool SetFileAttributesA(const char* lpFileName, std::uint32_t dwFileAttributes) override;
   bool DeleteFileA(const char* lpFileName) override;
   bool CopyFileA(const char* lpExistingFileName, const char* lpNewFileName, bool bFailIfExists) override;
+  bool CreateDirectoryA(const char* lpPathName, platform::DirectoryAccess access) override;
+  bool RemoveDirectoryA(const char* lpPathName) override;
+  std::uint32_t GetLastError() override { return lastError_; }
 
  private:
   struct File {
@@ -51,7 +60,14 @@ class FakeFileSystem final : public platform::FileApi {
   File* Find(const std::string& path);
   std::uint32_t CopyDirectory(const std::string& directory, char* buffer, std::uint32_t size);
 
-  std::map<std::string, File> files_;  // by upper-cased name
+  bool Failed(std::uint32_t error) {
+    lastError_ = error;
+    return false;
+  }
+
+  std::map<std::string, File> files_;           // by upper-cased name
+  std::map<std::string, std::string> folders_;  // upper-cased name to stored name
+  std::uint32_t lastError_ = 0;
   FaultInjector faults_;
   std::uint32_t nextUnique_ = 0x1A2B;
 };

@@ -12,8 +12,11 @@ TEST(Windows1252, KeepsOneBytePerCharacterAndRoundTrips) {
             "contin\xFA"
             "a \xA1\x80");
   EXPECT_EQ(cp.FromAnsi("ejecut\xE1ndose \x80"), L"ejecutándose €");
-  // A character outside the code page becomes "?", one byte still.
+  // A character outside the code page becomes "?", one byte still, also where the system's best
+  // fit would give a look-alike separator, quotation mark or letter.
   EXPECT_EQ(cp.ToAnsi(L"a\u4E2Db"), "a?b");
+  EXPECT_EQ(cp.ToAnsi(L"a\uFF3Cb\u2215c\uFF02d\u0141"), "a?b?c?d?");
+  EXPECT_EQ(cp.WideCharToMultiByte(0, L"a\uFF3Cb\u2215c\uFF02d\u0141\u4E2D"), "a\\b/c\"dL?");
   // Embedded NULs pass through.
   EXPECT_EQ(cp.ToAnsi(std::wstring(L"a\0b", 3)), std::string("a\0b", 3));
   std::string all;

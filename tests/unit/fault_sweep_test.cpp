@@ -4,6 +4,7 @@
 // and where the program promises a particular answer to that failure, it gives it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <memory>
@@ -13,6 +14,7 @@
 
 #include "app/Form1.h"
 #include "fakes/fake_platform.h"
+#include "toolkit/error_skipping.h"
 
 namespace varnlet::app {
 namespace {
@@ -42,7 +44,7 @@ struct Session {
   std::map<std::string, FaultInjector*> Injectors() {
     return {{"process", &f.processes.faults()}, {"shell", &f.shell.faults},         {"version", &f.version.faults},
             {"user", &f.user.faults},           {"registry", &f.registry.faults()}, {"toolkit", &f.toolkit.faults},
-            {"dialogs", &f.dialogs.faults}};
+            {"dialogs", &f.dialogs.faults},     {"files", &f.files.faults()}};
   }
 
   // What the user does through the tray: a right-button release on the icon.
@@ -66,7 +68,12 @@ struct Session {
     const auto v = f.registry.GetValue(kHklm, kRunKey, "Varnlet");
     return v && v->data.size() > 1;
   }
+  // What the key dump returned, and left in the temporary folder.
+  std::optional<registry::RegStatus> dumpStatus;
+  std::size_t LeftInTemp() const { return f.files.CountStartingWith(f.files.tempDirectory); }
 };
+
+constexpr char kDumpFile[] = "C:\\out\\dump.dat";
 
 struct Phase {
   std::string name;
@@ -110,6 +117,14 @@ const std::vector<Phase>& Phases() {
          r.RightClick(kMenuStartWithWindows);
        }},
       {"separator", [](Session& r) { r.RightClick(kMenuSeparator); }},
+      {"key-dump",
+       [](Session& r) {
+         // The registry class's key dump, which the program carries without calling it.
+         r.f.registry.SetValue(0x80000001, "Software\\Varnlet", "v", 1, std::string("x\0", 2));
+         r.f.registry.SetBackupPrivilege(true);
+         toolkit::SkipErrors(
+             [&] { r.dumpStatus = r.form1->Registry().RegSaveKey(L"HKCU\\Software\\Varnlet", L"C:\\out\\dump.dat"); });
+       }},
       {"exit",
        [](Session& r) {
          r.RightClick(kMenuExit);
@@ -215,6 +230,27 @@ std::map<std::string, Expectation> Promises() {
          EXPECT_FALSE(r.Mark());
          EXPECT_FALSE(r.RunValue());
        }},
+      // The dump's folder could not be made: nothing is saved and the reason is the result.
+      {"key-dump/files/CreateDirectoryA",
+       [](Session& r) {
+         EXPECT_NE(r.dumpStatus, std::optional<registry::RegStatus>(0));
+         const auto& calls = r.f.journal.entries();
+         EXPECT_TRUE(std::none_of(calls.begin(), calls.end(),
+                                  [](const std::string& c) { return c.starts_with("RegSaveKeyA("); }));
+         EXPECT_FALSE(r.f.files.Exists(kDumpFile));
+       }},
+      // A folder that cannot go keeps nothing of the dump: the file in it went first.
+      {"key-dump/files/RemoveDirectoryA",
+       [](Session& r) {
+         EXPECT_EQ(r.dumpStatus, std::optional<registry::RegStatus>(0));
+         EXPECT_TRUE(r.f.files.Exists(kDumpFile));
+         EXPECT_EQ(r.LeftInTemp(), 1u);
+       }},
+      {"key-dump/files/CopyFileA",
+       [](Session& r) {
+         EXPECT_EQ(r.dumpStatus, std::optional<registry::RegStatus>(0));
+         EXPECT_FALSE(r.f.files.Exists(kDumpFile));
+       }},
       {"exit/user/PostMessageA",
        [](Session& r) {
          // Salir could not post its close: the program runs on, and the user may try again.
@@ -258,6 +294,10 @@ TEST(FaultSweep, EveryCallFailingInEveryPhaseLeavesNothingBehind) {
           EXPECT_EQ(r.f.user.ProcOf(r.hwnd), FakeUser::kOriginalProc);
         }
         EXPECT_FALSE(r.form1) << "the form is gone";
+        // The key dump leaves nothing in the temporary folder, unless removing it is what fails.
+        if (call != "DeleteFileA" && call != "RemoveDirectoryA") {
+          EXPECT_EQ(r.LeftInTemp(), 0u);
+        }
       }
     }
   }
@@ -276,7 +316,7 @@ TEST(FaultSweep, EveryBoundaryIsExercised) {
     }
   }
   EXPECT_EQ(boundaries,
-            (std::set<std::string>{"dialogs", "process", "registry", "shell", "toolkit", "user", "version"}));
+            (std::set<std::string>{"dialogs", "files", "process", "registry", "shell", "toolkit", "user", "version"}));
   for (const char* call : {"EnumProcesses",
                            "OpenProcess",
                            "GetModuleFileNameExA",
@@ -305,7 +345,14 @@ TEST(FaultSweep, EveryBoundaryIsExercised) {
                            "LoadDialog",
                            "Navigate",
                            "MsgBox",
-                           "Form.PopupMenu"}) {
+                           "Form.PopupMenu",
+                           "GetTempPathA",
+                           "CreateDirectoryA",
+                           "RegSaveKeyA",
+                           "SetFileAttributesA",
+                           "CopyFileA",
+                           "DeleteFileA",
+                           "RemoveDirectoryA"}) {
     EXPECT_TRUE(calls.count(call)) << call;
   }
 }

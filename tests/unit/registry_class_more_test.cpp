@@ -116,7 +116,7 @@ TEST_F(RegistryClassMore, WrappersClampTheCallersSizesToTheirBuffers) {
   EXPECT_EQ(reg_.CloseKey(key), 0);
 }
 
-TEST_F(RegistryClassMore, RegSaveKeyGoesThroughATemporaryFileOfItsOwnAndNeverTouchesTmpReg) {
+TEST_F(RegistryClassMore, RegSaveKeyGoesThroughAPrivateFolderOfItsOwnAndNeverTouchesTmpReg) {
   registry_.SetValue(kHkcu, "K\\sub", "v", 1, "x\0"s);
   files_.Write("\\tmp.reg", "someone else's", FakeFileSystem::kHidden | FakeFileSystem::kReadOnly);
   files_.Write("C:\\out\\dump.dat", "old");
@@ -128,9 +128,13 @@ TEST_F(RegistryClassMore, RegSaveKeyGoesThroughATemporaryFileOfItsOwnAndNeverTou
   EXPECT_EQ(files_.Read("\\tmp.reg"), "someone else's");
   EXPECT_EQ(files_.Attributes("\\tmp.reg"), FakeFileSystem::kHidden | FakeFileSystem::kReadOnly);
   EXPECT_EQ(files_.FileCount(), 2u);
-  const auto saves = Entries("RegSaveKeyA(");
-  ASSERT_EQ(saves.size(), 1u);
-  EXPECT_EQ(saves[0].rfind("RegSaveKeyA(C:\\users\\tester\\Temp\\vrk", 0), 0u);
+  // The dump was made in a folder of the call's own, which only the caller may enter.
+  ASSERT_EQ(files_.directoriesMade.size(), 1u);
+  const auto& [folder, access] = files_.directoriesMade[0];
+  EXPECT_EQ(folder.rfind("C:\\users\\tester\\Temp\\vrk", 0), 0u);
+  EXPECT_EQ(access, platform::DirectoryAccess::OwnerOnly);
+  EXPECT_EQ(Entries("RegSaveKeyA("), std::vector<std::string>{"RegSaveKeyA(" + folder + "\\tmp.reg)"});
+  EXPECT_EQ(files_.CountStartingWith(files_.tempDirectory), 0u);
   // Loading the dump gives the key back.
   EXPECT_EQ(registry_.LoadKey(kHkeyUsers, "Loaded", "C:\\out\\dump.dat"), 0);
   EXPECT_EQ(registry_.GetValue(kHkeyUsers, "Loaded\\sub", "v")->data, "x\0"s);
@@ -156,13 +160,14 @@ TEST_F(RegistryClassMore, RegSaveKeyGoesThroughATemporaryFileOfItsOwnAndNeverTou
   EXPECT_EQ(files_.Attributes("C:\\out\\plain.dat"), FakeFileSystem::kNormal);
   EXPECT_EQ(files_.FileCount(), 4u);
   registry_.savedFileAttributes = FakeFileSystem::kNormal;
-  // Without a temporary folder there is nothing to save through.
+  // Without a folder of its own there is nothing to save through: the reason is the result.
   files_.faults().Inject("GetTempPathA", 1);
   EXPECT_EQ(reg_.RegSaveKey(L"HKCU\\K", L"C:\\out\\fourth.dat"), 3);
-  files_.faults().Inject("GetTempFileNameA", 1);
-  EXPECT_EQ(reg_.RegSaveKey(L"HKCU\\K", L"C:\\out\\fourth.dat"), 3);
+  files_.faults().Inject("CreateDirectoryA", 1);
+  EXPECT_EQ(reg_.RegSaveKey(L"HKCU\\K", L"C:\\out\\fourth.dat"), 5);
   EXPECT_FALSE(files_.Exists("C:\\out\\fourth.dat"));
   EXPECT_EQ(files_.FileCount(), 4u);
+  EXPECT_EQ(files_.CountStartingWith(files_.tempDirectory), 0u);
 }
 
 TEST_F(RegistryClassMore, ShellFoldersTakesTwoPassesAndTheTwoDirectories) {
@@ -253,6 +258,18 @@ TEST_F(RegistryClassMore, AssociationsStopEarlyOnFailuresAndReportNothing) {
   registry_.FailWith("RegCreateKeyA", 5);
   reg_.AsociarIcono(L"a", L"editor");
   EXPECT_FALSE(registry_.KeyExists(kHkeyClassesRoot, "A.File\\DefaultIcon"));
+}
+
+TEST_F(RegistryClassMore, DesasociarExtDeletesOnlyAPlainClassNameWithItsTree) {
+  for (const std::string& progId : {"CLSID"s, "clsid"s, "Interface"s, "TypeLib"s, "AppID"s, "*"s, "Folder"s, "exefile"s,
+                                    ".txt"s, "Mine\\Sub"s, "Plain.File"s}) {
+    registry_.SetValue(kHkeyClassesRoot, ".e", "", 1, progId + '\0');
+    registry_.SetValue(kHkeyClassesRoot, progId + "\\keep", "", 1, "x\0"s);
+    reg_.DesasociarExt(L"e");
+    EXPECT_FALSE(registry_.KeyExists(kHkeyClassesRoot, ".e"));
+    EXPECT_EQ(registry_.KeyExists(kHkeyClassesRoot, progId + "\\keep"), progId != "Plain.File") << progId;
+  }
+  EXPECT_EQ(registry_.openHandles(), 0u);
 }
 
 }  // namespace

@@ -84,5 +84,12 @@ TEST(Variant, ConversionsToTextAndInteger) {
   EXPECT_THROW(ToInteger(Variant(ByteArray{1, 0})), TypeMismatch);
 }
 
+TEST(TextFormats, QuotedIfSpaced) {
+  EXPECT_EQ(QuotedIfSpaced(L"C:\\My Apps\\v.exe"), L"\"C:\\My Apps\\v.exe\"");
+  EXPECT_EQ(QuotedIfSpaced(L"C:\\Apps\\v.exe"), L"C:\\Apps\\v.exe");
+  EXPECT_EQ(QuotedIfSpaced(L"\"C:\\My Apps\\v.exe\""), L"\"C:\\My Apps\\v.exe\"");
+  EXPECT_EQ(QuotedIfSpaced(L""), L"");
+}
+
 }  // namespace
 }  // namespace varnlet::registry

@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <vector>
+
+#include "platform/win32/handles.h"
 #include "platform/win32/registry_handles.h"
 
 namespace varnlet::platform {
@@ -16,6 +19,46 @@ static_assert(sizeof(FILETIME) == sizeof(FileTime));
 
 DWORD* AsDword(std::uint32_t* p) { return reinterpret_cast<DWORD*>(p); }
 FILETIME* AsFiletime(FileTime* p) { return reinterpret_cast<FILETIME*>(p); }
+
+// The security of a directory only its creator may use: a protected DACL (nothing inherited from
+// the parent) with one entry, full control for the user the calling thread acts for, inherited by
+// files and folders made inside. The SID, ACL and descriptor live in this object.
+class OwnerOnlySecurity {
+ public:
+  OwnerOnlySecurity() {
+    HANDLE raw = nullptr;
+    if (::OpenThreadToken(::GetCurrentThread(), TOKEN_QUERY, TRUE, &raw) == FALSE &&
+        ::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &raw) == FALSE) {
+      return;
+    }
+    const win32::UniqueHandle token(raw);
+    DWORD size = 0;
+    ::GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
+    if (size == 0) return;
+    user_.resize(size);
+    if (::GetTokenInformation(token.get(), TokenUser, user_.data(), size, &size) == FALSE) return;
+    const PSID sid = reinterpret_cast<const TOKEN_USER*>(user_.data())->User.Sid;
+    acl_.resize(sizeof(ACL) + sizeof(ACCESS_ALLOWED_ACE) + ::GetLengthSid(sid));
+    auto* acl = reinterpret_cast<ACL*>(acl_.data());
+    const bool built = ::InitializeAcl(acl, static_cast<DWORD>(acl_.size()), ACL_REVISION) != FALSE &&
+                       ::AddAccessAllowedAceEx(acl, ACL_REVISION, OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE,
+                                               FILE_ALL_ACCESS, sid) != FALSE &&
+                       ::InitializeSecurityDescriptor(&descriptor_, SECURITY_DESCRIPTOR_REVISION) != FALSE &&
+                       ::SetSecurityDescriptorDacl(&descriptor_, TRUE, acl, FALSE) != FALSE &&
+                       ::SetSecurityDescriptorControl(&descriptor_, SE_DACL_PROTECTED, SE_DACL_PROTECTED) != FALSE;
+    if (built) attributes_ = {sizeof(SECURITY_ATTRIBUTES), &descriptor_, FALSE};
+  }
+  OwnerOnlySecurity(const OwnerOnlySecurity&) = delete;
+  OwnerOnlySecurity& operator=(const OwnerOnlySecurity&) = delete;
+  // Null when the descriptor could not be built.
+  SECURITY_ATTRIBUTES* get() { return attributes_.lpSecurityDescriptor != nullptr ? &attributes_ : nullptr; }
+
+ private:
+  std::vector<BYTE> user_;
+  std::vector<BYTE> acl_;
+  SECURITY_DESCRIPTOR descriptor_{};
+  SECURITY_ATTRIBUTES attributes_{};
+};
 
 // Writes a key the system returned back to the caller's 32-bit variable, only when the system
 // wrote one: a failed open leaves the caller's value as the system leaves its own.
@@ -133,5 +176,17 @@ bool FileApiWin32::DeleteFileA(const char* lpFileName) { return ::DeleteFileA(lp
 bool FileApiWin32::CopyFileA(const char* lpExistingFileName, const char* lpNewFileName, bool bFailIfExists) {
   return ::CopyFileA(lpExistingFileName, lpNewFileName, bFailIfExists ? TRUE : FALSE) != FALSE;
 }
+
+bool FileApiWin32::CreateDirectoryA(const char* lpPathName, DirectoryAccess access) {
+  if (access == DirectoryAccess::Inherited) return ::CreateDirectoryA(lpPathName, nullptr) != FALSE;
+  OwnerOnlySecurity security;
+  // Never a directory others could enter in place of a private one.
+  if (security.get() == nullptr) return false;
+  return ::CreateDirectoryA(lpPathName, security.get()) != FALSE;
+}
+
+bool FileApiWin32::RemoveDirectoryA(const char* lpPathName) { return ::RemoveDirectoryA(lpPathName) != FALSE; }
+
+std::uint32_t FileApiWin32::GetLastError() { return ::GetLastError(); }
 
 }  // namespace varnlet::platform

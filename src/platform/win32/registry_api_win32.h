@@ -47,6 +47,9 @@ class FileApiWin32 final : public FileApi {
   bool SetFileAttributesA(const char* lpFileName, std::uint32_t dwFileAttributes) override;
   bool DeleteFileA(const char* lpFileName) override;
   bool CopyFileA(const char* lpExistingFileName, const char* lpNewFileName, bool bFailIfExists) override;
+  bool CreateDirectoryA(const char* lpPathName, DirectoryAccess access) override;
+  bool RemoveDirectoryA(const char* lpPathName) override;
+  std::uint32_t GetLastError() override;
 };
 
 }  // namespace varnlet::platform

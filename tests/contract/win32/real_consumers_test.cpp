@@ -1,12 +1,16 @@
 // What the class writes, read by the system's own consumers: the shell's association lookup,
 // the reg tool, and the prefix's real shell folders and directories. Windows only.
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
 #include <shellapi.h>
 #include <shlwapi.h>
 
 #include <cstdio>
+#include <vector>
 
 #include "contract/registry_fixture.h"
+#include "platform/win32/registry_api_win32.h"
 
 namespace varnlet::contract {
 namespace {
@@ -26,6 +30,39 @@ std::string RunCommand(const std::string& command) {
 }
 
 class RealConsumers : public RegistryTest {};
+
+// A path's DACL, one "type flags mask SID" line per entry, and whether it is protected.
+struct Dacl {
+  bool isProtected = false;
+  std::vector<std::string> entries;
+};
+Dacl ReadDacl(const std::string& path) {
+  Dacl out;
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR descriptor = nullptr;
+  if (::GetNamedSecurityInfoA(path.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr, &dacl, nullptr,
+                              &descriptor) != ERROR_SUCCESS) {
+    return out;
+  }
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  ::GetSecurityDescriptorControl(descriptor, &control, &revision);
+  out.isProtected = (control & SE_DACL_PROTECTED) != 0;
+  for (DWORD i = 0; dacl != nullptr && i < dacl->AceCount; ++i) {
+    void* raw = nullptr;
+    if (::GetAce(dacl, i, &raw) == FALSE) continue;
+    auto* ace = static_cast<ACCESS_ALLOWED_ACE*>(raw);
+    char* sid = nullptr;
+    ::ConvertSidToStringSidA(&ace->SidStart, &sid);
+    char line[160];
+    std::snprintf(line, sizeof line, "%u %u %lx %s", ace->Header.AceType, ace->Header.AceFlags,
+                  static_cast<unsigned long>(ace->Mask), sid != nullptr ? sid : "?");
+    ::LocalFree(sid);
+    out.entries.emplace_back(line);
+  }
+  ::LocalFree(descriptor);
+  return out;
+}
 
 TEST_F(RealConsumers, TheShellAndTheRegToolSeeAnAssociation) {
   const std::string word = UniqueWord("vlt");
@@ -116,6 +153,38 @@ TEST_F(RealConsumers, ShellFoldersAreThePrefixsFoldersAndDirectories) {
   check(*reg().ShellFolders(), {});
   EXPECT_EQ(reg().GetFolder(std::wstring(L"windowsdir")), Wide(windows));
   EXPECT_EQ(reg().GetFolder(std::wstring(L"SYSTEMDIR")), Wide(system));
+}
+
+// The key dump's folder: one entry, full control for the user the program runs as, handed down
+// to what is made inside, and nothing inherited from the temporary folder.
+TEST_F(RealConsumers, APrivateFolderLetsInItsCreatorOnly) {
+  platform::FileApiWin32 files;
+  const std::string folder = env_->ScratchFolder() + UniqueWord("private");
+  ASSERT_TRUE(files.CreateDirectoryA(folder.c_str(), platform::DirectoryAccess::OwnerOnly));
+  EXPECT_FALSE(files.CreateDirectoryA(folder.c_str(), platform::DirectoryAccess::OwnerOnly));
+  EXPECT_EQ(files.GetLastError(), static_cast<std::uint32_t>(ERROR_ALREADY_EXISTS));
+  HANDLE token = nullptr;
+  ASSERT_TRUE(::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &token));
+  std::vector<BYTE> user(256);
+  DWORD size = 0;
+  ASSERT_TRUE(::GetTokenInformation(token, TokenUser, user.data(), static_cast<DWORD>(user.size()), &size));
+  ::CloseHandle(token);
+  char* sid = nullptr;
+  ASSERT_TRUE(::ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid, &sid));
+  const std::string owner = sid;
+  ::LocalFree(sid);
+
+  const Dacl dacl = ReadDacl(folder);
+  EXPECT_TRUE(files.RemoveDirectoryA(folder.c_str()));
+  EXPECT_EQ(::GetFileAttributesA(folder.c_str()), INVALID_FILE_ATTRIBUTES);
+  if (env_->isWine()) {
+    // Wine keeps no DACL on a file: it maps ours onto the Unix mode (0750) and reports, from
+    // that, SYSTEM and the owner only; nobody else gets an entry.
+    EXPECT_EQ(dacl.entries, (std::vector<std::string>{"0 3 1f01ff S-1-5-18", "0 3 1f01ff " + owner}));
+  } else {
+    EXPECT_TRUE(dacl.isProtected);
+    EXPECT_EQ(dacl.entries, std::vector<std::string>{"0 3 1f01ff " + owner});
+  }
 }
 
 }  // namespace
