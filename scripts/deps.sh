@@ -11,6 +11,7 @@ packages=(
   clang libclang-rt-14-dev clang-format clang-tidy cppcheck
   mingw-w64 wine wine64 xvfb xauth xdotool imagemagick x11-utils
   nsis zip unzip wixl msitools osslsigncode openssl python3
+  softhsm2 libengine-pkcs11-openssl
 )
 sudo_cmd=""
 [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Builds the packages of the current commit twice, from two exports of it in different folders
-# (and with different umasks), one after the other, and compares every file byte for byte:
-# varnlet.exe, the zip, the NSIS installer, the MSI and SHA256SUMS. Fails on any difference.
-# With --sign, it then signs the second build with a throwaway self-signed certificate and checks
-# every signature (exe, installer, the uninstaller it installs, MSI) with `osslsigncode verify`.
+# Builds the packages of the current commit as a packager would, twice, and compares every file
+# byte for byte: varnlet.exe, the zip, the NSIS installer, the MSI and SHA256SUMS. Each build is a
+# fresh clone in a folder of its own name, with its own umask, configured and built with the
+# README's two commands and nothing in the environment (no SOURCE_DATE_EPOCH, no key); the second
+# starts at least a minute after the first, so a clock's time anywhere in a package shows.
+# Fails on any difference. With --sign, it then runs scripts/release_check.sh on the second tree.
 #   scripts/reproduce.sh [--sign] [x64] [x86]        (default: x64 and x86)
 # Only committed files are built: commit first.
 set -euo pipefail
@@ -15,32 +16,44 @@ arches=("$@")
 [ ${#arches[@]} -gt 0 ] || arches=(x64 x86)
 preset_of() { if [ "$1" = x64 ]; then echo win64; else echo win32; fi; }
 
-export SOURCE_DATE_EPOCH="$(git log -1 --format=%ct)"
-unset VARNLET_SIGN_PKCS12 VARNLET_SIGN_PASSWORD VARNLET_SIGN_TIMESTAMP_URL
+# What a packager's shell would not have.
+unset SOURCE_DATE_EPOCH VARNLET_RELEASE VARNLET_SIGN_PKCS12 VARNLET_SIGN_PASSWORD VARNLET_SIGN_TIMESTAMP_URL \
+  VARNLET_SIGN_PKCS11_MODULE VARNLET_SIGN_PKCS11_KEY VARNLET_SIGN_CERT
 work="$(mktemp -d /tmp/varnlet-reproduce.XXXXXX)"
 trap 'for t in "$work"/*/src/build/*/; do [ ! -x "$t/wine-run" ] || "$t/wine-run" --stop; done; rm -rf "$work"' EXIT
-echo "reproduce: $(git rev-parse --short HEAD), SOURCE_DATE_EPOCH=$SOURCE_DATE_EPOCH, ${arches[*]}"
+commit="$(git rev-parse HEAD)"
+echo "reproduce: ${commit:0:7}, ${arches[*]}, plain builds of two clones"
 
-# build NAME UMASK ARCH: exports the commit to $work/NAME/src and builds the packages there.
+# clone NAME: a fresh clone of the commit in $work/NAME/src.
+clone() {
+  git init -q "$work/$1/src"
+  git -C "$work/$1/src" fetch -q --depth 1 "file://$root" "$commit"
+  git -C "$work/$1/src" checkout -q FETCH_HEAD
+}
+# build NAME UMASK ARCH: the README's configure and build commands in $work/NAME/src.
 build() {
-  local name="$1" mask="$2" preset
-  preset="$(preset_of "$3")"
-  mkdir -p "$work/$name/src"
-  git archive HEAD | tar -x -C "$work/$name/src"
+  local name="$1" mask="$2" arch="$3" preset start=$SECONDS
+  preset="$(preset_of "$arch")"
   (
     umask "$mask"
     cd "$work/$name/src"
-    cmake --preset "$preset" -DVARNLET_TESTS=OFF >"$work/$name-$3-configure.log"
-    cmake --build --preset "$preset" --target packages >"$work/$name-$3-build.log"
-  ) || { cat "$work/$name-$3-configure.log" "$work/$name-$3-build.log" >&2; exit 1; }
+    cmake --preset "$preset" >"$work/$name-$arch-configure.log"
+    cmake --build --preset "$preset" --target packages >"$work/$name-$arch-build.log"
+  ) || { cat "$work/$name-$arch-configure.log" "$work/$name-$arch-build.log" >&2; exit 1; }
+  echo "reproduce: $arch: $name built in $((SECONDS - start)) s"
 }
+
+first=$SECONDS
+clone one
+for arch in "${arches[@]}"; do build one 022 "$arch"; done
+clone second-tree
+# Both builds within one minute could share every clock-derived byte by chance.
+while [ $((SECONDS - first)) -lt 61 ]; do sleep 1; done
+for arch in "${arches[@]}"; do build second-tree 002 "$arch"; done
 
 status=0
 for arch in "${arches[@]}"; do
   preset="$(preset_of "$arch")"
-  start=$SECONDS
-  build one 022 "$arch"
-  build second-tree 002 "$arch"
   a="$work/one/src/build/$preset/packages" b="$work/second-tree/src/build/$preset/packages"
   [ "$(grep -c '^-- Not signing' "$work/one-$arch-configure.log")" -eq 1 ] ||
     { echo "reproduce: the unsigned build does not say so in one line" >&2; status=1; }
@@ -52,42 +65,15 @@ for arch in "${arches[@]}"; do
       status=1
     fi
   done < <(cd "$a" && find . -type f | sed 's|^\./||' | sort)
+  # The PE header's time is the commit's, not the clock's nor a fallback.
+  stamp="$(python3 -c 'import struct, sys; d = open(sys.argv[1], "rb").read(); print(struct.unpack_from("<I", d, struct.unpack_from("<I", d, 0x3c)[0] + 8)[0])' "$a/$arch/varnlet.exe")"
+  [ "$stamp" = "$(git log -1 --format=%ct "$commit")" ] ||
+    { echo "reproduce: $arch: varnlet.exe is dated $stamp, not by the commit" >&2; status=1; }
   [ "$(cd "$a" && find . -type f | sort)" = "$(cd "$b" && find . -type f | sort)" ] ||
     { echo "reproduce: $arch: the two builds made different files" >&2; status=1; }
-  echo "reproduce: $arch: two builds in $((SECONDS - start)) s"
 done
 [ "$status" -eq 0 ] || { echo "reproduce: FAILED, the builds differ" >&2; exit 1; }
+echo "reproduce: identical packages from two plain builds in $((SECONDS - first)) s"
 
 [ "$sign" -eq 1 ] || exit 0
-# A throwaway certificate for code signing, and the second build signed with it.
-openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj '/CN=Varnlet throwaway test signer' \
-  -addext extendedKeyUsage=codeSigning -keyout "$work/key.pem" -out "$work/cert.pem" 2>/dev/null
-export VARNLET_SIGN_PASSWORD="throwaway-$RANDOM"
-openssl pkcs12 -export -inkey "$work/key.pem" -in "$work/cert.pem" -out "$work/signer.p12" \
-  -passout env:VARNLET_SIGN_PASSWORD
-verify() {
-  if osslsigncode verify -CAfile "$work/cert.pem" -in "$1" >"$work/verify.log" 2>&1 &&
-     grep -q 'Message digest algorithm *: SHA256' "$work/verify.log"; then
-    echo "  signed    $2"
-  else
-    cat "$work/verify.log" >&2
-    echo "reproduce: FAILED, no valid SHA-256 signature on $2" >&2
-    exit 1
-  fi
-}
-for arch in "${arches[@]}"; do
-  preset="$(preset_of "$arch")"
-  tree="$work/second-tree/src/build/$preset"
-  VARNLET_SIGN_PKCS12="$work/signer.p12" cmake --preset "$preset" -S "$work/second-tree/src" >"$work/sign-configure.log"
-  grep -q '^-- Signing ' "$work/sign-configure.log" || { echo "reproduce: signing not configured" >&2; exit 1; }
-  cmake --build "$tree" --target packages >"$work/sign-build.log" || { cat "$work/sign-build.log" >&2; exit 1; }
-  for file in "$arch/varnlet.exe" "varnlet-1.0-$arch-setup.exe" "varnlet-1.0-$arch.msi"; do
-    verify "$tree/packages/$file" "$arch: $file"
-  done
-  (cd "$tree/packages" && sha256sum --quiet -c SHA256SUMS) || { echo "reproduce: SHA256SUMS is stale" >&2; exit 1; }
-  # The uninstaller exists only once installed: install into the tree's own Wine prefix.
-  "$tree/wine-run" "$(echo "Z:$tree/packages/varnlet-1.0-$arch-setup.exe" | tr / '\\')" /S '/D=C:\varnlet-signed'
-  verify "$tree/wineprefix/drive_c/varnlet-signed/uninstall.exe" "$arch: uninstall.exe, as installed"
-  "$tree/wine-run" --stop
-done
-echo "reproduce: every signature verifies against the throwaway certificate"
+scripts/release_check.sh --tree "$work/second-tree/src" "${arches[@]}"

@@ -1,0 +1,171 @@
+#!/usr/bin/env bash
+# A release made as a publisher makes it, with throwaway keys, checked end to end:
+# - the signing key lives in a SoftHSM2 token (imported, then deleted from disk: only the
+#   certificate chain stays on disk), and a time-stamping authority answers on 127.0.0.1;
+# - VARNLET_RELEASE=1 without a key or a time-stamping service stops the configure step, naming both;
+# - VARNLET_RELEASE=1 with the token and the authority builds, and every package (varnlet.exe, the
+#   installer, the uninstaller it installs, the MSI; the zip carries the exe) has a SHA-256
+#   signature by the token's key that verifies against the test root, with a time stamp that
+#   verifies too and keeps the signature valid after the certificate has expired;
+# - a PKCS#12 file signs as well, and the release check names a file without a time stamp and an
+#   unsigned one.
+#   scripts/release_check.sh [--tree SRC] [x64] [x86]        (default: x64)
+# SRC: a clone already built in (reproduce.sh --sign passes its own); otherwise a fresh clone of HEAD.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root="$PWD"
+source scripts/lib32.sh
+src=""
+if [ "${1:-}" = --tree ]; then src="$2"; shift 2; fi
+arches=("$@")
+[ ${#arches[@]} -gt 0 ] || arches=(x64)
+preset_of() { if [ "$1" = x64 ]; then echo win64; else echo win32; fi; }
+unset SOURCE_DATE_EPOCH VARNLET_RELEASE VARNLET_SIGN_PKCS12 VARNLET_SIGN_PASSWORD VARNLET_SIGN_TIMESTAMP_URL \
+  VARNLET_SIGN_PKCS11_MODULE VARNLET_SIGN_PKCS11_KEY VARNLET_SIGN_CERT
+
+start=$SECONDS
+work="$(mktemp -d /tmp/varnlet-release.XXXXXX)"
+tsa_pid=""
+cleanup() {
+  [ -z "$tsa_pid" ] || kill "$tsa_pid" 2>/dev/null || true
+  for t in "${src:-$work/src}"/build/*/; do [ ! -x "$t/wine-run" ] || "$t/wine-run" --stop; done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+fail() { echo "release_check: FAILED, $*" >&2; exit 1; }
+# Runs a tool whose chatter matters only when it fails.
+quiet() { "$@" >"$work/tool.log" 2>&1 || { cat "$work/tool.log" >&2; fail "$1 failed"; }; }
+if [ -z "$src" ]; then
+  src="$work/src"
+  git init -q "$src"
+  git -C "$src" fetch -q --depth 1 "file://$root" "$(git rev-parse HEAD)"
+  git -C "$src" checkout -q FETCH_HEAD
+fi
+
+# A test root, which issues the code-signing certificate, the PKCS#12 file's and the authority's.
+cd "$work"
+quiet openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj '/CN=Varnlet test root' \
+  -addext basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign -keyout root.key -out root.pem
+# issue NAME SUBJECT EXTENDED-KEY-USAGE: NAME.key and NAME.pem, valid two days.
+issue() {
+  printf 'keyUsage=critical,digitalSignature\nextendedKeyUsage=%s\n' "$3" >"$1.ext"
+  quiet openssl req -newkey rsa:2048 -nodes -subj "/CN=$2" -keyout "$1.key" -out "$1.csr"
+  quiet openssl x509 -req -in "$1.csr" -CA root.pem -CAkey root.key -days 2 -extfile "$1.ext" -out "$1.pem"
+}
+issue signer 'Varnlet test signer' codeSigning
+issue file-signer 'Varnlet test file signer' codeSigning
+issue tsa 'Varnlet test time-stamping authority' critical,timeStamping
+after_expiry=$(($(date +%s) + 3 * 86400))
+
+# The token: the signer's key goes in and leaves the disk.
+export SOFTHSM2_CONF="$work/softhsm2.conf"
+mkdir tokens
+printf 'directories.tokendir = %s\nobjectstore.backend = file\nlog.level = ERROR\n' "$work/tokens" >"$SOFTHSM2_CONF"
+pin="$RANDOM$RANDOM"
+quiet softhsm2-util --init-token --free --label varnlet-release --pin "$pin" --so-pin "$pin$pin"
+quiet openssl pkcs8 -topk8 -nocrypt -in signer.key -out signer.p8
+quiet softhsm2-util --import signer.p8 --token varnlet-release --label code-signing --id 01 --pin "$pin"
+rm signer.key signer.p8
+cat signer.pem root.pem >chain.pem
+module=""
+for m in /usr/lib/softhsm/libsofthsm2.so /usr/lib/*/softhsm/libsofthsm2.so; do [ -f "$m" ] && module="$m" && break; done
+[ -n "$module" ] || fail "no SoftHSM2 module (Debian: softhsm2)"
+
+# The authority.
+echo 01 >tsa.serial
+cat >tsa.cnf <<EOF
+[ tsa ]
+default_tsa = tsa_config
+[ tsa_config ]
+serial = $work/tsa.serial
+crypto_device = builtin
+signer_cert = $work/tsa.pem
+certs = $work/root.pem
+signer_key = $work/tsa.key
+signer_digest = sha256
+default_policy = 1.3.6.1.4.1.4146.2.3
+digests = sha256, sha384, sha512
+accuracy = secs:1
+ess_cert_id_alg = sha256
+EOF
+python3 "$root/scripts/test_tsa.py" tsa.cnf tsa.port 2>tsa.log &
+tsa_pid=$!
+for _ in $(seq 100); do [ -s tsa.port ] || ! kill -0 "$tsa_pid" 2>/dev/null && break; sleep 0.1; done
+[ -s tsa.port ] || { cat tsa.log >&2; fail "the time-stamping authority did not start"; }
+tsa_url="http://127.0.0.1:$(cat tsa.port)/"
+echo "release_check: token and time-stamping authority up in $((SECONDS - start)) s"
+
+# verify FILE LABEL: a SHA-256 signature by the token's key, verifying against the root, with a
+# time stamp that verifies against it too: verified as of after the certificates expire, it holds
+# only through the time stamp.
+verify() {
+  if osslsigncode verify -CAfile root.pem -TSA-CAfile root.pem -time "$after_expiry" -in "$1" >verify.log 2>&1 &&
+     grep -q 'Message digest algorithm *: SHA256' verify.log &&
+     grep -q 'Subject: /CN=Varnlet test signer$' verify.log &&
+     grep -q 'Timestamp Server Signature verification: ok' verify.log; then
+    echo "  signed, time-stamped  $2"
+  else
+    cat verify.log >&2
+    fail "no valid time-stamped signature by the token's key on $2"
+  fi
+}
+
+for arch in "${arches[@]}"; do
+  preset="$(preset_of "$arch")"
+  tree="$src/build/$preset"
+  packages="$tree/packages"
+  if (cd "$src" && VARNLET_RELEASE=1 cmake --preset "$preset") >refused.log 2>&1; then
+    fail "$arch: VARNLET_RELEASE=1 configured without a key"
+  fi
+  # CMake wraps the message.
+  refusal="$(tr -s ' \n' '  ' <refused.log | grep -o 'VARNLET_RELEASE=1 but [^.]*\. Missing: [^.]*\.' || true)"
+  [[ "$refusal" = *"Missing: a signing key ("*"); a time-stamping service (VARNLET_SIGN_TIMESTAMP_URL)." ]] ||
+    { cat refused.log >&2; fail "$arch: the refused release does not say what is missing"; }
+  echo "  refused               $arch: $refusal"
+  (
+    cd "$src"
+    export VARNLET_RELEASE=1 VARNLET_SIGN_PKCS11_MODULE="$module" VARNLET_SIGN_CERT="$work/chain.pem" \
+      VARNLET_SIGN_PKCS11_KEY='pkcs11:token=varnlet-release;object=code-signing;type=private' \
+      VARNLET_SIGN_TIMESTAMP_URL="$tsa_url"
+    cmake --preset "$preset" >"$work/configure.log"
+    VARNLET_SIGN_PASSWORD="$pin" cmake --build "$tree" --target packages >"$work/build.log"
+  ) || { cat configure.log build.log tsa.log >&2 2>/dev/null; fail "$arch: the signed release did not build"; }
+  grep -q "^-- Signing .* with the token's key pkcs11:.*, time-stamped by $tsa_url" configure.log ||
+    fail "$arch: the configure step does not say it signs with the token"
+  for file in "$arch/varnlet.exe" "varnlet-1.0-$arch-setup.exe" "varnlet-1.0-$arch.msi"; do
+    verify "$packages/$file" "$arch: $file"
+  done
+  unzip -p "$packages/varnlet-1.0-$arch.zip" varnlet.exe | cmp -s - "$packages/$arch/varnlet.exe" ||
+    fail "$arch: the zip does not carry the signed exe"
+  (cd "$packages" && sha256sum --quiet -c SHA256SUMS) || fail "$arch: SHA256SUMS is stale"
+  # The uninstaller exists only once installed: install into the tree's own Wine prefix.
+  if [ "$arch" = x64 ] || wine_runs_32bit; then
+    "$tree/wine-run" "$(echo "Z:$packages/varnlet-1.0-$arch-setup.exe" | tr / '\\')" /S '/D=C:\varnlet-signed'
+    verify "$tree/wineprefix/drive_c/varnlet-signed/uninstall.exe" "$arch: uninstall.exe, as installed"
+    "$tree/wine-run" --stop
+  else
+    echo "  not installed         $arch: uninstall.exe ($NO_32BIT_LINE)"
+  fi
+done
+
+# The PKCS#12 path, on the plain exe, without a time stamp; the release check then names what
+# each file lacks.
+quiet openssl pkcs12 -export -inkey file-signer.key -in file-signer.pem -certfile root.pem -out signer.p12 \
+  -passout "pass:$pin"
+printf 'pkcs12\n\n%s\n' "$work/signer.p12" >pkcs12.conf
+cp "$tree/src/varnlet.exe" file-signed.exe
+cp "$tree/src/varnlet.exe" unsigned.exe
+VARNLET_SIGN_PASSWORD="$pin" "$src/packaging/sign.sh" pkcs12.conf file-signed.exe
+if ! osslsigncode verify -CAfile root.pem -in file-signed.exe >verify.log 2>&1 ||
+   ! grep -q 'Subject: /CN=Varnlet test file signer$' verify.log; then
+  cat verify.log >&2
+  fail "the PKCS#12 file does not sign"
+fi
+echo "  signed                PKCS#12: varnlet.exe"
+if "$src/packaging/check_release.sh" 1 file-signed.exe unsigned.exe 2>refusal.log; then
+  fail "the release check let an unsigned exe through"
+fi
+[ "$(cat refusal.log)" = "VARNLET_RELEASE=1: not a release, file-signed.exe has no time stamp; unsigned.exe is not signed." ] ||
+  { cat refusal.log >&2; fail "the release check does not name what is missing"; }
+echo "  refused               $(cat refusal.log)"
+echo "release_check: every package signed by the token's key and time-stamped, ${arches[*]}, in $((SECONDS - start)) s"
