@@ -2,7 +2,8 @@
 # Runs every test layer, one step after the other, and only then judges: native unit tests (with
 # sanitizers), the checks on the code (layers, format, static analysis), the Windows tests and
 # end-to-end tests under Wine for x64 and then x86, a one-minute soak of each, the release checks
-# (two x64 builds byte for byte, then signed and verified), and a bounded fuzzing run. A step that
+# (two plain builds of fresh clones byte for byte for x64 and x86, then signed with a key in a
+# SoftHSM2 token, time-stamped by a local authority and verified), and a bounded fuzzing run. A step that
 # fails does not stop the next; the run ends with a table of the steps and exits non-zero when
 # any failed.
 # Where the kernel cannot run 32-bit code (or VARNLET_NO_32BIT=1 rehearses that), the x86 build is
@@ -91,7 +92,7 @@ else
   skip "win32: tests under 32-bit Wine" "this kernel cannot run 32-bit programs"
   skip "win32: one-minute soak" "this kernel cannot run 32-bit programs"
 fi
-step "release: x64 built twice, compared, signed, verified" scripts/reproduce.sh --sign x64
+step "release: built twice, compared; token-signed, stamped" scripts/reproduce.sh --sign x64 x86
 step "fuzzing (${VARNLET_FUZZ_SECONDS:-60} s)" scripts/fuzz.sh "${VARNLET_FUZZ_SECONDS:-60}"
 
 passed=0 failed=0
