@@ -3,9 +3,9 @@
 # sanitizers), the checks on the code (layers, format, static analysis), the Windows tests and
 # end-to-end tests under Wine for x64 and then x86, a one-minute soak of each, the release checks
 # (two plain builds of fresh clones byte for byte for x64 and x86, then signed with a key in a
-# SoftHSM2 token, time-stamped by a local authority and verified), and a bounded fuzzing run. A step that
-# fails does not stop the next; the run ends with a table of the steps and exits non-zero when
-# any failed.
+# SoftHSM2 token, time-stamped by a local authority and verified), and a bounded fuzzing run.
+# A step that fails does not stop the next; the run ends with a table of the steps and exits
+# non-zero when any failed.
 # Where the kernel cannot run 32-bit code (or VARNLET_NO_32BIT=1 rehearses that), the x86 build is
 # built but not run, and one line says so. Where it can, the tests that start a 32-bit program run
 # a second time as if it could not, so both paths of each are exercised on every machine.
