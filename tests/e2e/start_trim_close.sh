@@ -59,4 +59,5 @@ check "notepad.exe of either architecture is never trimmed" \
   test "$(trims_of "${pid[mine/notepad.exe]}")" -eq 0 -a "$(trims_of "${pid[other/notepad.exe]}")" -eq 0
 check "the own trim precedes the first firefox.exe trim" \
   test "$(grep -nx own "$ART/trims.txt" | head -1 | cut -d: -f1)" -lt "$(grep -nx "${pid[mine/firefox.exe]}" "$ART/trims.txt" | head -1 | cut -d: -f1)"
+check "every OpenProcess asks for 0x1100 or less" opens_ask_trim_rights_only "$ART/relay.log"
 check "every process handle opened was closed" bash -c "! grep -q '^leak' '$ART/trims.txt'"
