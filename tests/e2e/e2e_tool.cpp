@@ -10,6 +10,8 @@
 //                                          tray (one per icon, holding the icon's tip)
 //   e2e_tool tray-delete CLASS ID          deletes the icon ID of the window of CLASS, as a shell
 //                                          restart would
+//   e2e_tool texts CLASS                   prints the text of each child window, one a line, UTF-8
+//   e2e_tool load-library NAME             loads the DLL NAME the ordinary way; exit 1 if it fails
 #include <windows.h>
 #include <commctrl.h>
 #include <psapi.h>
@@ -146,6 +148,15 @@ int TrayDelete(const wchar_t* windowClass, UINT id) {
   return data.hWnd != nullptr && ::Shell_NotifyIconW(NIM_DELETE, &data) ? 0 : 1;
 }
 
+BOOL CALLBACK PrintText(HWND hwnd, LPARAM) {
+  wchar_t text[256] = {};
+  const int n = ::GetWindowTextW(hwnd, text, 256);
+  char utf8[1024] = {};
+  ::WideCharToMultiByte(CP_UTF8, 0, text, n, utf8, sizeof utf8 - 1, nullptr, nullptr);
+  std::printf("%s\n", utf8);
+  return TRUE;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -176,6 +187,13 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (command == L"pids" && argc == 3) return Pids(argv[2]);
   if (command == L"tray-tips" && argc == 2) return PrintTrayTips();
+  if (command == L"texts" && argc == 3) {
+    const HWND h = Find(argv[2]);
+    if (h == nullptr) return 1;
+    ::EnumChildWindows(h, &PrintText, 0);
+    return 0;
+  }
+  if (command == L"load-library" && argc == 3) return ::LoadLibraryW(argv[2]) != nullptr ? 0 : 1;
   if (command == L"tray-delete" && argc == 4) return TrayDelete(argv[2], static_cast<UINT>(Number(argv[3])));
   return 2;
 }

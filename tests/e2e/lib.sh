@@ -86,6 +86,21 @@ varnlet_icons() { [ "$(tray_tip_count 'Varnlet!')" -eq "$1" ]; }
 window_shown() { tool find "$1" | tr -d '\r' | grep -q ' 1$'; }
 window_gone() { ! tool find "$1" >/dev/null; }
 
+X() { DISPLAY="$(cat "$B/.display")" xdotool "$@"; }
+# Opens the tray menu with a right click and picks an item with the menu's own keys (the
+# separator is skipped), sent to the menu window so that no other window's focus gets them.
+pick() {
+  X mousemove 12 32 click 3
+  wait_for 10 window_shown '#32768' || fail "the tray menu did not open"
+  local keys
+  case "$1" in
+    about) keys='0x28 0x0d' ;;
+    autostart) keys='0x28 0x28 0x0d' ;;
+    salir) keys='0x26 0x0d' ;;
+  esac
+  for key in $keys; do tool post '#32768' 0x100 "$key" 0; done
+}
+
 screenshot() {
   DISPLAY="$(cat "$B/.display")" import -window root "$ART/$1.png"
   say "screenshot: $ART/$1.png"

@@ -4,7 +4,6 @@
 # timers go on trimming, and showing it again after closing it requests the page again.
 source "$(dirname "$0")/lib.sh"
 RUN='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run'
-X() { DISPLAY="$(cat "$B/.display")" xdotool "$@"; }
 run_value() { reg_view query "$RUN" /v Varnlet 2>/dev/null | tr -d '\r' | sed -nE 's/^ +Varnlet +REG_SZ +(.*)$/\1/p'; }
 has_run_value() { reg_view query "$RUN" /v Varnlet >/dev/null 2>&1; }
 no_run_value() { ! has_run_value; }
@@ -13,19 +12,6 @@ only_own_view() {
   local other=/reg:32
   [ "$VIEW" = /reg:64 ] || other=/reg:64
   ! "$WR" reg query "$RUN" /v Varnlet "$other" >/dev/null 2>&1
-}
-# Opens the tray menu with a right click and picks an item with the menu's own keys (the
-# separator is skipped), sent to the menu window so that no other window's focus gets them.
-pick() {
-  X mousemove 12 32 click 3
-  wait_for 10 window_shown '#32768' || fail "the tray menu did not open"
-  local keys
-  case "$1" in
-    about) keys='0x28 0x0d' ;;
-    autostart) keys='0x28 0x28 0x0d' ;;
-    salir) keys='0x26 0x0d' ;;
-  esac
-  for key in $keys; do tool post '#32768' 0x100 "$key" 0; done
 }
 start() {
   WINEDEBUG=err-all,+relay,+ieframe "$WR" "$EXE" 2>"$ART/trace-$1.log" &
