@@ -32,9 +32,10 @@ void RawLoop(varnlet::platform::ProcessApi& api) {
   }
   char path[255];
   for (std::uint32_t i = 0; i < returned / 4; ++i) {
-    const auto h = api.OpenProcess(0x1F0FFF, false, ids[i]);
+    const auto h = api.OpenProcess(0x1100, false, ids[i]);
     if (h == 0) continue;
-    const auto n = api.GetModuleFileNameExA(h, 0, path, sizeof path);
+    std::uint32_t n = sizeof path;
+    if (!api.QueryFullProcessImageNameA(h, 0, path, &n)) n = 0;
     const std::string_view p(path, n < sizeof path ? n : sizeof path - 1);
     if (p.find("firefox.exe") != p.npos || p.find("thunderbird.exe") != p.npos || p.find("xulrunner.exe") != p.npos) {
       api.EmptyWorkingSet(h);

@@ -8,7 +8,6 @@
 // psapi.h renames these to their kernel32 K32 forms, which the raw loop calls by name; the
 // macros would also rename the adapter's members.
 #undef EnumProcesses
-#undef GetModuleFileNameExA
 #undef EmptyWorkingSet
 
 #include <algorithm>
@@ -38,13 +37,10 @@ int RawLoop() {
   char path[255];
   int trimmed = 0;
   for (DWORD i = 0; i < returned / sizeof(DWORD); ++i) {
-    const UniqueHandle process(::OpenProcess(0x1F0FFF, FALSE, ids[i]));
+    const UniqueHandle process(::OpenProcess(0x1100, FALSE, ids[i]));
     if (!process) continue;
-    DWORD n = ::K32GetModuleFileNameExA(process.get(), nullptr, path, sizeof path);
-    if (n == 0) {
-      DWORD length = sizeof path;
-      n = ::QueryFullProcessImageNameA(process.get(), 0, path, &length) ? length : 0;
-    }
+    DWORD n = sizeof path;
+    if (!::QueryFullProcessImageNameA(process.get(), 0, path, &n)) n = 0;
     const std::string_view p(path, std::min<DWORD>(n, sizeof path - 1));
     if (p.find("firefox.exe") != p.npos || p.find("thunderbird.exe") != p.npos || p.find("xulrunner.exe") != p.npos) {
       ::K32EmptyWorkingSet(process.get());
@@ -63,9 +59,6 @@ class CountingProcessApi final : public varnlet::platform::ProcessApi {
   }
   Handle OpenProcess(std::uint32_t access, bool inherit, std::uint32_t pid) override {
     return real_.OpenProcess(access, inherit, pid);
-  }
-  std::uint32_t GetModuleFileNameExA(Handle process, std::uintptr_t module, char* name, std::uint32_t size) override {
-    return real_.GetModuleFileNameExA(process, module, name, size);
   }
   bool QueryFullProcessImageNameA(Handle process, std::uint32_t flags, char* name, std::uint32_t* size) override {
     return real_.QueryFullProcessImageNameA(process, flags, name, size);

@@ -12,6 +12,15 @@ foreach(config RELEASE RELWITHDEBINFO)
 endforeach()
 add_compile_options(-ffunction-sections -fdata-sections)
 
+# Hardened as MSVC's defaults would make it (/GS, the checked C runtime): a canary on every
+# function with an array or an address-taken local, and the C library's checked string and stdio
+# calls where the compiler knows the buffer's size. MinGW's headers implement _FORTIFY_SOURCE
+# levels 1 and 2 (not 3), and only in optimised code. ASLR, high-entropy ASLR and DEP are the
+# linker's defaults and tests/e2e/pe_hardening.sh keeps them.
+add_compile_options(-fstack-protector-strong "$<$<NOT:$<CONFIG:Debug>>:-D_FORTIFY_SOURCE=2>")
+# The link then takes the canary's check and the checked calls from the static libssp.
+add_link_options(-fstack-protector-strong)
+
 # Reproducible: no build folder in the objects (debug information, __FILE__), whichever folder
 # the tree was checked out or built in. GCC tries the last map first: the build folder, which
 # lies inside the source folder, comes last.

@@ -7,6 +7,7 @@
 #include "platform/win32/process_api_win32.h"
 #include "platform/win32/registry_api_win32.h"
 #include "platform/win32/shell_api_win32.h"
+#include "platform/win32/system_library.h"
 #include "platform/win32/user_api_win32.h"
 #include "platform/win32/version_api_win32.h"
 #include "toolkit/win32/dialog_win32.h"
@@ -15,6 +16,7 @@
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   using namespace varnlet;
+  platform::win32::RestrictDllSearchToSystem32();
   platform::ProcessApiWin32 process;
   platform::ShellApiWin32 shell;
   platform::VersionApiWin32 version;

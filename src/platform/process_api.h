@@ -21,9 +21,6 @@ class ProcessApi {
   virtual bool EnumProcesses(std::uint32_t* lpidProcess, std::uint32_t cb, std::uint32_t* lpcbNeeded) = 0;
   // 0 when the process cannot be opened.
   virtual ProcessHandle OpenProcess(std::uint32_t dwDesiredAccess, bool bInheritHandle, std::uint32_t dwProcessId) = 0;
-  // Writes at most nSize bytes including the NUL; returns the characters written, 0 on failure.
-  virtual std::uint32_t GetModuleFileNameExA(ProcessHandle hProcess, std::uintptr_t hModule, char* lpFilename,
-                                             std::uint32_t nSize) = 0;
   // The image's full Win32 path; *lpdwSize is the buffer's size in characters with the NUL, and
   // on success the characters written without it. A path that does not fit fails; nothing is cut.
   virtual bool QueryFullProcessImageNameA(ProcessHandle hProcess, std::uint32_t dwFlags, char* lpExeName,

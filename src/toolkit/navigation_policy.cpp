@@ -6,32 +6,24 @@
 namespace varnlet::toolkit {
 namespace {
 
-struct Parts {
-  std::wstring origin;  // scheme://authority, lower case
-  std::wstring_view rest;
-};
+constexpr std::wstring_view kHttps = L"https://";
 
 wchar_t AsciiLower(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
 
-Parts Split(std::wstring_view url) {
-  std::size_t end = 0;
-  const std::size_t scheme = url.find(L"://");
-  if (scheme != std::wstring_view::npos) {
-    end = url.find_first_of(L"/?#", scheme + 3);
-    if (end == std::wstring_view::npos) end = url.size();
-  }
-  Parts parts{std::wstring(url.substr(0, end)), url.substr(end)};
-  std::transform(parts.origin.begin(), parts.origin.end(), parts.origin.begin(), AsciiLower);
-  if (parts.rest.empty()) parts.rest = L"/";
-  return parts;
+// "https://host[:port]" in lower case, or empty when the address is not https:// or has no host.
+std::wstring HttpsOrigin(std::wstring_view url) {
+  if (url.size() <= kHttps.size()) return {};
+  std::wstring origin(url.substr(0, std::min(url.find_first_of(L"/?#", kHttps.size()), url.size())));
+  std::transform(origin.begin(), origin.end(), origin.begin(), AsciiLower);
+  if (!std::wstring_view(origin).starts_with(kHttps) || origin.size() == kHttps.size()) return {};
+  return origin;
 }
 
 }  // namespace
 
-bool SameAddress(std::wstring_view a, std::wstring_view b) {
-  const Parts pa = Split(a);
-  const Parts pb = Split(b);
-  return pa.origin == pb.origin && pa.rest == pb.rest;
+bool MayNavigate(std::wstring_view page, std::wstring_view url) {
+  const std::wstring allowed = HttpsOrigin(page);
+  return !allowed.empty() && HttpsOrigin(url) == allowed;
 }
 
 }  // namespace varnlet::toolkit

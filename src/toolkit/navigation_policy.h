@@ -1,12 +1,14 @@
 #pragma once
-// The embedded browser goes only where the program sends it: a page-level navigation to any
-// other address (a link in the page, a script, a redirect it reports) is cancelled.
+// The embedded browser goes only where the program sends it: every navigation, the page's own
+// and its frames' alike (a link, a script, a redirect), must stay on https:// on the host of the
+// page the program sent it to; any other is cancelled.
 #include <string_view>
 
 namespace varnlet::toolkit {
 
-// True when both name the same page: scheme and host compare without regard to case, an empty
-// path is "/", everything else must match exactly.
-bool SameAddress(std::wstring_view a, std::wstring_view b);
+// True when `url` is https:// and names the same host and port as `page`, which must be https://
+// itself. Scheme and host compare without regard to case; anything unusual in the host part
+// (user names, backslashes) makes it a different host.
+bool MayNavigate(std::wstring_view page, std::wstring_view url);
 
 }  // namespace varnlet::toolkit

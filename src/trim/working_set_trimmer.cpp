@@ -32,15 +32,13 @@ std::vector<std::uint32_t> EnumerateProcessIds(platform::ProcessApi& api) {
 namespace {
 
 void TrimIfMozilla(platform::ProcessApi& api, std::uint32_t pid) {
-  platform::UniqueProcessHandle process(api, api.OpenProcess(kProcessAllAccess, false, pid));
+  platform::UniqueProcessHandle process(api, api.OpenProcess(kTrimAccess, false, pid));
   if (!process) return;
   std::array<char, kPathBufferSize> path;  // the query writes what it reports; only that is read
-  std::uint32_t written = api.GetModuleFileNameExA(process.get(), 0, path.data(), kPathBufferSize);
-  if (written == 0) {
-    // A 32-bit process cannot read a 64-bit one's modules, but it can read its image name.
-    std::uint32_t size = kPathBufferSize;
-    written = api.QueryFullProcessImageNameA(process.get(), 0, path.data(), &size) ? size : 0;
-  }
+  // The image name answers across bitness and needs no right to read the process's memory. A
+  // path that does not fit fails, so it is never cut.
+  std::uint32_t size = kPathBufferSize;
+  const std::uint32_t written = api.QueryFullProcessImageNameA(process.get(), 0, path.data(), &size) ? size : 0;
   const std::size_t length = std::min<std::size_t>(written, kPathBufferSize - 1);
   if (IsMozillaPath(std::string_view(path.data(), length))) api.EmptyWorkingSet(process.get());
 }

@@ -20,6 +20,8 @@
 //                                          icon requests, then goes, leaving the real one; with
 //                                          timed-out, hands each to the real one all the same, as
 //                                          a shell whose answer came too late
+//   e2e_tool texts CLASS                   prints the text of each child window, one a line, UTF-8
+//   e2e_tool load-library NAME             loads the DLL NAME the ordinary way; exit 1 if it fails
 #include <windows.h>
 #include <commctrl.h>
 #include <psapi.h>
@@ -219,6 +221,15 @@ int RefusingTray(long refusals, bool timedOut) {
   return 0;
 }
 
+BOOL CALLBACK PrintText(HWND hwnd, LPARAM) {
+  wchar_t text[256] = {};
+  const int n = ::GetWindowTextW(hwnd, text, 256);
+  char utf8[1024] = {};
+  ::WideCharToMultiByte(CP_UTF8, 0, text, n, utf8, sizeof utf8 - 1, nullptr, nullptr);
+  std::printf("%s\n", utf8);
+  return TRUE;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -252,6 +263,13 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"refusing-tray" && (argc == 3 || argc == 4)) {
     return RefusingTray(static_cast<long>(Number(argv[2])), argc == 4 && std::wstring(argv[3]) == L"timed-out");
   }
+  if (command == L"texts" && argc == 3) {
+    const HWND h = Find(argv[2]);
+    if (h == nullptr) return 1;
+    ::EnumChildWindows(h, &PrintText, 0);
+    return 0;
+  }
+  if (command == L"load-library" && argc == 3) return ::LoadLibraryW(argv[2]) != nullptr ? 0 : 1;
   if (command == L"tray-delete" && argc == 4) return TrayDelete(argv[2], static_cast<UINT>(Number(argv[3])));
   if (command == L"run" && argc == 3) return Run(argv[2]);
   if (command == L"hold" && argc == 4) return Hold(argv[2], static_cast<DWORD>(Number(argv[3])));

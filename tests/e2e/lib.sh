@@ -106,6 +106,15 @@ tray_menu_keys() {
   for key in "$@"; do tool post '#32768' 0x100 "$key" 0; done
 }
 
+# Opens the tray menu and picks an item with the menu's own keys (the separator is skipped).
+pick() {
+  case "$1" in
+    about) tray_menu_keys 0x28 0x0d ;;
+    autostart) tray_menu_keys 0x28 0x28 0x0d ;;
+    salir) tray_menu_keys 0x26 0x0d ;;
+  esac
+}
+
 screenshot() {
   DISPLAY="$(cat "$B/.display")" import -window root "$ART/$1.png"
   say "screenshot: $ART/$1.png"
@@ -135,4 +144,13 @@ trims_from_relay() {
   for h in "${!owner[@]}"; do echo "leak ${owner[$h]}"; done
 }
 
-TRIM_CALLS='KERNEL32.OpenProcess;KERNEL32.K32EmptyWorkingSet;KERNEL32.CloseHandle;KERNEL32.K32EnumProcesses;KERNEL32.K32GetModuleFileNameExA;KERNEL32.QueryFullProcessImageNameA'
+# Succeeds when the relay trace $1 holds at least one OpenProcess and every one asks for no right
+# beyond PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_SET_QUOTA (0x1100).
+opens_ask_trim_rights_only() {
+  local masks m
+  masks=$(sed -nE 's/.*Call KERNEL32\.OpenProcess\(([0-9a-f]+),.*/\1/p' "$1" | sort -u)
+  [ -n "$masks" ] || return 1
+  for m in $masks; do [ $((16#$m & ~0x1100)) -eq 0 ] || { echo "OpenProcess asked for $m" >&2; return 1; }; done
+}
+
+TRIM_CALLS='KERNEL32.OpenProcess;KERNEL32.K32EmptyWorkingSet;KERNEL32.CloseHandle;KERNEL32.K32EnumProcesses;KERNEL32.QueryFullProcessImageNameA'

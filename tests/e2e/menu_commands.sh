@@ -15,15 +15,6 @@ only_own_view() {
   [ "$VIEW" = /reg:64 ] || other=/reg:64
   ! "$WR" reg query "$RUN" /v Varnlet "$other" >/dev/null 2>&1
 }
-# Opens the tray menu with a right click and picks an item with the menu's own keys (the
-# separator is skipped), sent to the menu window so that no other window's focus gets them.
-pick() {
-  case "$1" in
-    about) tray_menu_keys 0x28 0x0d ;;
-    autostart) tray_menu_keys 0x28 0x28 0x0d ;;
-    salir) tray_menu_keys 0x26 0x0d ;;
-  esac
-}
 start() {
   WINEDEBUG=err-all,+relay,+ieframe "$WR" "${2:-$EXE}" 2>"$ART/trace-$1.log" &
   varnlet=$!

@@ -80,4 +80,5 @@ for s in mine/notepad.exe ${pid[other/notepad.exe]+other/notepad.exe}; do
 done
 check "the own trim precedes the first firefox.exe trim" \
   test "$(grep -n '^own ' "$ART/trims.txt" | head -1 | cut -d: -f1)" -lt "$(grep -n "^${pid[mine/firefox.exe]} " "$ART/trims.txt" | head -1 | cut -d: -f1)"
+check "every OpenProcess asks for 0x1100 or less" opens_ask_trim_rights_only "$ART/relay.log"
 check "every process handle opened was closed" bash -c "! grep -q '^leak' '$ART/trims.txt'"

@@ -33,32 +33,24 @@ bool FakeProcessTable::EnumProcesses(std::uint32_t* lpidProcess, std::uint32_t c
 platform::ProcessHandle FakeProcessTable::OpenProcess(std::uint32_t dwDesiredAccess, bool bInheritHandle,
                                                       std::uint32_t dwProcessId) {
   Log("OpenProcess(" + std::to_string(dwProcessId) + ")");
+  openAccess_.push_back(dwDesiredAccess);
   if (faults_.ShouldFail("OpenProcess")) return 0;
   const auto it = processes_.find(dwProcessId);
-  if (it == processes_.end() || it->second.refuseOpen || dwDesiredAccess == 0 || bInheritHandle) return 0;
+  if (it == processes_.end() || it->second.refuseOpen || dwDesiredAccess == 0 || bInheritHandle ||
+      (dwDesiredAccess & ~it->second.grants) != 0) {
+    return 0;
+  }
   const platform::ProcessHandle h = nextHandle_;
   nextHandle_ += 4;
-  handles_[h] = dwProcessId;
+  handles_[h] = OpenHandle{dwProcessId, dwDesiredAccess};
   maxOpen_ = std::max(maxOpen_, handles_.size());
   return h;
-}
-
-std::uint32_t FakeProcessTable::GetModuleFileNameExA(platform::ProcessHandle hProcess, std::uintptr_t hModule,
-                                                     char* lpFilename, std::uint32_t nSize) {
-  if (faults_.ShouldFail("GetModuleFileNameExA")) return 0;
-  const Process* process = Opened(hProcess);
-  if (process == nullptr || hModule != 0 || nSize == 0 || process->failPathQuery || process->otherBitness) return 0;
-  // As Windows does: cut to nSize - 1 characters and always terminate.
-  const std::size_t n = std::min<std::size_t>(process->path.size(), nSize - 1);
-  std::memcpy(lpFilename, process->path.data(), n);
-  lpFilename[n] = '\0';
-  return static_cast<std::uint32_t>(n);
 }
 
 bool FakeProcessTable::QueryFullProcessImageNameA(platform::ProcessHandle hProcess, std::uint32_t dwFlags,
                                                   char* lpExeName, std::uint32_t* lpdwSize) {
   if (faults_.ShouldFail("QueryFullProcessImageNameA")) return false;
-  const Process* process = Opened(hProcess);
+  const Process* process = Opened(hProcess, kQueryLimited);
   if (process == nullptr || dwFlags != 0 || process->failPathQuery) return false;
   // Unlike the module path, a path that does not fit with its NUL is not cut: the call fails.
   if (process->path.size() + 1 > *lpdwSize) return false;
@@ -67,9 +59,10 @@ bool FakeProcessTable::QueryFullProcessImageNameA(platform::ProcessHandle hProce
   return true;
 }
 
-const FakeProcessTable::Process* FakeProcessTable::Opened(platform::ProcessHandle handle) const {
+FakeProcessTable::Process* FakeProcessTable::Opened(platform::ProcessHandle handle, std::uint32_t needs) {
   const auto h = handles_.find(handle);
-  return h == handles_.end() ? nullptr : &processes_.at(h->second);
+  if (h == handles_.end() || (h->second.access & needs) != needs) return nullptr;
+  return &processes_.at(h->second.pid);
 }
 
 bool FakeProcessTable::EmptyWorkingSet(platform::ProcessHandle hProcess) {
@@ -79,11 +72,11 @@ bool FakeProcessTable::EmptyWorkingSet(platform::ProcessHandle hProcess) {
     Log("EmptyWorkingSet(own)");
     return true;
   }
-  const auto h = handles_.find(hProcess);
-  if (h == handles_.end()) return false;
-  ++processes_.at(h->second).trims;
-  trimmed_.push_back(h->second);
-  Log("EmptyWorkingSet(" + std::to_string(h->second) + ")");
+  Process* process = Opened(hProcess, kQueryLimited | kSetQuota);
+  if (process == nullptr) return false;
+  ++process->trims;
+  trimmed_.push_back(process->pid);
+  Log("EmptyWorkingSet(" + std::to_string(process->pid) + ")");
   return true;
 }
 

@@ -16,15 +16,18 @@ class FakeProcessTable final : public platform::ProcessApi {
  public:
   static constexpr platform::ProcessHandle kPseudoHandle = ~platform::ProcessHandle{0};
   static constexpr std::uint32_t kOwnPid = 4242;
+  static constexpr std::uint32_t kAllAccess = 0x1FFFFF;
+  static constexpr std::uint32_t kQueryLimited = 0x1000;  // what the image-name query needs
+  static constexpr std::uint32_t kSetQuota = 0x0100;      // with kQueryLimited, what a trim needs
 
   struct Process {
     std::uint32_t pid = 0;
     std::string path;
     bool refuseOpen = false;
-    // Both path queries fail.
+    // The rights an open may ask for; asking for any other refuses the open, as a process's
+    // security descriptor does (lsass.exe grants a non-system caller no more than the limited query).
+    std::uint32_t grants = kAllAccess;
     bool failPathQuery = false;
-    // A 64-bit process seen from a 32-bit one: its module path fails, its image name answers.
-    bool otherBitness = false;
     int trims = 0;
   };
 
@@ -38,6 +41,8 @@ class FakeProcessTable final : public platform::ProcessApi {
 
   // Buffer sizes in bytes of every EnumProcesses call, in order.
   const std::vector<std::uint32_t>& enumSizes() const { return enumSizes_; }
+  // The access mask of every OpenProcess call, in order.
+  const std::vector<std::uint32_t>& openAccess() const { return openAccess_; }
   std::size_t openHandles() const { return handles_.size(); }
   std::size_t maxOpenHandles() const { return maxOpen_; }
   std::size_t badCloses() const { return badCloses_; }
@@ -49,8 +54,6 @@ class FakeProcessTable final : public platform::ProcessApi {
   bool EnumProcesses(std::uint32_t* lpidProcess, std::uint32_t cb, std::uint32_t* lpcbNeeded) override;
   platform::ProcessHandle OpenProcess(std::uint32_t dwDesiredAccess, bool bInheritHandle,
                                       std::uint32_t dwProcessId) override;
-  std::uint32_t GetModuleFileNameExA(platform::ProcessHandle hProcess, std::uintptr_t hModule, char* lpFilename,
-                                     std::uint32_t nSize) override;
   bool QueryFullProcessImageNameA(platform::ProcessHandle hProcess, std::uint32_t dwFlags, char* lpExeName,
                                   std::uint32_t* lpdwSize) override;
   bool EmptyWorkingSet(platform::ProcessHandle hProcess) override;
@@ -65,8 +68,12 @@ class FakeProcessTable final : public platform::ProcessApi {
   std::vector<RestartRegistration> restartRegistrations;
 
  private:
-  // The process behind an open handle, or null.
-  const Process* Opened(platform::ProcessHandle handle) const;
+  struct OpenHandle {
+    std::uint32_t pid;
+    std::uint32_t access;
+  };
+  // The process behind an open handle that holds every right in `needs`, or null.
+  Process* Opened(platform::ProcessHandle handle, std::uint32_t needs);
   void Log(const std::string& entry) {
     if (journal_ != nullptr) journal_->Add(entry);
   }
@@ -74,8 +81,9 @@ class FakeProcessTable final : public platform::ProcessApi {
   Journal* journal_;
   FaultInjector faults_;
   std::map<std::uint32_t, Process> processes_;  // ordered by pid, as the system lists them
-  std::map<platform::ProcessHandle, std::uint32_t> handles_;
+  std::map<platform::ProcessHandle, OpenHandle> handles_;
   std::vector<std::uint32_t> enumSizes_;
+  std::vector<std::uint32_t> openAccess_;
   std::vector<std::uint32_t> trimmed_;
   std::uint32_t nextPid_ = 8;
   platform::ProcessHandle nextHandle_ = 0x40;

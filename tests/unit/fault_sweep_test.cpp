@@ -198,10 +198,9 @@ std::map<std::string, Expectation> Promises() {
        }},
       {"start-up/registry/RegOpenKeyExA", [](Session& r) { EXPECT_FALSE(r.Mark()); }},
       {"trimming/process/OpenProcess", [](Session& r) { EXPECT_EQ(r.f.processes.Get(r.firefox).trims, 1); }},
-      // A module path that cannot be read falls back to the image name; a query that raises
-      // skips the process.
-      {"trimming/process/GetModuleFileNameExA",
-       [](Session& r) { EXPECT_EQ(r.f.processes.Get(r.firefox).trims, r.kind == FaultKind::Fail ? 2 : 1); }},
+      // A path that cannot be read, or a query that raises, skips the process for that pass.
+      {"trimming/process/QueryFullProcessImageNameA",
+       [](Session& r) { EXPECT_EQ(r.f.processes.Get(r.firefox).trims, 1); }},
       {"trimming/process/EnumProcesses", [](Session& r) { EXPECT_EQ(r.f.processes.Get(r.firefox).trims, 1); }},
       {"balloon/user/SetTimer",
        [](Session& r) {
@@ -319,7 +318,7 @@ TEST(FaultSweep, EveryBoundaryIsExercised) {
             (std::set<std::string>{"dialogs", "files", "process", "registry", "shell", "toolkit", "user", "version"}));
   for (const char* call : {"EnumProcesses",
                            "OpenProcess",
-                           "GetModuleFileNameExA",
+                           "QueryFullProcessImageNameA",
                            "EmptyWorkingSet",
                            "CloseHandle",
                            "Shell_NotifyIconA",

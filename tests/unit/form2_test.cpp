@@ -338,29 +338,35 @@ TEST_F(Form2Test, AnErrorInFormLoadPassesToTheCallerAndTheWindowStaysLoaded) {
 
 // ---- Where the banner may go ----
 
-TEST(BrowserNavigationPolicy, OnlyTheSamePageCounts) {
-  using toolkit::SameAddress;
-  EXPECT_TRUE(SameAddress(L"http://ads.varnlet.example/ads.php", L"http://ads.varnlet.example/ads.php"));
-  EXPECT_TRUE(SameAddress(L"http://ads.varnlet.example/ads.php", L"HTTP://Ads.Varnlet.Example/ads.php"));
-  EXPECT_TRUE(SameAddress(L"http://www.varnlet.example", L"http://www.varnlet.example/"));
-  EXPECT_FALSE(SameAddress(L"http://ads.varnlet.example/ads.php", L"http://ads.varnlet.example/ADS.php"));
-  EXPECT_FALSE(SameAddress(L"http://ads.varnlet.example/ads.php", L"http://ads.varnlet.example/ads.php?x=1"));
-  EXPECT_FALSE(SameAddress(L"http://ads.varnlet.example/ads.php", L"https://ads.varnlet.example/ads.php"));
-  EXPECT_FALSE(SameAddress(L"http://ads.varnlet.example/ads.php", L"http://ads.varnlet.example.evil/ads.php"));
-  EXPECT_FALSE(SameAddress(L"http://ads.varnlet.example/ads.php", L"http://ads.varnlet.example:8080/ads.php"));
-  EXPECT_FALSE(SameAddress(L"http://ads.varnlet.example/ads.php", L"file:///C:/ads.php"));
-  EXPECT_FALSE(SameAddress(L"http://ads.varnlet.example/ads.php", L""));
+TEST(BrowserNavigationPolicy, OnlyHttpsOnThePagesHostCounts) {
+  using toolkit::MayNavigate;
+  const std::wstring_view page = L"https://ads.varnlet.example/ads.php";
+  EXPECT_TRUE(MayNavigate(page, L"https://ads.varnlet.example/ads.php"));
+  EXPECT_TRUE(MayNavigate(page, L"HTTPS://Ads.Varnlet.Example/banner/2.html?x=1#top"));
+  EXPECT_TRUE(MayNavigate(page, L"https://ads.varnlet.example"));
+  EXPECT_FALSE(MayNavigate(page, L"http://ads.varnlet.example/ads.php"));
+  EXPECT_FALSE(MayNavigate(page, L"file:///C:/ads.php"));
+  EXPECT_FALSE(MayNavigate(page, L"about:blank"));
+  EXPECT_FALSE(MayNavigate(page, L"https://ads.varnlet.example.evil/ads.php"));
+  EXPECT_FALSE(MayNavigate(page, L"https://ads.varnlet.example:8443/ads.php"));
+  EXPECT_FALSE(MayNavigate(page, L"https://ads.varnlet.example@evil.example/"));
+  EXPECT_FALSE(MayNavigate(page, L"https://ads.varnlet.example\\@evil.example/"));
+  EXPECT_FALSE(MayNavigate(page, L"https://www.varnlet.example/"));
+  EXPECT_FALSE(MayNavigate(page, L"https://"));
+  EXPECT_FALSE(MayNavigate(page, L""));
+  // A page that is not https:// allows nothing, itself included.
+  EXPECT_FALSE(MayNavigate(L"http://ads.varnlet.example/ads.php", L"http://ads.varnlet.example/ads.php"));
 }
 
 // ---- The build's addresses ----
 
-TEST(Form2Addresses, HomePageIsARootAndTheAdsPageIsAdsPhpOnPlainHttp) {
-  EXPECT_TRUE(config::kHomePage.starts_with(L"http://"));
-  EXPECT_TRUE(config::kAdsPage.starts_with(L"http://"));
+TEST(Form2Addresses, HomePageIsARootAndTheAdsPageIsAdsPhpOnHttps) {
+  EXPECT_TRUE(config::kHomePage.starts_with(L"https://"));
+  EXPECT_TRUE(config::kAdsPage.starts_with(L"https://"));
   EXPECT_TRUE(config::kHomePage.ends_with(L"/"));
-  EXPECT_EQ(config::kHomePage.find(L'/', 7), config::kHomePage.size() - 1);  // the path is "/"
+  EXPECT_EQ(config::kHomePage.find(L'/', 8), config::kHomePage.size() - 1);  // the path is "/"
   EXPECT_TRUE(config::kAdsPage.ends_with(L"/ads.php"));
-  EXPECT_EQ(config::kAdsPage.find(L'/', 7), config::kAdsPage.size() - 8);
+  EXPECT_EQ(config::kAdsPage.find(L'/', 8), config::kAdsPage.size() - 8);
 }
 
 }  // namespace

@@ -83,37 +83,36 @@ TEST(TrimMozillaProcesses, TrimsOnlyTheTargetsAndClosesEveryHandle) {
   EXPECT_EQ(table.ownTrims(), 0);
 }
 
-// A module path that cannot be read (a 64-bit process seen from a 32-bit one) falls back to the
-// image name; when both queries fail, nothing seen before counts.
-TEST(TrimMozillaProcesses, TheImageNameStandsInForAnUnreadableModulePath) {
+// Each open asks for the limited query and the quota right, no more: a process that grants
+// exactly those is trimmed, one that grants less (lsass.exe to a non-system caller) is skipped.
+// A failed path query trims nothing, whatever was read before.
+TEST(TrimMozillaProcesses, AsksForTheTrimRightsOnlyAndSkipsAProcessThatRefusesThem) {
   FakeProcessTable table;
   const auto firefox = table.Add(R"(C:\f\firefox.exe)");
+  table.Get(firefox).grants = FakeProcessTable::kQueryLimited | FakeProcessTable::kSetQuota;
+  const auto guarded = table.Add(R"(C:\f\firefox.exe)");
+  table.Get(guarded).grants = FakeProcessTable::kQueryLimited;
   const auto hidden = table.Add(R"(C:\f\firefox.exe)");
   table.Get(hidden).failPathQuery = true;
   const auto after = table.Add(R"(C:\w\calc.exe)");
-  const auto other = table.Add(R"(C:\Program Files\Mozilla Firefox\firefox.exe)");
-  table.Get(other).otherBitness = true;
-  const auto otherCalc = table.Add(R"(C:\w\calc.exe)");
-  table.Get(otherCalc).otherBitness = true;
-  // The image name is not cut at 254 characters: a longer one does not fit and is not read.
-  const auto otherLong = table.Add("C:\\" + std::string(250, 'a') + "\\firefox.exe");
-  table.Get(otherLong).otherBitness = true;
+  const auto last = table.Add(R"(C:\Program Files\Mozilla Firefox\firefox.exe)");
 
   TrimMozillaProcesses(table);
 
-  EXPECT_EQ(table.trimmed(), (std::vector<std::uint32_t>{firefox, other}));
-  EXPECT_EQ(table.Get(hidden).trims + table.Get(after).trims + table.Get(otherCalc).trims, 0);
-  EXPECT_EQ(table.Get(otherLong).trims, 0);
+  EXPECT_EQ(table.trimmed(), (std::vector<std::uint32_t>{firefox, last}));
+  EXPECT_EQ(table.Get(guarded).trims + table.Get(hidden).trims + table.Get(after).trims, 0);
+  ASSERT_EQ(table.openAccess().size(), 5u);
+  for (const auto access : table.openAccess()) EXPECT_EQ(access, 0x1100u);
   EXPECT_EQ(table.openHandles(), 0u);
   EXPECT_EQ(table.maxOpenHandles(), 1u);
 }
 
-TEST(TrimMozillaProcesses, APathIsCutAt254Characters) {
+TEST(TrimMozillaProcesses, APathLongerThan254CharactersIsNotRead) {
   FakeProcessTable table;
   const std::string name = "firefox.exe";
-  // The name ends exactly at character 254: still seen.
+  // The name ends exactly at character 254: the path fits with its NUL.
   const auto fits = table.Add("C:\\" + std::string(254 - 3 - 1 - name.size(), 'a') + "\\" + name);
-  // One character longer: the final "e" falls beyond the cut.
+  // One character longer: the query fails rather than cut it.
   const auto cut = table.Add("C:\\" + std::string(254 - 3 - name.size(), 'a') + "\\" + name);
   ASSERT_EQ(table.Get(fits).path.size(), 254u);
   ASSERT_EQ(table.Get(cut).path.size(), 255u);
@@ -139,7 +138,7 @@ TEST(TrimMozillaProcesses, AnErrorInOneProcessMovesOnToTheNext) {
   const auto first = table.Add(R"(C:\f\firefox.exe)");
   const auto second = table.Add(R"(C:\f\firefox.exe)");
   // The path query of the first process raises: its handle is still closed, the second is trimmed.
-  table.faults().Inject("GetModuleFileNameExA", 1, FaultKind::Throw);
+  table.faults().Inject("QueryFullProcessImageNameA", 1, FaultKind::Throw);
   TrimMozillaProcesses(table);
   EXPECT_EQ(table.Get(first).trims, 0);
   EXPECT_EQ(table.Get(second).trims, 1);
@@ -159,6 +158,7 @@ TEST(TrimOwnProcess, UsesThePseudoHandleAndNeverClosesIt) {
   TrimOwnProcess(table);
   TrimOwnProcess(table);
   EXPECT_EQ(table.ownTrims(), 2);
+  EXPECT_TRUE(table.openAccess().empty()) << "the own trim opens nothing";
   EXPECT_TRUE(table.trimmed().empty());
   EXPECT_EQ(table.badCloses(), 0u);
   EXPECT_TRUE(table.enumSizes().empty());

@@ -22,13 +22,10 @@ class RecordingProcessApi final : public platform::ProcessApi {
     return real_.EnumProcesses(ids, cb, needed);
   }
   platform::ProcessHandle OpenProcess(std::uint32_t access, bool inherit, std::uint32_t pid) override {
+    accessMasks.insert(access);
     const auto h = real_.OpenProcess(access, inherit, pid);
     if (h != 0) open.insert(h);
     return h;
-  }
-  std::uint32_t GetModuleFileNameExA(platform::ProcessHandle h, std::uintptr_t module, char* name,
-                                     std::uint32_t size) override {
-    return real_.GetModuleFileNameExA(h, module, name, size);
   }
   bool QueryFullProcessImageNameA(platform::ProcessHandle h, std::uint32_t flags, char* name,
                                   std::uint32_t* size) override {
@@ -48,6 +45,7 @@ class RecordingProcessApi final : public platform::ProcessApi {
   }
 
   std::vector<std::uint32_t> enumSizes;
+  std::set<std::uint32_t> accessMasks;
   std::set<platform::ProcessHandle> open;
   std::set<DWORD> trimmed;
 
@@ -88,6 +86,7 @@ TEST(ProcessAdapter, OnePassTrimsTheMozillaStandInsOnly) {
   }
   EXPECT_FALSE(api.trimmed.count(::GetCurrentProcessId()));
   EXPECT_TRUE(api.open.empty()) << "every handle the pass opened is closed";
+  EXPECT_EQ(api.accessMasks, (std::set<std::uint32_t>{0x1100})) << "the limited query and the quota right only";
   // Wine runs a handful of its own processes besides ours: more than 4, so at least two attempts.
   ASSERT_GE(api.enumSizes.size(), 2u);
   EXPECT_EQ(api.enumSizes.front(), 16u);
@@ -96,18 +95,21 @@ TEST(ProcessAdapter, OnePassTrimsTheMozillaStandInsOnly) {
 TEST(ProcessAdapter, TheRealCallsAnswerAsTheTrimmerExpects) {
   platform::ProcessApiWin32 api;
   // A path query into a 255-byte buffer never writes more than 254 characters and the NUL.
-  const auto self = api.OpenProcess(trim::kProcessAllAccess, false, ::GetCurrentProcessId());
+  const auto self = api.OpenProcess(trim::kTrimAccess, false, ::GetCurrentProcessId());
   ASSERT_NE(self, 0u);
   char path[trim::kPathBufferSize];
   std::fill(std::begin(path), std::end(path), '\x7f');
-  const auto n = api.GetModuleFileNameExA(self, 0, path, trim::kPathBufferSize);
+  std::uint32_t n = trim::kPathBufferSize;
+  ASSERT_TRUE(api.QueryFullProcessImageNameA(self, 0, path, &n));
   ASSERT_GT(n, 0u);
   ASSERT_LT(n, trim::kPathBufferSize);
   EXPECT_EQ(path[n], '\0');
   EXPECT_NE(std::string(path).find("win_tests.exe"), std::string::npos);
+  // The trim rights are enough to trim.
+  EXPECT_TRUE(api.EmptyWorkingSet(self));
   EXPECT_TRUE(api.CloseHandle(self));
   // A process that does not exist cannot be opened.
-  EXPECT_EQ(api.OpenProcess(trim::kProcessAllAccess, false, 0), 0u);
+  EXPECT_EQ(api.OpenProcess(trim::kTrimAccess, false, 0), 0u);
   // The own process's pseudo-handle can be trimmed.
   EXPECT_TRUE(api.EmptyWorkingSet(api.GetCurrentProcess()));
   // kernel32 has the restart registration, found at run time.

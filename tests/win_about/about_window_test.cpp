@@ -3,7 +3,11 @@
 // real browser, and what is left when no browser can be made.
 #include <windows.h>
 #include <exdisp.h>
+#include <exdispid.h>
 #include <gtest/gtest.h>
+#include <mshtmdid.h>
+#include <olectl.h>
+#include <urlmon.h>
 
 #include <memory>
 #include <string>
@@ -387,6 +391,74 @@ TEST_F(AboutWindowTest, TheRealBrowserIsActiveInPlaceInTheBannerArea) {
   ::GetClientRect(control, &rc);
   EXPECT_EQ(rc.right, 329);
   EXPECT_EQ(rc.bottom, 73);
+}
+
+// The page stays fenced in: the process's feature controls are on once the browser exists, and
+// the site cancels what the control reports of a frame leaving https:// on the ads host or of a
+// download, and tells the control no ActiveX, Java or behaviors.
+TEST_F(AboutWindowTest, TheBrowserIsFencedIn) {
+  const auto& features = toolkit::win32::kBrowserFeatureControls;
+  int offBefore = 0;
+  for (const auto f : features) offBefore += ::CoInternetIsFeatureEnabled(f, GET_FEATURE_FROM_PROCESS) != S_OK;
+  form2.Icon();
+  ASSERT_EQ(browsers.created, 1);
+  EXPECT_GE(offBefore, 5) << "most are off until the program switches them on";
+  for (const auto f : features) EXPECT_EQ(::CoInternetIsFeatureEnabled(f, GET_FEATURE_FROM_PROCESS), S_OK) << f;
+
+  const auto site = toolkit::win32::NewBrowserSite(Control(kWebBrowser1), config::kAdsPage);
+  const auto invoke = [&](DISPID id, std::vector<VARIANT> args) {
+    DISPPARAMS params{args.data(), nullptr, static_cast<UINT>(args.size()), 0};
+    return site->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
+  };
+  // BeforeNavigate2 as a frame of the page reports it (arguments last first).
+  const auto frameNavigationCancelled = [&](const wchar_t* url) {
+    const toolkit::win32::UniqueBstr address(url);
+    VARIANT urlValue;
+    ::VariantInit(&urlValue);
+    urlValue.vt = VT_BSTR;
+    urlValue.bstrVal = address.get();
+    VARIANT_BOOL cancel = VARIANT_FALSE;
+    std::vector<VARIANT> args(7);
+    for (auto& a : args) ::VariantInit(&a);
+    args[0].vt = VT_BOOL | VT_BYREF;
+    args[0].pboolVal = &cancel;
+    args[5].vt = VT_VARIANT | VT_BYREF;
+    args[5].pvarVal = &urlValue;
+    args[6].vt = VT_DISPATCH;
+    args[6].pdispVal = site.get();  // not the control: a frame
+    EXPECT_EQ(invoke(DISPID_BEFORENAVIGATE2, args), S_OK);
+    return cancel == VARIANT_TRUE;
+  };
+  EXPECT_FALSE(frameNavigationCancelled(L"https://ads.varnlet.example/frame.html"));
+  EXPECT_TRUE(frameNavigationCancelled(L"file:///C:/windows/win.ini"));
+  EXPECT_TRUE(frameNavigationCancelled(L"http://ads.varnlet.example/frame.html"));
+  EXPECT_TRUE(frameNavigationCancelled(L"https://www.varnlet.example/"));
+
+  const auto downloadCancelled = [&](bool activeDocument) {
+    VARIANT_BOOL cancel = VARIANT_FALSE;
+    std::vector<VARIANT> args(2);
+    for (auto& a : args) ::VariantInit(&a);
+    args[0].vt = VT_BOOL | VT_BYREF;
+    args[0].pboolVal = &cancel;
+    args[1].vt = VT_BOOL;
+    args[1].boolVal = activeDocument ? VARIANT_TRUE : VARIANT_FALSE;
+    EXPECT_EQ(invoke(DISPID_FILEDOWNLOAD, args), S_OK);
+    return cancel == VARIANT_TRUE;
+  };
+  EXPECT_TRUE(downloadCancelled(false));
+  EXPECT_FALSE(downloadCancelled(true)) << "a page to show is no download";
+
+  VARIANT result;
+  ::VariantInit(&result);
+  DISPPARAMS none{nullptr, nullptr, 0, 0};
+  ASSERT_EQ(site->Invoke(DISPID_AMBIENT_DLCONTROL, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr),
+            S_OK);
+  ASSERT_EQ(result.vt, VT_I4);
+  const LONG refused = DLCTL_NO_JAVA | DLCTL_NO_DLACTIVEXCTLS | DLCTL_NO_RUNACTIVEXCTLS | DLCTL_NO_BEHAVIORS;
+  EXPECT_EQ(result.lVal & refused, refused);
+  EXPECT_EQ(result.lVal & (DLCTL_NO_SCRIPTS | DLCTL_SILENT | DLCTL_DLIMAGES), DLCTL_SILENT | DLCTL_DLIMAGES);
+  EXPECT_EQ(site->Invoke(DISPID_AMBIENT_USERMODE, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr),
+            DISP_E_MEMBERNOTFOUND);
 }
 
 TEST_F(AboutWindowTest, LoadCloseAndLoadAgainNavigatesTwiceWhileTimersTick) {

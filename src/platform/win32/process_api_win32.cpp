@@ -7,13 +7,9 @@ namespace {
 // psapi.h maps these names to their kernel32 K32 forms with macros; call them through the
 // macros here, then drop the macros so the adapter's own members keep the system's names.
 BOOL SysEnumProcesses(DWORD* ids, DWORD cb, DWORD* needed) { return EnumProcesses(ids, cb, needed); }
-DWORD SysGetModuleFileNameExA(HANDLE process, HMODULE module, LPSTR name, DWORD size) {
-  return GetModuleFileNameExA(process, module, name, size);
-}
 BOOL SysEmptyWorkingSet(HANDLE process) { return EmptyWorkingSet(process); }
 }  // namespace
 #undef EnumProcesses
-#undef GetModuleFileNameExA
 #undef EmptyWorkingSet
 
 namespace varnlet::platform {
@@ -33,11 +29,6 @@ bool ProcessApiWin32::EnumProcesses(std::uint32_t* lpidProcess, std::uint32_t cb
 ProcessHandle ProcessApiWin32::OpenProcess(std::uint32_t dwDesiredAccess, bool bInheritHandle,
                                            std::uint32_t dwProcessId) {
   return reinterpret_cast<ProcessHandle>(::OpenProcess(dwDesiredAccess, bInheritHandle ? TRUE : FALSE, dwProcessId));
-}
-
-std::uint32_t ProcessApiWin32::GetModuleFileNameExA(ProcessHandle hProcess, std::uintptr_t hModule, char* lpFilename,
-                                                    std::uint32_t nSize) {
-  return SysGetModuleFileNameExA(ToHandle(hProcess), reinterpret_cast<HMODULE>(hModule), lpFilename, nSize);
 }
 
 bool ProcessApiWin32::QueryFullProcessImageNameA(ProcessHandle hProcess, std::uint32_t dwFlags, char* lpExeName,

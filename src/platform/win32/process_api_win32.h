@@ -7,8 +7,6 @@ class ProcessApiWin32 final : public ProcessApi {
  public:
   bool EnumProcesses(std::uint32_t* lpidProcess, std::uint32_t cb, std::uint32_t* lpcbNeeded) override;
   ProcessHandle OpenProcess(std::uint32_t dwDesiredAccess, bool bInheritHandle, std::uint32_t dwProcessId) override;
-  std::uint32_t GetModuleFileNameExA(ProcessHandle hProcess, std::uintptr_t hModule, char* lpFilename,
-                                     std::uint32_t nSize) override;
   bool QueryFullProcessImageNameA(ProcessHandle hProcess, std::uint32_t dwFlags, char* lpExeName,
                                   std::uint32_t* lpdwSize) override;
   bool EmptyWorkingSet(ProcessHandle hProcess) override;

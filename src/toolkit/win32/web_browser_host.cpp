@@ -4,10 +4,16 @@
 // minimum: the container window and its rectangle, no menus, no toolbars, no status bar. We
 // then ask the control to activate in place inside the container window.
 //
-// BrowserSite also listens to the control's DWebBrowserEvents2 and cancels every page-level
-// navigation that goes anywhere but the address the program sent it to (frames inside the page
-// may load what they like), and every new window; Silent mode keeps script errors from raising
-// dialogs. Nothing ever waits for a page: Navigate returns once the request is made.
+// The page is fenced in, since it runs inside a program that often runs elevated:
+// - before the first control is made, the process's browser feature controls are switched on
+//   (kBrowserFeatureControls says why each one applies);
+// - BrowserSite listens to the control's DWebBrowserEvents2 and cancels every navigation, the
+//   page's and its frames' alike, that leaves https:// on the host of the page the program sent
+//   it to, every file download and every new window;
+// - as the client site's ambient download control it answers no ActiveX, no Java and no binary
+//   behaviors, with images, script and Silent mode kept (Silent keeps script errors from raising
+//   dialogs).
+// Nothing ever waits for a page: Navigate returns once the request is made.
 //
 // The control holds references to the site, so the site is reference counted and may outlive
 // its owner, WebBrowserControl. Teardown runs in the reverse order of the set-up: unadvise the
@@ -18,11 +24,14 @@
 
 #include <exdisp.h>
 #include <exdispid.h>
+#include <mshtmdid.h>
 #include <ocidl.h>
 #include <oleidl.h>
+#include <urlmon.h>
 
 #include <string>
 
+#include "platform/win32/system_library.h"
 #include "toolkit/navigation_policy.h"
 #include "toolkit/win32/com_ptr.h"
 
@@ -40,10 +49,10 @@ std::wstring_view VariantText(const VARIANT& v) {
   return {};
 }
 
-IDispatch* VariantDispatch(const VARIANT& v) {
-  if (v.vt == VT_DISPATCH) return v.pdispVal;
-  if (v.vt == (VT_DISPATCH | VT_BYREF) && v.ppdispVal != nullptr) return *v.ppdispVal;
-  return nullptr;
+bool VariantTrue(const VARIANT& v) {
+  if (v.vt == VT_BOOL) return v.boolVal != VARIANT_FALSE;
+  if (v.vt == (VT_BOOL | VT_BYREF) && v.pboolVal != nullptr) return *v.pboolVal != VARIANT_FALSE;
+  return false;
 }
 
 void SetCancel(const VARIANT& v) {
@@ -64,15 +73,9 @@ class BrowserSite final : public IOleClientSite, public IOleInPlaceSite, public 
   BrowserSite(const BrowserSite&) = delete;
   BrowserSite& operator=(const BrowserSite&) = delete;
 
-  // The one address the page may show; set before each Navigate.
+  // The page whose host every navigation must stay on; set before each Navigate.
   void Allow(std::wstring_view url) { allowed_ = url; }
-  // The control's identity, to tell its own navigations from its frames'. Not a reference:
-  // the control holds the site, so the site must not hold the control.
-  void SetBrowser(IUnknown* identity) { browser_ = identity; }
-  void Forget() {
-    browser_ = nullptr;
-    container_ = nullptr;
-  }
+  void Forget() { container_ = nullptr; }
 
   // IUnknown
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
@@ -173,16 +176,26 @@ class BrowserSite final : public IOleClientSite, public IOleInPlaceSite, public 
     return E_NOTIMPL;
   }
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID dispIdMember, REFIID, LCID, WORD, DISPPARAMS* pDispParams, VARIANT*,
-                                   EXCEPINFO*, UINT*) override {
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID dispIdMember, REFIID, LCID, WORD wFlags, DISPPARAMS* pDispParams,
+                                   VARIANT* pVarResult, EXCEPINFO*, UINT*) override {
+    // The client site's ambient properties: only the download control is ours to answer.
+    if (dispIdMember == DISPID_AMBIENT_DLCONTROL && (wFlags & DISPATCH_PROPERTYGET) != 0) {
+      if (pVarResult == nullptr) return E_POINTER;
+      ::VariantInit(pVarResult);
+      pVarResult->vt = VT_I4;
+      pVarResult->lVal = kDownloadControl;
+      return S_OK;
+    }
+    if (dispIdMember < 0) return DISP_E_MEMBERNOTFOUND;  // any other ambient property: the default
     if (pDispParams == nullptr || pDispParams->rgvarg == nullptr) return S_OK;
     // Arguments arrive last first.
     VARIANT* args = pDispParams->rgvarg;
     switch (dispIdMember) {
       case DISPID_BEFORENAVIGATE2:  // (pDisp, URL, Flags, TargetFrameName, PostData, Headers, Cancel)
-        if (pDispParams->cArgs == 7 && IsThePage(args[6]) && !SameAddress(allowed_, VariantText(args[5]))) {
-          SetCancel(args[0]);
-        }
+        if (pDispParams->cArgs == 7 && !MayNavigate(allowed_, VariantText(args[5]))) SetCancel(args[0]);
+        break;
+      case DISPID_FILEDOWNLOAD:  // (ActiveDocument, Cancel): a page to show is an active document
+        if (pDispParams->cArgs == 2 && !VariantTrue(args[1])) SetCancel(args[0]);
         break;
       case DISPID_NEWWINDOW2:  // (ppDisp, Cancel)
         if (pDispParams->cArgs == 2) SetCancel(args[0]);
@@ -197,24 +210,26 @@ class BrowserSite final : public IOleClientSite, public IOleInPlaceSite, public 
   }
 
  private:
-  ~BrowserSite() = default;
+  // Images and script stay, and Silent mode; ActiveX controls are neither downloaded nor run,
+  // and Java applets and binary behaviors stay out.
+  static constexpr LONG kDownloadControl = DLCTL_DLIMAGES | DLCTL_SILENT | DLCTL_NO_JAVA | DLCTL_NO_DLACTIVEXCTLS |
+                                           DLCTL_NO_RUNACTIVEXCTLS | DLCTL_NO_BEHAVIORS;
 
-  bool IsThePage(const VARIANT& v) const {
-    IDispatch* disp = VariantDispatch(v);
-    if (disp == nullptr || browser_ == nullptr) return false;
-    ComPtr<IUnknown> identity;
-    if (FAILED(disp->QueryInterface(IID_IUnknown, identity.putVoid()))) return false;
-    return identity.get() == browser_;
-  }
+  ~BrowserSite() = default;
 
   ULONG refs_ = 1;
   HWND container_;
-  IUnknown* browser_ = nullptr;
   std::wstring allowed_;
 };
 #if defined(__GNUC__)
 #pragma GCC diagnostic pop
 #endif
+
+ComPtr<IDispatch> NewBrowserSite(HWND container, std::wstring_view page) {
+  auto site = ComPtr<BrowserSite>::Attach(new BrowserSite(container));
+  site->Allow(page);
+  return ComPtr<IDispatch>(static_cast<IDispatch*>(site.get()));
+}
 
 namespace {
 
@@ -266,8 +281,6 @@ class WebBrowserControl final : public EmbeddedBrowser {
     if (FAILED(object_.As(IID_IWebBrowser2, browser_))) return false;
     // Script errors in the page must never raise a dialog.
     browser_->put_Silent(VARIANT_TRUE);
-    ComPtr<IUnknown> identity;
-    if (SUCCEEDED(object_.As(IID_IUnknown, identity))) site_->SetBrowser(identity.get());
     ComPtr<IConnectionPointContainer> points;
     if (SUCCEEDED(object_.As(IID_IConnectionPointContainer, points)) &&
         SUCCEEDED(points->FindConnectionPoint(DIID_DWebBrowserEvents2, events_.put()))) {
@@ -303,6 +316,42 @@ class WebBrowserControl final : public EmbeddedBrowser {
 
 }  // namespace
 
+const std::array<INTERNETFEATURELIST, 11> kBrowserFeatureControls{
+    // An Internet page may not open content of a more trusted zone (the local machine).
+    FEATURE_ZONE_ELEVATION,
+    // A file is handled as the type its server declares and its name agrees with...
+    FEATURE_MIME_HANDLING,
+    // ...never promoted to a more dangerous type because of what its bytes look like.
+    FEATURE_MIME_SNIFFING,
+    // Script cannot open windows or place them off screen, frameless or over the program.
+    FEATURE_WINDOW_RESTRICTIONS,
+    // Pop-ups from the hosted page are blocked.
+    FEATURE_WEBOC_POPUPMANAGEMENT,
+    // No ActiveX installation is offered from the page.
+    FEATURE_RESTRICT_ACTIVEXINSTALL,
+    // No download prompt that the user did not start.
+    FEATURE_RESTRICT_FILEDOWNLOAD,
+    // Content from the local machine runs locked down, should anything reach it.
+    FEATURE_LOCALMACHINE_LOCKDOWN,
+    // Binary behaviors only where the zone's policy allows them.
+    FEATURE_BEHAVIORS,
+    // The obsolete mk: protocol, which reads into structured storage files, is off.
+    FEATURE_DISABLE_MK_PROTOCOL,
+    // An address with a user name (https://ads.host@other.host/) cannot hide its real host.
+    FEATURE_HTTP_USERNAME_PASSWORD_DISABLE,
+};
+
+namespace {
+
+void EnableFeatureControls(HMODULE urlmon) {
+  using SetFeatureFn = HRESULT(WINAPI*)(INTERNETFEATURELIST, DWORD, BOOL);
+  const auto set = platform::win32::ProcAddress<SetFeatureFn>(urlmon, "CoInternetSetFeatureEnabled");
+  if (set == nullptr) return;  // the control then runs with the system's defaults
+  for (const INTERNETFEATURELIST feature : kBrowserFeatureControls) set(feature, SET_FEATURE_ON_PROCESS, TRUE);
+}
+
+}  // namespace
+
 OleSession::OleSession() noexcept : hr_(::OleInitialize(nullptr)) {}
 
 OleSession::~OleSession() {
@@ -318,6 +367,11 @@ WebBrowserFactory::~WebBrowserFactory() = default;
 std::unique_ptr<EmbeddedBrowser> WebBrowserFactory::Embed(HWND container) {
   if (!ole_) ole_.emplace();
   if (!ole_->Ok()) return nullptr;
+  if (!urlmon_) {
+    // Held while the factory lives: the settings live in urlmon's process state.
+    urlmon_ = platform::win32::LoadSystemLibrary(L"urlmon.dll");
+    EnableFeatureControls(urlmon_.get());
+  }
   return WebBrowserControl::Create(container, clsid_);
 }
 

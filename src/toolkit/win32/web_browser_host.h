@@ -2,10 +2,15 @@
 // The About window's banner: the system's WebBrowser control, hosted in place in a container
 // window by a small OLE container of our own.
 #include <windows.h>
+#include <urlmon.h>
 
+#include <array>
 #include <memory>
 #include <optional>
 #include <string_view>
+
+#include "platform/win32/handles.h"
+#include "toolkit/win32/com_ptr.h"
 
 namespace varnlet::toolkit::win32 {
 
@@ -41,6 +46,11 @@ class BrowserFactory {
   virtual std::unique_ptr<EmbeddedBrowser> Embed(HWND container) = 0;
 };
 
+// The browser feature controls switched on for the whole process before the first control
+// exists (the control reads them as it starts); each is one Microsoft recommends for programs
+// that host the browser, and the definition says why it applies.
+extern const std::array<INTERNETFEATURELIST, 11> kBrowserFeatureControls;
+
 // Makes WebBrowser controls (or the control of another class id, which tests use to see the
 // failure path). OLE is initialised before the first one and uninitialised when the factory
 // goes, so the factory must outlive every browser it made.
@@ -54,6 +64,12 @@ class WebBrowserFactory final : public BrowserFactory {
  private:
   CLSID clsid_;
   std::optional<OleSession> ole_;
+  platform::win32::UniqueHmodule urlmon_;
 };
+
+// The container's side of a hosted control as the control reaches it through IDispatch: the
+// sink of its events and the source of its ambient properties, keeping the page on `page`'s
+// host. Each control gets its own; tests make one to play the control's part.
+ComPtr<IDispatch> NewBrowserSite(HWND container, std::wstring_view page);
 
 }  // namespace varnlet::toolkit::win32

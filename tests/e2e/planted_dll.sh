@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# DLLs put beside the exe (a Downloads folder) never run inside Varnlet because of anything it
+# does, even with Wine told to prefer such DLLs as Windows does for DLLs that are not KnownDLLs;
+# the program still starts, shows its icon and its About window with the version.
+#
+# Wine's own user32.dll imports version.dll (Windows' user32, a KnownDLL, does not), so under
+# Wine a planted version.dll is mapped into every program that imports user32 before its first
+# instruction; the second control below shows that. urlmon.dll, which the program loads itself and
+# the browser control depends on, is the DLL that shows the program's own loads.
+source "$(dirname "$0")/lib.sh"
+dir="$WORK/Downloads"
+mkdir -p "$dir"
+cp "$EXE" "$dir/varnlet.exe"
+cp "$TOOL" "$dir/e2e_tool.exe"
+for dll in version urlmon; do cp "$B/tests/e2e/version.dll" "$dir/$dll.dll"; done
+export WINEDLLOVERRIDES="mscoree=;version,urlmon=n,b"
+loaded() { test -e "$dir/$1.dll.loaded"; }
+
+# The controls: an ordinary load from a program in that folder gets the planted DLL, and Wine's
+# user32 alone brings the planted version.dll in.
+check "an ordinary load in that folder runs the planted urlmon.dll" "$WR" "$dir/e2e_tool.exe" load-library urlmon.dll
+check "which leaves its marker" loaded urlmon
+"$WR" "$dir/e2e_tool.exe" find No.Such.Window || true
+check "under Wine, any program importing user32 there maps the planted version.dll" loaded version
+rm -f "$dir"/*.loaded
+
+WINEDEBUG=err-all,+loaddll "$WR" "$dir/varnlet.exe" 2>"$ART/loaddll.log" &
+varnlet=$!
+BACKGROUND+=($varnlet)
+check "the program starts and shows its icon" wait_for 60 varnlet_icons 1
+pick about
+check "the About window opens" wait_for 20 window_shown Varnlet.Form2
+check "and shows the version" bash -c "'$WR' '$TOOL' texts Varnlet.Form2 | tr -d '\r' | grep -qx 'v1.0'"
+screenshot about
+check "the program loaded urlmon.dll, from System32" grep -qiF 'Loaded L"C:\\windows\\system32\\urlmon.dll"' "$ART/loaddll.log"
+tool post Varnlet.Form2 16 0 0
+wait_for 10 window_gone Varnlet.Form2 || fail "the About window stays"
+pick salir
+check "Salir ends the program" wait_gone 30 "$varnlet"
+check "the planted urlmon.dll was never loaded" bash -c "! test -e '$dir/urlmon.dll.loaded'"
+# Wine names the folder by its Z: path; only the exe, and Wine's user32's version.dll, come from it.
+nothing_else_from_folder() {
+  ! grep -i 'Loaded L"Z:' "$ART/loaddll.log" | grep -viE '(varnlet\.exe|version\.dll)"' | grep -q .
+}
+check "nor any other DLL from the exe's folder" nothing_else_from_folder
