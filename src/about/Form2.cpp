@@ -26,16 +26,18 @@ constexpr FontDesign kLinkFont{kVerdana, 825, true, true};
 // Every field is set, so the table reads as the window does.
 constexpr ControlDesign Label(std::wstring_view name, std::size_t container, toolkit::TwipRect rect,
                               std::wstring_view text, FontDesign font, TextAlign align = TextAlign::Left) {
-  return {name, ControlKind::Label, container, rect, text, font, align, std::nullopt, std::nullopt, 0};
+  return {name, ControlKind::Label, container, rect, text, font, align, std::nullopt, std::nullopt, 0, false};
 }
 
 constexpr ControlDesign PictureBox(std::wstring_view name, toolkit::TwipRect rect, int pictureResource) {
-  return {name, ControlKind::PictureBox, kOnForm, rect, {}, {}, TextAlign::Left, std::nullopt, kWhite, pictureResource};
+  return {name,   ControlKind::PictureBox, kOnForm, rect, {}, {}, TextAlign::Left, std::nullopt,
+          kWhite, pictureResource,         false};
 }
 
-constexpr ControlDesign WithColours(ControlDesign c, toolkit::Colour fore, toolkit::Colour back) {
+constexpr ControlDesign Link(ControlDesign c, toolkit::Colour fore, toolkit::Colour back) {
   c.foreColour = fore;
   c.backColour = back;
+  c.link = true;
   return c;
 }
 
@@ -47,7 +49,7 @@ constexpr std::array<ControlDesign, kControlCount> kControls{{
     Label(L"Label5", kOnForm, {0, 1680, 5175, 195}, L"Si gustó el programa, ¡compártelo!", kBoldFont,
           TextAlign::Centre),
     PictureBox(L"Picture2", {2520, 1080, 735, 255}, 0),
-    WithColours(Label(L"Label4", kPicture2, {0, 0, 675, 195}, config::kMaker, kLinkFont), kBlue, kWhite),
+    Link(Label(L"Label4", kPicture2, {0, 0, 675, 195}, config::kMaker, kLinkFont), kBlue, kWhite),
     // No address at design time: Form_Load sends it to the advertising page.
     {L"WebBrowser1",
      ControlKind::WebBrowser,
@@ -58,7 +60,8 @@ constexpr std::array<ControlDesign, kControlCount> kControls{{
      TextAlign::Left,
      std::nullopt,
      std::nullopt,
-     0},
+     0,
+     false},
 }};
 
 constexpr toolkit::DialogDesign kDesign{kForm2Caption, kForm2WindowClass, kClientWidthTwips, kClientHeightTwips,

@@ -51,6 +51,8 @@ struct ControlDesign {
   std::optional<Colour> backColour;
   // A bitmap resource for a picture box, 0 for none.
   int pictureResource = 0;
+  // A label that opens an address: under high contrast it takes the system's link colour.
+  bool link = false;
 };
 
 struct DialogDesign {

@@ -132,8 +132,10 @@ void Module1::ShellTrayAdd(Hwnd hWnd, std::uintptr_t icon, std::wstring_view tip
 void Module1::ShellTrayShowBalloon(Hwnd hWnd, std::int32_t iconKind, std::wstring_view title, std::wstring_view text) {
   NotifyIconRecord record = NewRecord(hWnd);
   const NotifyIconLayout& l = record.layout();
-  record.SetDword(l.uFlags, kNifInfo);
-  record.SetDword(l.dwInfoFlags, static_cast<std::uint32_t>(iconKind));
+  // Not in a new user's first hour, quiet hours or Focus assist; and a notice that cannot be shown
+  // now is dropped, not shown minutes later still saying it goes away in 7 seconds.
+  record.SetDword(l.uFlags, kNifInfo | kNifRealtime);
+  record.SetDword(l.dwInfoFlags, static_cast<std::uint32_t>(iconKind) | kNiifRespectQuietTime);
   record.SetText(l.szInfoTitle, kInfoTitleWidth, title, services_.ansi);
   record.SetText(l.szInfo, kInfoWidth, text, services_.ansi);
   if (icon_ && !iconShown_) {

@@ -35,9 +35,11 @@ inline constexpr std::uint32_t kNifMessage = 1;
 inline constexpr std::uint32_t kNifIcon = 2;
 inline constexpr std::uint32_t kNifTip = 4;
 inline constexpr std::uint32_t kNifInfo = 16;
+inline constexpr std::uint32_t kNifRealtime = 0x40;
 inline constexpr std::uint32_t kNisSharedIcon = 2;
 inline constexpr std::uint32_t kNotifyIconVersion = 3;
 inline constexpr std::int32_t kNiifInfo = 1;
+inline constexpr std::uint32_t kNiifRespectQuietTime = 0x80;
 
 inline constexpr std::intptr_t kWmContextMenu = 0x7B;
 inline constexpr std::intptr_t kWmRButtonUp = 0x205;

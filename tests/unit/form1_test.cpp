@@ -142,7 +142,7 @@ TEST_F(Form1Test, LoadAddsTheIconThenTheBalloonBeforeTrimming) {
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(balloonRecord.data() + l.szInfo), text.size() + 1), text + '\0');
   std::uint32_t kind = 0;
   std::memcpy(&kind, balloonRecord.data() + l.dwInfoFlags, 4);
-  EXPECT_EQ(kind, 1u);
+  EXPECT_EQ(kind, 0x81u);  // NIIF_INFO, respecting quiet time
 }
 
 TEST_F(Form1Test, WithoutTheAboutWindowTheTrayShowsTheProgramIcon) {

@@ -8,6 +8,7 @@
 #include "build_config.h"
 #include "fakes/fake_dialog.h"
 #include "fakes/fake_shell.h"
+#include "toolkit/dialog_colours.h"
 #include "toolkit/navigation_policy.h"
 
 namespace varnlet::about {
@@ -112,8 +113,34 @@ TEST(Form2Layout, OnlyLabel5IsCentredAndOnlyLabel4HasColoursOfItsOwn) {
   EXPECT_EQ(Control(kLabel4).backColour, toolkit::Rgb(255, 255, 255));
   EXPECT_EQ(Control(kPicture1).backColour, toolkit::Rgb(255, 255, 255));
   EXPECT_EQ(Control(kPicture2).backColour, toolkit::Rgb(255, 255, 255));
+  for (std::size_t i = 0; i < kControlCount; ++i) EXPECT_EQ(Form2Controls()[i].link, i == kLabel4) << i;
   EXPECT_EQ(Control(kPicture1).pictureResource, IDB_PICTURE1);
   EXPECT_EQ(Control(kPicture2).pictureResource, 0);
+}
+
+// ---- Colours: the design's, or the system's under high contrast ----
+
+TEST(Form2Colours, HighContrastTakesTheSystemsColoursAndOtherwiseTheDesignsStay) {
+  // A dark high-contrast theme: white text, so a label in the button text colour on the design's
+  // white would vanish.
+  const toolkit::SystemColours dark{toolkit::Rgb(0, 0, 0), toolkit::Rgb(255, 255, 255), toolkit::Rgb(255, 255, 0),
+                                    toolkit::Rgb(254, 254, 254)};
+  const toolkit::Colour white = toolkit::kWhite;
+  const toolkit::Colour blue = toolkit::kBlue;
+  const toolkit::Colour black = toolkit::Rgb(0, 0, 0);
+  const toolkit::Colour yellow = toolkit::Rgb(255, 255, 0);
+  const toolkit::Colour buttonText = dark.buttonText;
+  using C = toolkit::ControlColours;
+  // Picture1, Label1, Label2, Label3, Label5, Picture2, Label4, WebBrowser1.
+  const toolkit::DialogColours design{
+      white,
+      {C{buttonText, white}, C{buttonText, white}, C{buttonText, white}, C{buttonText, white}, C{buttonText, white},
+       C{buttonText, white}, C{blue, white}, C{buttonText, white}}};
+  const toolkit::DialogColours system{black,
+                                      {C{white, black}, C{white, black}, C{white, black}, C{white, black},
+                                       C{white, black}, C{white, black}, C{yellow, black}, C{white, black}}};
+  EXPECT_EQ(toolkit::ChooseColours(Form2Design(), false, dark), design);
+  EXPECT_EQ(toolkit::ChooseColours(Form2Design(), true, dark), system);
 }
 
 // ---- Twips to pixels ----

@@ -272,8 +272,9 @@ TEST_P(Module1Test, BalloonTextsAreConvertedPaddedAndAlwaysTerminated) {
   module.ShellTrayShowBalloon(kHwnd, 1, L"Varnlet!", L"El programa contin\u00faa");
   const Fields f = Call(0);
   EXPECT_EQ(shell.notifyCalls[0].message, kNimModify);
-  EXPECT_EQ(f.Dword(l.uFlags), 16u);
-  EXPECT_EQ(f.Dword(l.dwInfoFlags), 1u);
+  // NIF_INFO | NIF_REALTIME: a notice that cannot show now is dropped; its kind keeps quiet time.
+  EXPECT_EQ(f.Dword(l.uFlags), 0x50u);
+  EXPECT_EQ(f.Dword(l.dwInfoFlags), 0x81u);
   EXPECT_EQ(f.Dword(l.uTimeout), 0u);
   EXPECT_EQ(f.Text(l.szInfo, kInfoWidth), Padded("El programa contin\xFA"
                                                  "a",
@@ -284,6 +285,7 @@ TEST_P(Module1Test, BalloonTextsAreConvertedPaddedAndAlwaysTerminated) {
   // Texts longer than their fields keep a terminating NUL as their last byte.
   module.ShellTrayShowBalloon(kHwnd, 3, std::wstring(100, L'T'), std::wstring(300, L'x'));
   const Fields longTexts = Call(1);
+  EXPECT_EQ(longTexts.Dword(l.dwInfoFlags), 0x83u);
   EXPECT_EQ(longTexts.Text(l.szInfo, kInfoWidth), std::string(255, 'x') + '\0');
   EXPECT_EQ(longTexts.Text(l.szInfoTitle, kInfoTitleWidth), std::string(63, 'T') + '\0');
   module.ShellTrayAdd(kHwnd, 1, std::wstring(500, L'a'));

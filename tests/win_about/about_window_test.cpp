@@ -140,7 +140,9 @@ constexpr COLORREF kBlue = RGB(0, 0, 255);
 
 class AboutWindowTest : public ::testing::Test {
  protected:
-  explicit AboutWindowTest(const CLSID& browserClass = CLSID_WebBrowser) : realBrowsers_(browserClass) {}
+  explicit AboutWindowTest(const CLSID& browserClass = CLSID_WebBrowser,
+                           DialogsWin32::HighContrastQuery highContrast = &DialogsWin32::SystemHighContrast)
+      : realBrowsers_(browserClass), highContrast_(highContrast) {}
 
   HWND Window() const { return ToHwnd(form2.hWnd()); }
 
@@ -180,11 +182,35 @@ class AboutWindowTest : public ::testing::Test {
     }
   }
 
+  // What a label is painted with: text, background and the brush behind it.
+  struct Painted {
+    COLORREF text, back, brush;
+    friend bool operator==(const Painted&, const Painted&) = default;
+  };
+  Painted PaintedColours(ControlIndex i) const {
+    Canvas canvas(8, 8);
+    const HWND label = Control(i);
+    ::SetTextColor(canvas.dc(), RGB(1, 2, 3));
+    ::SetBkColor(canvas.dc(), RGB(4, 5, 6));
+    const auto brush = reinterpret_cast<HBRUSH>(::SendMessageW(
+        ::GetParent(label), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(canvas.dc()), reinterpret_cast<LPARAM>(label)));
+    LOGBRUSH lb{};
+    if (brush == nullptr || ::GetObjectW(brush, sizeof lb, &lb) == 0) lb.lbColor = RGB(7, 8, 9);
+    return {::GetTextColor(canvas.dc()), ::GetBkColor(canvas.dc()), lb.lbColor};
+  }
+  // Pixels of the form's background in `colour`.
+  int FormBackground(COLORREF colour) const {
+    Canvas canvas(348, 204);
+    ::SendMessageW(Window(), WM_ERASEBKGND, reinterpret_cast<WPARAM>(canvas.dc()), 0);
+    return canvas.Count(colour);
+  }
+
   WebBrowserFactory realBrowsers_;
+  DialogsWin32::HighContrastQuery highContrast_;
 
  public:
   RecordingBrowsers browsers{realBrowsers_};
-  DialogsWin32 dialogs{::GetModuleHandleW(nullptr), browsers};
+  DialogsWin32 dialogs{::GetModuleHandleW(nullptr), browsers, highContrast_};
   fakes::FakeShell shell;
   platform::AnsiCodePageWin32 ansi;
   Form2 form2{{dialogs, shell, ansi}};
@@ -303,21 +329,59 @@ TEST_F(AboutWindowTest, TheMakersNameFitsItsLabel) {
 
 TEST_F(AboutWindowTest, Label4IsBlueOnWhiteAndTheOtherLabelsTakeTheFormsColours) {
   form2.Icon();
-  Canvas canvas(8, 8);
   for (const ControlIndex i : {kLabel1, kLabel2, kLabel3, kLabel5, kLabel4}) {
     SCOPED_TRACE(i);
-    const HWND label = Control(i);
-    ::SetTextColor(canvas.dc(), RGB(1, 2, 3));
-    ::SetBkColor(canvas.dc(), RGB(4, 5, 6));
-    const auto brush = reinterpret_cast<HBRUSH>(::SendMessageW(
-        ::GetParent(label), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(canvas.dc()), reinterpret_cast<LPARAM>(label)));
-    ASSERT_NE(brush, nullptr);
-    LOGBRUSH lb{};
-    ::GetObjectW(brush, sizeof lb, &lb);
-    EXPECT_EQ(lb.lbColor, kWhite);
-    EXPECT_EQ(::GetBkColor(canvas.dc()), kWhite);
-    EXPECT_EQ(::GetTextColor(canvas.dc()), i == kLabel4 ? kBlue : ::GetSysColor(COLOR_BTNTEXT));
+    EXPECT_EQ(PaintedColours(i), (Painted{i == kLabel4 ? kBlue : ::GetSysColor(COLOR_BTNTEXT), kWhite, kWhite}));
   }
+}
+
+// Wine 8 never reports high contrast (SPI_GETHIGHCONTRAST gives no flags whatever the registry
+// says, and SPI_SETHIGHCONTRAST fails), so the flag is faked here; the colours are the system's
+// own, set to a dark theme with SetSysColors.
+bool fakeHighContrast = false;
+
+class HighContrastTest : public AboutWindowTest {
+ protected:
+  HighContrastTest() : AboutWindowTest(CLSID_WebBrowser, [] { return fakeHighContrast; }) {
+    for (std::size_t i = 0; i < std::size(kElements); ++i) saved_[i] = ::GetSysColor(kElements[i]);
+  }
+  ~HighContrastTest() override {
+    fakeHighContrast = false;
+    ::SetSysColors(static_cast<int>(std::size(kElements)), kElements, saved_);
+  }
+  void SetDarkTheme() {
+    const COLORREF dark[] = {RGB(0, 0, 0), RGB(255, 255, 255), RGB(255, 255, 0)};
+    ASSERT_TRUE(::SetSysColors(static_cast<int>(std::size(kElements)), kElements, dark));
+  }
+  static constexpr int kElements[] = {COLOR_WINDOW, COLOR_WINDOWTEXT, COLOR_HOTLIGHT};
+  COLORREF saved_[std::size(kElements)] = {};
+};
+
+TEST_F(HighContrastTest, TheSystemsColoursWhileItIsOnFollowingChangesWhileTheWindowIsOpen) {
+  constexpr COLORREF kBlack = RGB(0, 0, 0);
+  constexpr COLORREF kYellow = RGB(255, 255, 0);
+  form2.Icon();
+  EXPECT_EQ(FormBackground(kWhite), 348 * 204);
+  // High contrast comes on, with a dark theme: SetSysColors tells every window.
+  fakeHighContrast = true;
+  SetDarkTheme();
+  EXPECT_EQ(FormBackground(kBlack), 348 * 204);
+  for (const ControlIndex i : {kLabel1, kLabel2, kLabel3, kLabel5, kLabel4}) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(PaintedColours(i), (Painted{i == kLabel4 ? kYellow : kWhite, kBlack, kBlack}));
+  }
+  {
+    Canvas canvas(45, 13);
+    ::SendMessageW(Control(kLabel4), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(canvas.dc()), PRF_CLIENT);
+    EXPECT_GT(canvas.Count(kYellow), 0);
+    EXPECT_GT(canvas.Count(kBlack), 45 * 13 / 2);
+  }
+  // Off again: the design's colours come back at the setting's change, the theme's colours stay.
+  fakeHighContrast = false;
+  ::SendMessageW(Window(), WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
+  EXPECT_EQ(FormBackground(kWhite), 348 * 204);
+  EXPECT_EQ(PaintedColours(kLabel4), (Painted{kBlue, kWhite, kWhite}));
+  EXPECT_EQ(PaintedColours(kLabel1), (Painted{::GetSysColor(COLOR_BTNTEXT), kWhite, kWhite}));
 }
 
 TEST_F(AboutWindowTest, TheFormAndThePictureBoxesPaintWhiteAndPicture1ShowsItsBitmap) {

@@ -5,8 +5,10 @@
 #include <algorithm>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "toolkit/dialog_colours.h"
 #include "toolkit/win32/window_object.h"
 
 namespace varnlet::toolkit::win32 {
@@ -62,6 +64,11 @@ void RegisterWindowClass(HINSTANCE instance, const wchar_t* name, WNDPROC proc) 
   ::RegisterClassExW(&wc);  // fails harmlessly when the class exists
 }
 
+SystemColours ReadSystemColours() {
+  return {::GetSysColor(COLOR_WINDOW), ::GetSysColor(COLOR_WINDOWTEXT), ::GetSysColor(COLOR_HOTLIGHT),
+          ::GetSysColor(COLOR_BTNTEXT)};
+}
+
 HFONT MakeFont(const FontDesign& font, int dpi) {
   const std::wstring face(font.face);
   return ::CreateFontW(-FontPixelHeight(font.centipoints, dpi), 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE,
@@ -80,7 +87,7 @@ class DialogsWin32::DialogImpl final : public Dialog {
     RegisterWindowClass(instance, windowClass.c_str(), &DialogImpl::WindowProc);
     RegisterWindowClass(instance, kPictureBoxClass, &DialogImpl::ChildProc);
     RegisterWindowClass(instance, kBrowserAreaClass, &DialogImpl::ChildProc);
-    formBrush_.reset(::CreateSolidBrush(design_.backColour));
+    ApplyColours();
 
     // Made at the primary monitor's origin, so its DPI is that monitor's; sized and centred below.
     const std::wstring caption(design_.caption);
@@ -215,7 +222,6 @@ class DialogsWin32::DialogImpl final : public Dialog {
     controls_[i].hwnd =
         ::CreateWindowExW(0, windowClass, text.c_str(), style, 0, 0, 0, 0, parent, id, owner_.instance_, nullptr);
     if (controls_[i].hwnd == nullptr) throw std::runtime_error("a control window could not be created");
-    if (c.backColour) controls_[i].backBrush.reset(::CreateSolidBrush(*c.backColour));
     if (c.pictureResource != 0) {
       controls_[i].picture.reset(
           ::LoadImageW(owner_.instance_, MAKEINTRESOURCEW(c.pictureResource), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));
@@ -258,6 +264,22 @@ class DialogsWin32::DialogImpl final : public Dialog {
     ::InvalidateRect(hwnd_.get(), nullptr, TRUE);
   }
 
+  // Takes the colours for the current high-contrast setting and system colours; repaints when
+  // they changed.
+  void ApplyColours() {
+    DialogColours colours =
+        ChooseColours(design_, owner_.highContrast_ != nullptr && owner_.highContrast_(), ReadSystemColours());
+    if (formBrush_ && colours == colours_) return;
+    colours_ = std::move(colours);
+    formBrush_.reset(::CreateSolidBrush(colours_.form));
+    // A control on the form's colour paints with the form's brush.
+    for (std::size_t i = 0; i < controls_.size(); ++i) {
+      const Colour back = colours_.controls[i].back;
+      controls_[i].backBrush.reset(back != colours_.form ? ::CreateSolidBrush(back) : nullptr);
+    }
+    if (hwnd_) ::RedrawWindow(hwnd_.get(), nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN);
+  }
+
   void Clicked(std::size_t index) {
     if (index >= controls_.size()) return;
     try {
@@ -274,13 +296,11 @@ class DialogsWin32::DialogImpl final : public Dialog {
     return static_cast<HBRUSH>(formBrush_.get());
   }
 
-  // Labels take the form's colours unless they set their own.
   LRESULT ColourStatic(HDC dc, HWND label) const {
     const std::size_t index = IndexOf(label);
     if (index >= controls_.size()) return reinterpret_cast<LRESULT>(formBrush_.get());
-    const ControlDesign& c = design_.controls[index];
-    ::SetTextColor(dc, c.foreColour ? *c.foreColour : ::GetSysColor(COLOR_BTNTEXT));
-    ::SetBkColor(dc, c.backColour ? *c.backColour : design_.backColour);
+    ::SetTextColor(dc, colours_.controls[index].text);
+    ::SetBkColor(dc, colours_.controls[index].back);
     return reinterpret_cast<LRESULT>(BrushFor(index));
   }
 
@@ -320,6 +340,11 @@ class DialogsWin32::DialogImpl final : public Dialog {
         result = 1;
         return true;
       }
+      case WM_SYSCOLORCHANGE:
+      case WM_SETTINGCHANGE:
+        // High contrast switched, or the theme's colours changed, while the window is open.
+        ApplyColours();
+        return false;
       case WM_DPICHANGED:
         dpi_ = LOWORD(wParam);
         Layout(reinterpret_cast<const RECT*>(lParam));
@@ -420,6 +445,7 @@ class DialogsWin32::DialogImpl final : public Dialog {
   DialogDesign design_;
   DialogEvents& events_;
   std::vector<Control> controls_;
+  DialogColours colours_;
   UniqueGdiObject formBrush_;
   UniqueHwnd hwnd_;
   std::uintptr_t icon_ = 0;
@@ -428,7 +454,15 @@ class DialogsWin32::DialogImpl final : public Dialog {
   bool modal_ = false;
 };
 
-DialogsWin32::DialogsWin32(HINSTANCE instance, BrowserFactory& browsers) : instance_(instance), browsers_(browsers) {}
+bool DialogsWin32::SystemHighContrast() {
+  HIGHCONTRASTW contrast{};
+  contrast.cbSize = sizeof contrast;
+  return ::SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof contrast, &contrast, 0) != FALSE &&
+         (contrast.dwFlags & HCF_HIGHCONTRASTON) != 0;
+}
+
+DialogsWin32::DialogsWin32(HINSTANCE instance, BrowserFactory& browsers, HighContrastQuery highContrast)
+    : instance_(instance), browsers_(browsers), highContrast_(highContrast) {}
 
 DialogsWin32::~DialogsWin32() = default;
 

@@ -22,9 +22,13 @@ class DialogsWin32 final : public Dialogs {
   static constexpr wchar_t kPictureBoxClass[] = L"Varnlet.PictureBox";
   static constexpr wchar_t kBrowserAreaClass[] = L"Varnlet.BrowserArea";
 
+  // Whether high contrast is on: the system's answer unless a test gives its own.
+  using HighContrastQuery = bool (*)();
+  static bool SystemHighContrast();
+
   // Resources (icons, pictures) come from `instance`; browsers from `browsers`, which must
   // outlive every dialog.
-  DialogsWin32(HINSTANCE instance, BrowserFactory& browsers);
+  DialogsWin32(HINSTANCE instance, BrowserFactory& browsers, HighContrastQuery highContrast = &SystemHighContrast);
   ~DialogsWin32() override;
   DialogsWin32(const DialogsWin32&) = delete;
   DialogsWin32& operator=(const DialogsWin32&) = delete;
@@ -38,6 +42,7 @@ class DialogsWin32 final : public Dialogs {
 
   HINSTANCE instance_;
   BrowserFactory& browsers_;
+  HighContrastQuery highContrast_;
   // Two or three icons: a vector, not a map, whose tree code would be 3 KiB of the exe.
   std::vector<std::pair<std::pair<int, bool>, platform::win32::UniqueHicon>> icons_;
 };
