@@ -7,12 +7,10 @@
 #include <windows.h>
 #include <exdisp.h>
 #include <ole2.h>
-#include <shellapi.h>
+
+#include "tray_baseline.h"
 
 namespace {
-
-constexpr UINT kIconId = 1;
-constexpr UINT kCallbackMessage = WM_APP + 1;
 
 // COM objects are deleted by their own Release, never through an interface pointer.
 #if defined(__GNUC__)
@@ -149,60 +147,18 @@ IOleObject* EmbedAndNavigate(HWND window) {
   return object;
 }
 
-void DeleteIcon(HWND window) {
-  NOTIFYICONDATAW data{};
-  data.cbSize = sizeof data;
-  data.hWnd = window;
-  data.uID = kIconId;
-  ::Shell_NotifyIconW(NIM_DELETE, &data);
-}
-
-LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  switch (message) {
-    case WM_CLOSE:
-      DeleteIcon(window);
-      ::DestroyWindow(window);
-      return 0;
-    case WM_DESTROY:
-      ::PostQuitMessage(0);
-      return 0;
-    default:
-      return ::DefWindowProcW(window, message, wParam, lParam);
-  }
-}
-
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   if (FAILED(::OleInitialize(nullptr))) return 1;
-  WNDCLASSW windowClass{};
-  windowClass.lpfnWndProc = &WindowProc;
-  windowClass.hInstance = instance;
-  windowClass.lpszClassName = L"Varnlet.BrowserTray";
-  if (::RegisterClassW(&windowClass) == 0) return 1;
-  // The icon's window, and the browser's: hidden, the size of the About window's banner.
-  const HWND window = ::CreateWindowExW(0, windowClass.lpszClassName, L"Browser tray", WS_OVERLAPPEDWINDOW, 0, 0, 0, 0,
-                                        nullptr, nullptr, instance, nullptr);
+  const HWND window = baseline::CreateTrayWindow(instance, L"Varnlet.BrowserTray", L"Browser tray");
+  // The browser's window: hidden, the size of the About window's banner.
   const HWND browserWindow = ::CreateWindowExW(0, L"STATIC", L"", WS_POPUP | WS_CLIPCHILDREN, 0, 0, 329, 73, nullptr,
                                                nullptr, instance, nullptr);
   if (window == nullptr || browserWindow == nullptr) return 1;
   IOleObject* browser = EmbedAndNavigate(browserWindow);
-
-  NOTIFYICONDATAW data{};
-  data.cbSize = sizeof data;
-  data.hWnd = window;
-  data.uID = kIconId;
-  data.uFlags = NIF_ICON | NIF_MESSAGE | NIF_TIP;
-  data.uCallbackMessage = kCallbackMessage;
-  data.hIcon = ::LoadIconW(nullptr, MAKEINTRESOURCEW(32512));  // IDI_APPLICATION
-  lstrcpynW(data.szTip, L"Browser tray", ARRAYSIZE(data.szTip));
-  if (!::Shell_NotifyIconW(NIM_ADD, &data)) return 1;
-
-  MSG message;
-  while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
-    ::TranslateMessage(&message);
-    ::DispatchMessageW(&message);
-  }
+  if (!baseline::AddIcon(window, L"Browser tray")) return 1;
+  baseline::RunMessageLoop();
   if (browser != nullptr) {
     browser->Close(OLECLOSE_NOSAVE);
     browser->SetClientSite(nullptr);
