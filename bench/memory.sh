@@ -42,9 +42,10 @@ round() {
   vl=$(linux_pid "$EXE") || fail "no Linux process for Varnlet"
   ml=$(linux_pid "$MINIMAL") || fail "no Linux process for the minimal program"
   bl=$(linux_pid "$BROWSER") || fail "no Linux process for the browser baseline"
-  sleep $((early - (SECONDS - start)))
+  # Under load the icons can take longer than the first moment: then sample at once.
+  [ $((early - (SECONDS - start))) -le 0 ] || sleep $((early - (SECONDS - start)))
   echo "$(sample "$vl" "$vw") $(sample "$ml" "$mw") $(sample "$bl" "$bw")" >>"$ART/$config.early"
-  sleep $((late - (SECONDS - start)))
+  [ $((late - (SECONDS - start))) -le 0 ] || sleep $((late - (SECONDS - start)))
   echo "$(sample "$vl" "$vw") $(sample "$ml" "$mw") $(sample "$bl" "$bw")" >>"$ART/$config.late"
   say "$config round: at ${early}s $(tail -1 "$ART/$config.early"), at ${late}s $(tail -1 "$ART/$config.late")" \
     "(KiB: Varnlet working set, private; minimal working set, private; browser baseline working set, private)"
