@@ -8,16 +8,21 @@ export VARNLET_ARTIFACTS="${VARNLET_ARTIFACTS:-$VARNLET_BUILD/bench-artifacts}"
 source "$root/tests/e2e/lib.sh"
 PROBE="$B/bench/proc_probe.exe"
 MINIMAL_CLASS=Varnlet.MinimalTray
+# The second baseline: the minimal program hosting the browser control, sent to the same page.
+BROWSER_CLASS=Varnlet.BrowserTray
 # Measure what ships: the stripped exe of the packages, not the build's RelWithDebInfo one, whose
-# DWARF sections (about 2 MiB) Wine reads into private memory at load. The baseline is stripped
+# DWARF sections (about 2 MiB) Wine reads into private memory at load. The baselines are stripped
 # the same way.
 EXE="$B/packaging/stage/varnlet.exe"
 MINIMAL="$WORK/minimal/minimal_tray.exe"
-for f in "$EXE" "$PROBE" "$B/bench/minimal_tray.exe" "$TOOL"; do
+BROWSER="$WORK/minimal/browser_tray.exe"
+for f in "$EXE" "$PROBE" "$B/bench/minimal_tray.exe" "$B/bench/browser_tray.exe" "$TOOL"; do
   [ -f "$f" ] || fail "$f is missing: cmake --preset win64 && cmake --build --preset win64"
 done
 mkdir -p "$WORK/minimal"
-"$(sed -nE 's/^CMAKE_STRIP:FILEPATH=(.*)/\1/p' "$B/CMakeCache.txt")" --strip-all -o "$MINIMAL" "$B/bench/minimal_tray.exe"
+for f in "$MINIMAL" "$BROWSER"; do
+  "$(sed -nE 's/^CMAKE_STRIP:FILEPATH=(.*)/\1/p' "$B/CMakeCache.txt")" --strip-all -o "$f" "$B/bench/$(basename "$f")"
+done
 # Start the prefix's wineserver now, so that no later pipeline waits on its inherited output.
 "$WR" "$TOOL" find Varnlet.None >/dev/null 2>&1 || true
 

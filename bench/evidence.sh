@@ -5,6 +5,7 @@
 # test run: timings and sizes are evidence, not pass/fail.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/lib32.sh
 for preset in win64 win32; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" >/dev/null
@@ -17,9 +18,12 @@ mkdir -p "$out"
     "bench/$figure.sh"
     echo
   done
-  # The figures under Wine, for each architecture, each beside a baseline of its own
-  # architecture (the minimal tray program of the same build).
-  for preset in win64 win32; do
+  # The figures under Wine, for each architecture, each beside the baselines of its own
+  # architecture (the minimal tray program and the browser baseline of the same build). The x86
+  # figures need a kernel and a Wine that run 32-bit programs.
+  presets=(win64)
+  if wine_runs_32bit; then presets+=(win32); else echo "$NO_32BIT_LINE"; fi
+  for preset in "${presets[@]}"; do
     for figure in startup memory trim_pass idle_cpu; do
       echo "=== bench/$figure.sh ($preset)"
       VARNLET_BUILD="$PWD/build/$preset" "bench/$figure.sh"

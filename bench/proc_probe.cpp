@@ -2,8 +2,12 @@
 //   proc_probe mem PID         prints "WORKING_SET PRIVATE_BYTES" in bytes (GetProcessMemoryInfo)
 //   proc_probe handles PID     prints how many handles the process holds, counted in the system
 //                              handle table (GetProcessHandleCount answers 0 under Wine)
-//   proc_probe spawn PATH ARG  starts PATH with ARG, prints its id and the time it was started
-//                              (seconds on the clock of Wine's +timestamp traces); does not wait
+//   proc_probe gui PID         prints "GDI_OBJECTS USER_OBJECTS" (GetGuiResources; under Wine,
+//                              which lacks it, the GDI handle table and the windows are counted)
+//   proc_probe spawn PATH ARG [PATH ARG]...
+//                              starts each PATH with its ARG, prints its id and the time it was
+//                              started (seconds on the clock of Wine's +timestamp traces), one
+//                              line each; does not wait
 // Process ids are hexadecimal, as `e2e_tool pids` prints them.
 #include <windows.h>
 #include <psapi.h>
@@ -76,6 +80,97 @@ int Handles(DWORD pid) {
   return 0;
 }
 
+// Windows of a process, top-level, child and message-only: what Wine's USER objects are.
+struct WindowCount {
+  DWORD pid;
+  unsigned count;
+};
+
+BOOL CALLBACK CountWindow(HWND window, LPARAM param) {
+  auto* windows = reinterpret_cast<WindowCount*>(param);
+  DWORD owner = 0;
+  ::GetWindowThreadProcessId(window, &owner);
+  if (owner == windows->pid) ++windows->count;
+  return TRUE;
+}
+
+BOOL CALLBACK CountTopLevel(HWND window, LPARAM param) {
+  CountWindow(window, param);
+  ::EnumChildWindows(window, &CountWindow, param);
+  return TRUE;
+}
+
+unsigned UserObjects(DWORD pid) {
+  WindowCount windows{pid, 0};
+  ::EnumWindows(&CountTopLevel, reinterpret_cast<LPARAM>(&windows));
+  for (HWND w = ::FindWindowExW(HWND_MESSAGE, nullptr, nullptr, nullptr); w != nullptr;
+       w = ::FindWindowExW(HWND_MESSAGE, w, nullptr, nullptr)) {
+    CountTopLevel(w, reinterpret_cast<LPARAM>(&windows));
+  }
+  return windows.count;
+}
+
+// GDI objects in use in the process's GDI handle table, which the process environment block
+// points to; entries of a free slot have type 0. The probe must have the target's bitness.
+struct GdiHandleEntry {
+  ULONGLONG Object;
+  ULONG Owner;
+  USHORT Unique;
+  UCHAR Type;
+  UCHAR Flags;
+  ULONGLONG UserPointer;
+};
+constexpr std::size_t kGdiHandles = 0x10000;
+#if defined(_WIN64)
+constexpr std::size_t kPebGdiTable = 0xF8;
+#else
+constexpr std::size_t kPebGdiTable = 0x94;
+#endif
+struct BasicInformation {
+  LONG ExitStatus;
+  PVOID PebBaseAddress;
+  ULONG_PTR Reserved[4];
+};
+using NtQueryInformationProcessFn = LONG(WINAPI*)(HANDLE, ULONG, PVOID, ULONG, PULONG);
+
+bool GdiObjects(HANDLE process, unsigned& count) {
+  const auto query = reinterpret_cast<NtQueryInformationProcessFn>(
+      reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "NtQueryInformationProcess")));
+  BasicInformation basic{};
+  if (query == nullptr || query(process, 0, &basic, sizeof basic, nullptr) < 0) return false;
+  PVOID table = nullptr;
+  SIZE_T read = 0;
+  if (!::ReadProcessMemory(process, static_cast<const char*>(basic.PebBaseAddress) + kPebGdiTable, &table, sizeof table,
+                           &read) ||
+      read != sizeof table || table == nullptr) {
+    return false;
+  }
+  std::vector<GdiHandleEntry> entries(kGdiHandles);
+  if (!::ReadProcessMemory(process, table, entries.data(), entries.size() * sizeof(GdiHandleEntry), &read) ||
+      read != entries.size() * sizeof(GdiHandleEntry)) {
+    return false;
+  }
+  count = static_cast<unsigned>(
+      std::count_if(entries.begin(), entries.end(), [](const GdiHandleEntry& e) { return e.Type != 0; }));
+  return true;
+}
+
+// GetGuiResources where the system has it; Wine answers ERROR_CALL_NOT_IMPLEMENTED, and then the
+// GDI handle table and the process's windows are counted instead.
+int GuiObjects(DWORD pid) {
+  const UniqueHandle process(::OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid));
+  if (!process) return 1;
+  ::SetLastError(0);
+  unsigned gdi = ::GetGuiResources(process.get(), GR_GDIOBJECTS);
+  unsigned user = ::GetGuiResources(process.get(), GR_USEROBJECTS);
+  if (gdi == 0 && user == 0 && ::GetLastError() == ERROR_CALL_NOT_IMPLEMENTED) {
+    if (!GdiObjects(process.get(), gdi)) return 1;
+    user = UserObjects(pid);
+  }
+  std::printf("%u %u\n", gdi, user);
+  return 0;
+}
+
 int Spawn(const wchar_t* path, const wchar_t* argument) {
   std::wstring commandLine = std::wstring(L"\"") + path + L"\" " + argument;
   STARTUPINFOW startup{};
@@ -95,6 +190,16 @@ int Spawn(const wchar_t* path, const wchar_t* argument) {
   return 0;
 }
 
+// Several at once: starting the probe under a loaded Wine takes seconds, each process only
+// milliseconds. Stops at the first that cannot be started.
+int SpawnAll(int count, wchar_t** pairs) {
+  for (int i = 0; i + 1 < count; i += 2) {
+    if (const int status = Spawn(pairs[i], pairs[i + 1]); status != 0) return status;
+  }
+  std::fflush(stdout);
+  return 0;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -102,6 +207,7 @@ int wmain(int argc, wchar_t** argv) {
   const std::wstring command = argv[1];
   if (command == L"mem" && argc == 3) return Memory(Pid(argv[2]));
   if (command == L"handles" && argc == 3) return Handles(Pid(argv[2]));
-  if (command == L"spawn" && argc == 4) return Spawn(argv[2], argv[3]);
+  if (command == L"gui" && argc == 3) return GuiObjects(Pid(argv[2]));
+  if (command == L"spawn" && argc >= 4 && argc % 2 == 0) return SpawnAll(argc - 2, argv + 2);
   return 2;
 }

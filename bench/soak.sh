@@ -1,18 +1,29 @@
 #!/usr/bin/env bash
-# Soak run: Varnlet under Wine for MINUTES (default 10) while stand-in Mozilla processes start
-# and end every few seconds (each lives 4 to 17 s). Reports the program's handle count (counted
-# in the system handle table) and private bytes at the start and the end, every 30 s between, and
-# how many times each stand-in was trimmed (Wine's relay trace, each K32EmptyWorkingSet paired
-# with the OpenProcess that made its handle).
-# Fails when Varnlet ends or crashes, when its handle count grows by more than 4 or its private
-# bytes by more than 256 KiB from the start (10 s after start-up) to the end, when a process
-# handle it opened is never closed, or when it does not exit cleanly on WM_CLOSE.
-# Usage: bench/soak.sh [MINUTES]
+# Soak run: Varnlet under Wine for MINUTES (default 10) while AT_ONCE (default 5) stand-in
+# Mozilla processes are kept alive, each living a few seconds to a few minutes (a third 4 to
+# 17 s, the rest 30 to 300 s, never beyond the run), of both architectures where 32-bit programs
+# run. Reports the program's handle count (counted in the system handle table), private bytes and
+# GDI and USER objects 10 s after start, at 1, 10, 30 and 60 minutes and at the end, and how many
+# times each stand-in was trimmed (Wine's relay trace, each K32EmptyWorkingSet paired with the
+# OpenProcess that made its handle).
+# Fails when Varnlet ends or crashes, when its handle count grows by more than 4, its GDI or USER
+# objects by more than 4 or its private bytes by more than 256 KiB from the start to the end, when
+# a process handle it opened is never closed, when a stand-in that lived 5 s or more was never
+# trimmed, or when it does not exit cleanly on WM_CLOSE.
+# Usage: bench/soak.sh [MINUTES] [AT_ONCE]     (bench/soak.sh 60 40: about 1 000 stand-ins)
 source "$(dirname "$0")/common.sh"
-minutes="${1:-10}"
-handle_tolerance=4 private_tolerance_kib=256
+source "$root/scripts/lib32.sh"
+minutes="${1:-10}" at_once="${2:-5}"
+handle_tolerance=4 gui_tolerance=4 private_tolerance_kib=256
 machine
-echo "soak: $minutes minutes"
+echo "soak: $minutes minutes, $at_once stand-ins at once"
+# The other architecture's stand-in (32-bit beside a 64-bit build, and the reverse) where it runs.
+kinds=(own)
+if [ "$ARCH" = x64 ] && ! wine_runs_32bit; then
+  echo "$NO_32BIT_LINE: stand-ins are 64-bit only"
+else
+  kinds+=(other)
+fi
 
 relay_only "$TRIM_CALLS"
 WINEDEBUG=err-all,+timestamp,+relay "$WR" "$EXE" 2>"$ART/relay.log" &
@@ -23,48 +34,72 @@ vw=$(windows_pid varnlet.exe)
 [ -n "$vw" ] || fail "no varnlet.exe process"
 vl=$(linux_pid "$EXE") || fail "no Linux process for Varnlet"
 
-# Prints "handles private-KiB" of Varnlet.
+# Prints "handles private-KiB gdi user" of Varnlet.
 sample() {
-  local handles
+  local handles gui
   handles=$("$WR" "$PROBE" handles "$vw" | tr -d '\r')
-  echo "$handles $(($(status_kib "$vl" RssAnon) + $(status_kib "$vl" VmSwap)))"
+  gui=$("$WR" "$PROBE" gui "$vw" | tr -d '\r')
+  echo "$handles $(($(status_kib "$vl" RssAnon) + $(status_kib "$vl" VmSwap))) $gui"
 }
+show() { echo "handles $1, private bytes $2 KiB, GDI objects $3, USER objects $4"; }
 alive() { kill -0 "$v" 2>/dev/null || fail "Varnlet ended during the soak"; }
 
 sleep 10
 start=$(sample)
-say "start: handles ${start% *}, private bytes ${start#* } KiB"
+say "start: $(show $start)"
 echo "0 $start" >"$ART/samples.txt"
 : >"$ART/standins.txt"
 t0=$SECONDS
 end=$((t0 + minutes * 60))
-next_sample=$((t0 + 30))
+milestones=(1 10 30 60)
+m=0
 n=0
+ends=() # the planned end (in $SECONDS) of every stand-in alive
 while [ "$SECONDS" -lt "$end" ]; do
   alive
-  name=${MOZILLA_NAMES[RANDOM % 3]}
-  life=$((4 + RANDOM % 14))
-  mkdir -p "$WORK/k$n"
-  cp "$STANDIN" "$WORK/k$n/$name"
-  # Into a file, not a pipe: the stand-in inherits the probe's output and would hold a pipe open.
-  "$WR" "$PROBE" spawn "$(winpath "$WORK/k$n/$name")" "$life" >"$WORK/pid" 2>/dev/null || true
-  read -r pid started < <(tr -d '\r' <"$WORK/pid") || fail "could not start stand-in $n"
-  echo "$((16#$pid)) $name $life $started" >>"$ART/standins.txt"
-  n=$((n + 1))
-  if [ "$SECONDS" -ge "$next_sample" ]; then
+  now=$SECONDS
+  live=()
+  for e in "${ends[@]}"; do [ "$e" -gt "$now" ] && live+=("$e"); done
+  ends=("${live[@]}")
+  # All that are missing in one probe run: starting the probe is what takes time under Wine.
+  batch=() lives=() names=() batch_kinds=()
+  while [ $((${#ends[@]} + ${#lives[@]})) -lt "$at_once" ] && [ $((end - SECONDS)) -ge 4 ]; do
+    name=${MOZILLA_NAMES[RANDOM % 3]}
+    kind=${kinds[RANDOM % ${#kinds[@]}]}
+    if [ $((RANDOM % 3)) -eq 0 ]; then life=$((4 + RANDOM % 14)); else life=$((30 + RANDOM % 271)); fi
+    [ "$life" -le $((end - SECONDS)) ] || life=$((end - SECONDS))
+    k=$((n + ${#lives[@]}))
+    mkdir -p "$WORK/k$k"
+    if [ "$kind" = other ]; then cp "$STANDIN_OTHER" "$WORK/k$k/$name"; else cp "$STANDIN" "$WORK/k$k/$name"; fi
+    batch+=("$(winpath "$WORK/k$k/$name")" "$life")
+    lives+=("$life") names+=("$name") batch_kinds+=("$kind")
+  done
+  if [ "${#lives[@]}" -gt 0 ]; then
+    # Into a file, not a pipe: the stand-ins inherit the probe's output and would hold a pipe open.
+    "$WR" "$PROBE" spawn "${batch[@]}" >"$WORK/pid" 2>/dev/null || true
+    i=0
+    while read -r pid started; do
+      echo "$((16#$pid)) ${names[i]} ${lives[i]} $started ${batch_kinds[i]}" >>"$ART/standins.txt"
+      ends+=($((SECONDS + lives[i])))
+      i=$((i + 1))
+    done < <(tr -d '\r' <"$WORK/pid")
+    [ "$i" -eq "${#lives[@]}" ] || fail "started $i of ${#lives[@]} stand-ins"
+    n=$((n + i))
+  fi
+  if [ "$m" -lt "${#milestones[@]}" ] && [ $((SECONDS - t0)) -ge $((milestones[m] * 60)) ]; then
     s=$(sample)
     echo "$((SECONDS - t0)) $s" >>"$ART/samples.txt"
-    say "at $((SECONDS - t0)) s: handles ${s% *}, private bytes ${s#* } KiB, $n stand-ins started"
-    next_sample=$((next_sample + 30))
+    say "at ${milestones[m]} min: $(show $s), $n stand-ins started"
+    m=$((m + 1))
   fi
-  sleep $((1 + RANDOM % 3))
+  sleep 1
 done
 # Let the last stand-ins end and a pass or two see the table without them.
-sleep 25
+sleep 12
 alive
 finish=$(sample)
 echo "$((SECONDS - t0)) $finish" >>"$ART/samples.txt"
-say "end: handles ${finish% *}, private bytes ${finish#* } KiB"
+say "end: $(show $finish)"
 
 tool post Varnlet.Form1 16 0 0 || fail "no window to close"
 set +e
@@ -73,24 +108,39 @@ status=$?
 set -e
 trims_from_relay "$ART/relay.log" >"$ART/trims.txt"
 
-# Wine reuses process ids within minutes, so a trim belongs to the stand-in that had its id at
-# the trim's time (trace and probe read the same clock).
-echo "stand-in trims (pid name lifetime started-at trims):"
-awk 'NR == FNR { if ($1 != "own" && $1 != "leak") { tp[++t] = $1; tt[t] = $2 } next }
-     { n = 0; for (i = 1; i <= t; i++) if (tp[i] == $1 && tt[i] >= $4 && tt[i] <= $4 + $3 + 1) n++
-       printf "  %s %s %ss %.1f %d\n", $1, $2, $3, $4 - first, n }
-     FNR == 1 { first = $4 }' "$ART/trims.txt" "$ART/standins.txt" | tee "$ART/standin-trims.txt"
+# Wine reuses process ids within minutes, so a trim belongs to the stand-in that last had its id
+# before the trim's time (trace and probe read the same clock), if that one could still be alive:
+# under load a stand-in starts seconds after its launch and lives its lifetime after that, so 30 s
+# of slack. A trim of no stand-in counts as stray.
+echo "stand-in trims (pid name lifetime started-at architecture trims):"
+awk 'NR == FNR { pid[FNR] = $1; at[FNR] = $4; life[FNR] = $3; line[FNR] = $0; n = FNR; next }
+     $1 == "own" || $1 == "leak" { next }
+     { owner = 0
+       for (i = 1; i <= n; i++) if (pid[i] == $1 && at[i] <= $2) owner = i
+       if (owner && $2 <= at[owner] + life[owner] + 30) trims[owner]++; else stray++ }
+     END { for (i = 1; i <= n; i++) { split(line[i], f, " ")
+             printf "  %s %s %ss %.1f %s %d\n", f[1], f[2], f[3], f[4] - at[1], f[5], trims[i] + 0 }
+           print stray + 0 > "/dev/stderr" }' "$ART/standins.txt" "$ART/trims.txt" \
+  >"$ART/standin-trims.txt" 2>"$ART/stray.txt"
+# Every line in a long run would drown the figures: the first 20 and those never trimmed.
+head -20 "$ART/standin-trims.txt"
+awk '$6 == 0' "$ART/standin-trims.txt" | sed 's/^/  never trimmed:/'
 total=$(grep -cvE '^(own|leak)' "$ART/trims.txt" || true)
 own=$(grep -c '^own' "$ART/trims.txt" || true)
-counted=$(awk '{ s += $5 } END { print s + 0 }' "$ART/standin-trims.txt")
+stray=$(cat "$ART/stray.txt")
 say "$n stand-ins started; $total trims of stand-ins, $own of Varnlet itself"
-never=$(awk '$5 == 0 && $3 + 0 >= 11' "$ART/standin-trims.txt" | wc -l)
+never=$(awk '$6 == 0 && $3 + 0 >= 5' "$ART/standin-trims.txt" | wc -l)
 
-echo "soak result over $minutes min: handles ${start% *} -> ${finish% *} (tolerance +$handle_tolerance)," \
-  "private bytes ${start#* } -> ${finish#* } KiB (tolerance +$private_tolerance_kib KiB)"
+read -r h0 p0 g0 u0 <<<"$start"
+read -r h1 p1 g1 u1 <<<"$finish"
+echo "soak result over $minutes min with $at_once at once: handles $h0 -> $h1 (tolerance +$handle_tolerance)," \
+  "private bytes $p0 -> $p1 KiB (tolerance +$private_tolerance_kib KiB), GDI objects $g0 -> $g1," \
+  "USER objects $u0 -> $u1 (tolerance +$gui_tolerance each)"
 check "Varnlet exits with code 0 on WM_CLOSE" test "$status" -eq 0
-check "the handle count does not grow" test "${finish% *}" -le $((${start% *} + handle_tolerance))
-check "private bytes do not grow" test "${finish#* }" -le $((${start#* } + private_tolerance_kib))
+check "the handle count does not grow" test "$h1" -le $((h0 + handle_tolerance))
+check "private bytes do not grow" test "$p1" -le $((p0 + private_tolerance_kib))
+check "GDI objects do not grow" test "$g1" -le $((g0 + gui_tolerance))
+check "USER objects do not grow" test "$u1" -le $((u0 + gui_tolerance))
 check "every process handle opened was closed" bash -c "! grep -q '^leak' '$ART/trims.txt'"
-check "every trim falls in the life of a stand-in with that id" test "$counted" -eq "$total"
-[ "$never" -eq 0 ] || say "note: $never stand-ins living 11 s or more were never trimmed"
+check "every trim falls in the life of a stand-in with that id ($stray do not)" test "$stray" -eq 0
+check "every stand-in that lived 5 s or more was trimmed ($never were not)" test "$never" -eq 0

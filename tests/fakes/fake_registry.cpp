@@ -172,6 +172,53 @@ FakeRegistry::FakeRegistry(FakeFileSystem* files, Journal* journal) : files_(fil
   roots_[kClassesRoot] = software->AddChild("Classes");
 }
 
+FakeRegistry::FakeRegistry(const FakeRegistry& other, FakeFileSystem* files)
+    : savedFileAttributes(other.savedFileAttributes),
+      files_(files),
+      journal_(other.journal_),
+      failStatus_(other.failStatus_),
+      faultySizes_(other.faultySizes_),
+      afterCall_(other.afterCall_),
+      faults_(other.faults_),
+      userName_(other.userName_),
+      nextHandle_(other.nextHandle_),
+      maxOpen_(other.maxOpen_),
+      badCloses_(other.badCloses_),
+      backupPrivilege_(other.backupPrivilege_) {
+  // Every tree below a root once, parents before children; the classes root is also a subkey
+  // of the machine's, so roots, handles and denials find their copies by the original's address.
+  std::vector<std::pair<const Node*, NodePtr>> copies;
+  const auto copyOf = [&](const Node* node) -> NodePtr {
+    for (const auto& [from, to] : copies) {
+      if (from == node) return to;
+    }
+    return nullptr;
+  };
+  const std::function<NodePtr(const Node&, Node*)> copyTree = [&](const Node& node, Node* parent) {
+    auto twin = std::make_shared<Node>();
+    twin->name = node.name;
+    twin->values = node.values;
+    twin->deleted = node.deleted;
+    twin->parent = parent;
+    copies.emplace_back(&node, twin);
+    twin->subkeys.reserve(node.subkeys.size());
+    for (const NodePtr& child : node.subkeys) twin->subkeys.push_back(copyTree(*child, twin.get()));
+    return twin;
+  };
+  const auto copyNode = [&](const NodePtr& node) {
+    NodePtr twin = copyOf(node.get());
+    return twin ? twin : copyTree(*node, nullptr);
+  };
+  for (const auto& [root, node] : other.roots_) {
+    if (node->parent == nullptr) roots_[root] = copyNode(node);
+  }
+  for (const auto& [root, node] : other.roots_) roots_[root] = copyNode(node);
+  for (const auto& [key, handle] : other.handles_) handles_[key] = Handle{copyNode(handle.node), handle.access};
+  for (const Node* node : other.denied_) {
+    if (const NodePtr twin = copyOf(node)) denied_.insert(twin.get());
+  }
+}
+
 FakeRegistry::~FakeRegistry() = default;
 
 void FakeRegistry::CreateKeyPath(RegKey root, const std::string& path) {

@@ -31,6 +31,11 @@ class FakeRegistry final : public platform::RegistryApi {
 
   // files receives what RegSaveKeyA writes; without it every save fails with 5.
   explicit FakeRegistry(FakeFileSystem* files = nullptr, Journal* journal = nullptr);
+  // A copy of another registry, keys, values, open handles and settings alike, that shares
+  // nothing with it and saves to `files`: cheaper than building the same keys again.
+  FakeRegistry(const FakeRegistry& other, FakeFileSystem* files);
+  FakeRegistry(const FakeRegistry&) = delete;
+  FakeRegistry& operator=(const FakeRegistry&) = delete;
   ~FakeRegistry() override;
 
   // Test access. Paths are relative to a predefined root, components separated by "\".

@@ -272,5 +272,33 @@ TEST_F(RegistryClassMore, DesasociarExtDeletesOnlyAPlainClassNameWithItsTree) {
   EXPECT_EQ(registry_.openHandles(), 0u);
 }
 
+// The fuzzer starts every input from a copy of one registry: the copy must share nothing with
+// it, keep the classes root inside the machine's, and keep handles, denials and failures.
+TEST(FakeRegistryCopy, SharesNothingAndKeepsWhatTheOriginalHeld) {
+  FakeFileSystem files;
+  FakeRegistry original;
+  original.SetValue(kHkcu, "a\\b", "v", 4, "\x01\x02\x03\x04"s);
+  original.DenyAccess(kHkcu, "no");
+  RegKey held = 0;
+  ASSERT_EQ(original.RegOpenKeyExA(kHkcu, "a", 0, 0x20019, &held), 0);
+  original.FailWith("RegDeleteKeyA", 5);
+
+  FakeRegistry copy(original, &files);
+  copy.SetValue(kHkcu, "a\\b", "v", 1, "x"s);
+  copy.SetValue(kHkeyClassesRoot, ".txt", "", 1, "t"s);
+  EXPECT_EQ(original.GetValue(kHkcu, "a\\b", "v")->type, 4u);
+  EXPECT_FALSE(original.KeyExists(kHkeyClassesRoot, ".txt"));
+  EXPECT_TRUE(copy.KeyExists(kHkeyLocalMachine, "Software\\Classes\\.txt"));
+  RegKey sub = 0;
+  EXPECT_EQ(copy.RegOpenKeyExA(held, "b", 0, 0x20019, &sub), 0);
+  EXPECT_EQ(copy.RegCloseKey(sub), 0);
+  EXPECT_EQ(copy.RegOpenKeyExA(kHkcu, "no", 0, 0x20019, &sub), 5);
+  EXPECT_EQ(copy.RegDeleteKeyA(held, "b"), 5);
+  EXPECT_EQ(copy.RegCloseKey(held), 0);
+  EXPECT_EQ(copy.openHandles(), 0u);
+  EXPECT_EQ(original.openHandles(), 1u);
+  EXPECT_EQ(original.RegCloseKey(held), 0);
+}
+
 }  // namespace
 }  // namespace varnlet::registry
