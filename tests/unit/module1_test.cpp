@@ -232,7 +232,7 @@ TEST_P(Module1Test, ARefusedAddIsTriedAgainUntilTheIconIsThere) {
     EXPECT_TRUE(module.IconShown());
     EXPECT_FALSE(module.IconRetryTimerOn());
     const Fields balloon = Call(shell.notifyCalls.size() - 1);
-    EXPECT_EQ(balloon.Dword(l.uFlags), kNifInfo);
+    EXPECT_EQ(balloon.Dword(l.uFlags), kNifInfo | kNifRealtime);
     EXPECT_EQ(balloon.Text(l.szInfo, 6), std::string("texto\0", 6));
     // Its 7-second hide starts when the shell reports it shown; the menu opens.
     user.Send(kHwnd, TrayCallbackMessage, TrayIconId, kNinBalloonShow);
