@@ -61,6 +61,8 @@ bool Module1::AddIcon(const NotifyIconRecord& record) {
   return true;
 }
 
+Module1::~Module1() = default;
+
 bool Module1::EnsureIcon() {
   NotifyIconRecord update = *icon_;
   // Without NIF_INFO: a balloon the icon shows stays.
