@@ -63,6 +63,12 @@ struct HmenuTraits {
   static bool Valid(Handle h) noexcept { return h != nullptr; }
   static void Close(Handle h) noexcept { ::DestroyMenu(h); }
 };
+struct HmoduleTraits {
+  using Handle = HMODULE;
+  static Handle Invalid() noexcept { return nullptr; }
+  static bool Valid(Handle h) noexcept { return h != nullptr; }
+  static void Close(Handle h) noexcept { ::FreeLibrary(h); }
+};
 struct GdiTraits {
   using Handle = HGDIOBJ;
   static Handle Invalid() noexcept { return nullptr; }
@@ -76,6 +82,7 @@ using UniqueHkey = UniqueOwner<HkeyTraits>;
 using UniqueHicon = UniqueOwner<HiconTraits>;
 using UniqueHmenu = UniqueOwner<HmenuTraits>;
 using UniqueGdiObject = UniqueOwner<GdiTraits>;
+using UniqueHmodule = UniqueOwner<HmoduleTraits>;
 
 // Window handles fit in 32 bits; on 64-bit builds the value is sign-extended back to a handle.
 inline HWND ToHwnd(std::uint32_t h) noexcept {
