@@ -39,8 +39,8 @@ struct Host final : TrayHost {
   }
   Hwnd hwnd = kHwnd;
   fakes::FakeToolkit* icons = nullptr;  // none: the caller's icon stands in
-  bool choose = false;     // the user picks an item rather than closing the menu
-  bool endInMenu = false;  // "Salir" is chosen in the menu's window
+  bool choose = false;                  // the user picks an item rather than closing the menu
+  bool endInMenu = false;               // "Salir" is chosen in the menu's window
   bool ended = false;
   std::function<void()> whileOpen;  // what reaches the window while the menu is open
   int popups = 0;

@@ -340,9 +340,9 @@ class ToolkitWin32::IconImpl final : public Icon {
 std::unique_ptr<Icon> ToolkitWin32::LoadNotifyIcon() {
   const UINT dpi = TaskbarDpi();
   // Not LR_SHARED: each load is a handle of its own, destroyed once the next one replaced it.
-  const auto icon = static_cast<HICON>(::LoadImageW(instance_, MAKEINTRESOURCEW(1), IMAGE_ICON,
-                                                    SmallIconMetric(SM_CXSMICON, dpi),
-                                                    SmallIconMetric(SM_CYSMICON, dpi), 0));
+  const auto icon =
+      static_cast<HICON>(::LoadImageW(instance_, MAKEINTRESOURCEW(1), IMAGE_ICON, SmallIconMetric(SM_CXSMICON, dpi),
+                                      SmallIconMetric(SM_CYSMICON, dpi), 0));
   if (icon == nullptr) return nullptr;
   return std::make_unique<IconImpl>(icon);
 }
