@@ -53,8 +53,8 @@ void Form1::Form_Load() {
     form_->Hide();
   });
   // Taking the About window's icon loads that window, hidden, so its page is requested now. The
-  // notification area gets that picture at its own size for this density, never a blurred
-  // scaled copy of the large one.
+  // tray loads the same picture itself at the notification area's size, and again whenever that
+  // changes; this one, at the small-icon size, stands in should that load fail.
   std::uintptr_t icon = 0;
   SkipErrors([&] {
     icon = services_.form2.Icon();
@@ -182,6 +182,8 @@ void Form1::ToggleStartWithWindows(std::int16_t Index, const std::wstring& exePa
     SkipErrors([&] { menu.SetChecked(Index, !read().empty()); });
   }
 }
+
+std::unique_ptr<toolkit::Icon> Form1::LoadTrayIcon() { return services_.toolkit.LoadNotifyIcon(); }
 
 bool Form1::PopupTrayMenu() { return form_ && zmnuSysTrayDemo_ && form_->PopupMenu(*zmnuSysTrayDemo_, kMenuExit); }
 

@@ -103,6 +103,7 @@ class Form1 final : private toolkit::FormEvents, private tray::TrayHost {
 
  private:
   bool PopupTrayMenu() override;
+  std::unique_ptr<toolkit::Icon> LoadTrayIcon() override;
   void ToggleStartWithWindows(std::int16_t Index, const std::wstring& exePath);
   // Shows the autostart error box; false when the program ended while it was open ("Salir" from
   // the tray), and the handler must stop there.

@@ -26,6 +26,9 @@ inline constexpr std::uint32_t kWmClose = 0x0010;
 inline constexpr std::uint32_t kWmQueryEndSession = 0x0011;
 inline constexpr std::uint32_t kWmEndSession = 0x0016;
 inline constexpr std::uint32_t kWmTimer = 0x0113;
+inline constexpr std::uint32_t kWmSettingChange = 0x001A;
+inline constexpr std::uint32_t kWmDisplayChange = 0x007E;
+inline constexpr std::uint32_t kWmDpiChanged = 0x02E0;
 inline constexpr std::uint32_t kMsgfltAllow = 1;
 
 class UserApi {

@@ -81,6 +81,13 @@ class Timer {
   virtual std::uint32_t Interval() const = 0;
 };
 
+// An icon handle that its holder destroys when it lets it go.
+class Icon {
+ public:
+  virtual ~Icon() = default;
+  virtual std::uintptr_t Handle() const = 0;
+};
+
 class Toolkit {
  public:
   virtual ~Toolkit() = default;
@@ -98,6 +105,9 @@ class Toolkit {
   // notification area's size, as a handle value the notification area can take. Owned by the
   // system; never destroyed.
   virtual std::uintptr_t ProgramIcon() = 0;
+  // The program file's own icon loaded afresh at the notification area's current size: that of
+  // the taskbar's monitor's density where the system tells it. Null when it cannot be loaded.
+  virtual std::unique_ptr<Icon> LoadNotifyIcon() = 0;
   // Dispatches messages until the application ends.
   virtual void RunMessageLoop() = 0;
 };

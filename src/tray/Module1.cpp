@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <functional>
+#include <utility>
 #include <vector>
 
 #include "toolkit/error_skipping.h"
@@ -97,6 +98,24 @@ void Module1::StopTimer(Hwnd hWnd, std::uintptr_t id, bool& on) {
   on = false;
 }
 
+std::unique_ptr<toolkit::Icon> Module1::FreshIcon() {
+  std::unique_ptr<toolkit::Icon> fresh;
+  toolkit::SkipErrors([&] { fresh = host_.LoadTrayIcon(); });
+  if (fresh && fresh->Handle() == 0) fresh.reset();
+  return fresh;
+}
+
+bool Module1::ReloadIcon(Hwnd hWnd) {
+  // The replaced picture goes once the shell was handed the new one (or refused it), on every
+  // path: the record no longer names it. Without a new picture the old one is handed over again.
+  std::unique_ptr<toolkit::Icon> replaced;
+  if (std::unique_ptr<toolkit::Icon> fresh = FreshIcon()) {
+    icon_->SetHandle(icon_->layout().hIcon, fresh->Handle());
+    replaced = std::exchange(iconOwner_, std::move(fresh));
+  }
+  return TryIcon(hWnd, false);
+}
+
 void Module1::IconRetryStart(Hwnd hWnd) {
   retriesLeft_ = kIconRetries;
   if (!retryTimerOn_) retryTimerOn_ = StartTimer(hWnd, IconRetryTimerId, kIconRetryInterval);
@@ -116,6 +135,8 @@ void Module1::ShellTrayAdd(Hwnd hWnd, std::uintptr_t icon, std::wstring_view tip
   // The window hears the shell from the start, icon or not: a taskbar created late announces
   // itself with TaskbarCreated, and an icon the shell adds late sends its notifications here.
   SubClass(hWnd);
+  std::unique_ptr<toolkit::Icon> fresh = FreshIcon();
+  if (fresh) icon = fresh->Handle();
   NotifyIconRecord record = NewRecord(hWnd);
   const NotifyIconLayout& l = record.layout();
   record.SetDword(l.uFlags, kNifMessage | kNifIcon | kNifTip | kNifInfo);
@@ -126,6 +147,7 @@ void Module1::ShellTrayAdd(Hwnd hWnd, std::uintptr_t icon, std::wstring_view tip
   record.SetDword(l.dwState, kNisSharedIcon);
   record.SetDword(l.uTimeout, kNotifyIconVersion);
   icon_ = record;
+  iconOwner_ = std::move(fresh);
   bool shown = false;
   toolkit::SkipErrors([&] { shown = TryIcon(hWnd, true); });
   if (!shown) IconRetryStart(hWnd);
@@ -164,6 +186,7 @@ void Module1::ShellTrayRemove(Hwnd hWnd) {
   // Sent whatever the shell answered before: an add that timed out may have gone through.
   services_.shell.Shell_NotifyIconA(kNimDelete, record.data());
   icon_.reset();
+  iconOwner_.reset();
   iconShown_ = false;
   pendingBalloon_.reset();
 }
@@ -208,12 +231,18 @@ std::intptr_t Module1::TrayWindowProc(Hwnd hWnd, std::uint32_t uMsg, std::uintpt
       return 0;
     }
     std::intptr_t result = 0;
-    if (uMsg == taskbarCreated_ && taskbarCreated_ != 0 && hWnd == form && icon_) {
-      // The shell (re)started: put the icon back, or keep the one it still has, without
-      // subclassing again; tried again later when it still refuses.
+    const bool shellStarted = uMsg == taskbarCreated_ && taskbarCreated_ != 0;
+    // A change of scaling, of the displays (docking, Remote Desktop) or of a setting may change
+    // the size the notification area asks for; after a scaling change Explorer also announces
+    // itself again while it still shows the icon.
+    const bool displayChanged =
+        uMsg == platform::kWmSettingChange || uMsg == platform::kWmDisplayChange || uMsg == platform::kWmDpiChanged;
+    if ((shellStarted || displayChanged) && hWnd == form && icon_) {
+      // The icon at its new size, updated in place or put back when the shell lost it, without
+      // subclassing again; after a restarted shell, tried again later while it still refuses.
       bool shown = false;
-      SkipErrors([&] { shown = TryIcon(hWnd, false); });
-      if (!shown) SkipErrors([&] { IconRetryStart(hWnd); });
+      SkipErrors([&] { shown = ReloadIcon(hWnd); });
+      if (!shown && shellStarted) SkipErrors([&] { IconRetryStart(hWnd); });
     }
     SkipErrors([&] { result = Forward(hWnd, uMsg, wParam, lParam); });
     return result;

@@ -2,6 +2,7 @@
 // The notification-area icon: its record and the four operations on it, the window procedure
 // that receives the shell's notifications, and the timer that takes the balloon away.
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string_view>
 
@@ -65,6 +66,9 @@ class TrayHost {
   // program): end the program now, as "Salir" does. Whatever runs after the message returns may
   // be cut short, so nothing is posted.
   virtual void EndSession() = 0;
+  // The tray's picture loaded afresh at the notification area's current size; null when it
+  // cannot be loaded.
+  virtual std::unique_ptr<toolkit::Icon> LoadTrayIcon() = 0;
 };
 
 class Module1 final : private platform::WindowProcTarget, private platform::TimerProcTarget {
@@ -90,7 +94,8 @@ class Module1 final : private platform::WindowProcTarget, private platform::Time
   void InitNotifyIconSize();
 
   // Subclasses the window, then adds the icon with its tip and sets the interface version. An
-  // icon the shell refuses is tried again until it is there.
+  // icon the shell refuses is tried again until it is there. The icon is the host's, loaded at
+  // the notification area's size; `icon` stands in when that load fails.
   void ShellTrayAdd(Hwnd hWnd, std::uintptr_t icon, std::wstring_view tip);
   // A balloon asked for before the icon is there is shown once, when the icon first appears.
   void ShellTrayShowBalloon(Hwnd hWnd, std::int32_t iconKind, std::wstring_view title, std::wstring_view text);
@@ -140,6 +145,12 @@ class Module1 final : private platform::WindowProcTarget, private platform::Time
   bool StartTimer(Hwnd hWnd, std::uintptr_t id, std::uint32_t interval);
   // Kills the timer when `on`, and clears `on`.
   void StopTimer(Hwnd hWnd, std::uintptr_t id, bool& on);
+  // The host's icon at the current size; null when none came.
+  std::unique_ptr<toolkit::Icon> FreshIcon();
+  // After a change of density, display or shell: the icon loaded again at the size the
+  // notification area now asks for, handed over in place (added only when the shell lost it);
+  // the handle it replaced is destroyed. False when the shell refused it.
+  bool ReloadIcon(Hwnd hWnd);
   // (Re)starts the retries: kIconRetries more tries.
   void IconRetryStart(Hwnd hWnd);
   void IconRetryStop(Hwnd hWnd);
@@ -160,6 +171,8 @@ class Module1 final : private platform::WindowProcTarget, private platform::Time
   bool menuFromRightButton_ = false;
   // The add record, kept to try again and to put the icon back when the shell restarts.
   std::optional<NotifyIconRecord> icon_;
+  // Owns the handle in icon_ when the host loaded it; null for the caller's stand-in.
+  std::unique_ptr<toolkit::Icon> iconOwner_;
   bool iconShown_ = false;
   std::optional<NotifyIconRecord> pendingBalloon_;
 };

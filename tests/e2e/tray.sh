@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The tray icon appears with its tip and the start-up balloon; a right click opens the menu with
 # "Salir" in bold; a balloon reported shown is hidden 7 s later and the tip stays; the icon comes
-# back after the shell restarts; a second start adds no icon; "Salir" removes the icon and ends.
+# back after the shell restarts, and is updated in place when the shell announces itself while
+# it still shows it; a second start adds no icon; "Salir" removes the icon and ends.
 # Started again, it registers for a restart by the Restart Manager, and the end of the session
 # (as the Restart Manager closes a program for an installer) removes the icon and ends it.
 source "$(dirname "$0")/lib.sh"
@@ -73,6 +74,17 @@ before=$(popups)
 tool post Varnlet.Form1 0x8015 999 1024
 sleep 1
 check "NIN_SELECT shows no menu" test "$(popups)" -eq "$before"
+
+# After a scaling change Explorer announces itself while it still shows the icon: the icon is
+# loaded again and handed over in place, and no add is tried (it would fail, the icon being there).
+from=$(($(wc -l <"$ART/relay.log") + 1))
+check "TaskbarCreated is posted while the icon is there" tool post-registered Varnlet.Form1 TaskbarCreated
+# Each call's Ret line follows its Call line once the other trace lines are left out.
+notify_calls() { tail -n +"$from" "$ART/relay.log" | grep -iE '(Call|Ret) +SHELL32.Shell_NotifyIconA\(' || true; }
+check "the icon is updated in place" wait_for 60 bash -c "$(declare -f notify_calls); from=$from ART='$ART'
+  notify_calls | grep -A1 -iE 'Call SHELL32.Shell_NotifyIconA\(0*1,' | grep -qiE 'Ret +SHELL32.Shell_NotifyIconA\(\) retval=0*1 '"
+check "no add is tried" test "$(notify_calls | grep -ciE 'Call SHELL32.Shell_NotifyIconA\(0*0,' || true)" -eq 0
+check "there is still one icon with its tip" varnlet_icons 1
 
 # The shell restarts: its tray comes back empty and it announces TaskbarCreated.
 check "the icon can be taken away as by a shell restart" tool tray-delete Varnlet.Form1 999

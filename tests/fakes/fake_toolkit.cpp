@@ -64,6 +64,20 @@ void FakeTimer::Fire() {
   if (!toolkit.app.ended) onTick();
 }
 
+FakeIcon::FakeIcon(FakeToolkit& tk, std::uintptr_t handle) : toolkit_(tk), handle_(handle) { ++toolkit_.liveIcons; }
+
+FakeIcon::~FakeIcon() {
+  --toolkit_.liveIcons;
+  toolkit_.Log("DestroyIcon(" + std::to_string(handle_) + ")");
+}
+
+std::unique_ptr<toolkit::Icon> FakeToolkit::LoadNotifyIcon() {
+  Log("LoadNotifyIcon");
+  if (faults.ShouldFail("LoadNotifyIcon")) return nullptr;
+  nextIcon += 0x10;
+  return std::make_unique<FakeIcon>(*this, nextIcon);
+}
+
 std::unique_ptr<toolkit::Form> FakeToolkit::CreateForm(const toolkit::FormDesign& design, toolkit::FormEvents& events) {
   Log("CreateForm");
   const toolkit::Hwnd hwnd = nextHwnd;

@@ -92,6 +92,20 @@ class FakeTimer final : public toolkit::Timer {
   std::function<void()> onTick;
 };
 
+// A loaded icon: counted live until its holder lets it go.
+class FakeIcon final : public toolkit::Icon {
+ public:
+  FakeIcon(FakeToolkit& toolkit, std::uintptr_t handle);
+  ~FakeIcon() override;
+  FakeIcon(const FakeIcon&) = delete;
+  FakeIcon& operator=(const FakeIcon&) = delete;
+  std::uintptr_t Handle() const override { return handle_; }
+
+ private:
+  FakeToolkit& toolkit_;
+  std::uintptr_t handle_;
+};
+
 class FakeToolkit final : public toolkit::Toolkit {
  public:
   explicit FakeToolkit(Journal* log = nullptr) : journal(log), app(log) {}
@@ -103,6 +117,8 @@ class FakeToolkit final : public toolkit::Toolkit {
                                             std::function<void(std::int16_t)> onClick) override;
   std::int32_t MsgBox(std::wstring_view prompt, std::uint32_t buttons, std::wstring_view title) override;
   std::uintptr_t ProgramIcon() override { return programIcon; }
+  // Each load a new handle; fails when the faults say so.
+  std::unique_ptr<toolkit::Icon> LoadNotifyIcon() override;
   void RunMessageLoop() override;
 
   void Log(const std::string& entry) {
@@ -122,6 +138,8 @@ class FakeToolkit final : public toolkit::Toolkit {
   std::optional<std::int16_t> menuChoice;
   std::int16_t lastPopupDefault = -1;
   std::uintptr_t programIcon = 0x7700;
+  std::uintptr_t nextIcon = 0x1C000;
+  int liveIcons = 0;
   // Runs inside RunMessageLoop, standing in for what the user does while the program runs.
   std::function<void()> whileRunning;
   // Runs inside MsgBox, standing in for what the user does while the box is open.

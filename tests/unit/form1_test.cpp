@@ -124,9 +124,9 @@ TEST_F(Form1Test, LoadAddsTheIconThenTheBalloonBeforeTrimming) {
   const auto& addRecord = fakes.shell.notifyCalls.at(0).bytes;
   std::uint64_t icon = 0;
   std::memcpy(&icon, addRecord.data() + l.hIcon, l.handleWidth);
-  // The About window's icon at the notification area's size: taking it loaded that window and
-  // requested its page first.
-  EXPECT_EQ(icon, fakes.dialogs.smallIcon);
+  // The program's icon loaded at the notification area's size; the About window's was taken
+  // first, which loaded that window and requested its page.
+  EXPECT_EQ(icon, toolkit.nextIcon);
   EXPECT_EQ(fakes.dialogs.loads, 1);
   EXPECT_LT(journal.IndexOf("LoadDialog"), add);
   EXPECT_EQ(fakes.dialogs.navigations.size(), 1u);
@@ -145,13 +145,19 @@ TEST_F(Form1Test, LoadAddsTheIconThenTheBalloonBeforeTrimming) {
   EXPECT_EQ(kind, 0x81u);  // NIIF_INFO, respecting quiet time
 }
 
-TEST_F(Form1Test, WithoutTheAboutWindowTheTrayShowsTheProgramIcon) {
-  fakes.dialogs.faults.Inject("LoadDialog", 1);
-  RunProgram(services);
-  const auto& l = tray::kNativeLayout;
-  std::uint64_t icon = 0;
-  std::memcpy(&icon, fakes.shell.notifyCalls.at(0).bytes.data() + l.hIcon, l.handleWidth);
-  EXPECT_EQ(icon, toolkit.programIcon);
+// Should the icon not load at the notification area's size, the About window's small icon stands
+// in; without that window too, the program file's shared icon.
+TEST(Form1StandInIcon, WithoutAFreshIconTheTrayShowsAStandIn) {
+  for (const bool aboutWindow : {true, false}) {
+    fakes::FakePlatform fakes;
+    fakes.toolkit.faults.Inject("LoadNotifyIcon");
+    if (!aboutWindow) fakes.dialogs.faults.Inject("LoadDialog", 1);
+    RunProgram(fakes.services());
+    const auto& l = tray::kNativeLayout;
+    std::uint64_t icon = 0;
+    std::memcpy(&icon, fakes.shell.notifyCalls.at(0).bytes.data() + l.hIcon, l.handleWidth);
+    EXPECT_EQ(icon, aboutWindow ? fakes.dialogs.smallIcon : fakes.toolkit.programIcon);
+  }
 }
 
 TEST_F(Form1Test, UnloadRemovesTheIconThenRestoresTheProcedureThenEnds) {

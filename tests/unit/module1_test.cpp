@@ -7,6 +7,7 @@
 #include <string>
 
 #include "fakes/fake_shell.h"
+#include "fakes/fake_toolkit.h"
 #include "fakes/fake_user.h"
 #include "fakes/fake_version.h"
 #include "fakes/journal.h"
@@ -33,9 +34,13 @@ struct Host final : TrayHost {
     ++endSessions;
     ended = true;
   }
+  std::unique_ptr<toolkit::Icon> LoadTrayIcon() override {
+    return icons != nullptr ? icons->LoadNotifyIcon() : nullptr;
+  }
   Hwnd hwnd = kHwnd;
-  bool choose = false;     // the user picks an item rather than closing the menu
-  bool endInMenu = false;  // "Salir" is chosen in the menu's window
+  fakes::FakeToolkit* icons = nullptr;  // none: the caller's icon stands in
+  bool choose = false;                  // the user picks an item rather than closing the menu
+  bool endInMenu = false;               // "Salir" is chosen in the menu's window
   bool ended = false;
   std::function<void()> whileOpen;  // what reaches the window while the menu is open
   int popups = 0;
@@ -490,6 +495,40 @@ TEST_P(Module1Test, TaskbarCreatedPutsTheIconBackWithoutSubclassingAgain) {
   journal.Clear();
   user.Send(kHwnd, FakeUser::kTaskbarCreated, 0, 0);
   EXPECT_EQ(journal.Count("Shell_NotifyIconA(0)") + journal.Count("Shell_NotifyIconA(1)"), 0u);
+}
+
+// A change of scaling, displays or settings hands the icon over at the size the notification area
+// now asks for; each handle goes once replaced.
+TEST_P(Module1Test, DisplayChangesHandOverANewIconInPlaceAndDestroyTheOldOne) {
+  fakes::FakeToolkit icons;
+  host.icons = &icons;
+  Add();
+  const auto& l = Layout();
+  auto last = [&] { return Fields{l, shell.notifyCalls.back().bytes}; };
+  auto lastIcon = [&] { return last().Handle(l.hIcon); };
+  EXPECT_EQ(Call(0).Handle(l.hIcon), icons.nextIcon);
+  EXPECT_EQ(icons.liveIcons, 1);
+  // After a scaling change Explorer announces itself while it still shows the icon: the
+  // update succeeds and no add follows.
+  journal.Clear();
+  user.Send(kHwnd, FakeUser::kTaskbarCreated, 0, 0);
+  EXPECT_EQ(journal.entries(), std::vector<std::string>{"Shell_NotifyIconA(1)"});
+  EXPECT_EQ(lastIcon(), icons.nextIcon);
+  EXPECT_EQ(last().Dword(l.uFlags), kNifMessage | kNifIcon | kNifTip);
+  const std::uint32_t changes[] = {platform::kWmSettingChange, platform::kWmDisplayChange, platform::kWmDpiChanged};
+  for (int i = 0; i < 100; ++i) user.Send(kHwnd, changes[i % 3], 0, 0);
+  EXPECT_EQ(journal.Count("Shell_NotifyIconA(1)"), 101u);
+  EXPECT_EQ(journal.Count("Shell_NotifyIconA(0)"), 0u);
+  EXPECT_EQ(lastIcon(), icons.nextIcon);
+  EXPECT_EQ(icons.liveIcons, 1);
+  // No new picture: the shell keeps the one it has, which stays alive.
+  icons.faults.Inject("LoadNotifyIcon", 1);
+  const std::uint64_t kept = lastIcon();
+  user.Send(kHwnd, platform::kWmSettingChange, 0, 0);
+  EXPECT_EQ(lastIcon(), kept);
+  EXPECT_EQ(icons.liveIcons, 1);
+  module.ShellTrayRemove(kHwnd);
+  EXPECT_EQ(icons.liveIcons, 0);
 }
 
 // The end of the session: the program never holds it up, and ends at once when it comes (also

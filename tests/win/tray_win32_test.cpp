@@ -139,6 +139,26 @@ TEST_F(TrayWin32, TheShellGetsTheIconAtTheNotificationAreasSize) {
   EXPECT_EQ(bitmap.bmHeight, 16 * dpi / 96);
 }
 
+// A setting change while the program runs: the icon is loaded again and handed over in place,
+// and the handle it replaced is destroyed. (Wine keeps the density of the process's start: a
+// LogPixels changed meanwhile does not change the size.)
+TEST_F(TrayWin32, ASettingChangeHandsOverANewIconAndDestroysTheOldOne) {
+  form1.Load();
+  ASSERT_FALSE(shell.icons.empty());
+  const HICON first = shell.icons[0];  // the add's
+  const std::size_t calls = shell.calls.size();
+  ::SendMessageW(ToHwnd(form1.hWnd()), WM_SETTINGCHANGE, 0, reinterpret_cast<LPARAM>(L"WindowMetrics"));
+  ASSERT_EQ(shell.calls.size(), calls + 1);
+  EXPECT_EQ(shell.calls.back(), std::make_pair(tray::kNimModify, 1));
+  EXPECT_NE(shell.icons.back(), first);
+  ICONINFO info{};
+  ASSERT_NE(first, nullptr);
+  EXPECT_FALSE(::GetIconInfo(first, &info));
+  ASSERT_TRUE(::GetIconInfo(shell.icons.back(), &info));
+  const platform::win32::UniqueGdiObject colour(info.hbmColor);
+  const platform::win32::UniqueGdiObject mask(info.hbmMask);
+}
+
 // Looks at the open popup menu from inside its modal loop, then picks an item by keyboard.
 struct MenuProbe {
   static inline int count = -1;

@@ -25,6 +25,44 @@ std::wstring ModuleFileName() {
   }
 }
 
+// A function the system may lack (Windows 8.1 and 10 added these), found at run time so the
+// program still starts without it.
+template <class Fn>
+Fn SystemFunction(HMODULE module, const char* name) {
+  if (module == nullptr) return nullptr;
+  return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)));
+}
+
+// The density of the monitor the taskbar is on; 0 where the system cannot tell. A scaling change
+// reaches a per-monitor aware program there, never through GetSystemMetrics, which keeps the
+// density of the logon.
+UINT TaskbarDpi() {
+  using GetDpiForMonitorFn = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
+  constexpr int kMdtEffectiveDpi = 0;
+  // From System32 only, never from the program's folder.
+  static const platform::win32::UniqueHmodule shcore(
+      ::LoadLibraryExW(L"shcore.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
+  static const auto getDpiForMonitor = SystemFunction<GetDpiForMonitorFn>(shcore.get(), "GetDpiForMonitor");
+  const HWND taskbar = ::FindWindowW(L"Shell_TrayWnd", nullptr);
+  if (getDpiForMonitor == nullptr || taskbar == nullptr) return 0;
+  UINT dpiX = 0;
+  UINT dpiY = 0;
+  const HMONITOR monitor = ::MonitorFromWindow(taskbar, MONITOR_DEFAULTTOPRIMARY);
+  if (FAILED(getDpiForMonitor(monitor, kMdtEffectiveDpi, &dpiX, &dpiY))) return 0;
+  return dpiY;
+}
+
+// One of the small-icon metrics at the taskbar's density, or the system's where that is unknown.
+int SmallIconMetric(int index, UINT dpi) {
+  using GetSystemMetricsForDpiFn = int(WINAPI*)(int, UINT);
+  static const auto forDpi =
+      SystemFunction<GetSystemMetricsForDpiFn>(::GetModuleHandleW(L"user32.dll"), "GetSystemMetricsForDpi");
+  if (forDpi != nullptr && dpi != 0) {
+    if (const int size = forDpi(index, dpi); size > 0) return size;
+  }
+  return ::GetSystemMetrics(index);
+}
+
 BOOL CALLBACK DestroyThreadWindow(HWND hwnd, LPARAM) {
   ::DestroyWindow(hwnd);
   return TRUE;
@@ -288,6 +326,25 @@ std::uintptr_t ToolkitWin32::ProgramIcon() {
         ::LoadImageW(nullptr, reinterpret_cast<LPCWSTR>(IDI_APPLICATION), IMAGE_ICON, cx, cy, LR_SHARED));
   }
   return reinterpret_cast<std::uintptr_t>(icon);
+}
+
+class ToolkitWin32::IconImpl final : public Icon {
+ public:
+  explicit IconImpl(HICON icon) : icon_(icon) {}
+  std::uintptr_t Handle() const override { return reinterpret_cast<std::uintptr_t>(icon_.get()); }
+
+ private:
+  platform::win32::UniqueHicon icon_;
+};
+
+std::unique_ptr<Icon> ToolkitWin32::LoadNotifyIcon() {
+  const UINT dpi = TaskbarDpi();
+  // Not LR_SHARED: each load is a handle of its own, destroyed once the next one replaced it.
+  const auto icon =
+      static_cast<HICON>(::LoadImageW(instance_, MAKEINTRESOURCEW(1), IMAGE_ICON, SmallIconMetric(SM_CXSMICON, dpi),
+                                      SmallIconMetric(SM_CYSMICON, dpi), 0));
+  if (icon == nullptr) return nullptr;
+  return std::make_unique<IconImpl>(icon);
 }
 
 void ToolkitWin32::RunMessageLoop() {

@@ -28,6 +28,7 @@ class ToolkitWin32 final : public Toolkit {
                                    std::function<void(std::int16_t)> onClick) override;
   std::int32_t MsgBox(std::wstring_view prompt, std::uint32_t buttons, std::wstring_view title) override;
   std::uintptr_t ProgramIcon() override;
+  std::unique_ptr<Icon> LoadNotifyIcon() override;
   void RunMessageLoop() override;
 
   HINSTANCE instance() const { return instance_; }
@@ -37,6 +38,7 @@ class ToolkitWin32 final : public Toolkit {
   class FormImpl;
   class TimerImpl;
   class MenuImpl;
+  class IconImpl;
   static LRESULT CALLBACK TimerWindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
   void DispatchTick(UINT_PTR id);
 
