@@ -39,10 +39,6 @@ function(varnlet_release_link_options target)
     foreach(library varnlet_core varnlet_win32)
       target_compile_options(${library} PRIVATE -flto=auto -ffat-lto-objects)
     endforeach()
-    # The same compiler stops with an internal error (binds_to_current_def_p) when it optimises the
-    # tray module at link time: that one file goes into the program's link as plain code.
-    set_source_files_properties(${PROJECT_SOURCE_DIR}/src/tray/Module1.cpp TARGET_DIRECTORY varnlet_core
-                                PROPERTIES COMPILE_OPTIONS -fno-lto)
     # Varnlet has one thread: window messages and timers run on it, and the browser control it
     # hosts is apartment-threaded, so it calls back on it too. Function-local statics need no
     # lock, and without one the runtime's guard (and the winpthread code behind it, 2 KiB) stays

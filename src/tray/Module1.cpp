@@ -62,8 +62,6 @@ bool Module1::AddIcon(const NotifyIconRecord& record) {
   return true;
 }
 
-Module1::~Module1() = default;
-
 bool Module1::EnsureIcon() {
   NotifyIconRecord update = *icon_;
   // Without NIF_INFO: a balloon the icon shows stays.

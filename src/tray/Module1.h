@@ -85,9 +85,6 @@ class Module1 final : private platform::WindowProcTarget, private platform::Time
       : services_(services), host_(host), layout_(layout) {}
   Module1(const Module1&) = delete;
   Module1& operator=(const Module1&) = delete;
-  // Out of line, so that the destructor and its thunks for the two callback bases are made once,
-  // here: MinGW's GCC 12 stops with an internal error optimising their inline copies at link time.
-  ~Module1() override;
 
   // True when shell32.dll's major file version is at least `required`.
   bool IsShellVersion(std::int32_t required);
