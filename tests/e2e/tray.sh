@@ -16,7 +16,10 @@ BACKGROUND+=($varnlet)
 
 check "the icon is added with the tip Varnlet!" wait_for 60 varnlet_icons 1
 # An elevated program hears a restarted shell only if its window lets TaskbarCreated through.
-taskbar_created=$(grep -A1 -iE 'Call USER32.RegisterWindowMessageA\([0-9a-f]+ "TaskbarCreated"\)' "$ART/relay.log" |
+# Other threads (the browser's) trace between a call and its return: pair them once the other
+# lines are left out.
+taskbar_created=$(grep -iE '(Call|Ret) +USER32.RegisterWindowMessageA\(' "$ART/relay.log" |
+  grep -A1 -iE 'Call USER32.RegisterWindowMessageA\([0-9a-f]+ "TaskbarCreated"\)' |
   sed -nE 's/.*Ret +USER32.RegisterWindowMessageA\(\) retval=0*([0-9a-f]+).*/\1/Ip' | head -1)
 form1=$(printf '%x' "$(tool find Varnlet.Form1 | tr -d '\r' | cut -d' ' -f1)")
 check "TaskbarCreated ($taskbar_created) is let through to Form1's window ($form1) once" \
