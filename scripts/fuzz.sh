@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # Builds the fuzz preset and runs every libFuzzer target; SECONDS (default 60) is the total time,
 # shared between the targets. A longer run: scripts/fuzz.sh 600.
-# Each target starts from the seed corpus kept in the tree (tests/fuzz/corpus/<target>, read
-# only) and from what earlier runs on this build tree found (build/fuzz/corpus/<target>, where
-# new inputs go). To carry a long run's findings into the tree, minimise into a fresh folder:
-#   build/fuzz/tests/fuzz/<target> -merge=1 NEW build/fuzz/corpus/<target> tests/fuzz/corpus/<target>
-# and replace tests/fuzz/corpus/<target> with NEW.
+# Every fuzzer begins with the inputs committed in tests/fuzz/corpus/NAME (never written to) and
+# with what earlier runs in this build tree found (build/fuzz/corpus/NAME, where new inputs go).
+# To keep a long run's findings, minimise both into a fresh folder:
+#   build/fuzz/tests/fuzz/NAME -merge=1 NEW build/fuzz/corpus/NAME tests/fuzz/corpus/NAME
+# and put NEW in place of tests/fuzz/corpus/NAME.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 total="${1:-60}"
