@@ -4,7 +4,7 @@
   varnlet.ico   the program's icon at 16, 20, 24, 32, 40, 48, 64 and 256 pixels: the sizes the
                 notification area, Explorer and the Start menu ask for from 100 % to 200 %
                 density, plus the 32 x 32 image once more in 256 colours
-  picture1.bmp  the About window's 48 x 48 picture, 24-bit colour on white
+  picture1.bmp  the About window's 48 x 48 picture on white, with a palette of its own colours
   wizard.bmp    the installers' welcome and finish picture, 164 x 314
   header.bmp    the installers' header picture, 150 x 57
 
@@ -188,16 +188,6 @@ def icon_image_8bit(rows):
     return info_header(size, 8, len(pixels) + len(mask), 256) + bytes(table) + bytes(pixels) + mask
 
 
-def icon_image_32bit(rows):
-    size = len(rows)
-    pixels = bytearray()
-    for row in reversed(rows):
-        for r, g, b, a in row:
-            pixels += bytes((b, g, r, a))
-    mask = and_mask(rows)
-    return info_header(size, 32, len(pixels) + len(mask), 0) + bytes(pixels) + mask
-
-
 def png_palette(rows, limit):
     """At most LIMIT RGBA colours for a PNG palette, and each pixel's index. The images up to 64
     pixels have fewer than 256 colours and keep every one; the 256-pixel image keeps its 128
@@ -283,6 +273,23 @@ def icon_file(images):
     return header + entries + blobs
 
 
+def bmp8_file(rows):
+    """An 8-bit bitmap whose palette holds exactly the picture's colours, so nothing is lost at
+    less than half the bytes of 24-bit colour."""
+    palette = sorted(set(c for row in rows for c in row))
+    assert len(palette) <= 256, 'the picture needs more than 256 colours'
+    index = {c: i for i, c in enumerate(palette)}
+    width, height = len(rows[0]), len(rows)
+    stride = (width + 3) // 4 * 4
+    pixels = bytearray()
+    for row in reversed(rows):
+        pixels += bytes(index[c] for c in row) + bytes(stride - width)
+    table = b''.join(bytes((b, g, r, 0)) for r, g, b in palette)
+    info = struct.pack('<IiiHHIIiiII', 40, width, height, 1, 8, 0, len(pixels), 3780, 3780, len(palette), 0)
+    header = struct.pack('<2sIHHI', b'BM', 14 + len(info) + len(table) + len(pixels), 0, 0, 14 + len(info) + len(table))
+    return header + info + table + bytes(pixels)
+
+
 def bmp24_file(rows):
     width, height = len(rows[0]), len(rows)
     stride = (width * 3 + 3) // 4 * 4
@@ -308,13 +315,14 @@ def artwork():
     icon = render(32, 1.0, 0.0)
     images = []
     for size in (16, 20, 24, 32, 40, 48, 64, 256):
+        # PNG, which Windows reads at every size from Vista on: a third of a bitmap's bytes at
+        # 16 pixels, a tenth at 64, and every byte counts against the exe's size. The 32 x 32
+        # image, which the About window shows, is drawn with the finer sampling.
+        rows = icon if size == 32 else render_fast(size, size / 32.0, 0.0)
+        images.append((size, 0, 32, png_image(rows)))
         if size == 32:
-            # The 32 x 32 images as they have always been: the About window shows the 32-bit one.
-            images += [(32, 0, 8, icon_image_8bit(icon)), (32, 0, 32, icon_image_32bit(icon))]
-        else:
-            # PNG, which Windows reads at every size from Vista on: a third of a bitmap's bytes
-            # at 16 pixels, a tenth at 64, and every byte counts against the exe's size.
-            images.append((size, 0, 32, png_image(render_fast(size, size / 32.0, 0.0))))
+            # For displays of 256 colours, which cannot show the PNG's alpha.
+            images.append((32, 0, 8, icon_image_8bit(icon)))
     # The picture: the badge 44 pixels wide, centred on white.
     picture = on_white(render(48, 44.0 / 32.0, 2.0))
     # The installers' pictures: the badge on a pale wash of its own teal (welcome and finish
@@ -323,7 +331,7 @@ def artwork():
     header = over(vertical_gradient(150, 57, (255, 255, 255), (255, 255, 255)), render_fast(45, 45 / 32.0, 0.0), 99, 6)
     return {
         'varnlet.ico': icon_file(images),
-        'picture1.bmp': bmp24_file(picture),
+        'picture1.bmp': bmp8_file(picture),
         'wizard.bmp': bmp24_file(wizard),
         'header.bmp': bmp24_file(header),
     }
