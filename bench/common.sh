@@ -87,10 +87,24 @@ count_mozilla_standins() {
   for name in "${MOZILLA_NAMES[@]}"; do n=$((n + $(tool pids "$name" | grep -c .))); done
   echo "$n"
 }
-twenty_standins_up() { [ "$(count_mozilla_standins)" -eq 20 ]; }
-# Starts 20 stand-ins named after the Mozilla programs, living $1 seconds, and waits for them.
-start_twenty_standins() {
-  local i
-  for i in $(seq 0 19); do start_standin "s$i/${MOZILLA_NAMES[i % 3]}" "$1"; done
-  wait_for 60 twenty_standins_up || fail "the 20 stand-ins did not start"
+standins_up() { [ "$(count_mozilla_standins)" -eq "$1" ]; }
+# Starts $1 stand-ins named after the Mozilla programs, living $2 seconds, and waits for them.
+# A running probe starts them a hundred at a time: each program started from the shell costs a
+# Wine launcher of its own, which at a thousand would take minutes.
+start_standins() {
+  local count=$1 i name batch=()
+  for ((i = 0; i < count; i++)); do
+    name=${MOZILLA_NAMES[i % 3]}
+    mkdir -p "$WORK/s$i"
+    ln -f "$STANDIN" "$WORK/s$i/$name" 2>/dev/null || cp "$STANDIN" "$WORK/s$i/$name"
+    batch+=("$(winpath "$WORK/s$i/$name")" "$2")
+    if [ "${#batch[@]}" -eq 200 ] || [ "$i" -eq $((count - 1)) ]; then
+      # Into a file, not a pipe: the stand-ins inherit the probe's output and would hold a pipe open.
+      "$WR" "$PROBE" spawn "${batch[@]}" >"$WORK/spawned" 2>/dev/null || fail "could not start the stand-ins"
+      batch=()
+    fi
+  done
+  wait_for $((60 + count / 2)) standins_up "$count" || fail "the $count stand-ins did not start"
+  # The probe's children are not this shell's: end them with the script all the same.
+  BACKGROUND+=($(pgrep -f "$(basename "$WORK")" || true))
 }

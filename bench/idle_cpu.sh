@@ -7,7 +7,7 @@
 source "$(dirname "$0")/common.sh"
 minutes="${1:-5}"
 machine
-start_twenty_standins $((minutes * 60 + 240))
+start_standins 20 $((minutes * 60 + 240))
 server=$(wineserver_pid) || fail "no wineserver for $PREFIX"
 
 "$WR" "$MINIMAL" >/dev/null 2>&1 &
