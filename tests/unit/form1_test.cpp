@@ -230,8 +230,7 @@ TEST_F(Form1Test, EveryWayOfEndingEndsTheProgramInEveryStateOfTheIcon) {
       EXPECT_FALSE(f.shell.iconPresent);
       EXPECT_EQ(f.journal.Count("Shell_NotifyIconA(2)"), 1u);
       const long remove = f.journal.IndexOf("Shell_NotifyIconA(2)");
-      const long restore =
-          f.journal.IndexOf("SetWindowLongA(" + std::to_string(fakes::FakeUser::kOriginalProc) + ")");
+      const long restore = f.journal.IndexOf("SetWindowLongA(" + std::to_string(fakes::FakeUser::kOriginalProc) + ")");
       EXPECT_GE(remove, 0);
       EXPECT_LT(remove, restore);
       EXPECT_LT(restore, f.journal.IndexOf("App.End"));
