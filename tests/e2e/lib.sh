@@ -58,6 +58,19 @@ start_standin() {
   BACKGROUND+=($!)
 }
 
+# Starts the program in the background, traced with Wine's debug channels $1 into $ART/$2, from
+# the exe $3 (the build's by default); `varnlet` holds its process id.
+start_varnlet() {
+  WINEDEBUG="err-all,$1" "$WR" "${3:-$EXE}" 2>"$ART/$2" &
+  varnlet=$!
+  BACKGROUND+=($varnlet)
+}
+# start_varnlet, then waits for its icon.
+start_varnlet_shown() {
+  start_varnlet "$@"
+  check "the program starts and shows its icon" wait_for 60 varnlet_icons 1
+}
+
 # `reg` in the program's own registry view.
 reg_view() { "$WR" reg "$@" "$VIEW"; }
 

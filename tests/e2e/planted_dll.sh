@@ -24,10 +24,7 @@ check "which leaves its marker" loaded urlmon
 check "under Wine, any program importing user32 there maps the planted version.dll" loaded version
 rm -f "$dir"/*.loaded
 
-WINEDEBUG=err-all,+loaddll "$WR" "$dir/varnlet.exe" 2>"$ART/loaddll.log" &
-varnlet=$!
-BACKGROUND+=($varnlet)
-check "the program starts and shows its icon" wait_for 60 varnlet_icons 1
+start_varnlet_shown +loaddll loaddll.log "$dir/varnlet.exe"
 pick about
 check "the About window opens" wait_for 20 window_shown Varnlet.Form2
 check "and shows the version" bash -c "'$WR' '$TOOL' texts Varnlet.Form2 | tr -d '\r' | grep -qx 'v1.0'"

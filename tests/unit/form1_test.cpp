@@ -160,38 +160,19 @@ TEST(Form1StandInIcon, WithoutAFreshIconTheTrayShowsAStandIn) {
   }
 }
 
-TEST_F(Form1Test, UnloadRemovesTheIconThenRestoresTheProcedureThenEnds) {
-  toolkit::Hwnd hwnd = 0;
-  toolkit.whileRunning = [&] {
-    hwnd = form1Hwnd();
-    journal.Clear();
-    // "Salir" from the tray menu posts kWmClose; the form then unloads.
-    toolkit.menuChoice = kMenuExit;
-    fakes.user.Send(form1Hwnd(), tray::TrayCallbackMessage, 0, tray::kWmRButtonUp);
-    ASSERT_EQ(fakes.user.posted.size(), 2u);
-    EXPECT_EQ(fakes.user.posted[0].msg, platform::kWmClose);
-    EXPECT_EQ(fakes.user.posted[1].msg, platform::kWmNull);
-    EXPECT_EQ(toolkit.lastPopupDefault, kMenuExit);
-    EXPECT_FALSE(toolkit.app.ended) << "the exit is posted, not performed inside the menu";
-    toolkit.FindForm(std::wstring(kForm1WindowClass))->Close();
-  };
-  RunProgram(services);
-  const long remove = journal.IndexOf("Shell_NotifyIconA(2)");
-  const long restore = journal.IndexOf("SetWindowLongA(" + std::to_string(fakes::FakeUser::kOriginalProc) + ")");
-  EXPECT_GE(remove, 0);
-  EXPECT_LT(remove, restore);
-  EXPECT_LT(restore, journal.IndexOf("App.End"));
-  EXPECT_EQ(fakes.user.ProcOf(hwnd), fakes::FakeUser::kOriginalProc);
-}
-
-// "Salir" ends the program whatever became of the icon, and leaves nothing behind.
-TEST_F(Form1Test, SalirEndsTheProgramInEveryStateOfTheIcon) {
-  struct Row {
-    const char* state;
+// However the program ends ("Salir"; the end of the session or the Restart Manager closing it for
+// an installer, also while the About window or the error box is open) and whatever became of the
+// icon, it ends once, removes the icon, then gives the window its procedure back, and leaves
+// nothing behind.
+TEST_F(Form1Test, EveryWayOfEndingEndsTheProgramInEveryStateOfTheIcon) {
+  constexpr std::intptr_t kCloseApp = 0x1;  // ENDSESSION_CLOSEAPP
+  struct State {
+    const char* name;
     bool refusedAtStart;
     std::function<void(fakes::FakePlatform&, toolkit::Hwnd)> meanwhile;
   };
-  const Row rows[] = {
+  const State states[] = {
+      {"shown", false, [](fakes::FakePlatform&, toolkit::Hwnd) {}},
       {"never added", true, [](fakes::FakePlatform&, toolkit::Hwnd) {}},
       {"added late", true,
        [](fakes::FakePlatform& f, toolkit::Hwnd hwnd) {
@@ -206,66 +187,59 @@ TEST_F(Form1Test, SalirEndsTheProgramInEveryStateOfTheIcon) {
          f.user.Send(hwnd, fakes::FakeUser::kTaskbarCreated, 0, 0);
        }},
   };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.state);
-    fakes::FakePlatform f;
-    f.shell.notifyResult[tray::kNimAdd] = row.refusedAtStart ? 0 : 1;
-    toolkit::Hwnd hwnd = 0;
-    f.toolkit.whileRunning = [&] {
-      auto* form = f.toolkit.FindForm(std::wstring(kForm1WindowClass));
-      hwnd = form->hwnd;
-      row.meanwhile(f, hwnd);
-      f.toolkit.menuChoice = kMenuExit;
-      f.user.Send(hwnd, tray::TrayCallbackMessage, tray::TrayIconId, tray::kWmRButtonUp);
-      EXPECT_EQ(f.toolkit.lastPopupDefault, kMenuExit) << "the menu opens in every state";
-      ASSERT_EQ(f.user.posted.at(0).msg, platform::kWmClose);
-      form->Close();
-    };
-    EXPECT_EQ(RunProgram(f.services()), 0);
-    EXPECT_TRUE(f.toolkit.app.ended);
-    EXPECT_FALSE(f.shell.iconPresent);
-    EXPECT_EQ(f.journal.Count("Shell_NotifyIconA(2)"), 1u);
-    EXPECT_EQ(f.user.ProcOf(hwnd), fakes::FakeUser::kOriginalProc);
-    EXPECT_TRUE(f.user.timers.empty());
-  }
-}
-
-// The end of the session, or the Restart Manager closing the program for an installer, ends it
-// as "Salir" does, at once: also while the About window or the error box is open.
-TEST_F(Form1Test, TheEndOfTheSessionEndsTheProgramAsSalirDoes) {
-  constexpr std::intptr_t kCloseApp = 0x1;  // ENDSESSION_CLOSEAPP
-  enum class Where { Running, InAbout, InErrorBox };
-  for (const Where where : {Where::Running, Where::InAbout, Where::InErrorBox}) {
-    SCOPED_TRACE(static_cast<int>(where));
-    fakes::FakePlatform f;
-    toolkit::Hwnd hwnd = 0;
-    auto endSession = [&] {
-      EXPECT_EQ(f.user.Send(hwnd, platform::kWmQueryEndSession, 0, kCloseApp), 1);
-      EXPECT_FALSE(f.toolkit.app.ended);
-      f.user.Send(hwnd, platform::kWmEndSession, 1, kCloseApp);
-    };
-    f.dialogs.whileShown = [&](fakes::FakeDialog&) { endSession(); };
-    f.toolkit.whileMsgBox = endSession;
-    f.toolkit.whileRunning = [&] {
-      hwnd = f.toolkit.FindForm(std::wstring(kForm1WindowClass))->hwnd;
-      if (where == Where::Running) return endSession();
-      if (where == Where::InErrorBox)
-        f.registry.DenyAccess(0x80000002, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run");
-      f.toolkit.menuChoice = where == Where::InAbout ? kMenuAbout : kMenuStartWithWindows;
-      f.journal.Clear();
-      f.user.Send(hwnd, tray::TrayCallbackMessage, tray::TrayIconId, tray::kWmRButtonUp);
-      EXPECT_EQ(f.toolkit.msgBoxes.size(), where == Where::InErrorBox ? 1u : 0u);
-    };
-    EXPECT_EQ(RunProgram(f.services()), 0);
-    EXPECT_TRUE(f.toolkit.app.ended);
-    EXPECT_EQ(f.toolkit.app.endCalls, 1);
-    EXPECT_FALSE(f.shell.iconPresent);
-    EXPECT_EQ(f.user.ProcOf(hwnd), fakes::FakeUser::kOriginalProc);
-    const long remove = f.journal.IndexOf("Shell_NotifyIconA(2)");
-    EXPECT_GE(remove, 0);
-    EXPECT_LT(remove, f.journal.IndexOf("App.End"));
-    // Nothing posted, nothing left to run after the message: the session may end right then.
-    EXPECT_TRUE(f.user.posted.empty());
+  enum class End { Salir, Session, SessionInAbout, SessionInErrorBox };
+  const char* const endNames[] = {"Salir", "the end of the session", "the end of the session in About",
+                                  "the end of the session in the error box"};
+  for (const State& state : states) {
+    for (const End end : {End::Salir, End::Session, End::SessionInAbout, End::SessionInErrorBox}) {
+      SCOPED_TRACE(std::string(state.name) + ", " + endNames[static_cast<int>(end)]);
+      fakes::FakePlatform f;
+      f.shell.notifyResult[tray::kNimAdd] = state.refusedAtStart ? 0 : 1;
+      toolkit::Hwnd hwnd = 0;
+      auto endSession = [&] {
+        EXPECT_EQ(f.user.Send(hwnd, platform::kWmQueryEndSession, 0, kCloseApp), 1);
+        EXPECT_FALSE(f.toolkit.app.ended);
+        f.user.Send(hwnd, platform::kWmEndSession, 1, kCloseApp);
+      };
+      f.dialogs.whileShown = [&](fakes::FakeDialog&) { endSession(); };
+      f.toolkit.whileMsgBox = endSession;
+      f.toolkit.whileRunning = [&] {
+        auto* form = f.toolkit.FindForm(std::wstring(kForm1WindowClass));
+        hwnd = form->hwnd;
+        state.meanwhile(f, hwnd);
+        if (end == End::Session) return endSession();
+        if (end == End::SessionInErrorBox)
+          f.registry.DenyAccess(0x80000002, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run");
+        f.toolkit.menuChoice = end == End::Salir            ? kMenuExit
+                               : end == End::SessionInAbout ? kMenuAbout
+                                                            : kMenuStartWithWindows;
+        f.user.Send(hwnd, tray::TrayCallbackMessage, tray::TrayIconId, tray::kWmRButtonUp);
+        EXPECT_EQ(f.toolkit.lastPopupDefault, kMenuExit) << "the menu opens in every state";
+        EXPECT_EQ(f.toolkit.msgBoxes.size(), end == End::SessionInErrorBox ? 1u : 0u);
+        if (end != End::Salir) return;
+        // "Salir" posts kWmClose; the form then unloads.
+        ASSERT_EQ(f.user.posted.size(), 2u);
+        EXPECT_EQ(f.user.posted[0].msg, platform::kWmClose);
+        EXPECT_EQ(f.user.posted[1].msg, platform::kWmNull);
+        EXPECT_FALSE(f.toolkit.app.ended) << "the exit is posted, not performed inside the menu";
+        form->Close();
+      };
+      EXPECT_EQ(RunProgram(f.services()), 0);
+      EXPECT_TRUE(f.toolkit.app.ended);
+      EXPECT_EQ(f.toolkit.app.endCalls, 1);
+      EXPECT_FALSE(f.shell.iconPresent);
+      EXPECT_EQ(f.journal.Count("Shell_NotifyIconA(2)"), 1u);
+      const long remove = f.journal.IndexOf("Shell_NotifyIconA(2)");
+      const long restore = f.journal.IndexOf("SetWindowLongA(" + std::to_string(fakes::FakeUser::kOriginalProc) + ")");
+      EXPECT_LT(remove, restore);
+      EXPECT_LT(restore, f.journal.IndexOf("App.End"));
+      EXPECT_EQ(f.user.ProcOf(hwnd), fakes::FakeUser::kOriginalProc);
+      EXPECT_TRUE(f.user.timers.empty());
+      // Nothing posted, nothing left to run after the message: the session may end right then.
+      if (end != End::Salir) {
+        EXPECT_TRUE(f.user.posted.empty());
+      }
+    }
   }
 }
 
