@@ -20,14 +20,33 @@ export ASAN_OPTIONS="${ASAN_OPTIONS:-quarantine_size_mb=16}"
 # The class's fuzzer gets nine tenths: it has far more to explore, while the root-key parser's
 # few branches are covered within seconds.
 shares=(1 9)
+# One worker per core, sharing the target's corpus folder; each worker runs the target's whole
+# time, and the executions of all workers are summed.
+workers=$(nproc)
+build="$PWD/build/fuzz"
 for i in "${!targets[@]}"; do
   target="${targets[$i]}"
   seconds=$(( total * shares[i] / 10 ))
   [ "$seconds" -ge 1 ] || seconds=1
-  corpus="build/fuzz/corpus/$target"
-  seeds="tests/fuzz/corpus/$target"
+  corpus="$build/corpus/$target"
+  seeds="$PWD/tests/fuzz/corpus/$target"
+  logs="$build/logs/$target"
   mkdir -p "$corpus"
-  echo "== fuzzing $target for ${seconds}s (load average $(cut -d' ' -f1-3 /proc/loadavg))"
-  "build/fuzz/tests/fuzz/$target" "$corpus" "$seeds" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=2048 \
-    -print_final_stats=1 -artifact_prefix="build/fuzz/$target-" 2>&1 | tail -n 12
+  rm -rf "$logs"
+  mkdir -p "$logs"
+  echo "== fuzzing $target for ${seconds}s with $workers workers (load average $(cut -d' ' -f1-3 /proc/loadavg))"
+  status=0
+  # The workers write their output to fuzz-N.log in the current folder.
+  (cd "$logs" && "$build/tests/fuzz/$target" "$corpus" "$seeds" -max_total_time="$seconds" -timeout=20 \
+    -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="$build/$target-" \
+    -jobs="$workers" -workers="$workers" >/dev/null 2>&1) || status=$?
+  # The parent does not always pass a worker's failure on: a finding shows in the worker's log.
+  ! grep -qE '^(==[0-9]+== ?ERROR|SUMMARY: )' "$logs"/fuzz-*.log || status=1
+  for log in "$logs"/fuzz-*.log; do
+    echo "-- $(basename "$log")"
+    tail -n 8 "$log"
+  done
+  runs=$(cat "$logs"/fuzz-*.log | sed -nE 's/^stat::number_of_executed_units: *([0-9]+)/\1/p' | awk '{ s += $1 } END { print s + 0 }')
+  echo "== $target: $runs executions in ${seconds}s by $workers workers"
+  [ "$status" -eq 0 ] || { echo "== $target FAILED: see $logs and build/fuzz/$target-*" >&2; exit 1; }
 done

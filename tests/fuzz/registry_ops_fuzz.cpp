@@ -108,7 +108,10 @@ registry::Variant MakeValue(FuzzedDataProvider& in) {
     case 2:
       return in.ConsumeIntegral<std::int32_t>();
     default: {
-      const std::size_t size = in.ConsumeIntegralInRange<std::size_t>(0, in.ConsumeBool() ? 16 : 70000);
+      // One in sixteen past 64 KiB: such a value costs as much as hundreds of small ones in
+      // every later read, enumeration and dump of the sequence.
+      const bool large = in.ConsumeIntegralInRange(0, 15) == 15;
+      const std::size_t size = in.ConsumeIntegralInRange<std::size_t>(0, large ? 70000 : 16);
       return registry::ByteArray(size, in.ConsumeIntegral<std::uint8_t>());
     }
   }
