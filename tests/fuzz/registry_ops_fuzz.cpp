@@ -68,9 +68,9 @@ std::wstring MakePath(FuzzedDataProvider& in) {
   // A key name past its 255 characters, often; a path past its 32767, less often: each costs as
   // much as hundreds of ordinary inputs. Exhausted data reads as 0, which must stay cheap.
   if (in.ConsumeIntegralInRange(0, 40) == 40) {
-    const std::size_t length = in.ConsumeIntegralInRange(0, 3) == 3 ? in.ConsumeIntegralInRange(32760, 32800)
-                                                                    : in.ConsumeIntegralInRange(250, 300);
-    path += std::wstring(length, L'k');
+    const std::size_t length = in.ConsumeIntegralInRange(0, 15) == 15 ? in.ConsumeIntegralInRange(32760, 32800)
+                                                                      : in.ConsumeIntegralInRange(250, 300);
+    path.append(length, L'k');
   }
   return path;
 }
