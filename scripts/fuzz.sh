@@ -4,7 +4,7 @@
 # Every fuzzer begins with the inputs committed in tests/fuzz/corpus/NAME (never written to) and
 # with what earlier runs in this build tree found (build/fuzz/corpus/NAME, where new inputs go).
 # To keep a long run's findings, minimise both into a fresh folder:
-#   build/fuzz/tests/fuzz/NAME -merge=1 NEW build/fuzz/corpus/NAME tests/fuzz/corpus/NAME
+#   build/fuzz/tests/fuzz/NAME -merge=1 -use_counters=0 NEW build/fuzz/corpus/NAME tests/fuzz/corpus/NAME
 # and put NEW in place of tests/fuzz/corpus/NAME.
 set -euo pipefail
 cd "$(dirname "$0")/.."
