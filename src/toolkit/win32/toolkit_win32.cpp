@@ -4,6 +4,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "platform/win32/system_library.h"
 #include "toolkit/win32/window_object.h"
 
 namespace varnlet::toolkit::win32 {
@@ -25,24 +26,17 @@ std::wstring ModuleFileName() {
   }
 }
 
-// A function the system may lack (Windows 8.1 and 10 added these), found at run time so the
-// program still starts without it.
-template <class Fn>
-Fn SystemFunction(HMODULE module, const char* name) {
-  if (module == nullptr) return nullptr;
-  return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(::GetProcAddress(module, name)));
-}
-
 // The density of the monitor the taskbar is on; 0 where the system cannot tell. A scaling change
 // reaches a per-monitor aware program there, never through GetSystemMetrics, which keeps the
 // density of the logon.
 UINT TaskbarDpi() {
   using GetDpiForMonitorFn = HRESULT(WINAPI*)(HMONITOR, int, UINT*, UINT*);
   constexpr int kMdtEffectiveDpi = 0;
-  // From System32 only, never from the program's folder.
-  static const platform::win32::UniqueHmodule shcore(
-      ::LoadLibraryExW(L"shcore.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32));
-  static const auto getDpiForMonitor = SystemFunction<GetDpiForMonitorFn>(shcore.get(), "GetDpiForMonitor");
+  // Windows 8.1 added it: found at run time, and from System32 only, never from the program's
+  // folder.
+  static const platform::win32::UniqueHmodule shcore = platform::win32::LoadSystemLibrary(L"shcore.dll");
+  static const auto getDpiForMonitor =
+      platform::win32::ProcAddress<GetDpiForMonitorFn>(shcore.get(), "GetDpiForMonitor");
   const HWND taskbar = ::FindWindowW(L"Shell_TrayWnd", nullptr);
   if (getDpiForMonitor == nullptr || taskbar == nullptr) return 0;
   UINT dpiX = 0;
@@ -55,8 +49,9 @@ UINT TaskbarDpi() {
 // One of the small-icon metrics at the taskbar's density, or the system's where that is unknown.
 int SmallIconMetric(int index, UINT dpi) {
   using GetSystemMetricsForDpiFn = int(WINAPI*)(int, UINT);
-  static const auto forDpi =
-      SystemFunction<GetSystemMetricsForDpiFn>(::GetModuleHandleW(L"user32.dll"), "GetSystemMetricsForDpi");
+  // Windows 10 added it: found at run time.
+  static const auto forDpi = platform::win32::ProcAddress<GetSystemMetricsForDpiFn>(::GetModuleHandleW(L"user32.dll"),
+                                                                                    "GetSystemMetricsForDpi");
   if (forDpi != nullptr && dpi != 0) {
     if (const int size = forDpi(index, dpi); size > 0) return size;
   }
