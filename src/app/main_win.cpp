@@ -14,9 +14,31 @@
 #include "toolkit/win32/toolkit_win32.h"
 #include "toolkit/win32/web_browser_host.h"
 
+namespace {
+
+// Runs before anything else of the program or its runtime: the loader calls the exe's TLS
+// callbacks before its entry point, and so before the C runtime's start-up, whose stack
+// protector set-up asks the system for random bytes through a cryptographic provider DLL. Once
+// the search is restricted, that DLL, like every later one, comes from System32 only.
+void NTAPI RestrictDllSearchFirst(PVOID, DWORD reason, PVOID) {
+  if (reason == DLL_PROCESS_ATTACH) varnlet::platform::win32::RestrictDllSearchToSystem32();
+}
+
+}  // namespace
+
+// Sorted before the runtime's own callbacks (.CRT$XLC and later), which the runtime's TLS
+// directory lists from .CRT$XLA to .CRT$XLZ.
+#if defined(_MSC_VER)
+#pragma comment(linker, "/INCLUDE:_tls_used")
+#pragma section(".CRT$XLB", read)
+extern "C" __declspec(allocate(".CRT$XLB")) const PIMAGE_TLS_CALLBACK varnletRestrictDllSearch = RestrictDllSearchFirst;
+#else
+extern "C" [[gnu::section(".CRT$XLB"), gnu::used]] const PIMAGE_TLS_CALLBACK varnletRestrictDllSearch =
+    RestrictDllSearchFirst;
+#endif
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   using namespace varnlet;
-  platform::win32::RestrictDllSearchToSystem32();
   platform::ProcessApiWin32 process;
   platform::ShellApiWin32 shell;
   platform::VersionApiWin32 version;

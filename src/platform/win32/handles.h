@@ -70,6 +70,12 @@ struct HmoduleTraits {
   static bool Valid(Handle h) noexcept { return h != nullptr; }
   static void Close(Handle h) noexcept { ::FreeLibrary(h); }
 };
+struct LocalTraits {
+  using Handle = HLOCAL;
+  static Handle Invalid() noexcept { return nullptr; }
+  static bool Valid(Handle h) noexcept { return h != nullptr; }
+  static void Close(Handle h) noexcept { ::LocalFree(h); }
+};
 struct GdiTraits {
   using Handle = HGDIOBJ;
   static Handle Invalid() noexcept { return nullptr; }
@@ -84,6 +90,8 @@ using UniqueHicon = UniqueOwner<HiconTraits>;
 using UniqueHmenu = UniqueOwner<HmenuTraits>;
 using UniqueGdiObject = UniqueOwner<GdiTraits>;
 using UniqueHmodule = UniqueOwner<HmoduleTraits>;
+// Memory the system allocated for the caller with LocalAlloc (SDDL conversions, SID strings).
+using UniqueLocal = UniqueOwner<LocalTraits>;
 
 // Window handles fit in 32 bits; on 64-bit builds the value is sign-extended back to a handle.
 inline HWND ToHwnd(std::uint32_t h) noexcept {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/win32/handles.h"
+#include "platform/win32/process_token.h"
 #include "platform/win32/registry_handles.h"
 
 namespace varnlet::platform {
@@ -26,18 +27,8 @@ FILETIME* AsFiletime(FileTime* p) { return reinterpret_cast<FILETIME*>(p); }
 class OwnerOnlySecurity {
  public:
   OwnerOnlySecurity() {
-    HANDLE raw = nullptr;
-    if (::OpenThreadToken(::GetCurrentThread(), TOKEN_QUERY, TRUE, &raw) == FALSE &&
-        ::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &raw) == FALSE) {
-      return;
-    }
-    const win32::UniqueHandle token(raw);
-    DWORD size = 0;
-    ::GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
-    if (size == 0) return;
-    user_.resize(size);
-    if (::GetTokenInformation(token.get(), TokenUser, user_.data(), size, &size) == FALSE) return;
-    const PSID sid = reinterpret_cast<const TOKEN_USER*>(user_.data())->User.Sid;
+    const PSID sid = user_.Sid();
+    if (sid == nullptr) return;
     acl_.resize(sizeof(ACL) + sizeof(ACCESS_ALLOWED_ACE) + ::GetLengthSid(sid));
     auto* acl = reinterpret_cast<ACL*>(acl_.data());
     const bool built = ::InitializeAcl(acl, static_cast<DWORD>(acl_.size()), ACL_REVISION) != FALSE &&
@@ -54,7 +45,7 @@ class OwnerOnlySecurity {
   SECURITY_ATTRIBUTES* get() { return attributes_.lpSecurityDescriptor != nullptr ? &attributes_ : nullptr; }
 
  private:
-  std::vector<BYTE> user_;
+  win32::CurrentUser user_;
   std::vector<BYTE> acl_;
   SECURITY_DESCRIPTOR descriptor_{};
   SECURITY_ATTRIBUTES attributes_{};
