@@ -96,8 +96,8 @@ TEST(ToolkitWin32, TheApplicationObjectKnowsItsInstanceFolderAndName) {
   // A copy at a higher integrity level made the name, whose security refuses this one.
   const std::wstring refused = UniqueName(L"refused");
   PSECURITY_DESCRIPTOR denyAll = nullptr;
-  ASSERT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(D;;GA;;;WD)", SDDL_REVISION_1, &denyAll,
-                                                                     nullptr));
+  ASSERT_TRUE(
+      ::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(D;;GA;;;WD)", SDDL_REVISION_1, &denyAll, nullptr));
   const platform::win32::UniqueLocal denyAllOwner(denyAll);
   SECURITY_ATTRIBUTES denied{sizeof(SECURITY_ATTRIBUTES), denyAll, FALSE};
   platform::win32::UniqueHandle elevated(::CreateMutexW(&denied, FALSE, refused.c_str()));

@@ -1,10 +1,10 @@
 #include "toolkit/win32/toolkit_win32.h"
 
+#include <sddl.h>
+
 #include <algorithm>
 #include <stdexcept>
 #include <vector>
-
-#include <sddl.h>
 
 #include "platform/win32/process_token.h"
 #include "platform/win32/system_library.h"
@@ -74,8 +74,8 @@ class InstanceMutexSecurity {
     // A low label that forbids writes from below; where the system takes no label, the DACL alone.
     for (const std::wstring& sddl : {dacl + L"S:(ML;;NW;;;LW)", dacl}) {
       PSECURITY_DESCRIPTOR descriptor = nullptr;
-      if (::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &descriptor,
-                                                                 nullptr) != FALSE) {
+      if (::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr) !=
+          FALSE) {
         descriptor_.reset(descriptor);
         attributes_ = {sizeof(SECURITY_ATTRIBUTES), descriptor, FALSE};
         return;
