@@ -111,6 +111,13 @@ void Form2::Form_Load() {
 
 void Form2::Label4_Click() {
   toolkit::SkipErrors([&] {
+    if (services_.elevated) {
+      // An elevated browser would carry an administrator's rights onto the web. Where the shell
+      // cannot take the request, nothing opens.
+      const std::wstring file(config::kHomePage);
+      services_.shell.ShellExecuteFromDesktop(file.c_str(), L"open", kShowMaximized);
+      return;
+    }
     const std::string file = services_.ansi.ToAnsi(config::kHomePage);
     services_.shell.ShellExecuteA(hWnd(), "open", file.c_str(), nullptr, nullptr, kShowMaximized);
   });

@@ -5,6 +5,7 @@
 #include "app/Form1.h"
 #include "platform/win32/ansi_code_page_win32.h"
 #include "platform/win32/process_api_win32.h"
+#include "platform/win32/process_token.h"
 #include "platform/win32/registry_api_win32.h"
 #include "platform/win32/shell_api_win32.h"
 #include "platform/win32/system_library.h"
@@ -50,6 +51,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   // Declared before the About window: OLE is uninitialised after the last browser is gone.
   toolkit::win32::WebBrowserFactory browsers;
   toolkit::win32::DialogsWin32 dialogs(instance, browsers);
-  about::Form2 form2({dialogs, shell, ansi});
+  about::Form2 form2({dialogs, shell, ansi, platform::win32::ProcessTokenElevated()});
   return app::RunProgram({toolkit, process, shell, version, user, ansi, form2, registry, files});
 }

@@ -26,4 +26,18 @@ bool MayNavigate(std::wstring_view page, std::wstring_view url) {
   return !allowed.empty() && HttpsOrigin(url) == allowed;
 }
 
+bool MayShow(std::wstring_view page, std::wstring_view url) { return url == kBlankPage || MayNavigate(page, url); }
+
+bool SwallowsBrowserKey(std::uint32_t virtualKey, bool control, bool alt) {
+  constexpr std::uint32_t kF1 = 0x70, kF3 = 0x72, kF12 = 0x7B, kApps = 0x5D, kBrowserFavorites = 0xAB;
+  // Help, find, the developer tools, the context menu and the favourites.
+  if (virtualKey == kF1 || virtualKey == kF3 || virtualKey == kF12 || virtualKey == kApps ||
+      virtualKey == kBrowserFavorites) {
+    return true;
+  }
+  if (!control || alt || virtualKey < L'A' || virtualKey > L'Z') return false;
+  constexpr std::wstring_view kEditing = L"ACVXYZ";
+  return kEditing.find(static_cast<wchar_t>(virtualKey)) == std::wstring_view::npos;
+}
+
 }  // namespace varnlet::toolkit
