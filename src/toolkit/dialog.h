@@ -88,8 +88,8 @@ class WebBrowser {
 // Stands in where no browser could be made: a plain area that goes nowhere.
 class NoBrowser final : public WebBrowser {
  public:
-  bool Navigate(std::wstring_view) override { return false; }
-  void Resize(int, int) override {}
+  bool Navigate(std::wstring_view /*URL*/) override { return false; }
+  void Resize(int /*width*/, int /*height*/) override {}
 };
 
 class Dialog {

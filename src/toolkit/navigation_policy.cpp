@@ -1,6 +1,7 @@
 #include "toolkit/navigation_policy.h"
 
 #include <algorithm>
+#include <array>
 #include <string>
 
 namespace varnlet::toolkit {
@@ -29,12 +30,10 @@ bool MayNavigate(std::wstring_view page, std::wstring_view url) {
 bool MayShow(std::wstring_view page, std::wstring_view url) { return url == kBlankPage || MayNavigate(page, url); }
 
 bool SwallowsBrowserKey(std::uint32_t virtualKey, bool control, bool alt) {
-  constexpr std::uint32_t kF1 = 0x70, kF3 = 0x72, kF12 = 0x7B, kApps = 0x5D, kBrowserFavorites = 0xAB;
   // Help, find, the developer tools, the context menu and the favourites.
-  if (virtualKey == kF1 || virtualKey == kF3 || virtualKey == kF12 || virtualKey == kApps ||
-      virtualKey == kBrowserFavorites) {
-    return true;
-  }
+  constexpr std::array<std::uint32_t, 5> kOpeners = {0x70 /*F1*/, 0x72 /*F3*/, 0x7B /*F12*/, 0x5D /*Apps*/,
+                                                     0xAB /*BrowserFavorites*/};
+  if (std::ranges::find(kOpeners, virtualKey) != kOpeners.end()) return true;
   if (!control || alt || virtualKey < L'A' || virtualKey > L'Z') return false;
   constexpr std::wstring_view kEditing = L"ACVXYZ";
   return kEditing.find(static_cast<wchar_t>(virtualKey)) == std::wstring_view::npos;

@@ -119,7 +119,8 @@ class DialogsWin32::DialogImpl final : public Dialog {
     if (control >= controls_.size() || design_.controls[control].kind != ControlKind::WebBrowser) {
       throw std::out_of_range("not a browser control");
     }
-    return controls_[control].browser ? *controls_[control].browser : noBrowser_;
+    if (controls_[control].browser) return *controls_[control].browser;
+    return noBrowser_;
   }
 
   void ShowModal() override {
