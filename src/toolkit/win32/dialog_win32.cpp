@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/win32/system_library.h"
 #include "toolkit/dialog_colours.h"
 #include "toolkit/win32/window_object.h"
 
@@ -25,9 +26,7 @@ constexpr int kDefaultDpi = 96;
 // Functions of Windows 10 and later, found at run time so the program still starts on Windows 7.
 template <class Fn>
 Fn User32Function(const char* name) {
-  const HMODULE user32 = ::GetModuleHandleW(L"user32.dll");
-  if (user32 == nullptr) return nullptr;
-  return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(::GetProcAddress(user32, name)));
+  return platform::win32::ProcAddress<Fn>(::GetModuleHandleW(L"user32.dll"), name);
 }
 
 int DpiOf(HWND hwnd) {
