@@ -128,6 +128,15 @@ pick() {
   esac
 }
 
+# Under Wine every file is the Unix user's, who is no administrator, so "Iniciar con Windows"
+# refuses with a box (class #32770) that says others may replace the exe, and writes nothing.
+# Waits for that box and closes it.
+autostart_refused() {
+  wait_for 20 window_shown '#32770' &&
+    tool texts '#32770' | tr -d '\r' | grep -qF 'Otros usuarios de este equipo pueden cambiar' &&
+    tool post '#32770' 16 0 0 && wait_for 20 window_gone '#32770'
+}
+
 screenshot() {
   DISPLAY="$(cat "$B/.display")" import -window root "$ART/$1.png"
   say "screenshot: $ART/$1.png"

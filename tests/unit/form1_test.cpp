@@ -7,6 +7,7 @@
 
 #include "build_config.h"
 #include "fakes/fake_platform.h"
+#include "toolkit/single_instance.h"
 
 namespace varnlet::app {
 namespace {
@@ -35,6 +36,14 @@ TEST_F(Form1Test, ASecondInstanceEndsBeforeAnythingHappens) {
   EXPECT_EQ(journal.IndexOf("RunMessageLoop"), -1);
   EXPECT_EQ(processes.ownTrims(), 0);
   EXPECT_TRUE(processes.enumSizes().empty());
+
+  // What creating the program's mutex gave: a refusal means an elevated copy made it.
+  using toolkit::AnotherInstanceHolds;
+  EXPECT_FALSE(AnotherInstanceHolds(true, 0));
+  EXPECT_TRUE(AnotherInstanceHolds(true, 183));
+  EXPECT_TRUE(AnotherInstanceHolds(false, 5));
+  EXPECT_FALSE(AnotherInstanceHolds(false, 6));
+  EXPECT_FALSE(AnotherInstanceHolds(false, 1450));
 }
 
 TEST_F(Form1Test, LoadHidesTheFormStartsBothTimersAndTrimsItselfFirst) {
