@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <limits>
 
+#include "base/error_skipping.h"
 #include "platform/unique_process_handle.h"
-#include "toolkit/error_skipping.h"
 
 namespace varnlet::trim {
 
@@ -48,8 +48,8 @@ void TrimIfMozilla(platform::ProcessApi& api, std::uint32_t pid) {
 void TrimMozillaProcesses(platform::ProcessApi& api) {
   std::vector<std::uint32_t> ids;
   // Without the id list the pass has nothing to do, so a failure here ends it.
-  if (!toolkit::SkipErrors([&] { ids = EnumerateProcessIds(api); })) return;
-  for (const std::uint32_t pid : ids) toolkit::SkipErrors([&] { TrimIfMozilla(api, pid); });
+  if (!SkipErrors([&] { ids = EnumerateProcessIds(api); })) return;
+  for (const std::uint32_t pid : ids) SkipErrors([&] { TrimIfMozilla(api, pid); });
 }
 
 void TrimOwnProcess(platform::ProcessApi& api) { api.EmptyWorkingSet(api.GetCurrentProcess()); }
