@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <psapi.h>
 
+#include "platform/win32/system_library.h"
+
 namespace {
 // psapi.h maps these names to their kernel32 K32 forms with macros; call them through the
 // macros here, then drop the macros so the adapter's own members keep the system's names.
@@ -49,13 +51,8 @@ ProcessHandle ProcessApiWin32::GetCurrentProcess() { return reinterpret_cast<Pro
 
 std::int32_t ProcessApiWin32::RegisterApplicationRestart(const wchar_t* pwzCommandline, std::uint32_t dwFlags) {
   // Found at run time: where the system lacks it, the program runs on without a restart.
-  using Fn = HRESULT(WINAPI*)(PCWSTR, DWORD);
-  static const auto registerRestart = [] {
-    const HMODULE kernel32 = ::GetModuleHandleW(L"kernel32.dll");
-    return kernel32 != nullptr ? reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(
-                                     ::GetProcAddress(kernel32, "RegisterApplicationRestart")))
-                               : nullptr;
-  }();
+  static const auto registerRestart = win32::ProcAddress<HRESULT(WINAPI*)(PCWSTR, DWORD)>(
+      ::GetModuleHandleW(L"kernel32.dll"), "RegisterApplicationRestart");
   return registerRestart != nullptr ? registerRestart(pwzCommandline, dwFlags) : E_NOTIMPL;
 }
 
