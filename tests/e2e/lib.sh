@@ -166,4 +166,20 @@ opens_ask_trim_rights_only() {
   for m in $masks; do [ $((16#$m & ~0x1100)) -eq 0 ] || { echo "OpenProcess asked for $m" >&2; return 1; }; done
 }
 
-TRIM_CALLS='KERNEL32.OpenProcess;KERNEL32.K32EmptyWorkingSet;KERNEL32.CloseHandle;KERNEL32.K32EnumProcesses;KERNEL32.QueryFullProcessImageNameA'
+# Reads a relay trace and prints one line per process snapshot (one a pass): the decimal ids of
+# the processes opened after it, in increasing order (an empty line when it opened none).
+opens_per_pass() {
+  local kind a line="" passes=0
+  while read -r kind a; do
+    if [ "$kind" = pass ]; then
+      [ "$passes" -eq 0 ] || echo "$line" | tr ' ' '\n' | sort -n | xargs
+      passes=$((passes + 1)) line=""
+    elif [ "$passes" -gt 0 ]; then
+      line="$line $((16#$a))"
+    fi
+  done < <(sed -nE -e 's/.*Call KERNEL32\.CreateToolhelp32Snapshot\(.*/pass/p' \
+    -e 's/.*Call KERNEL32\.OpenProcess\([0-9a-f]+,[0-9a-f]+,([0-9a-f]+)\).*/open \1/p' "$1")
+  [ "$passes" -eq 0 ] || echo "$line" | tr ' ' '\n' | sort -n | xargs
+}
+
+TRIM_CALLS='KERNEL32.CreateToolhelp32Snapshot;KERNEL32.OpenProcess;KERNEL32.K32EmptyWorkingSet;KERNEL32.CloseHandle;KERNEL32.QueryFullProcessImageNameA'
