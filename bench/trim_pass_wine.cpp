@@ -1,14 +1,16 @@
 // One Timer1_Timer pass (trim::TrimMozillaProcesses through the Win32 process adapter) over the
-// real process table, next to two loops that make the system calls directly: the raw loop of
-// the calls the pass made before it listed processes by name (list every id, open, query and
-// close every process), and the limit (open, query, trim and close the Mozilla processes only,
-// from a list already known). Run under Wine beside stand-in processes. The three alternate, in
-// rotating order, so that drift in the machine's load falls on all alike; the medians and their
-// ratios are printed.
+// real process table, next to loops that make the system calls directly: the raw loop of the
+// calls the pass made before it listed processes by name (list every id, open, query and close
+// every process); the limit (open, query, trim and close the Mozilla processes only, from a list
+// already known); and, to show where the pass and the limit differ, the process list alone. Run
+// under Wine beside stand-in processes. The loops alternate, in rotating order, so that drift in
+// the machine's load falls on all alike; the medians and their ratios are printed.
 //   trim_pass_wine [ROUNDS [PASSES_PER_ROUND]]
 //   trim_pass_wine once      one pass and nothing else, for a relay trace
+//   trim_pass_wine count     prints how many processes there are, itself included
 #include <windows.h>
 #include <psapi.h>
+#include <tlhelp32.h>
 // psapi.h renames this to its kernel32 K32 form, which the loops call by name; the macro would
 // also rename the adapter's member.
 #undef EmptyWorkingSet
@@ -73,6 +75,20 @@ int Limit(const std::vector<DWORD>& known) {
   return trimmed;
 }
 
+// What the pass adds to the limit: the process list taken and walked, nothing opened. Returns
+// how many processes it listed.
+int ListOnly() {
+  const UniqueHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot) return 0;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  int listed = 0;
+  for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more; more = ::Process32NextW(snapshot.get(), &entry)) {
+    ++listed;
+  }
+  return listed;
+}
+
 // Forwards to the real adapter and notes the processes trimmed, for the check that the loops
 // do the same and for the limit's list.
 class RecordingProcessApi final : public varnlet::platform::ProcessApi {
@@ -131,6 +147,10 @@ int main(int argc, char** argv) {
     varnlet::trim::TrimMozillaProcesses(api);
     return 0;
   }
+  if (argc == 2 && std::string(argv[1]) == "count") {
+    std::printf("%zu\n", AllIds().size());
+    return 0;
+  }
   const int rounds = argc > 1 ? std::atoi(argv[1]) : 31;
   const int passes = argc > 2 ? std::atoi(argv[2]) : 10;
   if (rounds < 1 || passes < 1) return 2;
@@ -154,9 +174,10 @@ int main(int argc, char** argv) {
     std::function<void()> run;
     std::vector<double> times;
   };
-  std::array<Loop, 3> loops{{{"Timer1_Timer pass", [&] { varnlet::trim::TrimMozillaProcesses(api); }, {}},
+  std::array<Loop, 4> loops{{{"Timer1_Timer pass", [&] { varnlet::trim::TrimMozillaProcesses(api); }, {}},
                              {"raw loop", [] { RawLoop(); }, {}},
-                             {"limit", [&] { Limit(known); }, {}}}};
+                             {"limit", [&] { Limit(known); }, {}},
+                             {"the list alone", [] { ListOnly(); }, {}}}};
   for (int r = 0; r < rounds; ++r) {
     for (std::size_t k = 0; k < loops.size(); ++k) {
       Loop& loop = loops[(static_cast<std::size_t>(r) + k) % loops.size()];
