@@ -29,15 +29,6 @@ TEST(IsMozillaPath, MatchesTheThreeNamesAnywhereAndCaseSensitively) {
   EXPECT_FALSE(IsMozillaPath(""));
 }
 
-TEST(IsMozillaName, IsThePathTestOnWideText) {
-  EXPECT_TRUE(IsMozillaName(L"firefox.exe"));
-  EXPECT_TRUE(IsMozillaName(L"myxulrunner.exe.bak"));
-  EXPECT_FALSE(IsMozillaName(L"Thunderbird.exe"));
-  // A character whose low byte is an ASCII letter is not that letter.
-  EXPECT_FALSE(IsMozillaName(L"\u0166irefox.exe"));
-  EXPECT_FALSE(IsMozillaName(L""));
-}
-
 // One pass over one table: the list names the candidates, the path decides. Only a candidate is
 // opened, with the trim rights and no more, one handle at a time, each closed.
 TEST(TrimMozillaProcesses, OpensTheCandidatesOnlyAndTrimsThoseWhosePathMatches) {
@@ -58,6 +49,9 @@ TEST(TrimMozillaProcesses, OpensTheCandidatesOnlyAndTrimsThoseWhosePathMatches) 
       {"notepad", R"(C:\Windows\notepad.exe)", nullptr, false, false},
       {"capitals", R"(C:\FF\FIREFOX.EXE)", nullptr, false, false},
       {"the name in a folder only", R"(C:\firefox.exe\tool.exe)", nullptr, false, false},
+      // A wide character whose low byte is an ASCII letter is not that letter.
+      {"a listed name with a letter beyond ASCII", firefox, [](auto& p) { p.exeName = L"\u0166irefox.exe"; }, false,
+       false},
       {"a listed name the path lacks", R"(C:\w\calc.exe)", [](auto& p) { p.exeName = L"firefox.exe"; }, true, false},
       {"refuses the open", firefox, [](auto& p) { p.refuseOpen = true; }, true, false},
       {"grants less than the trim rights", firefox, [](auto& p) { p.grants = FakeProcessTable::kQueryLimited; }, true,
