@@ -169,17 +169,11 @@ opens_ask_trim_rights_only() {
 # Reads a relay trace and prints one line per process snapshot (one a pass): the decimal ids of
 # the processes opened after it, in increasing order (an empty line when it opened none).
 opens_per_pass() {
-  local kind a line="" passes=0
-  while read -r kind a; do
-    if [ "$kind" = pass ]; then
-      [ "$passes" -eq 0 ] || echo "$line" | tr ' ' '\n' | sort -n | xargs
-      passes=$((passes + 1)) line=""
-    elif [ "$passes" -gt 0 ]; then
-      line="$line $((16#$a))"
-    fi
-  done < <(sed -nE -e 's/.*Call KERNEL32\.CreateToolhelp32Snapshot\(.*/pass/p' \
-    -e 's/.*Call KERNEL32\.OpenProcess\([0-9a-f]+,[0-9a-f]+,([0-9a-f]+)\).*/open \1/p' "$1")
-  [ "$passes" -eq 0 ] || echo "$line" | tr ' ' '\n' | sort -n | xargs
+  local a line
+  sed -nE -e 's/.*Call KERNEL32\.CreateToolhelp32Snapshot\(.*/pass/p' \
+    -e 's/.*Call KERNEL32\.OpenProcess\([0-9a-f]+,[0-9a-f]+,([0-9a-f]+)\).*/\1/p' "$1" |
+    { while read -r a; do if [ "$a" = pass ]; then echo; else printf '%d ' $((16#$a)); fi; done; echo; } |
+    sed 1d | while read -r line; do tr ' ' '\n' <<<"$line" | sort -n | xargs; done
 }
 
 TRIM_CALLS='KERNEL32.CreateToolhelp32Snapshot;KERNEL32.OpenProcess;KERNEL32.K32EmptyWorkingSet;KERNEL32.CloseHandle;KERNEL32.QueryFullProcessImageNameA'
