@@ -1,7 +1,7 @@
 #pragma once
-// The process status, tool help and kernel calls the trimmer makes, and the program's own registration with
-// the Restart Manager, one virtual per system call, with the system's arguments and results. The
-// Win32 adapter forwards; tests pass a process table.
+// The process status, tool help and kernel calls the trimmer makes, and the program's own
+// registration with the Restart Manager, one virtual per system call, with the system's arguments
+// and results. The Win32 adapter forwards; tests pass a process table.
 #include <array>
 #include <cstdint>
 
