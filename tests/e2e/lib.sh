@@ -175,4 +175,14 @@ opens_ask_trim_rights_only() {
   for m in $masks; do [ $((16#$m & ~0x1100)) -eq 0 ] || { echo "OpenProcess asked for $m" >&2; return 1; }; done
 }
 
-TRIM_CALLS='KERNEL32.OpenProcess;KERNEL32.K32EmptyWorkingSet;KERNEL32.CloseHandle;KERNEL32.K32EnumProcesses;KERNEL32.QueryFullProcessImageNameA'
+# Reads a relay trace and prints one line per process snapshot (one a pass): the decimal ids of
+# the processes opened after it, in increasing order (an empty line when it opened none).
+opens_per_pass() {
+  local a line
+  sed -nE -e 's/.*Call KERNEL32\.CreateToolhelp32Snapshot\(.*/pass/p' \
+    -e 's/.*Call KERNEL32\.OpenProcess\([0-9a-f]+,[0-9a-f]+,([0-9a-f]+)\).*/\1/p' "$1" |
+    { while read -r a; do if [ "$a" = pass ]; then echo; else printf '%d ' $((16#$a)); fi; done; echo; } |
+    sed 1d | while read -r line; do tr ' ' '\n' <<<"$line" | sort -n | xargs; done
+}
+
+TRIM_CALLS='KERNEL32.CreateToolhelp32Snapshot;KERNEL32.OpenProcess;KERNEL32.K32EmptyWorkingSet;KERNEL32.CloseHandle;KERNEL32.QueryFullProcessImageNameA'
