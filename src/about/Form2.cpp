@@ -3,8 +3,8 @@
 #include <string>
 
 #include "about/resource_ids.h"
+#include "base/error_skipping.h"
 #include "build_config.h"
-#include "toolkit/error_skipping.h"
 
 namespace varnlet::about {
 namespace {
@@ -110,7 +110,7 @@ void Form2::Form_Load() {
 }
 
 void Form2::Label4_Click() {
-  toolkit::SkipErrors([&] {
+  SkipErrors([&] {
     if (services_.elevated) {
       // An elevated browser would carry an administrator's rights onto the web. Where the shell
       // cannot take the request, nothing opens.

@@ -3,9 +3,9 @@
 #include <optional>
 #include <stdexcept>
 
+#include "base/error_skipping.h"
 #include "build_config.h"
 #include "registry/text_formats.h"
-#include "toolkit/error_skipping.h"
 #include "trim/working_set_trimmer.h"
 
 namespace varnlet::app {
@@ -46,7 +46,6 @@ void Form1::Load() {
 }
 
 void Form1::Form_Load() {
-  using toolkit::SkipErrors;
   SkipErrors(
       [&] { registry_ = std::make_unique<registry::cQueryReg>(services_.registry, services_.files, services_.ansi); });
   SkipErrors([&] {
@@ -78,7 +77,6 @@ void Form1::Form_Load() {
 }
 
 void Form1::Form_Unload(std::int16_t& Cancel) {
-  using toolkit::SkipErrors;
   Cancel = 0;
   // The icon goes before the window procedure is put back, and both before the end. An icon is
   // removed even when the window could not be subclassed, or while the shell had not yet taken
@@ -94,7 +92,7 @@ void Form1::Form_Unload(std::int16_t& Cancel) {
 void Form1::Timer1_Timer() { trim::TrimMozillaProcesses(services_.process); }
 
 void Form1::Timer2_Timer() {
-  toolkit::SkipErrors([&] { trim::TrimOwnProcess(services_.process); });
+  SkipErrors([&] { trim::TrimOwnProcess(services_.process); });
 }
 
 std::wstring Form1::ExecutablePath() {
@@ -105,7 +103,6 @@ std::wstring Form1::ExecutablePath() {
 }
 
 void Form1::mnuFile_Click(std::int16_t Index) {
-  using toolkit::SkipErrors;
   std::wstring exePath;
   SkipErrors([&] { exePath = ExecutablePath(); });
   switch (Index) {
@@ -160,12 +157,11 @@ std::wstring Form1::AutostartRefusalText(std::wstring_view exePath, ExecutableTr
 }
 
 bool Form1::ShowAutostartError(const std::wstring& exePath) {
-  toolkit::SkipErrors([&] { services_.toolkit.MsgBox(AutostartErrorText(exePath), kErrorBoxStyle, L""); });
+  SkipErrors([&] { services_.toolkit.MsgBox(AutostartErrorText(exePath), kErrorBoxStyle, L""); });
   return !Ended();
 }
 
 void Form1::ToggleStartWithWindows(std::int16_t Index, const std::wstring& exePath) {
-  using toolkit::SkipErrors;
   toolkit::Menu& menu = *zmnuSysTrayDemo_;
   const std::wstring key(kAutostartKey);
   const std::wstring name(kAutostartValue);

@@ -1,8 +1,12 @@
 // The Windows entry point: binds the core to the Win32 adapters and toolkit and runs it.
 #include <windows.h>
 
+#include <algorithm>
+#include <string_view>
+
 #include "about/Form2.h"
 #include "app/Form1.h"
+#include "base/error_skipping.h"
 #include "platform/win32/ansi_code_page_win32.h"
 #include "platform/win32/process_api_win32.h"
 #include "platform/win32/process_token.h"
@@ -38,8 +42,24 @@ extern "C" [[gnu::section(".CRT$XLB"), gnu::used]] const PIMAGE_TLS_CALLBACK var
     RestrictDllSearchFirst;
 #endif
 
+namespace {
+
+// A skipped step's line, for a debugger or DebugView; nothing is written anywhere else.
+void SkippedStepToDebugger(std::string_view line) noexcept {
+  wchar_t text[512];
+  const int n = ::MultiByteToWideChar(CP_UTF8, 0, line.data(),
+                                      static_cast<int>(std::min<std::size_t>(line.size(), 500)), text, 500);
+  if (n <= 0) return;
+  text[n] = L'\n';
+  text[n + 1] = L'\0';
+  ::OutputDebugStringW(text);
+}
+
+}  // namespace
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   using namespace varnlet;
+  SetSkippedStepHook(&SkippedStepToDebugger);
   platform::ProcessApiWin32 process;
   platform::ShellApiWin32 shell;
   platform::VersionApiWin32 version;

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "base/error_skipping.h"
 #include "platform/unique_process_handle.h"
-#include "toolkit/error_skipping.h"
 
 namespace varnlet::trim {
 
@@ -63,8 +63,8 @@ bool IsMozillaName(std::wstring_view fileName) { return HoldsTargetName(fileName
 
 void TrimMozillaProcesses(platform::ProcessApi& api) {
   std::vector<std::uint32_t> candidates;
-  toolkit::SkipErrors([&] { ListCandidates(api, candidates); });
-  for (const std::uint32_t pid : candidates) toolkit::SkipErrors([&] { TrimIfMozilla(api, pid); });
+  SkipErrors([&] { ListCandidates(api, candidates); });
+  for (const std::uint32_t pid : candidates) SkipErrors([&] { TrimIfMozilla(api, pid); });
 }
 
 void TrimOwnProcess(platform::ProcessApi& api) { api.EmptyWorkingSet(api.GetCurrentProcess()); }
