@@ -110,6 +110,10 @@ wait_gone() {
 tray_tip_count() { tool tray-tips | tr -d '\r' | grep -cxF "$1" || true; }
 # True when the tray shows exactly $1 icons with the tip "Varnlet!".
 varnlet_icons() { [ "$(tray_tip_count 'Varnlet!')" -eq "$1" ]; }
+# True while the shell shows the start-up balloon: the shell makes a window with a tooltip of its
+# text for it, and destroys it when the program takes the balloon away.
+balloon_shown() { tool tray-tips | tr -d '\r' | grep -q 'Este mensaje desaparecer'; }
+balloon_gone() { ! balloon_shown; }
 # True when a window of class $1 exists and is visible; window_gone when none exists.
 window_shown() { tool find "$1" | tr -d '\r' | grep -q ' 1$'; }
 window_gone() { ! tool find "$1" >/dev/null; }
@@ -148,10 +152,13 @@ messages_handled() {
   notify_program 1026 1027 && wait_for 60 traced_more "$1" "$(kill_timer_call $BALLOON_TIMER)" "$before"
 }
 
+# xdotool on the build tree's Xvfb (never the desktop's display).
+xdo() { DISPLAY="$(cat "$B/.display")" xdotool "$@"; }
+
 # Opens the tray menu with a right click on the icon and, once it shows, sends it the given
 # virtual keys (WM_KEYDOWN to the menu window itself, so that no other window's focus takes them).
 tray_menu_keys() {
-  DISPLAY="$(cat "$B/.display")" xdotool mousemove 12 32 click 3
+  xdo mousemove 12 32 click 3
   wait_for 60 menu_shown || fail "the tray menu did not open"
   local key
   for key in "$@"; do tool post '#32768' 0x100 "$key" 0; done
@@ -170,9 +177,9 @@ pick() {
 # refuses with a box (class #32770) that says others may replace the exe, and writes nothing.
 # Waits for that box and closes it.
 autostart_refused() {
-  wait_for 20 window_shown '#32770' &&
+  wait_for 60 window_shown '#32770' &&
     tool texts '#32770' | tr -d '\r' | grep -qF 'Otros usuarios de este equipo pueden cambiar' &&
-    tool post '#32770' 16 0 0 && wait_for 20 window_gone '#32770'
+    tool post '#32770' 16 0 0 && wait_for 60 window_gone '#32770'
 }
 
 screenshot() {
