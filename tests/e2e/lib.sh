@@ -135,6 +135,7 @@ notify_call() { echo "Call SHELL32\.Shell_NotifyIconA\($(arg "$1"),"; }
 notify_ret() { echo "Ret +SHELL32\.Shell_NotifyIconA\(\) retval=$(arg "$1") "; }
 POPUP_CALL='Call USER32\.TrackPopupMenuEx\('
 OWN_TRIM_CALL="Call KERNEL32\.K32EmptyWorkingSet\($OWN_HANDLE\)"
+SNAPSHOT_CALL='Call KERNEL32\.CreateToolhelp32Snapshot\(' # one a trimming pass
 # How many lines of the trace $1 match the pattern $2; traced_more: more than $3 of them.
 traced() { grep -ciE "$2" "$1" || true; }
 traced_more() { [ "$(traced "$1" "$2")" -gt "$3" ]; }
