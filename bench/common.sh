@@ -87,24 +87,31 @@ count_mozilla_standins() {
   for name in "${MOZILLA_NAMES[@]}"; do n=$((n + $(tool pids "$name" | grep -c .))); done
   echo "$n"
 }
-standins_up() { [ "$(count_mozilla_standins)" -eq "$1" ]; }
-# Starts $1 stand-ins named after the Mozilla programs, living $2 seconds, and waits for them.
+# True when $1 stand-ins with a Mozilla name and $2 (default 0) named notepad.exe run.
+standins_up() { [ "$(count_mozilla_standins)" -eq "$1" ] && [ "$(tool pids notepad.exe | grep -c .)" -eq "${2:-0}" ]; }
+# Starts $1 stand-ins named after the Mozilla programs and $3 (default 0) named notepad.exe,
+# living $2 seconds, and waits for them.
 # A running probe starts them a hundred at a time: each program started from the shell costs a
 # Wine launcher of its own, which at a thousand would take minutes.
 start_standins() {
-  local count=$1 i name batch=()
-  for ((i = 0; i < count; i++)); do
-    name=${MOZILLA_NAMES[i % 3]}
-    mkdir -p "$WORK/s$i"
-    ln -f "$STANDIN" "$WORK/s$i/$name" 2>/dev/null || cp "$STANDIN" "$WORK/s$i/$name"
-    batch+=("$(winpath "$WORK/s$i/$name")" "$2")
-    if [ "${#batch[@]}" -eq 200 ] || [ "$i" -eq $((count - 1)) ]; then
+  local count=$1 all=$(($1 + ${3:-0})) i name dir batch=()
+  for ((i = 0; i < all; i++)); do
+    if [ "$i" -lt "$count" ]; then name=${MOZILLA_NAMES[i % 3]} dir=s$i; else name=notepad.exe dir=o$i; fi
+    mkdir -p "$WORK/$dir"
+    # Wine names every process run from one file after the first path it ran from, hard links
+    # included, so each name has a copy of its own, linked into the folders.
+    [ -f "$WORK/$name" ] || cp "$STANDIN" "$WORK/$name"
+    ln -f "$WORK/$name" "$WORK/$dir/$name" 2>/dev/null || cp "$STANDIN" "$WORK/$dir/$name"
+    batch+=("$(winpath "$WORK/$dir/$name")" "$2")
+    if [ "${#batch[@]}" -eq 200 ] || [ "$i" -eq $((all - 1)) ]; then
       # Into a file, not a pipe: the stand-ins inherit the probe's output and would hold a pipe open.
       "$WR" "$PROBE" spawn "${batch[@]}" >"$WORK/spawned" 2>/dev/null || fail "could not start the stand-ins"
       batch=()
     fi
   done
-  wait_for $((60 + count / 2)) standins_up "$count" || fail "the $count stand-ins did not start"
+  local up=0
+  wait_for $((60 + all / 2)) standins_up "$count" "${3:-0}" && up=1
   # The probe's children are not this shell's: end them with the script all the same.
   BACKGROUND+=($(pgrep -f "$(basename "$WORK")" || true))
+  [ "$up" = 1 ] || fail "the $all stand-ins did not start"
 }

@@ -30,5 +30,9 @@ mkdir -p "$out"
       "build/$preset/wine-run" --stop
       echo
     done
+    echo "=== bench/trim_pass.sh 11 2 20 1000 ($preset)"
+    VARNLET_BUILD="$PWD/build/$preset" bench/trim_pass.sh 11 2 20 1000
+    "build/$preset/wine-run" --stop
+    echo
   done
 } 2>&1 | tee "$out/evidence.txt"

@@ -142,9 +142,25 @@ bool GdiObjects(HANDLE process, unsigned& count) {
   SIZE_T read = 0;
   if (!::ReadProcessMemory(process, static_cast<const char*>(basic.PebBaseAddress) + kPebGdiTable, &table, sizeof table,
                            &read) ||
-      read != sizeof table || table == nullptr) {
+      read != sizeof table) {
     return false;
   }
+#if !defined(_WIN64)
+  // Wine's WoW64 fills the table's address in the 64-bit PEB only, which it puts one page below
+  // the 32-bit one (measured under Wine 8); the address itself lies below 4 GiB.
+  constexpr std::size_t kPeb64Below = 0x1000;
+  constexpr std::size_t kPeb64GdiTable = 0xF8;
+  if (table == nullptr) {
+    ULONGLONG table64 = 0;
+    if (!::ReadProcessMemory(process, static_cast<const char*>(basic.PebBaseAddress) - kPeb64Below + kPeb64GdiTable,
+                             &table64, sizeof table64, &read) ||
+        read != sizeof table64 || table64 > 0xFFFFFFFFull) {
+      return false;
+    }
+    table = reinterpret_cast<PVOID>(static_cast<ULONG_PTR>(table64));
+  }
+#endif
+  if (table == nullptr) return false;
   std::vector<GdiHandleEntry> entries(kGdiHandles);
   if (!::ReadProcessMemory(process, table, entries.data(), entries.size() * sizeof(GdiHandleEntry), &read) ||
       read != entries.size() * sizeof(GdiHandleEntry)) {

@@ -39,6 +39,7 @@ sample() {
   local handles gui
   handles=$("$WR" "$PROBE" handles "$vw" | tr -d '\r')
   gui=$("$WR" "$PROBE" gui "$vw" | tr -d '\r')
+  [ -n "$handles" ] && [ -n "$gui" ] || fail "the probe could not count the handles and GUI objects of Varnlet"
   echo "$handles $(($(status_kib "$vl" RssAnon) + $(status_kib "$vl" VmSwap))) $gui"
 }
 show() { echo "handles $1, private bytes $2 KiB, GDI objects $3, USER objects $4"; }

@@ -1,18 +1,26 @@
 // One Timer1_Timer pass (trim::TrimMozillaProcesses through the Win32 process adapter) over the
-// real process table, next to a raw loop that makes the same system calls directly. Run under
-// Wine beside stand-in Mozilla processes. The two alternate, in both orders, so that drift in
-// the machine's load falls on both alike; the medians and their ratio are printed.
+// real process table, next to loops that make the system calls directly: the raw loop of the
+// calls the pass made before it listed processes by name (list every id, open, query and close
+// every process); the limit (open, query, trim and close the Mozilla processes only, from a list
+// already known); and, to show where the pass and the limit differ, the process list alone. Run
+// under Wine beside stand-in processes. The loops alternate, in rotating order, so that drift in
+// the machine's load falls on all alike; the medians and their ratios are printed.
 //   trim_pass_wine [ROUNDS [PASSES_PER_ROUND]]
+//   trim_pass_wine once      one pass and nothing else, for a relay trace
+//   trim_pass_wine count     prints how many processes there are, itself included
 #include <windows.h>
 #include <psapi.h>
-// psapi.h renames these to their kernel32 K32 forms, which the raw loop calls by name; the
-// macros would also rename the adapter's members.
-#undef EnumProcesses
+#include <tlhelp32.h>
+// psapi.h renames this to its kernel32 K32 form, which the loops call by name; the macro would
+// also rename the adapter's member.
 #undef EmptyWorkingSet
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -24,9 +32,24 @@ namespace {
 
 using varnlet::platform::win32::UniqueHandle;
 
-// The calls of one pass, made directly: grow the id buffer from 16 bytes while it comes back
-// full, then open, query, trim a Mozilla process, close. Returns how many it trimmed.
-int RawLoop() {
+// Open, query, trim a Mozilla process, close: what each loop does for one process. True when
+// it trimmed.
+bool TrimDirectly(DWORD pid) {
+  const UniqueHandle process(::OpenProcess(0x1100, FALSE, pid));
+  if (!process) return false;
+  char path[255];
+  DWORD n = sizeof path;
+  if (!::QueryFullProcessImageNameA(process.get(), 0, path, &n)) n = 0;
+  const std::string_view p(path, std::min<DWORD>(n, sizeof path - 1));
+  if (p.find("firefox.exe") == p.npos && p.find("thunderbird.exe") == p.npos && p.find("xulrunner.exe") == p.npos) {
+    return false;
+  }
+  ::K32EmptyWorkingSet(process.get());
+  return true;
+}
+
+// Every process id, in a buffer grown from 16 bytes while it comes back full.
+std::vector<DWORD> AllIds() {
   DWORD size = 8, returned = 96;
   std::vector<DWORD> ids;
   while (size <= returned) {
@@ -34,29 +57,49 @@ int RawLoop() {
     ids.assign(size / sizeof(DWORD), 0);
     ::K32EnumProcesses(ids.data(), size, &returned);
   }
-  char path[255];
+  ids.resize(returned / sizeof(DWORD));
+  return ids;
+}
+
+// The calls of one pass before processes were listed by name. Returns how many it trimmed.
+int RawLoop() {
   int trimmed = 0;
-  for (DWORD i = 0; i < returned / sizeof(DWORD); ++i) {
-    const UniqueHandle process(::OpenProcess(0x1100, FALSE, ids[i]));
-    if (!process) continue;
-    DWORD n = sizeof path;
-    if (!::QueryFullProcessImageNameA(process.get(), 0, path, &n)) n = 0;
-    const std::string_view p(path, std::min<DWORD>(n, sizeof path - 1));
-    if (p.find("firefox.exe") != p.npos || p.find("thunderbird.exe") != p.npos || p.find("xulrunner.exe") != p.npos) {
-      ::K32EmptyWorkingSet(process.get());
-      ++trimmed;
-    }
-  }
+  for (const DWORD pid : AllIds()) trimmed += TrimDirectly(pid) ? 1 : 0;
   return trimmed;
 }
 
-// Forwards to the real adapter and counts the trims, for the check that both loops do the same.
-class CountingProcessApi final : public varnlet::platform::ProcessApi {
+// The least any pass can do: the Mozilla processes only, their ids known beforehand.
+int Limit(const std::vector<DWORD>& known) {
+  int trimmed = 0;
+  for (const DWORD pid : known) trimmed += TrimDirectly(pid) ? 1 : 0;
+  return trimmed;
+}
+
+// What the pass adds to the limit: the process list taken and walked, nothing opened. Returns
+// how many processes it listed.
+int ListOnly() {
+  const UniqueHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot) return 0;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  int listed = 0;
+  for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more; more = ::Process32NextW(snapshot.get(), &entry)) {
+    ++listed;
+  }
+  return listed;
+}
+
+// Forwards to the real adapter and notes the processes trimmed, for the check that the loops
+// do the same and for the limit's list.
+class RecordingProcessApi final : public varnlet::platform::ProcessApi {
  public:
   using Handle = varnlet::platform::ProcessHandle;
-  bool EnumProcesses(std::uint32_t* ids, std::uint32_t cb, std::uint32_t* needed) override {
-    return real_.EnumProcesses(ids, cb, needed);
+  using Entry = varnlet::platform::ProcessEntry32W;
+  Handle CreateToolhelp32Snapshot(std::uint32_t flags, std::uint32_t pid) override {
+    return real_.CreateToolhelp32Snapshot(flags, pid);
   }
+  bool Process32FirstW(Handle snapshot, Entry* entry) override { return real_.Process32FirstW(snapshot, entry); }
+  bool Process32NextW(Handle snapshot, Entry* entry) override { return real_.Process32NextW(snapshot, entry); }
   Handle OpenProcess(std::uint32_t access, bool inherit, std::uint32_t pid) override {
     return real_.OpenProcess(access, inherit, pid);
   }
@@ -64,7 +107,7 @@ class CountingProcessApi final : public varnlet::platform::ProcessApi {
     return real_.QueryFullProcessImageNameA(process, flags, name, size);
   }
   bool EmptyWorkingSet(Handle process) override {
-    ++trims;
+    trimmed.push_back(::GetProcessId(reinterpret_cast<HANDLE>(process)));
     return real_.EmptyWorkingSet(process);
   }
   bool CloseHandle(Handle object) override { return real_.CloseHandle(object); }
@@ -73,7 +116,7 @@ class CountingProcessApi final : public varnlet::platform::ProcessApi {
     return real_.RegisterApplicationRestart(commandLine, flags);
   }
 
-  int trims = 0;
+  std::vector<DWORD> trimmed;
 
  private:
   varnlet::platform::ProcessApiWin32 real_;
@@ -90,61 +133,66 @@ double Now() {
   return static_cast<double>(t.QuadPart) / frequency;
 }
 
-double Median(std::vector<double> v) {
-  std::sort(v.begin(), v.end());
-  const std::size_t n = v.size();
-  return n % 2 != 0 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
-}
-
 double Quartile(std::vector<double> v, double q) {
   std::sort(v.begin(), v.end());
   return v[static_cast<std::size_t>(q * static_cast<double>(v.size() - 1) + 0.5)];
 }
+double Median(const std::vector<double>& v) { return Quartile(v, 0.5); }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  varnlet::platform::ProcessApiWin32 api;
+  if (argc == 2 && std::string(argv[1]) == "once") {
+    varnlet::trim::TrimMozillaProcesses(api);
+    return 0;
+  }
+  if (argc == 2 && std::string(argv[1]) == "count") {
+    std::printf("%zu\n", AllIds().size());
+    return 0;
+  }
   const int rounds = argc > 1 ? std::atoi(argv[1]) : 31;
   const int passes = argc > 2 ? std::atoi(argv[2]) : 10;
   if (rounds < 1 || passes < 1) return 2;
 
-  varnlet::platform::ProcessApiWin32 api;
-  CountingProcessApi counting;
-  varnlet::trim::TrimMozillaProcesses(counting);
+  RecordingProcessApi recording;
+  varnlet::trim::TrimMozillaProcesses(recording);
+  const std::vector<DWORD> known = recording.trimmed;
+  const int passTrims = static_cast<int>(known.size());
   const int rawTrims = RawLoop();
-  const std::size_t processes = varnlet::trim::EnumerateProcessIds(api).size();
-  std::printf("processes in the table: %zu; Mozilla processes trimmed per pass: Timer1_Timer %d, raw loop %d\n",
-              processes, counting.trims, rawTrims);
-  if (counting.trims != rawTrims) {
-    std::printf("the two loops disagree: the comparison is void\n");
+  const int limitTrims = Limit(known);
+  std::printf(
+      "processes in the table: %zu; Mozilla processes trimmed per pass: Timer1_Timer %d, raw loop %d, limit %d\n",
+      AllIds().size(), passTrims, rawTrims, limitTrims);
+  if (passTrims != rawTrims || passTrims != limitTrims) {
+    std::printf("the loops disagree: the comparison is void\n");
     return 1;
   }
 
-  std::vector<double> pass, raw;
-  const auto timePass = [&] {
-    const double start = Now();
-    for (int i = 0; i < passes; ++i) varnlet::trim::TrimMozillaProcesses(api);
-    pass.push_back((Now() - start) / passes);
+  struct Loop {
+    const char* name;
+    std::function<void()> run;
+    std::vector<double> times;
   };
-  const auto timeRaw = [&] {
-    const double start = Now();
-    for (int i = 0; i < passes; ++i) RawLoop();
-    raw.push_back((Now() - start) / passes);
-  };
+  std::array<Loop, 4> loops{{{"Timer1_Timer pass", [&] { varnlet::trim::TrimMozillaProcesses(api); }, {}},
+                             {"raw loop", [] { RawLoop(); }, {}},
+                             {"limit", [&] { Limit(known); }, {}},
+                             {"the list alone", [] { ListOnly(); }, {}}}};
   for (int r = 0; r < rounds; ++r) {
-    if (r % 2 == 0) {
-      timePass();
-      timeRaw();
-    } else {
-      timeRaw();
-      timePass();
+    for (std::size_t k = 0; k < loops.size(); ++k) {
+      Loop& loop = loops[(static_cast<std::size_t>(r) + k) % loops.size()];
+      const double start = Now();
+      for (int i = 0; i < passes; ++i) loop.run();
+      loop.times.push_back((Now() - start) / passes);
     }
   }
   std::printf("rounds %d x %d passes each\n", rounds, passes);
-  std::printf("Timer1_Timer pass: median %.3f ms (quartiles %.3f .. %.3f)\n", Median(pass) * 1e3,
-              Quartile(pass, 0.25) * 1e3, Quartile(pass, 0.75) * 1e3);
-  std::printf("raw loop:          median %.3f ms (quartiles %.3f .. %.3f)\n", Median(raw) * 1e3,
-              Quartile(raw, 0.25) * 1e3, Quartile(raw, 0.75) * 1e3);
-  std::printf("ratio pass / raw loop (medians): %.3f (target at most 1.10)\n", Median(pass) / Median(raw));
+  for (const Loop& loop : loops) {
+    std::printf("%-18s median %.3f ms (quartiles %.3f .. %.3f)\n", (std::string(loop.name) + ":").c_str(),
+                Median(loop.times) * 1e3, Quartile(loop.times, 0.25) * 1e3, Quartile(loop.times, 0.75) * 1e3);
+  }
+  const double pass = Median(loops[0].times);
+  std::printf("ratio pass / limit (medians): %.3f (target at most 1.10)\n", pass / Median(loops[2].times));
+  std::printf("ratio pass / raw loop (medians): %.3f\n", pass / Median(loops[1].times));
   return 0;
 }

@@ -36,14 +36,14 @@ function(varnlet_release_link_options target)
     # Every other link takes the plain code: without this, the linker's LTO plugin claims the
     # objects anyway and the i686 links fail on duplicate inline functions.
     add_link_options(-fno-lto)
-    foreach(library varnlet_core varnlet_win32)
+    foreach(library ${VARNLET_LAYER_LIBRARIES})
       target_compile_options(${library} PRIVATE -flto=auto -ffat-lto-objects)
     endforeach()
     # Varnlet has one thread: window messages and timers run on it, and the browser control it
     # hosts is apartment-threaded, so it calls back on it too. Function-local statics need no
     # lock, and without one the runtime's guard (and the winpthread code behind it, 2 KiB) stays
     # out. A program that starts a thread must drop this.
-    foreach(library varnlet_core varnlet_win32 ${target})
+    foreach(library ${VARNLET_LAYER_LIBRARIES} ${target})
       target_compile_options(${library} PRIVATE -fno-threadsafe-statics)
     endforeach()
     target_compile_options(${target} PRIVATE -flto=auto)

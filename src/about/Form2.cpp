@@ -3,8 +3,8 @@
 #include <string>
 
 #include "about/resource_ids.h"
+#include "base/error_skipping.h"
 #include "build_config.h"
-#include "toolkit/error_skipping.h"
 
 namespace varnlet::about {
 namespace {
@@ -44,7 +44,7 @@ constexpr ControlDesign Link(ControlDesign c, toolkit::Colour fore, toolkit::Col
 constexpr std::array<ControlDesign, kControlCount> kControls{{
     PictureBox(L"Picture1", {360, 240, 720, 720}, IDB_PICTURE1),
     Label(L"Label1", kOnForm, {1200, 360, 3615, 270}, L"Varnlet! ", kTitleFont),
-    Label(L"Label2", kOnForm, {3840, 720, 375, 195}, L"v1.0", kTextFont),
+    Label(L"Label2", kOnForm, {3840, 720, 375, 195}, config::kVersionLabel, kTextFont),
     Label(L"Label3", kOnForm, {1440, 1080, 1050, 195}, L"Creado por:", kTextFont),
     Label(L"Label5", kOnForm, {0, 1680, 5175, 195}, L"Si gustó el programa, ¡compártelo!", kBoldFont,
           TextAlign::Centre),
@@ -110,7 +110,14 @@ void Form2::Form_Load() {
 }
 
 void Form2::Label4_Click() {
-  toolkit::SkipErrors([&] {
+  SkipErrors([&] {
+    if (services_.elevated) {
+      // An elevated browser would carry an administrator's rights onto the web. Where the shell
+      // cannot take the request, nothing opens.
+      const std::wstring file(config::kHomePage);
+      services_.shell.ShellExecuteFromDesktop(file.c_str(), L"open", kShowMaximized);
+      return;
+    }
     const std::string file = services_.ansi.ToAnsi(config::kHomePage);
     services_.shell.ShellExecuteA(hWnd(), "open", file.c_str(), nullptr, nullptr, kShowMaximized);
   });

@@ -45,6 +45,9 @@ class Form2 final : private toolkit::DialogEvents {
     toolkit::Dialogs& dialogs;
     platform::ShellApi& shell;
     const platform::AnsiCodePage& ansi;
+    // Whether the process runs elevated: then the home page opens through the shell's own
+    // process, as the signed-in user, never as a child of this one.
+    bool elevated = false;
   };
 
   explicit Form2(const Services& services);

@@ -1,10 +1,11 @@
 #include "app/Form1.h"
 
+#include <optional>
 #include <stdexcept>
 
+#include "base/error_skipping.h"
 #include "build_config.h"
 #include "registry/text_formats.h"
-#include "toolkit/error_skipping.h"
 #include "trim/working_set_trimmer.h"
 
 namespace varnlet::app {
@@ -45,7 +46,6 @@ void Form1::Load() {
 }
 
 void Form1::Form_Load() {
-  using toolkit::SkipErrors;
   SkipErrors(
       [&] { registry_ = std::make_unique<registry::cQueryReg>(services_.registry, services_.files, services_.ansi); });
   SkipErrors([&] {
@@ -77,7 +77,6 @@ void Form1::Form_Load() {
 }
 
 void Form1::Form_Unload(std::int16_t& Cancel) {
-  using toolkit::SkipErrors;
   Cancel = 0;
   // The icon goes before the window procedure is put back, and both before the end. An icon is
   // removed even when the window could not be subclassed, or while the shell had not yet taken
@@ -93,7 +92,7 @@ void Form1::Form_Unload(std::int16_t& Cancel) {
 void Form1::Timer1_Timer() { trim::TrimMozillaProcesses(services_.process); }
 
 void Form1::Timer2_Timer() {
-  toolkit::SkipErrors([&] { trim::TrimOwnProcess(services_.process); });
+  SkipErrors([&] { trim::TrimOwnProcess(services_.process); });
 }
 
 std::wstring Form1::ExecutablePath() {
@@ -104,7 +103,6 @@ std::wstring Form1::ExecutablePath() {
 }
 
 void Form1::mnuFile_Click(std::int16_t Index) {
-  using toolkit::SkipErrors;
   std::wstring exePath;
   SkipErrors([&] { exePath = ExecutablePath(); });
   switch (Index) {
@@ -136,13 +134,34 @@ std::wstring Form1::AutostartErrorText(std::wstring_view exePath) {
   return text;
 }
 
+std::wstring Form1::AutostartRefusalText(std::wstring_view exePath, ExecutableTrust why) {
+  std::wstring text = L"Varnlet! no se agreg\u00f3 al inicio de Windows:\r\n";
+  text += exePath;
+  text += L"\r\n\r\n";
+  switch (why) {
+    case ExecutableTrust::NotLocal:
+      text += L"El programa est\u00e1 en una unidad de red o extra\u00edble, que otros pueden cambiar";
+      break;
+    case ExecutableTrust::Unknown:
+      text += L"No se pudo comprobar qui\u00e9n puede cambiar el programa en esa carpeta";
+      break;
+    default:
+      text += L"Otros usuarios de este equipo pueden cambiar o reemplazar el programa en esa carpeta";
+      break;
+  }
+  text +=
+      L", y Windows lo ejecutar\u00eda al iniciar la sesi\u00f3n de cualquier usuario, tambi\u00e9n la de los "
+      L"administradores.\r\n\r\nInstale Varnlet! con su instalador, que lo coloca en una carpeta en la que solo los "
+      L"administradores pueden escribir, y active \u00abIniciar con Windows\u00bb desde all\u00ed.";
+  return text;
+}
+
 bool Form1::ShowAutostartError(const std::wstring& exePath) {
-  toolkit::SkipErrors([&] { services_.toolkit.MsgBox(AutostartErrorText(exePath), kErrorBoxStyle, L""); });
+  SkipErrors([&] { services_.toolkit.MsgBox(AutostartErrorText(exePath), kErrorBoxStyle, L""); });
   return !Ended();
 }
 
 void Form1::ToggleStartWithWindows(std::int16_t Index, const std::wstring& exePath) {
-  using toolkit::SkipErrors;
   toolkit::Menu& menu = *zmnuSysTrayDemo_;
   const std::wstring key(kAutostartKey);
   const std::wstring name(kAutostartValue);
@@ -157,15 +176,27 @@ void Form1::ToggleStartWithWindows(std::int16_t Index, const std::wstring& exePa
   // at a prefix of it ("C:\Program.exe") would run at every logon instead. A value an earlier
   // version wrote unquoted still counts as present, and is rewritten quoted or removed below.
   const std::wstring commandLine = registry::QuotedIfSpaced(exePath);
-  auto write = [&](registry::RegKey hKey) {
+  // Windows runs the value at every user's logon: only an exe that no standard user can replace
+  // is written, judged once per click, before the first write. Removing the value always works.
+  std::optional<ExecutableTrust> trust;
+  auto trusted = [&] {
+    if (!trust) {
+      trust = ExecutableTrust::Unknown;
+      SkipErrors([&] { trust = JudgeRunValueTarget(exePath, services_.files); });
+    }
+    return *trust == ExecutableTrust::Trusted;
+  };
+  // The key path names HKEY_LOCAL_MACHINE, which decides whatever root is passed.
+  auto write = [&] {
     registry::RegStatus status = kRaised;
-    SkipErrors([&] { status = Registry().SetReg(key, name, registry::Variant(commandLine), hKey); });
+    SkipErrors(
+        [&] { status = Registry().SetReg(key, name, registry::Variant(commandLine), registry::kHkeyLocalMachine); });
     return status;
   };
 
   SkipErrors([&] { menu.SetChecked(Index, !menu.Checked(Index)); });
   // A value already there (perhaps from a copy in another folder) is rewritten with this path.
-  if (!read().empty() && write(registry::kHkeyCurrentUser) != 0 && !ShowAutostartError(exePath)) return;
+  if (!read().empty() && trusted() && write() != 0 && !ShowAutostartError(exePath)) return;
   bool on = false;
   SkipErrors([&] { on = menu.Checked(Index); });
   if (!on) {
@@ -176,7 +207,12 @@ void Form1::ToggleStartWithWindows(std::int16_t Index, const std::wstring& exePa
     SkipErrors([&] { menu.SetChecked(Index, true); });
     return;
   }
-  if (write(registry::kHkeyLocalMachine) != 0) {
+  if (!trusted()) {
+    SkipErrors([&] { menu.SetChecked(Index, false); });
+    SkipErrors([&] { services_.toolkit.MsgBox(AutostartRefusalText(exePath, *trust), kRefusalBoxStyle, L""); });
+    return;
+  }
+  if (write() != 0) {
     if (!ShowAutostartError(exePath)) return;
     // The mark tells what the registry holds, not what was asked for.
     SkipErrors([&] { menu.SetChecked(Index, !read().empty()); });

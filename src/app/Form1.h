@@ -6,6 +6,7 @@
 #include <string>
 
 #include "about/Form2.h"
+#include "app/autostart_trust.h"
 #include "platform/ansi_code_page.h"
 #include "platform/file_api.h"
 #include "platform/process_api.h"
@@ -40,6 +41,8 @@ inline constexpr std::uint32_t kRestartFlags =
     platform::kRestartNoCrash | platform::kRestartNoHang | platform::kRestartNoReboot;
 // MsgBox style of the autostart error: one OK button and the error icon.
 inline constexpr std::uint32_t kErrorBoxStyle = 16;
+// MsgBox style of the refusal to start an exe others may replace: OK and the warning icon.
+inline constexpr std::uint32_t kRefusalBoxStyle = 48;
 
 // The menu control array mnuFile of zmnuSysTrayDemo.
 inline constexpr std::int16_t kMenuAbout = 0;
@@ -97,6 +100,8 @@ class Form1 final : private toolkit::FormEvents, private tray::TrayHost {
   std::wstring ExecutablePath();
   // The text of the box that reports a failed autostart write.
   static std::wstring AutostartErrorText(std::wstring_view exePath);
+  // The text of the box that says why the exe is not added to the start of Windows, and what to do.
+  static std::wstring AutostartRefusalText(std::wstring_view exePath, ExecutableTrust why);
 
   // The registry object; raises when it could not be created, so the step using it is skipped.
   registry::cQueryReg& Registry();

@@ -1,8 +1,11 @@
 #pragma once
-// The process status and kernel calls the trimmer makes, and the program's own registration with
-// the Restart Manager, one virtual per system call, with the system's arguments and results. The
-// Win32 adapter forwards; tests pass a process table.
+// The process status, tool help and kernel calls the trimmer makes, and the program's own
+// registration with the Restart Manager, one virtual per system call, with the system's arguments
+// and results. The Win32 adapter forwards; tests pass a process table.
+#include <array>
 #include <cstdint>
+
+#include "platform/file_api.h"  // kMaxPath
 
 namespace varnlet::platform {
 
@@ -12,13 +15,28 @@ inline constexpr std::uint32_t kRestartNoReboot = 8;
 
 // A kernel HANDLE value; 0 means none. The pseudo-handle of the own process is all bits set.
 using ProcessHandle = std::uintptr_t;
+// INVALID_HANDLE_VALUE: what CreateToolhelp32Snapshot returns when it takes no snapshot.
+inline constexpr ProcessHandle kInvalidHandleValue = ~ProcessHandle{0};
+inline constexpr std::uint32_t kTh32csSnapProcess = 2;
+
+// The fields of the system's PROCESSENTRY32W that the trimmer reads. dwSize is set by the caller
+// to the size of this structure before each call, as the system requires.
+struct ProcessEntry32W {
+  std::uint32_t dwSize = 0;
+  std::uint32_t th32ProcessID = 0;
+  // The image's file name without its folder, NUL-terminated when it fits (always, on Windows).
+  std::array<wchar_t, kMaxPath> szExeFile{};
+};
 
 class ProcessApi {
  public:
   virtual ~ProcessApi() = default;
 
-  // Fills lpidProcess with up to cb / 4 ids and sets *lpcbNeeded to the bytes written.
-  virtual bool EnumProcesses(std::uint32_t* lpidProcess, std::uint32_t cb, std::uint32_t* lpcbNeeded) = 0;
+  // A snapshot of the process list, closed with CloseHandle; kInvalidHandleValue on failure.
+  virtual ProcessHandle CreateToolhelp32Snapshot(std::uint32_t dwFlags, std::uint32_t th32ProcessID) = 0;
+  // The first, then each next process of the snapshot; false when there is none (or on failure).
+  virtual bool Process32FirstW(ProcessHandle hSnapshot, ProcessEntry32W* lppe) = 0;
+  virtual bool Process32NextW(ProcessHandle hSnapshot, ProcessEntry32W* lppe) = 0;
   // 0 when the process cannot be opened.
   virtual ProcessHandle OpenProcess(std::uint32_t dwDesiredAccess, bool bInheritHandle, std::uint32_t dwProcessId) = 0;
   // The image's full Win32 path; *lpdwSize is the buffer's size in characters with the NUL, and

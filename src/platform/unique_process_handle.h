@@ -1,5 +1,6 @@
 #pragma once
-// Owns one process handle obtained through a ProcessApi and closes it exactly once.
+// Owns one process or snapshot handle obtained through a ProcessApi and closes it exactly once.
+// Neither 0 (a failed open) nor kInvalidHandleValue (a failed snapshot) is a handle.
 #include <utility>
 
 #include "platform/process_api.h"
@@ -24,9 +25,9 @@ class UniqueProcessHandle {
   ~UniqueProcessHandle() { reset(); }
 
   ProcessHandle get() const noexcept { return handle_; }
-  explicit operator bool() const noexcept { return handle_ != 0; }
+  explicit operator bool() const noexcept { return handle_ != 0 && handle_ != kInvalidHandleValue; }
   void reset() noexcept {
-    if (handle_ != 0) {
+    if (*this) {
       try {
         api_->CloseHandle(std::exchange(handle_, 0));
       } catch (...) {

@@ -38,16 +38,20 @@ std::wstring ProgramFile(const std::wstring& sExe) {
 // classes of the program files the shell starts (exefile, batfile, ...) and the protocols it
 // opens; and the keys a fresh Windows 10 shows there besides ProgIDs.
 // clang-format off
-constexpr std::array<std::wstring_view, 58> kSystemClasses = {
+constexpr std::array<std::wstring_view, 74> kSystemClasses = {
     L"*", L"ActivatableClasses", L"AllFilesystemObjects", L"AppID", L"Applications", L"AudioCD", L"batfile",
-    L"CLSID", L"cmdfile", L"comfile", L"Component Categories", L"CompressedFolder", L"DesktopBackground",
-    L"DeviceDisplayObject", L"Directory", L"DirectShow", L"Drive", L"DVD", L"exefile", L"Extensions", L"file",
-    L"Filter", L"Folder", L"ftp", L"htafile", L"http", L"https", L"Installer", L"Interface",
-    L"InternetShortcut", L"JSEFile", L"JSFile", L"Licenses", L"lnkfile", L"Local Settings", L"mailto",
-    L"Media Type", L"MediaFoundation", L"MIME", L"Msi.Package", L"Msi.Patch", L"Network", L"PackagedCom",
-    L"piffile", L"Printers", L"PROTOCOLS", L"Record", L"regfile", L"scrfile", L"SystemFileAssociations",
-    L"TypeLib", L"Unknown", L"VBEFile", L"VBSFile", L"Wow6432Node", L"WSFFile", L"WSHFile", L"txtfile",
+    L"chm.file", L"CLSID", L"cmdfile", L"comfile", L"Component Categories", L"CompressedFolder", L"cplfile",
+    L"DesktopBackground", L"DeviceDisplayObject", L"Directory", L"DirectShow", L"dllfile", L"Drive", L"DVD",
+    L"exefile", L"Extensions", L"file", L"Filter", L"Folder", L"ftp", L"htafile", L"htmlfile", L"http", L"https",
+    L"inffile", L"Installer", L"Interface", L"InternetShortcut", L"JSEFile", L"JSFile", L"Licenses", L"lnkfile",
+    L"Local Settings", L"mailto", L"Media Type", L"MediaFoundation", L"mhtmlfile", L"Microsoft.PowerShellScript.1",
+    L"MIME", L"ms-appinstaller", L"ms-msdt", L"ms-settings", L"mscfile", L"Msi.Package", L"Msi.Patch", L"Network",
+    L"ocxfile", L"PackagedCom", L"piffile", L"Printers", L"PROTOCOLS", L"Record", L"regfile", L"scrfile",
+    L"search-ms", L"shtmlfile", L"sysfile", L"SystemFileAssociations", L"TypeLib", L"Unknown", L"VBEFile",
+    L"VBSFile", L"Wow6432Node", L"WSFFile", L"WSHFile", L"txtfile", L"xmlfile",
 };
+// The classes of packaged (Store) applications, all named with this prefix.
+constexpr std::wstring_view kPackagedClassPrefix = L"AppX";
 // clang-format on
 
 // The registry compares names without regard to case, with Unicode's upper case: besides a-z,
@@ -77,7 +81,24 @@ bool SameName(std::wstring_view a, std::wstring_view b) {
 bool IsPlainClassName(std::wstring_view progId) {
   if (progId.empty() || progId.front() == L'.') return false;
   if (progId.find_first_of(std::wstring_view(L"\\\0", 2)) != std::wstring_view::npos) return false;
+  if (progId.size() >= kPackagedClassPrefix.size() &&
+      SameName(progId.substr(0, kPackagedClassPrefix.size()), kPackagedClassPrefix)) {
+    return false;
+  }
   return std::ranges::none_of(kSystemClasses, [&](std::wstring_view owned) { return SameName(progId, owned); });
+}
+
+// A file extension as the class registry keys it: one leading dot, a name after it, no separator
+// (which would reach another key) and no NUL (which would cut the name on its way to the system).
+bool IsExtension(std::wstring_view ext) {
+  return ext.size() >= 2 && ext[0] == L'.' && ext[1] != L'.' &&
+         ext.find_first_of(std::wstring_view(L"\\\0", 2)) == std::wstring_view::npos;
+}
+
+// The ProgID an extension has in the machine's classes; the user's own classes, which the merged
+// view would put first and any program of the user can write, never steer a write to the machine's.
+std::wstring MachineProgId(cQueryReg& reg, const std::wstring& ext) {
+  return reg.QueryRegBase(kClassesBelowMachine + ext, kHkeyLocalMachine);
 }
 
 }  // namespace
@@ -102,13 +123,16 @@ void cQueryReg::AsociarExt(const std::wstring& sExt, const std::wstring& sExe, s
   std::wstring verb = sCommand;
   if (const std::size_t amp = verb.find(L'&'); amp != std::wstring::npos) verb.erase(amp, 1);
 
-  // An extension that has a ProgID keeps it, with its description.
-  if (QueryRegBase(extension, kHkeyClassesRoot).empty()) {
-    SetDefaultText(kHkeyClassesRoot, extension, sProgId);
-    SetDefaultText(kHkeyClassesRoot, sProgId, sDescription);
+  if (!IsExtension(extension)) return;
+  // An extension that has a ProgID keeps it, with its description. Both are the machine's, where
+  // the verbs below are written; a system class is never rewritten.
+  if (MachineProgId(*this, extension).empty()) {
+    if (!IsPlainClassName(sProgId)) return;
+    SetDefaultText(kHkeyLocalMachine, kClassesBelowMachine + extension, sProgId);
+    SetDefaultText(kHkeyLocalMachine, kClassesBelowMachine + sProgId, sDescription);
   }
-  const std::wstring progId = QueryRegBase(extension, kHkeyClassesRoot);
-  if (progId.empty()) return;
+  const std::wstring progId = MachineProgId(*this, extension);
+  if (!IsPlainClassName(progId)) return;
   RegKey opened = 0;
   if (api_.RegCreateKeyA(kHkeyLocalMachine, Ansi(kClassesBelowMachine + progId + L"\\shell").c_str(), &opened) !=
       kErrorSuccess) {
@@ -124,8 +148,9 @@ void cQueryReg::AsociarExt(const std::wstring& sExt, const std::wstring& sExe, s
 void cQueryReg::AsociarIcono(const std::wstring& sExt, const std::wstring& sExe, std::int32_t Icono) {
   const std::wstring ext = NormaliseExtension(Trim(sExt));
   const std::wstring program = ProgramFile(Trim(sExe));
-  const std::wstring progId = QueryRegBase(ext, kHkeyClassesRoot);
-  if (progId.empty()) return;
+  if (!IsExtension(ext)) return;
+  const std::wstring progId = MachineProgId(*this, ext);
+  if (!IsPlainClassName(progId)) return;
   const std::wstring icon = kClassesBelowMachine + progId + L"\\DefaultIcon";
   if (program.empty()) {
     DeleteKey(icon, L"", kHkeyLocalMachine);
@@ -139,6 +164,8 @@ void cQueryReg::AsociarIcono(const std::wstring& sExt, const std::wstring& sExe,
 
 void cQueryReg::DesasociarExt(const std::wstring& sExt) {
   const std::wstring ext = NormaliseExtension(sExt);
+  // Only an extension's key: "Msi.Package" names a class, not an extension.
+  if (!IsExtension(ext)) return;
   const std::wstring progId = QueryRegBase(ext, kHkeyClassesRoot);
   if (progId.empty()) return;
   DeleteKeyTree(kHkeyClassesRoot, ext);

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <random>
 
+#include "base/error_skipping.h"
 #include "registry/cQueryReg.h"
 #include "registry/query_reg_internal.h"
 #include "registry/unique_key.h"
-#include "toolkit/error_skipping.h"
 
 namespace varnlet::registry {
 namespace {
@@ -39,9 +39,9 @@ class DumpFolder {
     if (path_.empty()) return;
     const std::string dump = Dump();
     // The system may leave the dump read-only or hidden.
-    toolkit::SkipErrors([&] { files_.SetFileAttributesA(dump.c_str(), platform::kFileAttributeNormal); });
-    toolkit::SkipErrors([&] { files_.DeleteFileA(dump.c_str()); });
-    toolkit::SkipErrors([&] { files_.RemoveDirectoryA(path_.c_str()); });
+    SkipErrors([&] { files_.SetFileAttributesA(dump.c_str(), platform::kFileAttributeNormal); });
+    SkipErrors([&] { files_.DeleteFileA(dump.c_str()); });
+    SkipErrors([&] { files_.RemoveDirectoryA(path_.c_str()); });
   }
 
   // 0 once the folder is made, else the reason it could not be.
@@ -80,15 +80,15 @@ RegStatus cQueryReg::RegSaveKey(std::wstring sKey, const std::wstring& lpFile) {
   // The dump may hold secrets: it is made in a folder of this call's own, never a shared place.
   DumpFolder folder(files_);
   RegStatus made = kErrorPathNotFound;
-  toolkit::SkipErrors([&] { made = folder.Make(); });
+  SkipErrors([&] { made = folder.Make(); });
   if (made != kErrorSuccess) return made;
   const std::string dump = folder.Dump();
   const RegStatus status = api_.RegSaveKeyA(key.get(), dump.c_str(), nullptr);
   if (status == kErrorSuccess) {
     // The copy must not carry the dump's attributes to the caller's file. A copy that fails is
     // not reported; the save's status is the result.
-    toolkit::SkipErrors([&] { files_.SetFileAttributesA(dump.c_str(), platform::kFileAttributeNormal); });
-    toolkit::SkipErrors([&] { files_.CopyFileA(dump.c_str(), Ansi(lpFile).c_str(), false); });
+    SkipErrors([&] { files_.SetFileAttributesA(dump.c_str(), platform::kFileAttributeNormal); });
+    SkipErrors([&] { files_.CopyFileA(dump.c_str(), Ansi(lpFile).c_str(), false); });
   }
   return status;
 }

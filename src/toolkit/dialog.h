@@ -74,12 +74,22 @@ class DialogEvents {
   virtual void Click(std::size_t control) = 0;
 };
 
+// A browser that fills its control's area and goes where it is sent, without waiting.
 class WebBrowser {
  public:
   virtual ~WebBrowser() = default;
   // Starts loading the address and returns at once; false when there is no browser to ask or
   // it refused. Nothing is shown or raised either way.
   virtual bool Navigate(std::wstring_view URL) = 0;
+  // The control's area is now this size, in pixels.
+  virtual void Resize(int width, int height) = 0;
+};
+
+// Stands in where no browser could be made: a plain area that goes nowhere.
+class NoBrowser final : public WebBrowser {
+ public:
+  bool Navigate(std::wstring_view /*URL*/) override { return false; }
+  void Resize(int /*width*/, int /*height*/) override {}
 };
 
 class Dialog {

@@ -1,6 +1,7 @@
 #include "toolkit/navigation_policy.h"
 
 #include <algorithm>
+#include <array>
 #include <string>
 
 namespace varnlet::toolkit {
@@ -24,6 +25,18 @@ std::wstring HttpsOrigin(std::wstring_view url) {
 bool MayNavigate(std::wstring_view page, std::wstring_view url) {
   const std::wstring allowed = HttpsOrigin(page);
   return !allowed.empty() && HttpsOrigin(url) == allowed;
+}
+
+bool MayShow(std::wstring_view page, std::wstring_view url) { return url == kBlankPage || MayNavigate(page, url); }
+
+bool SwallowsBrowserKey(std::uint32_t virtualKey, bool control, bool alt) {
+  // Help, find, the developer tools, the context menu and the favourites.
+  constexpr std::array<std::uint32_t, 5> kOpeners = {0x70 /*F1*/, 0x72 /*F3*/, 0x7B /*F12*/, 0x5D /*Apps*/,
+                                                     0xAB /*BrowserFavorites*/};
+  if (std::ranges::find(kOpeners, virtualKey) != kOpeners.end()) return true;
+  if (!control || alt || virtualKey < L'A' || virtualKey > L'Z') return false;
+  constexpr std::wstring_view kEditing = L"ACVXYZ";
+  return kEditing.find(static_cast<wchar_t>(virtualKey)) == std::wstring_view::npos;
 }
 
 }  // namespace varnlet::toolkit

@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "toolkit/error_skipping.h"
+#include "base/error_skipping.h"
 
 namespace varnlet::tray {
 namespace {
@@ -98,7 +98,7 @@ void Module1::StopTimer(Hwnd hWnd, std::uintptr_t id, bool& on) {
 
 std::unique_ptr<toolkit::Icon> Module1::FreshIcon() {
   std::unique_ptr<toolkit::Icon> fresh;
-  toolkit::SkipErrors([&] { fresh = host_.LoadTrayIcon(); });
+  SkipErrors([&] { fresh = host_.LoadTrayIcon(); });
   if (fresh && fresh->Handle() == 0) fresh.reset();
   return fresh;
 }
@@ -125,7 +125,7 @@ void Module1::IconRetryTimerProc(Hwnd hWnd, std::uint32_t uMsg, std::uintptr_t i
   if (uMsg != platform::kWmTimer || idEvent != IconRetryTimerId || !retryTimerOn_ || !icon_) return;
   const bool last = --retriesLeft_ <= 0;
   bool shown = false;
-  toolkit::SkipErrors([&] { shown = TryIcon(hWnd, false); });
+  SkipErrors([&] { shown = TryIcon(hWnd, false); });
   if (!shown && last) IconRetryStop(hWnd);
 }
 
@@ -147,7 +147,7 @@ void Module1::ShellTrayAdd(Hwnd hWnd, std::uintptr_t icon, std::wstring_view tip
   icon_ = record;
   iconOwner_ = std::move(fresh);
   bool shown = false;
-  toolkit::SkipErrors([&] { shown = TryIcon(hWnd, true); });
+  SkipErrors([&] { shown = TryIcon(hWnd, true); });
   if (!shown) IconRetryStart(hWnd);
 }
 
@@ -190,7 +190,7 @@ void Module1::ShellTrayRemove(Hwnd hWnd) {
 }
 
 void Module1::SubClass(Hwnd hWnd) {
-  toolkit::SkipErrors([&] {
+  SkipErrors([&] {
     // A window that is already subclassed keeps its one predecessor: recording the tray
     // procedure as its own predecessor would make every message loop forever.
     if (prevWndProc_ != 0) return;
@@ -198,8 +198,7 @@ void Module1::SubClass(Hwnd hWnd) {
     // The shell restarts unelevated; an elevated program hears it only if it lets the message
     // through. Without that, the icon would stay away for good. Where it fails, carry on.
     if (taskbarCreated_ != 0) {
-      toolkit::SkipErrors(
-          [&] { services_.user.ChangeWindowMessageFilterEx(hWnd, taskbarCreated_, platform::kMsgfltAllow); });
+      SkipErrors([&] { services_.user.ChangeWindowMessageFilterEx(hWnd, taskbarCreated_, platform::kMsgfltAllow); });
     }
     ownWndProc_ = services_.user.WindowProcAddress(hWnd, *this);
     const std::intptr_t previous = services_.user.SetWindowLongA(hWnd, platform::kGwlWndProc, ownWndProc_);
@@ -218,7 +217,6 @@ std::intptr_t Module1::Forward(Hwnd hWnd, std::uint32_t uMsg, std::uintptr_t wPa
 }
 
 std::intptr_t Module1::TrayWindowProc(Hwnd hWnd, std::uint32_t uMsg, std::uintptr_t wParam, std::intptr_t lParam) {
-  using toolkit::SkipErrors;
   Hwnd form = 0;
   SkipErrors([&] { form = host_.hWnd(); });
   if (hWnd != form || uMsg != TrayCallbackMessage) {
@@ -275,7 +273,6 @@ std::intptr_t Module1::TrayWindowProc(Hwnd hWnd, std::uint32_t uMsg, std::uintpt
 }
 
 void Module1::OpenTrayMenu(Hwnd form, bool fromKeyboard) {
-  using toolkit::SkipErrors;
   SkipErrors([&] { services_.user.SetForegroundWindow(form); });
   bool chosen = false;
   // Returns once the chosen item has run: with the About window or the error box that may be
@@ -298,8 +295,8 @@ void Module1::BalloonTimerStart(Hwnd hWnd, std::uint32_t interval) {
 void Module1::BalloonTimerStop(Hwnd hWnd) { StopTimer(hWnd, BalloonTimerId, balloonTimerOn_); }
 
 std::uint32_t Module1::TimerProc(Hwnd hwnd, std::uint32_t uMsg, std::uintptr_t idEvent, std::uint32_t dwTime) {
-  toolkit::SkipErrors([&] { BalloonTimerProc(hwnd, uMsg, idEvent, dwTime); });
-  toolkit::SkipErrors([&] { IconRetryTimerProc(hwnd, uMsg, idEvent); });
+  SkipErrors([&] { BalloonTimerProc(hwnd, uMsg, idEvent, dwTime); });
+  SkipErrors([&] { IconRetryTimerProc(hwnd, uMsg, idEvent); });
   return 0;
 }
 

@@ -3,7 +3,6 @@
 #include <array>
 #include <cstdint>
 #include <string_view>
-#include <vector>
 
 #include "platform/process_api.h"
 
@@ -18,14 +17,13 @@ inline constexpr std::array<std::string_view, 3> kTargetNames{"firefox.exe", "th
 
 // True when the path holds one of the target names anywhere, compared case-sensitively.
 bool IsMozillaPath(std::string_view path);
+// The same test on an image file name as the process list gives it.
+bool IsMozillaName(std::wstring_view fileName);
 
-// Asks for the process ids with a buffer of 16 bytes that doubles while it comes back full.
-// Returns an empty list when no buffer large enough can be had.
-std::vector<std::uint32_t> EnumerateProcessIds(platform::ProcessApi& api);
-
-// One pass over all processes: open with kTrimAccess, query the image name, trim a Mozilla
-// process, close.
-// A failure for one process moves on to the next one.
+// One pass: list the processes without opening any, then open each one whose image file name
+// holds a target name with kTrimAccess, query its full image path, trim it when the path holds a
+// target name too, close it. A list that cannot be had ends the pass; a failure for one process
+// moves on to the next one.
 void TrimMozillaProcesses(platform::ProcessApi& api);
 
 // Trims the own process through its pseudo-handle, which is never closed. The pseudo-handle is

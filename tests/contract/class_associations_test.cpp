@@ -9,6 +9,7 @@ namespace {
 
 using namespace std::string_literals;
 using registry::kHkeyClassesRoot;
+using registry::kHkeyCurrentUser;
 using registry::kHkeyLocalMachine;
 
 class Associations : public RegistryTest {
@@ -18,7 +19,8 @@ class Associations : public RegistryTest {
     word_ = UniqueWord("vlt");
     ext_ = "." + word_;
     progId_ = "progID" + ext_;
-    for (const std::string& key : {ext_, progId_, "Mine" + word_, "Other" + word_}) {
+    for (const std::string& key :
+         {ext_, progId_, "Mine" + word_, "Other" + word_, ext_ + "x", "AppX" + word_, "Mine" + word_ + ".Doc"}) {
       CleanUpLater(kHkeyClassesRoot, key);
     }
   }
@@ -115,6 +117,40 @@ TEST_F(Associations, DesasociarExtLeavesTheSystemsClassesWhole) {
     EXPECT_FALSE(KeyExists(kHkeyClassesRoot, ext_));
     EXPECT_TRUE(KeyExists(kHkeyClassesRoot, owned + "\\shell")) << planted;
   }
+}
+
+// An elevated caller writes the machine's classes, so what it reads there decides: never the
+// user's own classes, which Windows' merged view puts first and any program of the user can write.
+// A system class, given or found, and a name that is no extension get nothing written or removed.
+TEST_F(Associations, TheUsersClassesNeverSteerTheMachinesAndSystemClassesAreRefused) {
+  const std::string machine = "Software\\Classes\\";
+  const std::string other = "Other" + word_;
+  CleanUpLater(kHkeyCurrentUser, machine + ext_);
+  Put(kHkeyCurrentUser, machine + ext_, "", 1, other + '\0');
+  reg().AsociarExt(Wide(word_), L"editor");
+  reg().AsociarIcono(Wide(word_), L"editor");
+  EXPECT_EQ(Default(kHkeyLocalMachine, machine + ext_), progId_ + '\0');
+  EXPECT_EQ(Default(kHkeyLocalMachine, Shell(progId_, "open\\command")), "editor.exe \"%1\"\0"s);
+  EXPECT_TRUE(KeyExists(kHkeyLocalMachine, machine + progId_ + "\\DefaultIcon"));
+  EXPECT_FALSE(KeyExists(kHkeyLocalMachine, machine + other));
+
+  const std::string packaged = "AppX" + word_;
+  reg().AsociarExt(Wide(ext_ + "x"), L"editor", L"open", true, Wide(packaged));
+  EXPECT_FALSE(KeyExists(kHkeyLocalMachine, machine + ext_ + "x"));
+  EXPECT_FALSE(KeyExists(kHkeyLocalMachine, machine + packaged));
+  Put(kHkeyLocalMachine, machine + ext_ + "x", "", 1, packaged + '\0');
+  reg().AsociarExt(Wide(ext_ + "x"), L"editor");
+  reg().AsociarIcono(Wide(ext_ + "x"), L"editor");
+  EXPECT_FALSE(KeyExists(kHkeyLocalMachine, machine + packaged));
+
+  const std::string notAnExtension = "Mine" + word_ + ".Doc";
+  Put(kHkeyClassesRoot, notAnExtension, "", 1, "Mine" + word_ + '\0');
+  MakeKey(kHkeyClassesRoot, "Mine" + word_);
+  reg().DesasociarExt(Wide(notAnExtension));
+  reg().AsociarExt(Wide(notAnExtension), L"editor");
+  EXPECT_TRUE(KeyExists(kHkeyClassesRoot, notAnExtension));
+  EXPECT_TRUE(KeyExists(kHkeyClassesRoot, "Mine" + word_));
+  EXPECT_FALSE(KeyExists(kHkeyLocalMachine, Shell("Mine" + word_)));
 }
 
 TEST_F(ComClasses, LookUpAndUnregisterAClassWithItsClassIdAndTypeLibrary) {

@@ -128,6 +128,15 @@ pick() {
   esac
 }
 
+# Under Wine every file is the Unix user's, who is no administrator, so "Iniciar con Windows"
+# refuses with a box (class #32770) that says others may replace the exe, and writes nothing.
+# Waits for that box and closes it.
+autostart_refused() {
+  wait_for 20 window_shown '#32770' &&
+    tool texts '#32770' | tr -d '\r' | grep -qF 'Otros usuarios de este equipo pueden cambiar' &&
+    tool post '#32770' 16 0 0 && wait_for 20 window_gone '#32770'
+}
+
 screenshot() {
   DISPLAY="$(cat "$B/.display")" import -window root "$ART/$1.png"
   say "screenshot: $ART/$1.png"
@@ -166,4 +175,14 @@ opens_ask_trim_rights_only() {
   for m in $masks; do [ $((16#$m & ~0x1100)) -eq 0 ] || { echo "OpenProcess asked for $m" >&2; return 1; }; done
 }
 
-TRIM_CALLS='KERNEL32.OpenProcess;KERNEL32.K32EmptyWorkingSet;KERNEL32.CloseHandle;KERNEL32.K32EnumProcesses;KERNEL32.QueryFullProcessImageNameA'
+# Reads a relay trace and prints one line per process snapshot (one a pass): the decimal ids of
+# the processes opened after it, in increasing order (an empty line when it opened none).
+opens_per_pass() {
+  local a line
+  sed -nE -e 's/.*Call KERNEL32\.CreateToolhelp32Snapshot\(.*/pass/p' \
+    -e 's/.*Call KERNEL32\.OpenProcess\([0-9a-f]+,[0-9a-f]+,([0-9a-f]+)\).*/\1/p' "$1" |
+    { while read -r a; do if [ "$a" = pass ]; then echo; else printf '%d ' $((16#$a)); fi; done; echo; } |
+    sed 1d | while read -r line; do tr ' ' '\n' <<<"$line" | sort -n | xargs; done
+}
+
+TRIM_CALLS='KERNEL32.CreateToolhelp32Snapshot;KERNEL32.OpenProcess;KERNEL32.K32EmptyWorkingSet;KERNEL32.CloseHandle;KERNEL32.QueryFullProcessImageNameA'

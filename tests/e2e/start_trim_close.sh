@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Varnlet starts hidden, refuses a second instance, trims the stand-ins firefox.exe,
 # thunderbird.exe and xulrunner.exe of both architectures at start and on every 5-second tick
-# (and itself every 3 seconds), never trims notepad.exe, and ends on WM_CLOSE.
+# (and itself every 3 seconds), opens nothing but them (notepad.exe never, nor Wine's own
+# processes), and ends on WM_CLOSE.
 source "$(dirname "$0")/lib.sh"
 
 # mine/ holds stand-ins of the program's architecture, other/ those of the other one.
@@ -76,5 +77,11 @@ for s in mine/notepad.exe ${pid[other/notepad.exe]+other/notepad.exe}; do
 done
 check "the own trim precedes the first firefox.exe trim" \
   test "$(grep -n '^own ' "$ART/trims.txt" | head -1 | cut -d: -f1)" -lt "$(grep -n "^${pid[mine/firefox.exe]} " "$ART/trims.txt" | head -1 | cut -d: -f1)"
+# Each pass lists the processes without opening them and opens the Mozilla stand-ins only.
+opens_per_pass "$ART/relay.log" >"$ART/opens.txt"
+mozilla=$(for s in mine/firefox.exe "${others[@]}"; do echo "${pid[$s]}"; done | sort -n | xargs)
+say "passes $(wc -l <"$ART/opens.txt"), each to open: $mozilla"
+check "every pass opens the Mozilla stand-ins and nothing else (no notepad.exe, none of Wine's)" \
+  test "$(sort -u "$ART/opens.txt")" = "$mozilla" -a "$(wc -l <"$ART/opens.txt")" -ge 2
 check "every OpenProcess asks for 0x1100 or less" opens_ask_trim_rights_only "$ART/relay.log"
 check "every process handle opened was closed" bash -c "! grep -q '^leak' '$ART/trims.txt'"

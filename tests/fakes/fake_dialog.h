@@ -43,6 +43,7 @@ class FakeDialog final : public toolkit::Dialog, private toolkit::WebBrowser {
 
  private:
   bool Navigate(std::wstring_view URL) override;
+  void Resize(int, int) override {}
 };
 
 class FakeDialogs final : public toolkit::Dialogs {

@@ -152,4 +152,29 @@ bool FakeFileSystem::RemoveDirectoryA(const char* lpPathName) {
   return true;
 }
 
+platform::FileSecurity FakeFileSystem::AdministratorsOnly() {
+  using platform::AceKind;
+  return {L"S-1-5-32-544",
+          true,
+          {{AceKind::Allowed, 0x03, 0x1F01FF, L"S-1-5-18"},
+           {AceKind::Allowed, 0x03, 0x1F01FF, L"S-1-5-32-544"},
+           {AceKind::Allowed, 0x03, 0x1200A9, L"S-1-5-32-545"}}};
+}
+
+std::uint32_t FakeFileSystem::GetDriveTypeW(const wchar_t* lpRootPathName) {
+  if (faults_.ShouldFail("GetDriveTypeW") || lpRootPathName == nullptr || lpRootPathName[0] == L'\0') return 1;
+  wchar_t letter = lpRootPathName[0];
+  if (letter >= L'a' && letter <= L'z') letter = static_cast<wchar_t>(letter - L'a' + L'A');
+  const auto it = driveTypes.find(letter);
+  return it == driveTypes.end() ? platform::kDriveFixed : it->second;
+}
+
+std::uint32_t FakeFileSystem::GetNamedSecurityInfoW(const wchar_t* pObjectName, platform::FileSecurity& out) {
+  if (faults_.ShouldFail("GetNamedSecurityInfoW")) return 5;  // ERROR_ACCESS_DENIED
+  if (pObjectName == nullptr) return 87;
+  const auto it = security.find(pObjectName);
+  out = it == security.end() ? AdministratorsOnly() : it->second;
+  return 0;
+}
+
 }  // namespace varnlet::fakes

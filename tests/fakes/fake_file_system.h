@@ -38,6 +38,12 @@ class FakeFileSystem final : public platform::FileApi {
 
   FaultInjector& faults() { return faults_; }
 
+  // Each drive letter's kind, a fixed disk where none is given; each path's owner and DACL, where
+  // none is given that of a folder only administrators may change (Program Files).
+  std::map<wchar_t, std::uint32_t> driveTypes;
+  std::map<std::wstring, platform::FileSecurity> security;
+  static platform::FileSecurity AdministratorsOnly();
+
   std::uint32_t GetWindowsDirectoryA(char* lpBuffer, std::uint32_t uSize) override;
   std::uint32_t GetSystemDirectoryA(char* lpBuffer, std::uint32_t uSize) override;
   std::uint32_t GetTempPathA(std::uint32_t nBufferLength, char* lpBuffer) override;
@@ -49,6 +55,8 @@ class FakeFileSystem final : public platform::FileApi {
   bool CreateDirectoryA(const char* lpPathName, platform::DirectoryAccess access) override;
   bool RemoveDirectoryA(const char* lpPathName) override;
   std::uint32_t GetLastError() override { return lastError_; }
+  std::uint32_t GetDriveTypeW(const wchar_t* lpRootPathName) override;
+  std::uint32_t GetNamedSecurityInfoW(const wchar_t* pObjectName, platform::FileSecurity& out) override;
 
  private:
   struct File {

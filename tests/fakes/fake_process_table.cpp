@@ -8,7 +8,12 @@ namespace varnlet::fakes {
 std::uint32_t FakeProcessTable::Add(std::string path) {
   const std::uint32_t pid = nextPid_;
   nextPid_ += 4;
-  processes_[pid] = Process{pid, std::move(path)};
+  // The fake's paths are ASCII (or Latin-1 as Windows-1252 mostly is), so each byte widens as is.
+  const std::size_t slash = path.find_last_of('\\');
+  const std::string file = slash == std::string::npos ? path : path.substr(slash + 1);
+  std::wstring exeName(file.size(), L'\0');
+  std::transform(file.begin(), file.end(), exeName.begin(), [](char c) { return static_cast<unsigned char>(c); });
+  processes_[pid] = Process{pid, std::move(path), std::move(exeName)};
   return pid;
 }
 
@@ -17,9 +22,7 @@ void FakeProcessTable::AddMany(std::size_t count, const std::string& path) {
 }
 
 bool FakeProcessTable::EnumProcesses(std::uint32_t* lpidProcess, std::uint32_t cb, std::uint32_t* lpcbNeeded) {
-  enumSizes_.push_back(cb);
   Log("EnumProcesses(" + std::to_string(cb) + ")");
-  if (faults_.ShouldFail("EnumProcesses")) return false;  // writes nothing, like a failed call
   const std::size_t room = cb / sizeof(std::uint32_t);
   std::size_t n = 0;
   for (const auto& [pid, process] : processes_) {
@@ -30,9 +33,58 @@ bool FakeProcessTable::EnumProcesses(std::uint32_t* lpidProcess, std::uint32_t c
   return true;
 }
 
+platform::ProcessHandle FakeProcessTable::NewHandle() {
+  const platform::ProcessHandle h = nextHandle_;
+  nextHandle_ += 4;
+  return h;
+}
+
+platform::ProcessHandle FakeProcessTable::CreateToolhelp32Snapshot(std::uint32_t dwFlags, std::uint32_t th32ProcessID) {
+  ++snapshots_;
+  Log("CreateToolhelp32Snapshot");
+  if (faults_.ShouldFail("CreateToolhelp32Snapshot") || dwFlags != platform::kTh32csSnapProcess) {
+    return platform::kInvalidHandleValue;
+  }
+  static_cast<void>(th32ProcessID);  // ignored for a process list
+  Snapshot snapshot;
+  snapshot.entries.reserve(processes_.size());
+  for (const auto& [pid, process] : processes_) snapshot.entries.emplace_back(pid, process.exeName);
+  const platform::ProcessHandle h = NewHandle();
+  snapshotHandles_[h] = std::move(snapshot);
+  maxOpen_ = std::max(maxOpen_, openHandles());
+  return h;
+}
+
+bool FakeProcessTable::ReadEntry(platform::ProcessHandle hSnapshot, std::size_t index,
+                                 platform::ProcessEntry32W* lppe) {
+  const auto it = snapshotHandles_.find(hSnapshot);
+  if (it == snapshotHandles_.end() || lppe->dwSize < sizeof *lppe) return false;
+  Snapshot& snapshot = it->second;
+  if (index >= snapshot.entries.size()) return false;
+  snapshot.next = index + 1;
+  const auto& [pid, name] = snapshot.entries[index];
+  lppe->th32ProcessID = pid;
+  const std::size_t n = std::min(name.size(), lppe->szExeFile.size());
+  std::copy_n(name.begin(), n, lppe->szExeFile.begin());
+  if (n < lppe->szExeFile.size()) lppe->szExeFile[n] = L'\0';
+  return true;
+}
+
+bool FakeProcessTable::Process32FirstW(platform::ProcessHandle hSnapshot, platform::ProcessEntry32W* lppe) {
+  if (faults_.ShouldFail("Process32FirstW")) return false;
+  return ReadEntry(hSnapshot, 0, lppe);
+}
+
+bool FakeProcessTable::Process32NextW(platform::ProcessHandle hSnapshot, platform::ProcessEntry32W* lppe) {
+  if (faults_.ShouldFail("Process32NextW")) return false;
+  const auto it = snapshotHandles_.find(hSnapshot);
+  return it != snapshotHandles_.end() && ReadEntry(hSnapshot, it->second.next, lppe);
+}
+
 platform::ProcessHandle FakeProcessTable::OpenProcess(std::uint32_t dwDesiredAccess, bool bInheritHandle,
                                                       std::uint32_t dwProcessId) {
   Log("OpenProcess(" + std::to_string(dwProcessId) + ")");
+  opened_.push_back(dwProcessId);
   openAccess_.push_back(dwDesiredAccess);
   if (faults_.ShouldFail("OpenProcess")) return 0;
   const auto it = processes_.find(dwProcessId);
@@ -40,10 +92,9 @@ platform::ProcessHandle FakeProcessTable::OpenProcess(std::uint32_t dwDesiredAcc
       (dwDesiredAccess & ~it->second.grants) != 0) {
     return 0;
   }
-  const platform::ProcessHandle h = nextHandle_;
-  nextHandle_ += 4;
+  const platform::ProcessHandle h = NewHandle();
   handles_[h] = OpenHandle{dwProcessId, dwDesiredAccess};
-  maxOpen_ = std::max(maxOpen_, handles_.size());
+  maxOpen_ = std::max(maxOpen_, openHandles());
   return h;
 }
 
@@ -55,7 +106,8 @@ bool FakeProcessTable::QueryFullProcessImageNameA(platform::ProcessHandle hProce
   // Unlike the module path, a path that does not fit with its NUL is not cut: the call fails.
   if (process->path.size() + 1 > *lpdwSize) return false;
   std::memcpy(lpExeName, process->path.c_str(), process->path.size() + 1);
-  *lpdwSize = static_cast<std::uint32_t>(process->path.size());
+  *lpdwSize =
+      process->reportedPathSize != 0 ? process->reportedPathSize : static_cast<std::uint32_t>(process->path.size());
   return true;
 }
 
@@ -83,7 +135,7 @@ bool FakeProcessTable::EmptyWorkingSet(platform::ProcessHandle hProcess) {
 bool FakeProcessTable::CloseHandle(platform::ProcessHandle hObject) {
   // An injected failure (or error) still releases the handle: the caller has nothing left to do
   // with it.
-  const bool known = handles_.erase(hObject) != 0;
+  const bool known = handles_.erase(hObject) + snapshotHandles_.erase(hObject) != 0;
   if (!known) ++badCloses_;
   const bool fail = faults_.ShouldFail("CloseHandle");
   return known && !fail;

@@ -16,6 +16,7 @@ using namespace platform;  // the error numbers
 namespace {
 
 constexpr RegKey kClassesRoot = 0x80000000;
+constexpr RegKey kCurrentUser = 0x80000001;
 constexpr RegKey kLocalMachine = 0x80000002;
 
 constexpr std::uint32_t kQueryValue = 0x0001;
@@ -166,8 +167,8 @@ class FakeRegistry::CallScope {
 
 FakeRegistry::FakeRegistry(FakeFileSystem* files, Journal* journal) : files_(files), journal_(journal) {
   for (RegKey root = 0x80000001; root <= 0x80000006; ++root) roots_[root] = std::make_shared<Node>();
-  // HKEY_CLASSES_ROOT is the machine's Software\Classes, as Wine keeps it; Windows merges the
-  // user's classes over it.
+  // HKEY_CLASSES_ROOT is the machine's Software\Classes, with the user's Software\Classes merged
+  // over it as Windows does (Wine does not): a key the user has is the one reached.
   NodePtr software = roots_[kLocalMachine]->AddChild("Software");
   roots_[kClassesRoot] = software->AddChild("Classes");
 }
@@ -328,6 +329,20 @@ RegStatus FakeRegistry::Walk(RegKey hKey, const Handle& from, const char* lpSubK
   // The classes root forgives one leading backslash; every other key refuses it.
   if (hKey == kClassesRoot && !path.empty() && path.front() == '\\') path.remove_prefix(1);
   if (!path.empty() && path.front() == '\\') return kErrorBadPathName;
+  if (hKey == kClassesRoot && !path.empty()) {
+    NodePtr user = roots_.at(kCurrentUser)->Child("Software");
+    if (user) user = user->Child("Classes");
+    if (user) {
+      NodePtr mine = user;
+      for (const std::string& part : SplitPath(path)) {
+        if (mine) mine = mine->Child(part);
+      }
+      if (mine && !IsDenied(mine)) {
+        out = mine;
+        return kErrorSuccess;
+      }
+    }
+  }
   NodePtr node = from.node;
   std::size_t depth = 0;
   for (const Node* n = node.get(); n->parent != nullptr; n = n->parent) ++depth;

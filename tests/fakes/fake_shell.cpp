@@ -33,4 +33,13 @@ std::intptr_t FakeShell::ShellExecuteA(platform::Hwnd hwnd, const char* lpOperat
   return executeResult;
 }
 
+std::int32_t FakeShell::ShellExecuteFromDesktop(const wchar_t* lpFile, const wchar_t* lpOperation,
+                                                std::int32_t nShowCmd) {
+  desktopCalls.emplace_back(lpFile != nullptr ? lpFile : L"<null>", lpOperation != nullptr ? lpOperation : L"<null>",
+                            nShowCmd);
+  if (journal_ != nullptr) journal_->Add("ShellExecuteFromDesktop");
+  if (faults.ShouldFail("ShellExecuteFromDesktop")) return static_cast<std::int32_t>(0x80004005);  // E_FAIL
+  return 0;
+}
+
 }  // namespace varnlet::fakes

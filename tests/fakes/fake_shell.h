@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "fakes/fault_injector.h"
@@ -29,9 +30,13 @@ class FakeShell final : public platform::ShellApi {
   std::int32_t Shell_NotifyIconA(std::uint32_t dwMessage, const std::uint8_t* lpData) override;
   std::intptr_t ShellExecuteA(platform::Hwnd hwnd, const char* lpOperation, const char* lpFile,
                               const char* lpParameters, const char* lpDirectory, std::int32_t nShowCmd) override;
+  std::int32_t ShellExecuteFromDesktop(const wchar_t* lpFile, const wchar_t* lpOperation,
+                                       std::int32_t nShowCmd) override;
 
   std::vector<NotifyCall> notifyCalls;
   std::vector<ExecuteCall> executeCalls;
+  // The documents handed to the desktop's shell, with their verb and show command.
+  std::vector<std::tuple<std::wstring, std::wstring, std::int32_t>> desktopCalls;
   // What Shell_NotifyIconA answers for each message (NIM_ADD 0, NIM_MODIFY 1, ...); 1 by default.
   std::int32_t notifyResult[5] = {1, 1, 1, 1, 1};
   std::intptr_t executeResult = 42;

@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "app/Form1.h"
+#include "base/error_skipping.h"
 #include "fakes/fake_platform.h"
-#include "toolkit/error_skipping.h"
 
 namespace varnlet::app {
 namespace {
@@ -122,7 +122,7 @@ const std::vector<Phase>& Phases() {
          // The registry class's key dump, which the program carries without calling it.
          r.f.registry.SetValue(0x80000001, "Software\\Varnlet", "v", 1, std::string("x\0", 2));
          r.f.registry.SetBackupPrivilege(true);
-         toolkit::SkipErrors(
+         SkipErrors(
              [&] { r.dumpStatus = r.form1->Registry().RegSaveKey(L"HKCU\\Software\\Varnlet", L"C:\\out\\dump.dat"); });
        }},
       {"exit",
@@ -201,7 +201,11 @@ std::map<std::string, Expectation> Promises() {
       // A path that cannot be read, or a query that raises, skips the process for that pass.
       {"trimming/process/QueryFullProcessImageNameA",
        [](Session& r) { EXPECT_EQ(r.f.processes.Get(r.firefox).trims, 1); }},
-      {"trimming/process/EnumProcesses", [](Session& r) { EXPECT_EQ(r.f.processes.Get(r.firefox).trims, 1); }},
+      // Without the list the tick trims nothing; a list that breaks off keeps what it read.
+      {"trimming/process/CreateToolhelp32Snapshot",
+       [](Session& r) { EXPECT_EQ(r.f.processes.Get(r.firefox).trims, 1); }},
+      {"trimming/process/Process32FirstW", [](Session& r) { EXPECT_EQ(r.f.processes.Get(r.firefox).trims, 1); }},
+      {"trimming/process/Process32NextW", [](Session& r) { EXPECT_EQ(r.f.processes.Get(r.firefox).trims, 2); }},
       {"balloon/user/SetTimer",
        [](Session& r) {
          // The timer never ran, so nothing hid the balloon.
@@ -259,7 +263,15 @@ std::map<std::string, Expectation> Promises() {
   };
 }
 
+// The lines skipped steps leave, as the program hands them to the debugger.
+std::vector<std::string>& SkippedLines() {
+  static std::vector<std::string> lines;
+  return lines;
+}
+
 TEST(FaultSweep, EveryCallFailingInEveryPhaseLeavesNothingBehind) {
+  SetSkippedStepHook([](std::string_view line) noexcept { SkippedLines().emplace_back(line); });
+  std::size_t skipped = 0;
   const auto calls = CallsByPhase();
   const auto promises = Promises();
   std::set<std::string> promised;
@@ -270,6 +282,7 @@ TEST(FaultSweep, EveryCallFailingInEveryPhaseLeavesNothingBehind) {
         const std::string key = Phases()[phase].name + "/" + boundary + "/" + call;
         SCOPED_TRACE(key + (kind == FaultKind::Throw ? " (raises)" : " (fails)"));
         Session r;
+        SkippedLines().clear();
         const auto promise = promises.find(key);
         if (promise != promises.end()) promised.insert(key);
         try {
@@ -279,6 +292,13 @@ TEST(FaultSweep, EveryCallFailingInEveryPhaseLeavesNothingBehind) {
           continue;
         }
         ++runs;
+        // A raised fault that a handler skipped says where, and which error it was.
+        for (const std::string& line : SkippedLines()) {
+          if (kind != FaultKind::Throw || line.find("injected fault in " + call) == std::string::npos) continue;
+          ++skipped;
+          EXPECT_TRUE(line.starts_with("Varnlet: skipped a step of ")) << line;
+          EXPECT_NE(line.find(".cpp:"), std::string::npos) << line;
+        }
         EXPECT_TRUE(r.f.toolkit.app.ended);
         EXPECT_EQ(r.f.processes.openHandles(), 0u);
         EXPECT_EQ(r.f.processes.badCloses(), 0u);
@@ -303,6 +323,8 @@ TEST(FaultSweep, EveryCallFailingInEveryPhaseLeavesNothingBehind) {
   // Every promise met a call the program really makes in that phase.
   for (const auto& [key, expectation] : promises) EXPECT_TRUE(promised.count(key)) << key << " was never exercised";
   EXPECT_GT(runs, 100u);
+  EXPECT_GT(skipped, 20u) << "raised faults leave a line where a handler skips them";
+  SetSkippedStepHook(nullptr);
 }
 
 TEST(FaultSweep, EveryBoundaryIsExercised) {
@@ -316,7 +338,9 @@ TEST(FaultSweep, EveryBoundaryIsExercised) {
   }
   EXPECT_EQ(boundaries,
             (std::set<std::string>{"dialogs", "files", "process", "registry", "shell", "toolkit", "user", "version"}));
-  for (const char* call : {"EnumProcesses",
+  for (const char* call : {"CreateToolhelp32Snapshot",
+                           "Process32FirstW",
+                           "Process32NextW",
                            "OpenProcess",
                            "QueryFullProcessImageNameA",
                            "EmptyWorkingSet",

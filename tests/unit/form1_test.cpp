@@ -7,6 +7,7 @@
 
 #include "build_config.h"
 #include "fakes/fake_platform.h"
+#include "toolkit/single_instance.h"
 
 namespace varnlet::app {
 namespace {
@@ -34,7 +35,15 @@ TEST_F(Form1Test, ASecondInstanceEndsBeforeAnythingHappens) {
   EXPECT_EQ(journal.IndexOf("CreateForm"), -1);
   EXPECT_EQ(journal.IndexOf("RunMessageLoop"), -1);
   EXPECT_EQ(processes.ownTrims(), 0);
-  EXPECT_TRUE(processes.enumSizes().empty());
+  EXPECT_EQ(processes.snapshots(), 0u);
+
+  // What creating the program's mutex gave: a refusal means an elevated copy made it.
+  using toolkit::AnotherInstanceHolds;
+  EXPECT_FALSE(AnotherInstanceHolds(true, 0));
+  EXPECT_TRUE(AnotherInstanceHolds(true, 183));
+  EXPECT_TRUE(AnotherInstanceHolds(false, 5));
+  EXPECT_FALSE(AnotherInstanceHolds(false, 6));
+  EXPECT_FALSE(AnotherInstanceHolds(false, 1450));
 }
 
 TEST_F(Form1Test, LoadHidesTheFormStartsBothTimersAndTrimsItselfFirst) {
@@ -58,7 +67,7 @@ TEST_F(Form1Test, LoadHidesTheFormStartsBothTimersAndTrimsItselfFirst) {
   const long visible = journal.IndexOf("Form.Visible=false");
   const long hide = journal.IndexOf("Form.Hide");
   const long own = journal.IndexOf("EmptyWorkingSet(own)");
-  const long enumerate = journal.IndexOf("EnumProcesses(16)");
+  const long enumerate = journal.IndexOf("CreateToolhelp32Snapshot");
   const long mozilla = journal.IndexOf("EmptyWorkingSet(" + std::to_string(firefox) + ")");
   EXPECT_LT(journal.IndexOf("CreateTimer(5000)"), visible);
   EXPECT_LT(visible, hide);

@@ -294,6 +294,19 @@ TEST_F(Form2Test, TheLinksFailuresAreSkippedAndItsResultIgnored) {
   EXPECT_EQ(dialogs.unloads, 0);
 }
 
+// Elevated, the home page opens through the desktop's shell as the signed-in user, never as a
+// child of this process; where the shell cannot take it, nothing opens.
+TEST_F(Form2Test, ElevatedTheLinkOpensThroughTheDesktopsShellOrNotAtAll) {
+  Form2 elevated({dialogs, shell, ansi, true});
+  elevated.Icon();
+  dialogs.current->Click(L"Label4");
+  shell.faults.Inject("ShellExecuteFromDesktop", 1, FaultKind::Fail);
+  dialogs.current->Click(L"Picture2");
+  ASSERT_EQ(shell.desktopCalls.size(), 2u);
+  EXPECT_EQ(shell.desktopCalls[0], std::make_tuple(std::wstring(config::kHomePage), std::wstring(L"open"), 3));
+  EXPECT_TRUE(shell.executeCalls.empty());
+}
+
 TEST_F(Form2Test, LoadCloseAndLoadAgainNavigatesTwice) {
   form2.Icon();
   CloseWhenShown();
@@ -384,9 +397,29 @@ TEST(BrowserNavigationPolicy, OnlyHttpsOnThePagesHostCounts) {
       {L"https://", false},
       {L"", false},
   };
-  for (const auto& [url, allowed] : rows) EXPECT_EQ(MayNavigate(page, url), allowed) << std::wstring(url);
+  for (const auto& [url, allowed] : rows) {
+    EXPECT_EQ(MayNavigate(page, url), allowed) << std::wstring(url);
+    // The empty page that replaces one off the fence may be shown, and nothing else besides.
+    EXPECT_EQ(toolkit::MayShow(page, url), allowed || url == L"about:blank") << std::wstring(url);
+  }
   // A page that is not https:// allows nothing, itself included.
   EXPECT_FALSE(MayNavigate(L"http://ads.varnlet.example/ads.php", L"http://ads.varnlet.example/ads.php"));
+}
+
+// Keys that would open a window, a file, a print, a save, a find or help from the hosted page.
+TEST(BrowserNavigationPolicy, KeysThatOpenWindowsOrDialogsAreSwallowed) {
+  using toolkit::SwallowsBrowserKey;
+  for (const char key : {'N', 'O', 'P', 'S', 'L', 'F', 'H', 'I', 'D', 'E', 'U'}) {
+    EXPECT_TRUE(SwallowsBrowserKey(static_cast<std::uint32_t>(key), true, false)) << "Ctrl+" << key;
+  }
+  for (const char key : {'A', 'C', 'V', 'X', 'Y', 'Z'}) {
+    EXPECT_FALSE(SwallowsBrowserKey(static_cast<std::uint32_t>(key), true, false)) << "Ctrl+" << key;
+  }
+  EXPECT_FALSE(SwallowsBrowserKey('N', false, false)) << "a letter typed into the page";
+  EXPECT_FALSE(SwallowsBrowserKey('E', true, true)) << "AltGr+E types a character";
+  for (const std::uint32_t key : {0x70u, 0x72u, 0x7Bu, 0x5Du})
+    EXPECT_TRUE(SwallowsBrowserKey(key, false, false)) << key;
+  EXPECT_FALSE(SwallowsBrowserKey(0x74, false, false)) << "F5 reloads the page, which stays on the fence";
 }
 
 // ---- The build's addresses ----

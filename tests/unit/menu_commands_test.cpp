@@ -11,6 +11,8 @@
 namespace varnlet::app {
 namespace {
 
+using fakes::FakeFileSystem;
+
 constexpr platform::RegKey kHklm = 0x80000002;
 constexpr platform::RegKey kHkcu = 0x80000001;
 constexpr char kRunKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
@@ -232,6 +234,116 @@ TEST_F(MenuCommands, TheExecutablePathGetsOneBackslash) {
   Click();
   // Without a space the path stays unquoted.
   EXPECT_EQ(Value(), Stored("C:\\varnlet.exe"));
+}
+
+// Who may change a path decides whether Windows is told to run it at every logon.
+TEST(AutostartTrust, OnlyAnExeNoStandardUserCanReplaceIsAddedToTheStartOfWindows) {
+  using platform::AceKind;
+  using platform::FileSecurity;
+  constexpr std::uint8_t kInherited = 0x13;  // object and container inherit, inherited
+  constexpr std::uint32_t kFull = 0x1F01FF, kModify = 0x1301BF, kReadExecute = 0x1200A9, kAddFile = 0x2;
+  const std::wstring ti = L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464";
+  const std::wstring user = L"S-1-5-21-1-2-3-1001", users = L"S-1-5-32-545", authenticated = L"S-1-5-11";
+  const FileSecurity programFiles{ti,
+                                  true,
+                                  {{AceKind::Allowed, 0, kFull, ti},
+                                   {AceKind::Allowed, 0, kModify, L"S-1-5-18"},
+                                   {AceKind::Allowed, 0, kModify, L"S-1-5-32-544"},
+                                   {AceKind::Allowed, 0, kReadExecute, users},
+                                   {AceKind::Allowed, 0x1B, 0x10000000, L"S-1-3-0"}}};  // CREATOR OWNER, inherit-only
+  // A drive's root: every signed-in user may make folders in it, and what they make inherits Modify.
+  const FileSecurity driveRoot{L"S-1-5-18",
+                               true,
+                               {{AceKind::Allowed, 0x03, kFull, L"S-1-5-32-544"},
+                                {AceKind::Allowed, 0x03, kFull, L"S-1-5-18"},
+                                {AceKind::Allowed, 0x03, kReadExecute, users},
+                                {AceKind::Allowed, 0x0B, kModify, authenticated},
+                                {AceKind::Allowed, 0, 0x4, authenticated}}};
+  FileSecurity madeUnderTheRoot{L"S-1-5-32-544", true, {{AceKind::Allowed, kInherited, kModify, authenticated}}};
+  FileSecurity ownedByTheUser = FakeFileSystem::AdministratorsOnly();
+  ownedByTheUser.owner = user;
+  FileSecurity denyThenAllow = FakeFileSystem::AdministratorsOnly();
+  denyThenAllow.dacl.insert(denyThenAllow.dacl.begin(), {AceKind::Denied, 0, kFull, users});
+  denyThenAllow.dacl.push_back({AceKind::Allowed, 0, kModify, users});
+  FileSecurity addFilesOnly = FakeFileSystem::AdministratorsOnly();
+  addFilesOnly.dacl.push_back({AceKind::Allowed, 0, kAddFile, L"S-1-1-0"});
+  const FileSecurity noDacl{L"S-1-5-32-544", false, {}};
+
+  struct Row {
+    const char* what;
+    const FileSecurity& security;
+    PathPart part;
+    bool safe;
+  };
+  for (const Row& r : {Row{"Program Files", programFiles, PathPart::Ancestor, true},
+                       Row{"Program Files, holding the exe", programFiles, PathPart::OwnFolder, true},
+                       Row{"the drive's root, above", driveRoot, PathPart::Ancestor, true},
+                       Row{"the drive's root, holding the exe", driveRoot, PathPart::OwnFolder, false},
+                       Row{"a folder made under the root", madeUnderTheRoot, PathPart::OwnFolder, false},
+                       Row{"a folder made under the root, above", madeUnderTheRoot, PathPart::Ancestor, false},
+                       Row{"a file the user owns", ownedByTheUser, PathPart::File, false},
+                       Row{"a deny before an allow", denyThenAllow, PathPart::File, false},
+                       Row{"anyone may add files, above", addFilesOnly, PathPart::Ancestor, true},
+                       Row{"anyone may add files beside the exe", addFilesOnly, PathPart::OwnFolder, false},
+                       Row{"no DACL", noDacl, PathPart::Ancestor, false}}) {
+    EXPECT_EQ(OnlyAdministratorsMayChange(r.security, r.part), r.safe) << r.what;
+  }
+
+  FakeFileSystem files;
+  files.driveTypes = {{L'N', 4}, {L'E', 2}};
+  files.security[L"C:\\"] = driveRoot;
+  files.security[L"C:\\Program Files"] = programFiles;
+  files.security[L"C:\\Tools"] = madeUnderTheRoot;
+  const std::pair<const wchar_t*, ExecutableTrust> paths[] = {
+      {kExe, ExecutableTrust::Trusted},
+      {L"\\\\?\\C:\\Program Files\\Varnlet\\varnlet.exe", ExecutableTrust::Trusted},
+      {L"C:\\Tools\\varnlet.exe", ExecutableTrust::WritableByOthers},
+      {L"C:\\varnlet.exe", ExecutableTrust::WritableByOthers},
+      {L"N:\\Apps\\varnlet.exe", ExecutableTrust::NotLocal},
+      {L"e:\\varnlet.exe", ExecutableTrust::NotLocal},
+      {L"\\\\server\\share\\varnlet.exe", ExecutableTrust::NotLocal},
+      {L"\\\\?\\UNC\\server\\share\\varnlet.exe", ExecutableTrust::NotLocal},
+      {L"varnlet.exe", ExecutableTrust::Unknown},
+      {L"C:\\Program Files\\..\\Tools\\varnlet.exe", ExecutableTrust::Unknown},
+  };
+  for (const auto& [path, trust] : paths) EXPECT_EQ(JudgeRunValueTarget(path, files), trust) << std::wstring(path);
+  files.faults().Inject("GetNamedSecurityInfoW", 2);
+  EXPECT_EQ(JudgeRunValueTarget(kExe, files), ExecutableTrust::Unknown) << "a folder that cannot be read";
+}
+
+// Switched on from such a folder, nothing is written, the mark stays off and a box says why and
+// what to do; switching off still removes the value.
+TEST_F(MenuCommands, AnExeOthersMayReplaceIsRefusedAndItsValueStillRemoved) {
+  fakes.toolkit.app.path = L"C:\\Tools";
+  fakes.files.security[L"C:\\Tools"] = {L"S-1-5-21-1-2-3-1001", true, {}};
+  Start(std::nullopt);
+  Click();
+  EXPECT_FALSE(Value());
+  EXPECT_EQ(Count("RegSetValueExA"), 0u);
+  EXPECT_FALSE(Mark());
+  ASSERT_EQ(fakes.toolkit.msgBoxes.size(), 1u);
+  EXPECT_EQ(fakes.toolkit.msgBoxes[0].prompt,
+            Form1::AutostartRefusalText(L"C:\\Tools\\varnlet.exe", ExecutableTrust::WritableByOthers));
+  EXPECT_TRUE(fakes.toolkit.msgBoxes[0].prompt.starts_with(
+      L"Varnlet! no se agreg\u00f3 al inicio de Windows:\r\nC:\\Tools\\varnlet.exe\r\n\r\nOtros usuarios"));
+  EXPECT_NE(fakes.toolkit.msgBoxes[0].prompt.find(L"Instale Varnlet! con su instalador"), std::wstring::npos);
+  EXPECT_EQ(fakes.toolkit.msgBoxes[0].buttons, kRefusalBoxStyle);
+  EXPECT_EQ(fakes.toolkit.msgBoxes[0].title, L"Varnlet!");
+
+  fakes::FakePlatform f;
+  f.toolkit.app.path = L"N:\\Apps";
+  f.files.driveTypes[L'N'] = 4;
+  f.registry.SetValue(kHklm, kRunKey, "Varnlet", 1, Stored("N:\\Apps\\varnlet.exe"));
+  Form1 form(f.services());
+  form.Load();
+  form.mnuFile_Click(kMenuStartWithWindows);
+  EXPECT_FALSE(f.registry.GetValue(kHklm, kRunKey, "Varnlet"));
+  EXPECT_FALSE(form.zmnuSysTrayDemo()->Checked(kMenuStartWithWindows));
+  const auto& made = f.journal.entries();
+  EXPECT_TRUE(std::none_of(made.begin(), made.end(), [](const std::string& c) {
+    return c.starts_with("RegSetValueExA");
+  })) << "not even rewritten on the way out";
+  EXPECT_TRUE(f.toolkit.msgBoxes.empty());
 }
 
 TEST_F(MenuCommands, AboutShowsTheWindowModallyWhileTheTimersTrim) {

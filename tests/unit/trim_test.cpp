@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "fakes/fake_process_table.h"
 #include "trim/working_set_trimmer.h"
@@ -26,130 +29,120 @@ TEST(IsMozillaPath, MatchesTheThreeNamesAnywhereAndCaseSensitively) {
   EXPECT_FALSE(IsMozillaPath(""));
 }
 
-// The buffer starts at 16 bytes and doubles while it comes back full.
-TEST(EnumerateProcessIds, AttemptsDoubleUntilTheBufferIsNotFull) {
-  struct Case {
-    std::size_t processes;
-    std::size_t attempts;
+// One pass over one table: the list names the candidates, the path decides. Only a candidate is
+// opened, with the trim rights and no more, one handle at a time, each closed.
+TEST(TrimMozillaProcesses, OpensTheCandidatesOnlyAndTrimsThoseWhosePathMatches) {
+  const std::string firefox = R"(C:\Program Files\Mozilla Firefox\firefox.exe)";
+  const std::string name = "firefox.exe";
+  struct Row {
+    const char* what;
+    std::string path;
+    std::function<void(FakeProcessTable::Process&)> setUp;
+    bool opened;
+    bool trimmed;
   };
-  for (const Case c : {Case{0, 1}, Case{3, 1}, Case{4, 2}, Case{7, 2}, Case{8, 3}, Case{1000, 9}, Case{5000, 12}}) {
-    FakeProcessTable table;
-    table.AddMany(c.processes, R"(C:\x\a.exe)");
-    const auto ids = EnumerateProcessIds(table);
-    SCOPED_TRACE(c.processes);
-    EXPECT_EQ(ids.size(), c.processes);
-    ASSERT_EQ(table.enumSizes().size(), c.attempts);
-    std::uint32_t expected = 16;
-    for (const std::uint32_t size : table.enumSizes()) {
-      EXPECT_EQ(size, expected);
-      expected *= 2;
-    }
+  const std::vector<Row> rows = {
+      {"firefox", firefox, nullptr, true, true},
+      {"thunderbird", R"(C:\Program Files\Mozilla Thunderbird\thunderbird.exe)", nullptr, true, true},
+      {"xulrunner", R"(D:\xr\xulrunner.exe)", nullptr, true, true},
+      {"a longer file name", R"(C:\x\myfirefox.exe.bak)", nullptr, true, true},
+      {"notepad", R"(C:\Windows\notepad.exe)", nullptr, false, false},
+      {"capitals", R"(C:\FF\FIREFOX.EXE)", nullptr, false, false},
+      {"the name in a folder only", R"(C:\firefox.exe\tool.exe)", nullptr, false, false},
+      // A wide character whose low byte is an ASCII letter is not that letter.
+      {"a listed name with a letter beyond ASCII", firefox, [](auto& p) { p.exeName = L"\u0166irefox.exe"; }, false,
+       false},
+      {"a listed name the path lacks", R"(C:\w\calc.exe)", [](auto& p) { p.exeName = L"firefox.exe"; }, true, false},
+      {"refuses the open", firefox, [](auto& p) { p.refuseOpen = true; }, true, false},
+      {"grants less than the trim rights", firefox, [](auto& p) { p.grants = FakeProcessTable::kQueryLimited; }, true,
+       false},
+      {"grants exactly the trim rights", firefox,
+       [](auto& p) { p.grants = FakeProcessTable::kQueryLimited | FakeProcessTable::kSetQuota; }, true, true},
+      {"hides its path", firefox, [](auto& p) { p.failPathQuery = true; }, true, false},
+      {"reports a path size past the buffer", firefox, [](auto& p) { p.reportedPathSize = 0xFFFFFFFF; }, true, true},
+      // The name ends at character 254: the path fits with its NUL. One more and the query fails.
+      {"a path of 254 characters", "C:\\" + std::string(254 - 4 - name.size(), 'a') + "\\" + name, nullptr, true, true},
+      {"a path of 255 characters", "C:\\" + std::string(255 - 4 - name.size(), 'a') + "\\" + name, nullptr, true,
+       false},
+      // A name that fills the entry without a NUL is read to the entry's end and no further.
+      {"an unterminated name ending in the target", firefox,
+       [&](auto& p) { p.exeName = std::wstring(platform::kMaxPath - name.size(), L'a') + L"firefox.exe"; }, true, true},
+      {"an unterminated name cut inside the target", firefox,
+       [&](auto& p) { p.exeName = std::wstring(platform::kMaxPath - name.size() + 1, L'a') + L"firefox.exe"; }, false,
+       false},
+  };
+  FakeProcessTable table;
+  std::vector<std::uint32_t> pids;
+  for (const Row& row : rows) {
+    pids.push_back(table.Add(row.path));
+    if (row.setUp) row.setUp(table.Get(pids.back()));
   }
-}
-
-TEST(EnumerateProcessIds, AFailedEnumerationGivesZeroIdsThatOpenNothing) {
-  FakeProcessTable table;
-  table.Add(R"(C:\f\firefox.exe)");
-  table.faults().Inject("EnumProcesses");
-  const auto ids = EnumerateProcessIds(table);
-  // The count starts at 96 bytes: the loop ends at 128 bytes with 24 zero ids.
-  EXPECT_EQ(ids.size(), 24u);
-  for (const auto id : ids) EXPECT_EQ(id, 0u);
-  TrimMozillaProcesses(table);
-  EXPECT_TRUE(table.trimmed().empty());
-  EXPECT_EQ(table.openHandles(), 0u);
-}
-
-TEST(TrimMozillaProcesses, TrimsOnlyTheTargetsAndClosesEveryHandle) {
-  FakeProcessTable table;
-  const auto firefox = table.Add(R"(C:\Program Files\Mozilla Firefox\firefox.exe)");
-  const auto notepad = table.Add(R"(C:\Windows\notepad.exe)");
-  const auto thunderbird = table.Add(R"(C:\Program Files\Mozilla Thunderbird\thunderbird.exe)");
-  const auto shouting = table.Add(R"(C:\FF\FIREFOX.EXE)");
-  const auto inFolder = table.Add(R"(C:\t\firefox.exe.d\notepad.exe)");
-  const auto xul = table.Add(R"(C:\x\xulrunner.exe)");
-  const auto system = table.Add(R"(C:\Windows\System32\firefox.exe)");
-  table.Get(system).refuseOpen = true;
 
   TrimMozillaProcesses(table);
 
-  EXPECT_EQ(table.trimmed(), (std::vector<std::uint32_t>{firefox, thunderbird, inFolder, xul}));
-  EXPECT_EQ(table.Get(notepad).trims, 0);
-  EXPECT_EQ(table.Get(shouting).trims, 0);
-  EXPECT_EQ(table.Get(system).trims, 0);
-  EXPECT_EQ(table.openHandles(), 0u);
-  EXPECT_EQ(table.maxOpenHandles(), 1u);
+  std::vector<std::uint32_t> opened, trimmed;
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    if (rows[i].opened) opened.push_back(pids[i]);
+    if (rows[i].trimmed) trimmed.push_back(pids[i]);
+    SCOPED_TRACE(rows[i].what);
+    EXPECT_EQ(std::count(table.opened().begin(), table.opened().end(), pids[i]), rows[i].opened ? 1 : 0);
+    EXPECT_EQ(table.Get(pids[i]).trims, rows[i].trimmed ? 1 : 0);
+  }
+  EXPECT_EQ(table.opened(), opened) << "in the order of the list";
+  EXPECT_EQ(table.trimmed(), trimmed);
+  for (const auto access : table.openAccess()) EXPECT_EQ(access, 0x1100u);
+  EXPECT_EQ(table.snapshots(), 1u);
+  EXPECT_EQ(table.openHandles(), 0u) << "the snapshot and every process handle are closed";
+  EXPECT_EQ(table.maxOpenHandles(), 1u) << "the snapshot is closed before the first open";
   EXPECT_EQ(table.badCloses(), 0u);
   EXPECT_EQ(table.ownTrims(), 0);
 }
 
-// Each open asks for the limited query and the quota right, no more: a process that grants
-// exactly those is trimmed, one that grants less (lsass.exe to a non-system caller) is skipped.
-// A failed path query trims nothing, whatever was read before.
-TEST(TrimMozillaProcesses, AsksForTheTrimRightsOnlyAndSkipsAProcessThatRefusesThem) {
-  FakeProcessTable table;
-  const auto firefox = table.Add(R"(C:\f\firefox.exe)");
-  table.Get(firefox).grants = FakeProcessTable::kQueryLimited | FakeProcessTable::kSetQuota;
-  const auto guarded = table.Add(R"(C:\f\firefox.exe)");
-  table.Get(guarded).grants = FakeProcessTable::kQueryLimited;
-  const auto hidden = table.Add(R"(C:\f\firefox.exe)");
-  table.Get(hidden).failPathQuery = true;
-  const auto after = table.Add(R"(C:\w\calc.exe)");
-  const auto last = table.Add(R"(C:\Program Files\Mozilla Firefox\firefox.exe)");
-
-  TrimMozillaProcesses(table);
-
-  EXPECT_EQ(table.trimmed(), (std::vector<std::uint32_t>{firefox, last}));
-  EXPECT_EQ(table.Get(guarded).trims + table.Get(hidden).trims + table.Get(after).trims, 0);
-  ASSERT_EQ(table.openAccess().size(), 5u);
-  for (const auto access : table.openAccess()) EXPECT_EQ(access, 0x1100u);
-  EXPECT_EQ(table.openHandles(), 0u);
-  EXPECT_EQ(table.maxOpenHandles(), 1u);
+// A call that fails or raises: the pass keeps what it had and goes on where it can, closes what
+// it opened, and the next pass starts afresh.
+TEST(TrimMozillaProcesses, AFailureEndsOnlyWhatItMustAndTheNextPassTriesAgain) {
+  struct Case {
+    const char* call;
+    int nth;
+    FaultKind kind;
+    bool firstTrimmed, secondTrimmed;
+  };
+  for (const Case c :
+       {Case{"CreateToolhelp32Snapshot", 1, FaultKind::Fail, false, false},
+        Case{"CreateToolhelp32Snapshot", 1, FaultKind::Throw, false, false},
+        Case{"Process32FirstW", 1, FaultKind::Fail, false, false},
+        // The walk keeps the entries read before it broke off.
+        Case{"Process32NextW", 1, FaultKind::Fail, true, false},
+        Case{"Process32NextW", 2, FaultKind::Throw, true, false}, Case{"OpenProcess", 1, FaultKind::Throw, false, true},
+        Case{"QueryFullProcessImageNameA", 1, FaultKind::Throw, false, true},
+        Case{"EmptyWorkingSet", 1, FaultKind::Throw, false, true}}) {
+    SCOPED_TRACE(std::string(c.call) + (c.kind == FaultKind::Throw ? " raises" : " fails"));
+    FakeProcessTable table;
+    const auto first = table.Add(R"(C:\f\firefox.exe)");
+    table.Add(R"(C:\w\notepad.exe)");
+    const auto second = table.Add(R"(C:\f\firefox.exe)");
+    table.faults().Inject(c.call, c.nth, c.kind);
+    TrimMozillaProcesses(table);
+    EXPECT_EQ(table.Get(first).trims, c.firstTrimmed ? 1 : 0);
+    EXPECT_EQ(table.Get(second).trims, c.secondTrimmed ? 1 : 0);
+    EXPECT_EQ(table.openHandles(), 0u);
+    EXPECT_EQ(table.badCloses(), 0u);
+    TrimMozillaProcesses(table);
+    EXPECT_EQ(table.Get(first).trims + table.Get(second).trims,
+              (c.firstTrimmed ? 1 : 0) + (c.secondTrimmed ? 1 : 0) + 2);
+    EXPECT_EQ(table.snapshots(), 2u);
+  }
 }
 
-TEST(TrimMozillaProcesses, APathLongerThan254CharactersIsNotRead) {
-  FakeProcessTable table;
-  const std::string name = "firefox.exe";
-  // The name ends exactly at character 254: the path fits with its NUL.
-  const auto fits = table.Add("C:\\" + std::string(254 - 3 - 1 - name.size(), 'a') + "\\" + name);
-  // One character longer: the query fails rather than cut it.
-  const auto cut = table.Add("C:\\" + std::string(254 - 3 - name.size(), 'a') + "\\" + name);
-  ASSERT_EQ(table.Get(fits).path.size(), 254u);
-  ASSERT_EQ(table.Get(cut).path.size(), 255u);
-
-  TrimMozillaProcesses(table);
-
-  EXPECT_EQ(table.Get(fits).trims, 1);
-  EXPECT_EQ(table.Get(cut).trims, 0);
-}
-
-TEST(TrimMozillaProcesses, ThousandsOfProcessesHoldOneHandleAtATime) {
+TEST(TrimMozillaProcesses, ThousandsOfProcessesOpenOnlyTheCandidates) {
   FakeProcessTable table;
   table.AddMany(2500, R"(C:\w\svchost.exe)");
   table.AddMany(2500, R"(C:\m\firefox.exe)");
   TrimMozillaProcesses(table);
+  EXPECT_EQ(table.opened().size(), 2500u);
   EXPECT_EQ(table.trimmed().size(), 2500u);
   EXPECT_EQ(table.maxOpenHandles(), 1u);
   EXPECT_EQ(table.openHandles(), 0u);
-}
-
-TEST(TrimMozillaProcesses, AnErrorInOneProcessMovesOnToTheNext) {
-  FakeProcessTable table;
-  const auto first = table.Add(R"(C:\f\firefox.exe)");
-  const auto second = table.Add(R"(C:\f\firefox.exe)");
-  // The path query of the first process raises: its handle is still closed, the second is trimmed.
-  table.faults().Inject("QueryFullProcessImageNameA", 1, FaultKind::Throw);
-  TrimMozillaProcesses(table);
-  EXPECT_EQ(table.Get(first).trims, 0);
-  EXPECT_EQ(table.Get(second).trims, 1);
-  EXPECT_EQ(table.openHandles(), 0u);
-
-  // An enumeration that raises ends the pass without touching any process.
-  FakeProcessTable broken;
-  broken.Add(R"(C:\f\firefox.exe)");
-  broken.faults().Inject("EnumProcesses", 0, FaultKind::Throw);
-  TrimMozillaProcesses(broken);
-  EXPECT_TRUE(broken.trimmed().empty());
 }
 
 TEST(TrimOwnProcess, UsesThePseudoHandleAndNeverClosesIt) {
@@ -161,7 +154,7 @@ TEST(TrimOwnProcess, UsesThePseudoHandleAndNeverClosesIt) {
   EXPECT_TRUE(table.openAccess().empty()) << "the own trim opens nothing";
   EXPECT_TRUE(table.trimmed().empty());
   EXPECT_EQ(table.badCloses(), 0u);
-  EXPECT_TRUE(table.enumSizes().empty());
+  EXPECT_EQ(table.snapshots(), 0u);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include "toolkit/win32/toolkit_win32.h"
 
 #include <gtest/gtest.h>
+#include <sddl.h>
 
 #include "win_test_support.h"
 
@@ -92,6 +93,17 @@ TEST(ToolkitWin32, TheApplicationObjectKnowsItsInstanceFolderAndName) {
   platform::win32::UniqueHandle other(::CreateMutexW(nullptr, FALSE, name.c_str()));
   ToolkitWin32 second(::GetModuleHandleW(nullptr), name, L"Varnlet!");
   EXPECT_TRUE(second.App().PrevInstance());
+  // A copy at a higher integrity level made the name, whose security refuses this one.
+  const std::wstring refused = UniqueName(L"refused");
+  PSECURITY_DESCRIPTOR denyAll = nullptr;
+  ASSERT_TRUE(
+      ::ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(D;;GA;;;WD)", SDDL_REVISION_1, &denyAll, nullptr));
+  const platform::win32::UniqueLocal denyAllOwner(denyAll);
+  SECURITY_ATTRIBUTES denied{sizeof(SECURITY_ATTRIBUTES), denyAll, FALSE};
+  platform::win32::UniqueHandle elevated(::CreateMutexW(&denied, FALSE, refused.c_str()));
+  ASSERT_TRUE(elevated);
+  ToolkitWin32 unelevated(::GetModuleHandleW(nullptr), refused, L"Varnlet!");
+  EXPECT_TRUE(unelevated.App().PrevInstance());
   ToolkitWin32 first(::GetModuleHandleW(nullptr), UniqueName(L"alone"), L"Varnlet!");
   EXPECT_FALSE(first.App().PrevInstance());
   EXPECT_FALSE(first.App().PrevInstance()) << "asking twice does not turn the first instance into a second";

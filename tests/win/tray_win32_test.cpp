@@ -42,6 +42,7 @@ class RecordingShell final : public platform::ShellApi {
                               std::int32_t) override {
     return 0;
   }
+  std::int32_t ShellExecuteFromDesktop(const wchar_t*, const wchar_t*, std::int32_t) override { return 0; }
   std::vector<std::pair<std::uint32_t, std::int32_t>> calls;
   std::vector<std::uint32_t> sizes;  // cbSize of each record
   std::vector<HICON> icons;          // hIcon of each record

@@ -6,6 +6,7 @@
 #include <exdispid.h>
 #include <gtest/gtest.h>
 #include <mshtmdid.h>
+#include <mshtmhst.h>
 #include <olectl.h>
 #include <urlmon.h>
 
@@ -31,7 +32,6 @@ using toolkit::ControlKind;
 using toolkit::PixelRect;
 using toolkit::win32::BrowserFactory;
 using toolkit::win32::DialogsWin32;
-using toolkit::win32::EmbeddedBrowser;
 using toolkit::win32::WebBrowserFactory;
 
 // Wraps a real factory and records what the dialog does with its browsers.
@@ -39,7 +39,7 @@ class RecordingBrowsers final : public BrowserFactory {
  public:
   explicit RecordingBrowsers(BrowserFactory& real) : real_(real) {}
 
-  std::unique_ptr<EmbeddedBrowser> Embed(HWND container) override {
+  std::unique_ptr<toolkit::WebBrowser> Embed(HWND container) override {
     ++embeds;
     auto inner = real_.Embed(container);
     if (!inner) return nullptr;
@@ -53,9 +53,9 @@ class RecordingBrowsers final : public BrowserFactory {
   std::vector<std::wstring> navigations;
 
  private:
-  class Recorder final : public EmbeddedBrowser {
+  class Recorder final : public toolkit::WebBrowser {
    public:
-    Recorder(RecordingBrowsers& owner, std::unique_ptr<EmbeddedBrowser> inner)
+    Recorder(RecordingBrowsers& owner, std::unique_ptr<toolkit::WebBrowser> inner)
         : owner_(owner), inner_(std::move(inner)) {}
     ~Recorder() override { ++owner_.released; }
     bool Navigate(std::wstring_view url) override {
@@ -66,7 +66,7 @@ class RecordingBrowsers final : public BrowserFactory {
 
    private:
     RecordingBrowsers& owner_;
-    std::unique_ptr<EmbeddedBrowser> inner_;
+    std::unique_ptr<toolkit::WebBrowser> inner_;
   };
 
   BrowserFactory& real_;
@@ -469,7 +469,7 @@ TEST_F(AboutWindowTest, TheBrowserIsFencedIn) {
   EXPECT_GE(offBefore, 5) << "most are off until the program switches them on";
   for (const auto f : features) EXPECT_EQ(::CoInternetIsFeatureEnabled(f, GET_FEATURE_FROM_PROCESS), S_OK) << f;
 
-  const auto site = toolkit::win32::NewBrowserSite(Control(kWebBrowser1), config::kAdsPage);
+  const auto site = toolkit::win32::NewBrowserSite(Control(kWebBrowser1), config::kAdsPage, [] { return false; });
   const auto invoke = [&](DISPID id, std::vector<VARIANT> args) {
     DISPPARAMS params{args.data(), nullptr, static_cast<UINT>(args.size()), 0};
     return site->Invoke(id, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
@@ -497,6 +497,7 @@ TEST_F(AboutWindowTest, TheBrowserIsFencedIn) {
   EXPECT_TRUE(frameNavigationCancelled(L"file:///C:/windows/win.ini"));
   EXPECT_TRUE(frameNavigationCancelled(L"http://ads.varnlet.example/frame.html"));
   EXPECT_TRUE(frameNavigationCancelled(L"https://www.varnlet.example/"));
+  EXPECT_FALSE(frameNavigationCancelled(L"about:blank")) << "the page that replaces one off the fence";
 
   const auto downloadCancelled = [&](bool activeDocument) {
     VARIANT_BOOL cancel = VARIANT_FALSE;
@@ -523,6 +524,99 @@ TEST_F(AboutWindowTest, TheBrowserIsFencedIn) {
   EXPECT_EQ(result.lVal & (DLCTL_NO_SCRIPTS | DLCTL_SILENT | DLCTL_DLIMAGES), DLCTL_SILENT | DLCTL_DLIMAGES);
   EXPECT_EQ(site->Invoke(DISPID_AMBIENT_USERMODE, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr),
             DISP_E_MEMBERNOTFOUND);
+}
+
+// A page's or frame's browser as the control hands it to its events: records what it is asked.
+#if defined(__GNUC__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
+#endif
+class RecordingFrame final : public IDispatch {
+ public:
+  std::vector<std::pair<DISPID, std::wstring>> calls;
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+    if (ppv == nullptr) return E_POINTER;
+    *ppv = IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ? this : nullptr;
+    return *ppv != nullptr ? S_OK : E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }  // on the test's stack
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD, DISPPARAMS* params, VARIANT*, EXCEPINFO*,
+                                   UINT*) override {
+    const VARIANT* url = params != nullptr && params->cArgs >= 1 ? &params->rgvarg[params->cArgs - 1] : nullptr;
+    calls.emplace_back(id, url != nullptr && url->vt == VT_BSTR ? url->bstrVal : L"");
+    return S_OK;
+  }
+};
+#if defined(__GNUC__)
+#pragma GCC diagnostic pop
+#endif
+
+// Elevated (the token's adapter faked), the page runs without script. As the document host the
+// site shows no context menu, swallows the keys that open a window, a dialog or a print, asks for
+// redirects to be announced, and sends a page or frame that arrived off the fence to the empty
+// page, which itself stays.
+TEST_F(AboutWindowTest, TheSiteHostsThePageWithoutMenusAndBlanksAPageOffTheFence) {
+  form2.Icon();
+  const auto site = toolkit::win32::NewBrowserSite(Control(kWebBrowser1), config::kAdsPage, [] { return true; });
+  VARIANT result;
+  ::VariantInit(&result);
+  DISPPARAMS none{nullptr, nullptr, 0, 0};
+  ASSERT_EQ(site->Invoke(DISPID_AMBIENT_DLCONTROL, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr),
+            S_OK);
+  EXPECT_EQ(result.lVal & DLCTL_NO_SCRIPTS, DLCTL_NO_SCRIPTS);
+
+  toolkit::win32::ComPtr<IDocHostUIHandler> host;
+  ASSERT_EQ(site.As(IID_IDocHostUIHandler, host), S_OK);
+  POINT at{10, 10};
+  EXPECT_EQ(host->ShowContextMenu(CONTEXT_MENU_DEFAULT, &at, nullptr, nullptr), S_OK) << "handled: no menu";
+  DOCHOSTUIINFO info{sizeof info, 0, 0, nullptr, nullptr};
+  ASSERT_EQ(host->GetHostInfo(&info), S_OK);
+  const DWORD wanted = DOCHOSTUIFLAG_NO3DBORDER | DOCHOSTUIFLAG_ENABLE_REDIRECT_NOTIFICATION | DOCHOSTUIFLAG_DPI_AWARE;
+  EXPECT_EQ(info.dwFlags & wanted, wanted);
+  const auto swallowed = [&](WPARAM key, bool control) {
+    BYTE keys[256] = {};
+    if (control) keys[VK_CONTROL] = 0x80;
+    ::SetKeyboardState(keys);
+    MSG msg{nullptr, WM_KEYDOWN, key, 0, 0, {0, 0}};
+    const bool eaten = host->TranslateAccelerator(&msg, nullptr, 0) == S_OK;
+    const BYTE released[256] = {};
+    ::SetKeyboardState(const_cast<BYTE*>(released));
+    return eaten;
+  };
+  EXPECT_TRUE(swallowed('N', true));
+  EXPECT_TRUE(swallowed('P', true));
+  EXPECT_FALSE(swallowed('C', true));
+  EXPECT_FALSE(swallowed(VK_F5, false));
+
+  RecordingFrame frame;
+  const auto arrived = [&](DISPID event, const wchar_t* url) {
+    const toolkit::win32::UniqueBstr address(url);
+    VARIANT urlValue;
+    ::VariantInit(&urlValue);
+    urlValue.vt = VT_BSTR;
+    urlValue.bstrVal = address.get();
+    std::vector<VARIANT> args(2);  // (pDisp, URL), last first
+    for (auto& a : args) ::VariantInit(&a);
+    args[0].vt = VT_VARIANT | VT_BYREF;
+    args[0].pvarVal = &urlValue;
+    args[1].vt = VT_DISPATCH;
+    args[1].pdispVal = &frame;
+    DISPPARAMS params{args.data(), nullptr, 2, 0};
+    frame.calls.clear();
+    EXPECT_EQ(site->Invoke(event, IID_NULL, 0, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr), S_OK);
+    return frame.calls;
+  };
+  const std::vector<std::pair<DISPID, std::wstring>> blanked{{0x68, L"about:blank"}};
+  for (const DISPID event : {DISPID_NAVIGATECOMPLETE2, DISPID_DOCUMENTCOMPLETE}) {
+    EXPECT_EQ(arrived(event, L"https://tracker.example/landing"), blanked) << event;
+    EXPECT_EQ(arrived(event, L"http://ads.varnlet.example/ads.php"), blanked) << event;
+    EXPECT_TRUE(arrived(event, L"https://ads.varnlet.example/ads.php").empty()) << event;
+    EXPECT_TRUE(arrived(event, L"about:blank").empty()) << event;
+  }
 }
 
 TEST_F(AboutWindowTest, LoadCloseAndLoadAgainNavigatesTwiceWhileTimersTick) {

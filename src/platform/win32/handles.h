@@ -7,12 +7,15 @@
 
 namespace varnlet::platform::win32 {
 
-template <class Traits>
+// Owns one handle of type H and closes it with Close exactly once. A null handle, and the -1 of
+// INVALID_HANDLE_VALUE, hold nothing. The close keeps the thread's last error, so a caller can
+// still read why the call before it failed.
+template <class H, auto Close>
 class UniqueOwner {
  public:
-  using Handle = typename Traits::Handle;
+  using Handle = H;
   UniqueOwner() noexcept = default;
-  explicit UniqueOwner(Handle h) noexcept : h_(h) {}
+  explicit UniqueOwner(H h) noexcept : h_(h) {}
   UniqueOwner(const UniqueOwner&) = delete;
   UniqueOwner& operator=(const UniqueOwner&) = delete;
   UniqueOwner(UniqueOwner&& o) noexcept : h_(o.release()) {}
@@ -22,68 +25,38 @@ class UniqueOwner {
   }
   ~UniqueOwner() { reset(); }
 
-  Handle get() const noexcept { return h_; }
-  explicit operator bool() const noexcept { return Traits::Valid(h_); }
-  Handle release() noexcept { return std::exchange(h_, Traits::Invalid()); }
-  void reset(Handle h = Traits::Invalid()) noexcept {
-    Handle old = std::exchange(h_, h);
-    if (Traits::Valid(old)) Traits::Close(old);
+  H get() const noexcept { return h_; }
+  explicit operator bool() const noexcept { return Valid(h_); }
+  H release() noexcept { return std::exchange(h_, H{}); }
+  void reset(H h = H{}) noexcept {
+    const H old = std::exchange(h_, h);
+    if (!Valid(old)) return;
+    const DWORD error = ::GetLastError();
+    Close(old);
+    ::SetLastError(error);
+  }
+  // For an out parameter: closes what is held, then lets the callee fill it.
+  H* put() noexcept {
+    reset();
+    return &h_;
   }
 
  private:
-  Handle h_ = Traits::Invalid();
+  static bool Valid(H h) noexcept {
+    return h != H{} && reinterpret_cast<ULONG_PTR>(h) != reinterpret_cast<ULONG_PTR>(INVALID_HANDLE_VALUE);
+  }
+  H h_{};
 };
 
-struct HandleTraits {
-  using Handle = HANDLE;
-  static Handle Invalid() noexcept { return nullptr; }
-  static bool Valid(Handle h) noexcept { return h != nullptr && h != INVALID_HANDLE_VALUE; }
-  static void Close(Handle h) noexcept { ::CloseHandle(h); }
-};
-struct HwndTraits {
-  using Handle = HWND;
-  static Handle Invalid() noexcept { return nullptr; }
-  static bool Valid(Handle h) noexcept { return h != nullptr; }
-  static void Close(Handle h) noexcept { ::DestroyWindow(h); }
-};
-struct HkeyTraits {
-  using Handle = HKEY;
-  static Handle Invalid() noexcept { return nullptr; }
-  static bool Valid(Handle h) noexcept { return h != nullptr; }
-  static void Close(Handle h) noexcept { ::RegCloseKey(h); }
-};
-struct HiconTraits {
-  using Handle = HICON;
-  static Handle Invalid() noexcept { return nullptr; }
-  static bool Valid(Handle h) noexcept { return h != nullptr; }
-  static void Close(Handle h) noexcept { ::DestroyIcon(h); }
-};
-struct HmenuTraits {
-  using Handle = HMENU;
-  static Handle Invalid() noexcept { return nullptr; }
-  static bool Valid(Handle h) noexcept { return h != nullptr; }
-  static void Close(Handle h) noexcept { ::DestroyMenu(h); }
-};
-struct HmoduleTraits {
-  using Handle = HMODULE;
-  static Handle Invalid() noexcept { return nullptr; }
-  static bool Valid(Handle h) noexcept { return h != nullptr; }
-  static void Close(Handle h) noexcept { ::FreeLibrary(h); }
-};
-struct GdiTraits {
-  using Handle = HGDIOBJ;
-  static Handle Invalid() noexcept { return nullptr; }
-  static bool Valid(Handle h) noexcept { return h != nullptr; }
-  static void Close(Handle h) noexcept { ::DeleteObject(h); }
-};
-
-using UniqueHandle = UniqueOwner<HandleTraits>;
-using UniqueHwnd = UniqueOwner<HwndTraits>;
-using UniqueHkey = UniqueOwner<HkeyTraits>;
-using UniqueHicon = UniqueOwner<HiconTraits>;
-using UniqueHmenu = UniqueOwner<HmenuTraits>;
-using UniqueGdiObject = UniqueOwner<GdiTraits>;
-using UniqueHmodule = UniqueOwner<HmoduleTraits>;
+using UniqueHandle = UniqueOwner<HANDLE, &::CloseHandle>;
+using UniqueHwnd = UniqueOwner<HWND, &::DestroyWindow>;
+using UniqueHkey = UniqueOwner<HKEY, &::RegCloseKey>;
+using UniqueHicon = UniqueOwner<HICON, &::DestroyIcon>;
+using UniqueHmenu = UniqueOwner<HMENU, &::DestroyMenu>;
+using UniqueGdiObject = UniqueOwner<HGDIOBJ, &::DeleteObject>;
+using UniqueHmodule = UniqueOwner<HMODULE, &::FreeLibrary>;
+// Memory the system allocated for the caller with LocalAlloc (SDDL conversions, SID strings).
+using UniqueLocal = UniqueOwner<HLOCAL, &::LocalFree>;
 
 // Window handles fit in 32 bits; on 64-bit builds the value is sign-extended back to a handle.
 inline HWND ToHwnd(std::uint32_t h) noexcept {

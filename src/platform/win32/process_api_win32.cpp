@@ -2,28 +2,54 @@
 
 #include <windows.h>
 #include <psapi.h>
+#include <tlhelp32.h>
+
+#include <algorithm>
+#include <iterator>
+
+#include "platform/win32/system_library.h"
 
 namespace {
-// psapi.h maps these names to their kernel32 K32 forms with macros; call them through the
-// macros here, then drop the macros so the adapter's own members keep the system's names.
-BOOL SysEnumProcesses(DWORD* ids, DWORD cb, DWORD* needed) { return EnumProcesses(ids, cb, needed); }
+// psapi.h maps this name to its kernel32 K32 form with a macro; call it through the macro here,
+// then drop the macro so the adapter's own member keeps the system's name.
 BOOL SysEmptyWorkingSet(HANDLE process) { return EmptyWorkingSet(process); }
 }  // namespace
-#undef EnumProcesses
 #undef EmptyWorkingSet
 
 namespace varnlet::platform {
 namespace {
 HANDLE ToHandle(ProcessHandle h) { return reinterpret_cast<HANDLE>(h); }
+
+using ReadEntryFn = BOOL(WINAPI*)(HANDLE, LPPROCESSENTRY32W);
+
+// Reads one entry into the system's whole structure and hands on the fields the trimmer reads.
+// A structure smaller than the one announced is refused, as the system refuses it.
+bool ReadEntry(ReadEntryFn read, ProcessHandle snapshot, ProcessEntry32W* lppe) {
+  if (lppe->dwSize < sizeof *lppe) return false;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  if (read(ToHandle(snapshot), &entry) == FALSE) return false;
+  lppe->th32ProcessID = entry.th32ProcessID;
+  std::copy(std::begin(entry.szExeFile), std::end(entry.szExeFile), lppe->szExeFile.begin());
+  return true;
+}
 }  // namespace
 
 static_assert(sizeof(DWORD) == sizeof(std::uint32_t));
+static_assert(sizeof(WCHAR) == sizeof(wchar_t));
+static_assert(kTh32csSnapProcess == TH32CS_SNAPPROCESS);
+static_assert(sizeof(PROCESSENTRY32W::szExeFile) == sizeof(ProcessEntry32W::szExeFile));
 
-bool ProcessApiWin32::EnumProcesses(std::uint32_t* lpidProcess, std::uint32_t cb, std::uint32_t* lpcbNeeded) {
-  DWORD needed = *lpcbNeeded;
-  const BOOL ok = SysEnumProcesses(reinterpret_cast<DWORD*>(lpidProcess), cb, &needed);
-  *lpcbNeeded = needed;
-  return ok != FALSE;
+ProcessHandle ProcessApiWin32::CreateToolhelp32Snapshot(std::uint32_t dwFlags, std::uint32_t th32ProcessID) {
+  return reinterpret_cast<ProcessHandle>(::CreateToolhelp32Snapshot(dwFlags, th32ProcessID));
+}
+
+bool ProcessApiWin32::Process32FirstW(ProcessHandle hSnapshot, ProcessEntry32W* lppe) {
+  return ReadEntry(&::Process32FirstW, hSnapshot, lppe);
+}
+
+bool ProcessApiWin32::Process32NextW(ProcessHandle hSnapshot, ProcessEntry32W* lppe) {
+  return ReadEntry(&::Process32NextW, hSnapshot, lppe);
 }
 
 ProcessHandle ProcessApiWin32::OpenProcess(std::uint32_t dwDesiredAccess, bool bInheritHandle,
@@ -49,13 +75,8 @@ ProcessHandle ProcessApiWin32::GetCurrentProcess() { return reinterpret_cast<Pro
 
 std::int32_t ProcessApiWin32::RegisterApplicationRestart(const wchar_t* pwzCommandline, std::uint32_t dwFlags) {
   // Found at run time: where the system lacks it, the program runs on without a restart.
-  using Fn = HRESULT(WINAPI*)(PCWSTR, DWORD);
-  static const auto registerRestart = [] {
-    const HMODULE kernel32 = ::GetModuleHandleW(L"kernel32.dll");
-    return kernel32 != nullptr ? reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(
-                                     ::GetProcAddress(kernel32, "RegisterApplicationRestart")))
-                               : nullptr;
-  }();
+  static const auto registerRestart = win32::ProcAddress<HRESULT(WINAPI*)(PCWSTR, DWORD)>(
+      ::GetModuleHandleW(L"kernel32.dll"), "RegisterApplicationRestart");
   return registerRestart != nullptr ? registerRestart(pwzCommandline, dwFlags) : E_NOTIMPL;
 }
 

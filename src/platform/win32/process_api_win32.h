@@ -5,7 +5,9 @@ namespace varnlet::platform {
 
 class ProcessApiWin32 final : public ProcessApi {
  public:
-  bool EnumProcesses(std::uint32_t* lpidProcess, std::uint32_t cb, std::uint32_t* lpcbNeeded) override;
+  ProcessHandle CreateToolhelp32Snapshot(std::uint32_t dwFlags, std::uint32_t th32ProcessID) override;
+  bool Process32FirstW(ProcessHandle hSnapshot, ProcessEntry32W* lppe) override;
+  bool Process32NextW(ProcessHandle hSnapshot, ProcessEntry32W* lppe) override;
   ProcessHandle OpenProcess(std::uint32_t dwDesiredAccess, bool bInheritHandle, std::uint32_t dwProcessId) override;
   bool QueryFullProcessImageNameA(ProcessHandle hProcess, std::uint32_t dwFlags, char* lpExeName,
                                   std::uint32_t* lpdwSize) override;

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "platform/win32/handles.h"
+#include "platform/win32/system_library.h"
 
 namespace varnlet::platform {
 namespace {
@@ -79,12 +80,7 @@ std::uint32_t UserApiWin32::RegisterWindowMessageA(const char* lpString) { retur
 std::int32_t UserApiWin32::ChangeWindowMessageFilterEx(Hwnd hwnd, std::uint32_t message, std::uint32_t action) {
   // Found at run time: Windows Vista has only the process-wide form.
   using Fn = BOOL(WINAPI*)(HWND, UINT, DWORD, void*);
-  static const auto filter = [] {
-    const HMODULE user32 = ::GetModuleHandleW(L"user32.dll");
-    return user32 != nullptr ? reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(
-                                   ::GetProcAddress(user32, "ChangeWindowMessageFilterEx")))
-                             : nullptr;
-  }();
+  static const auto filter = win32::ProcAddress<Fn>(::GetModuleHandleW(L"user32.dll"), "ChangeWindowMessageFilterEx");
   return filter != nullptr ? filter(ToHwnd(hwnd), message, action, nullptr) : 0;
 }
 

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/win32/system_library.h"
 #include "toolkit/dialog_colours.h"
 #include "toolkit/win32/window_object.h"
 
@@ -25,9 +26,7 @@ constexpr int kDefaultDpi = 96;
 // Functions of Windows 10 and later, found at run time so the program still starts on Windows 7.
 template <class Fn>
 Fn User32Function(const char* name) {
-  const HMODULE user32 = ::GetModuleHandleW(L"user32.dll");
-  if (user32 == nullptr) return nullptr;
-  return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(::GetProcAddress(user32, name)));
+  return platform::win32::ProcAddress<Fn>(::GetModuleHandleW(L"user32.dll"), name);
 }
 
 int DpiOf(HWND hwnd) {
@@ -119,7 +118,8 @@ class DialogsWin32::DialogImpl final : public Dialog {
     if (control >= controls_.size() || design_.controls[control].kind != ControlKind::WebBrowser) {
       throw std::out_of_range("not a browser control");
     }
-    return controls_[control].browser;
+    if (controls_[control].browser) return *controls_[control].browser;
+    return noBrowser_;
   }
 
   void ShowModal() override {
@@ -150,18 +150,12 @@ class DialogsWin32::DialogImpl final : public Dialog {
   }
 
  private:
-  class BrowserSlot final : public WebBrowser {
-   public:
-    bool Navigate(std::wstring_view URL) override { return embedded && embedded->Navigate(URL); }
-    std::unique_ptr<EmbeddedBrowser> embedded;
-  };
-
   struct Control {
     HWND hwnd = nullptr;  // owned by the dialog window
     UniqueGdiObject font;
     UniqueGdiObject backBrush;
     UniqueGdiObject picture;
-    BrowserSlot browser;
+    std::unique_ptr<WebBrowser> browser;  // null where none could be made
   };
 
   void Build() {
@@ -179,7 +173,7 @@ class DialogsWin32::DialogImpl final : public Dialog {
     Layout(nullptr);
     for (std::size_t i = 0; i < controls_.size(); ++i) {
       if (design_.controls[i].kind == ControlKind::WebBrowser) {
-        controls_[i].browser.embedded = owner_.browsers_.Embed(controls_[i].hwnd);
+        controls_[i].browser = owner_.browsers_.Embed(controls_[i].hwnd);
       }
     }
   }
@@ -356,7 +350,7 @@ class DialogsWin32::DialogImpl final : public Dialog {
         result = 0;
         return true;
       case WM_DESTROY:
-        for (Control& c : controls_) c.browser.embedded.reset();
+        for (Control& c : controls_) c.browser.reset();
         return false;
       case WM_NCDESTROY:
         ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
@@ -413,8 +407,8 @@ class DialogsWin32::DialogImpl final : public Dialog {
         return true;
       case WM_SIZE: {
         const std::size_t index = IndexOf(hwnd);
-        if (index < controls_.size() && controls_[index].browser.embedded) {
-          controls_[index].browser.embedded->Resize(LOWORD(lParam), HIWORD(lParam));
+        if (index < controls_.size() && controls_[index].browser) {
+          controls_[index].browser->Resize(LOWORD(lParam), HIWORD(lParam));
         }
         return false;
       }
@@ -445,6 +439,7 @@ class DialogsWin32::DialogImpl final : public Dialog {
   DialogDesign design_;
   DialogEvents& events_;
   std::vector<Control> controls_;
+  NoBrowser noBrowser_;
   DialogColours colours_;
   UniqueGdiObject formBrush_;
   UniqueHwnd hwnd_;

@@ -1,10 +1,14 @@
 #include "toolkit/win32/toolkit_win32.h"
 
+#include <sddl.h>
+
 #include <algorithm>
 #include <stdexcept>
 #include <vector>
 
+#include "platform/win32/process_token.h"
 #include "platform/win32/system_library.h"
+#include "toolkit/single_instance.h"
 #include "toolkit/win32/window_object.h"
 
 namespace varnlet::toolkit::win32 {
@@ -58,6 +62,34 @@ int SmallIconMetric(int index, UINT dpi) {
   return ::GetSystemMetrics(index);
 }
 
+// The single-instance mutex's security: the user the program runs as may wait on it at any
+// integrity level, so an unelevated start sees an elevated copy's mutex as its own user's (an
+// elevated token's default DACL grants only Administrators and SYSTEM); nobody else may.
+class InstanceMutexSecurity {
+ public:
+  InstanceMutexSecurity() {
+    const std::wstring user = platform::win32::CurrentUser().SidText();
+    if (user.empty()) return;
+    const std::wstring dacl = L"D:P(A;;GA;;;SY)(A;;GA;;;BA)(A;;0x00100001;;;" + user + L")";
+    // A low label that forbids writes from below; where the system takes no label, the DACL alone.
+    for (const std::wstring& sddl : {dacl + L"S:(ML;;NW;;;LW)", dacl}) {
+      PSECURITY_DESCRIPTOR descriptor = nullptr;
+      if (::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr) !=
+          FALSE) {
+        descriptor_.reset(descriptor);
+        attributes_ = {sizeof(SECURITY_ATTRIBUTES), descriptor, FALSE};
+        return;
+      }
+    }
+  }
+  // Null when no descriptor could be made: the mutex then gets the default one.
+  SECURITY_ATTRIBUTES* get() { return descriptor_ ? &attributes_ : nullptr; }
+
+ private:
+  platform::win32::UniqueLocal descriptor_;
+  SECURITY_ATTRIBUTES attributes_{};
+};
+
 BOOL CALLBACK DestroyThreadWindow(HWND hwnd, LPARAM) {
   ::DestroyWindow(hwnd);
   return TRUE;
@@ -72,8 +104,10 @@ class ToolkitWin32::AppImpl final : public Application {
   bool PrevInstance() override {
     if (!checked_) {
       checked_ = true;
-      mutex_.reset(::CreateMutexW(nullptr, FALSE, mutexName_.c_str()));
-      prevInstance_ = mutex_ && ::GetLastError() == ERROR_ALREADY_EXISTS;
+      InstanceMutexSecurity security;
+      // Only the right to wait: enough to hold the name, and what the descriptor grants the user.
+      mutex_.reset(::CreateMutexExW(security.get(), mutexName_.c_str(), 0, SYNCHRONIZE));
+      prevInstance_ = AnotherInstanceHolds(static_cast<bool>(mutex_), ::GetLastError());
     }
     return prevInstance_;
   }

@@ -9,10 +9,17 @@
 //   (kBrowserFeatureControls says why each one applies);
 // - BrowserSite listens to the control's DWebBrowserEvents2 and cancels every navigation, the
 //   page's and its frames' alike, that leaves https:// on the host of the page the program sent
-//   it to, every file download and every new window;
+//   it to, every file download and every new window; where a page arrives anyway (a redirect the
+//   control did not announce), NavigateComplete2 and DocumentComplete replace it with about:blank;
 // - as the client site's ambient download control it answers no ActiveX, no Java and no binary
-//   behaviors, with images, script and Silent mode kept (Silent keeps script errors from raising
-//   dialogs).
+//   behaviors, with images and Silent mode kept (Silent keeps script errors from raising
+//   dialogs); script too, unless the process runs elevated, where a page must not run with an
+//   administrator's rights;
+// - as the document host (IDocHostUIHandler) it shows no context menu (View source, Print, Save
+//   would open their dialogs from this process), swallows the keys that open a window, a dialog
+//   or a print, and asks for redirects to be announced to BeforeNavigate2;
+// - the set-up fails closed: when the events cannot be hooked up or the feature controls cannot
+//   be switched on, no control is made and the banner stays a plain area that goes nowhere.
 // Nothing ever waits for a page: Navigate returns once the request is made.
 //
 // The control holds references to the site, so the site is reference counted and may outlive
@@ -25,15 +32,16 @@
 #include <exdisp.h>
 #include <exdispid.h>
 #include <mshtmdid.h>
+#include <mshtmhst.h>
 #include <ocidl.h>
 #include <oleidl.h>
 #include <urlmon.h>
 
 #include <string>
 
+#include "platform/win32/com_ptr.h"
 #include "platform/win32/system_library.h"
 #include "toolkit/navigation_policy.h"
-#include "toolkit/win32/com_ptr.h"
 
 namespace varnlet::toolkit::win32 {
 namespace {
@@ -59,6 +67,27 @@ void SetCancel(const VARIANT& v) {
   if (v.vt == (VT_BOOL | VT_BYREF) && v.pboolVal != nullptr) *v.pboolVal = VARIANT_TRUE;
 }
 
+IDispatch* VariantDispatch(const VARIANT& v) {
+  if (v.vt == VT_DISPATCH) return v.pdispVal;
+  if (v.vt == (VT_DISPATCH | VT_BYREF) && v.ppdispVal != nullptr) return *v.ppdispVal;
+  return nullptr;
+}
+
+// Sends the browser of a page or frame (the control reports it as IDispatch) to the empty page,
+// through its dispatch interface: IWebBrowser2::Navigate is dispatch id 0x68 there.
+void NavigateToBlank(IDispatch* browser) {
+  constexpr DISPID kNavigate = 0x68;
+  if (browser == nullptr) return;
+  const UniqueBstr blank(kBlankPage);
+  if (blank.get() == nullptr) return;
+  VARIANT url;
+  ::VariantInit(&url);
+  url.vt = VT_BSTR;
+  url.bstrVal = blank.get();
+  DISPPARAMS params{&url, nullptr, 1, 0};
+  browser->Invoke(kNavigate, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
+}
+
 }  // namespace
 
 // COM objects are deleted by their own Release, never through an interface pointer, so the
@@ -67,9 +96,14 @@ void SetCancel(const VARIANT& v) {
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
 #endif
-class BrowserSite final : public IOleClientSite, public IOleInPlaceSite, public IOleInPlaceFrame, public IDispatch {
+class BrowserSite final : public IOleClientSite,
+                          public IOleInPlaceSite,
+                          public IOleInPlaceFrame,
+                          public IDispatch,
+                          public IDocHostUIHandler {
  public:
-  explicit BrowserSite(HWND container) : container_(container) {}
+  BrowserSite(HWND container, bool scriptAllowed)
+      : container_(container), downloadControl_(kDownloadControl | (scriptAllowed ? 0 : DLCTL_NO_SCRIPTS)) {}
   BrowserSite(const BrowserSite&) = delete;
   BrowserSite& operator=(const BrowserSite&) = delete;
 
@@ -89,6 +123,8 @@ class BrowserSite final : public IOleClientSite, public IOleInPlaceSite, public 
       *ppv = static_cast<IOleInPlaceFrame*>(this);
     } else if (IsEqualIID(riid, IID_IDispatch) || IsEqualIID(riid, DIID_DWebBrowserEvents2)) {
       *ppv = static_cast<IDispatch*>(this);
+    } else if (IsEqualIID(riid, IID_IDocHostUIHandler)) {
+      *ppv = static_cast<IDocHostUIHandler*>(this);
     } else {
       return E_NOINTERFACE;
     }
@@ -162,8 +198,54 @@ class BrowserSite final : public IOleClientSite, public IOleInPlaceSite, public 
   HRESULT STDMETHODCALLTYPE SetMenu(HMENU, HOLEMENU, HWND) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE RemoveMenus(HMENU) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE SetStatusText(LPCOLESTR) override { return S_OK; }
+  // Shared by the frame and the document host.
   HRESULT STDMETHODCALLTYPE EnableModeless(WINBOOL) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG, WORD) override { return S_FALSE; }
+
+  // IDocHostUIHandler: no menu of the page's own, no window or dialog opened from its keys.
+  HRESULT STDMETHODCALLTYPE ShowContextMenu(DWORD, POINT*, IUnknown*, IDispatch*) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE GetHostInfo(DOCHOSTUIINFO* pInfo) override {
+    if (pInfo == nullptr) return E_POINTER;
+    pInfo->dwFlags = kHostFlags;
+    pInfo->dwDoubleClick = DOCHOSTUIDBLCLK_DEFAULT;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE ShowUI(DWORD, IOleInPlaceActiveObject*, IOleCommandTarget*, IOleInPlaceFrame*,
+                                   IOleInPlaceUIWindow*) override {
+    return S_OK;  // the host shows the UI, which is none
+  }
+  HRESULT STDMETHODCALLTYPE HideUI() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE UpdateUI() override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnDocWindowActivate(WINBOOL) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE OnFrameWindowActivate(WINBOOL) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, WINBOOL) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG lpMsg, const GUID*, DWORD) override {
+    if (lpMsg == nullptr || (lpMsg->message != WM_KEYDOWN && lpMsg->message != WM_SYSKEYDOWN)) return S_FALSE;
+    const bool control = ::GetKeyState(VK_CONTROL) < 0;
+    const bool alt = ::GetKeyState(VK_MENU) < 0;
+    return SwallowsBrowserKey(static_cast<std::uint32_t>(lpMsg->wParam), control, alt) ? S_OK : S_FALSE;
+  }
+  HRESULT STDMETHODCALLTYPE GetOptionKeyPath(LPOLESTR* pchKey, DWORD) override {
+    if (pchKey != nullptr) *pchKey = nullptr;
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE GetDropTarget(IDropTarget*, IDropTarget** ppDropTarget) override {
+    if (ppDropTarget != nullptr) *ppDropTarget = nullptr;
+    return E_NOTIMPL;
+  }
+  // Script finds no window.external of ours.
+  HRESULT STDMETHODCALLTYPE GetExternal(IDispatch** ppDispatch) override {
+    if (ppDispatch != nullptr) *ppDispatch = nullptr;
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE TranslateUrl(DWORD, LPWSTR, LPWSTR* ppchURLOut) override {
+    if (ppchURLOut != nullptr) *ppchURLOut = nullptr;
+    return S_FALSE;
+  }
+  HRESULT STDMETHODCALLTYPE FilterDataObject(IDataObject*, IDataObject** ppDORet) override {
+    if (ppDORet != nullptr) *ppDORet = nullptr;
+    return S_FALSE;
+  }
 
   // IDispatch, as the DWebBrowserEvents2 sink
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) override {
@@ -183,7 +265,7 @@ class BrowserSite final : public IOleClientSite, public IOleInPlaceSite, public 
       if (pVarResult == nullptr) return E_POINTER;
       ::VariantInit(pVarResult);
       pVarResult->vt = VT_I4;
-      pVarResult->lVal = kDownloadControl;
+      pVarResult->lVal = downloadControl_;
       return S_OK;
     }
     if (dispIdMember < 0) return DISP_E_MEMBERNOTFOUND;  // any other ambient property: the default
@@ -192,7 +274,13 @@ class BrowserSite final : public IOleClientSite, public IOleInPlaceSite, public 
     VARIANT* args = pDispParams->rgvarg;
     switch (dispIdMember) {
       case DISPID_BEFORENAVIGATE2:  // (pDisp, URL, Flags, TargetFrameName, PostData, Headers, Cancel)
-        if (pDispParams->cArgs == 7 && !MayNavigate(allowed_, VariantText(args[5]))) SetCancel(args[0]);
+        if (pDispParams->cArgs == 7 && !MayShow(allowed_, VariantText(args[5]))) SetCancel(args[0]);
+        break;
+      case DISPID_NAVIGATECOMPLETE2:  // (pDisp, URL): where the page or frame actually is
+      case DISPID_DOCUMENTCOMPLETE:
+        if (pDispParams->cArgs == 2 && !MayShow(allowed_, VariantText(args[0]))) {
+          NavigateToBlank(VariantDispatch(args[1]));
+        }
         break;
       case DISPID_FILEDOWNLOAD:  // (ActiveDocument, Cancel): a page to show is an active document
         if (pDispParams->cArgs == 2 && !VariantTrue(args[1])) SetCancel(args[0]);
@@ -214,30 +302,41 @@ class BrowserSite final : public IOleClientSite, public IOleInPlaceSite, public 
   // and Java applets and binary behaviors stay out.
   static constexpr LONG kDownloadControl = DLCTL_DLIMAGES | DLCTL_SILENT | DLCTL_NO_JAVA | DLCTL_NO_DLACTIVEXCTLS |
                                            DLCTL_NO_RUNACTIVEXCTLS | DLCTL_NO_BEHAVIORS;
+  // No border of its own in the banner, redirects announced to BeforeNavigate2, the page laid out
+  // for the display's density, no help menu, and local content locked down.
+  static constexpr DWORD kHostFlags = DOCHOSTUIFLAG_NO3DBORDER | DOCHOSTUIFLAG_ENABLE_REDIRECT_NOTIFICATION |
+                                      DOCHOSTUIFLAG_DPI_AWARE | DOCHOSTUIFLAG_DISABLE_HELP_MENU |
+                                      DOCHOSTUIFLAG_LOCAL_MACHINE_ACCESS_CHECK;
 
   ~BrowserSite() = default;
 
   ULONG refs_ = 1;
   HWND container_;
+  LONG downloadControl_;
   std::wstring allowed_;
 };
 #if defined(__GNUC__)
 #pragma GCC diagnostic pop
 #endif
 
-ComPtr<IDispatch> NewBrowserSite(HWND container, std::wstring_view page) {
-  auto site = ComPtr<BrowserSite>::Attach(new BrowserSite(container));
+namespace {
+// Unknown counts as elevated: the token's adapter answers true when it cannot read the token.
+bool ScriptAllowed(ElevationQuery elevated) { return elevated != nullptr && !elevated(); }
+}  // namespace
+
+ComPtr<IDispatch> NewBrowserSite(HWND container, std::wstring_view page, ElevationQuery elevated) {
+  auto site = ComPtr<BrowserSite>::Attach(new BrowserSite(container, ScriptAllowed(elevated)));
   site->Allow(page);
   return ComPtr<IDispatch>(static_cast<IDispatch*>(site.get()));
 }
 
 namespace {
 
-class WebBrowserControl final : public EmbeddedBrowser {
+class WebBrowserControl final : public WebBrowser {
  public:
-  static std::unique_ptr<EmbeddedBrowser> Create(HWND container, const CLSID& clsid) {
+  static std::unique_ptr<WebBrowser> Create(HWND container, const CLSID& clsid, bool scriptAllowed) {
     std::unique_ptr<WebBrowserControl> control(new WebBrowserControl);
-    if (!control->SetUp(container, clsid)) return nullptr;  // the destructor undoes what was done
+    if (!control->SetUp(container, clsid, scriptAllowed)) return nullptr;  // the destructor undoes what was done
     return control;
   }
 
@@ -265,11 +364,11 @@ class WebBrowserControl final : public EmbeddedBrowser {
  private:
   WebBrowserControl() = default;
 
-  bool SetUp(HWND container, const CLSID& clsid) {
+  bool SetUp(HWND container, const CLSID& clsid, bool scriptAllowed) {
     if (FAILED(::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject, object_.putVoid()))) {
       return false;
     }
-    site_ = ComPtr<BrowserSite>::Attach(new BrowserSite(container));
+    site_ = ComPtr<BrowserSite>::Attach(new BrowserSite(container, scriptAllowed));
     IOleClientSite* clientSite = site_.get();
     if (FAILED(object_->SetClientSite(clientSite))) return false;
     clientSiteSet_ = true;
@@ -279,13 +378,20 @@ class WebBrowserControl final : public EmbeddedBrowser {
     if (FAILED(object_->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, clientSite, 0, container, &rc))) return false;
     object_.As(IID_IOleInPlaceObject, inPlace_);
     if (FAILED(object_.As(IID_IWebBrowser2, browser_))) return false;
-    // Script errors in the page must never raise a dialog.
+    // Script errors in the page must never raise a dialog; a file dropped on the banner opens
+    // nothing.
     browser_->put_Silent(VARIANT_TRUE);
+    browser_->put_RegisterAsDropTarget(VARIANT_FALSE);
+    // Without its events the fence cannot see a navigation: then no control at all.
     ComPtr<IConnectionPointContainer> points;
-    if (SUCCEEDED(object_.As(IID_IConnectionPointContainer, points)) &&
-        SUCCEEDED(points->FindConnectionPoint(DIID_DWebBrowserEvents2, events_.put()))) {
-      IDispatch* sink = site_.get();
-      if (FAILED(events_->Advise(sink, &cookie_))) events_.reset();
+    if (FAILED(object_.As(IID_IConnectionPointContainer, points)) ||
+        FAILED(points->FindConnectionPoint(DIID_DWebBrowserEvents2, events_.put()))) {
+      return false;
+    }
+    IDispatch* sink = site_.get();
+    if (FAILED(events_->Advise(sink, &cookie_))) {
+      events_.reset();
+      return false;
     }
     return true;
   }
@@ -343,11 +449,16 @@ const std::array<INTERNETFEATURELIST, 11> kBrowserFeatureControls{
 
 namespace {
 
-void EnableFeatureControls(HMODULE urlmon) {
+// False when any of them could not be switched on.
+bool EnableFeatureControls(HMODULE urlmon) {
   using SetFeatureFn = HRESULT(WINAPI*)(INTERNETFEATURELIST, DWORD, BOOL);
   const auto set = platform::win32::ProcAddress<SetFeatureFn>(urlmon, "CoInternetSetFeatureEnabled");
-  if (set == nullptr) return;  // the control then runs with the system's defaults
-  for (const INTERNETFEATURELIST feature : kBrowserFeatureControls) set(feature, SET_FEATURE_ON_PROCESS, TRUE);
+  if (set == nullptr) return false;
+  bool all = true;
+  for (const INTERNETFEATURELIST feature : kBrowserFeatureControls) {
+    all = SUCCEEDED(set(feature, SET_FEATURE_ON_PROCESS, TRUE)) && all;
+  }
+  return all;
 }
 
 }  // namespace
@@ -358,21 +469,23 @@ OleSession::~OleSession() {
   if (SUCCEEDED(hr_)) ::OleUninitialize();
 }
 
-WebBrowserFactory::WebBrowserFactory() : WebBrowserFactory(CLSID_WebBrowser) {}
+WebBrowserFactory::WebBrowserFactory(ElevationQuery elevated) : WebBrowserFactory(CLSID_WebBrowser, elevated) {}
 
-WebBrowserFactory::WebBrowserFactory(const CLSID& clsid) : clsid_(clsid) {}
+WebBrowserFactory::WebBrowserFactory(const CLSID& clsid, ElevationQuery elevated)
+    : clsid_(clsid), elevated_(elevated) {}
 
 WebBrowserFactory::~WebBrowserFactory() = default;
 
-std::unique_ptr<EmbeddedBrowser> WebBrowserFactory::Embed(HWND container) {
+std::unique_ptr<WebBrowser> WebBrowserFactory::Embed(HWND container) {
   if (!ole_) ole_.emplace();
   if (!ole_->Ok()) return nullptr;
   if (!urlmon_) {
     // Held while the factory lives: the settings live in urlmon's process state.
     urlmon_ = platform::win32::LoadSystemLibrary(L"urlmon.dll");
-    EnableFeatureControls(urlmon_.get());
+    featuresOn_ = EnableFeatureControls(urlmon_.get());
   }
-  return WebBrowserControl::Create(container, clsid_);
+  if (!featuresOn_) return nullptr;
+  return WebBrowserControl::Create(container, clsid_, ScriptAllowed(elevated_));
 }
 
 }  // namespace varnlet::toolkit::win32

@@ -9,10 +9,15 @@
 #include <optional>
 #include <string_view>
 
+#include "platform/win32/com_ptr.h"
 #include "platform/win32/handles.h"
-#include "toolkit/win32/com_ptr.h"
+#include "platform/win32/process_token.h"
+#include "toolkit/dialog.h"
 
 namespace varnlet::toolkit::win32 {
+
+using platform::win32::ComPtr;
+using platform::win32::UniqueBstr;
 
 // OleInitialize on the user-interface thread, undone only when it succeeded: S_FALSE (the thread
 // had OLE already) counts too, since every success must be balanced.
@@ -29,21 +34,11 @@ class OleSession {
   HRESULT hr_;
 };
 
-// What a dialog needs of a browser: it fills its container's client area and goes where it is
-// sent, without waiting.
-class EmbeddedBrowser {
- public:
-  virtual ~EmbeddedBrowser() = default;
-  virtual bool Navigate(std::wstring_view url) = 0;
-  // The container's client area is now this size.
-  virtual void Resize(int width, int height) = 0;
-};
-
 class BrowserFactory {
  public:
   virtual ~BrowserFactory() = default;
   // A browser active in place in the container, or null when none can be made there.
-  virtual std::unique_ptr<EmbeddedBrowser> Embed(HWND container) = 0;
+  virtual std::unique_ptr<WebBrowser> Embed(HWND container) = 0;
 };
 
 // The browser feature controls switched on for the whole process before the first control
@@ -54,22 +49,30 @@ extern const std::array<INTERNETFEATURELIST, 11> kBrowserFeatureControls;
 // Makes WebBrowser controls (or the control of another class id, which tests use to see the
 // failure path). OLE is initialised before the first one and uninitialised when the factory
 // goes, so the factory must outlive every browser it made.
+// Whether the process runs elevated; a page's script runs only where it does not.
+using ElevationQuery = bool (*)();
+
 class WebBrowserFactory final : public BrowserFactory {
  public:
-  WebBrowserFactory();
-  explicit WebBrowserFactory(const CLSID& clsid);
+  explicit WebBrowserFactory(ElevationQuery elevated = &platform::win32::ProcessTokenElevated);
+  explicit WebBrowserFactory(const CLSID& clsid, ElevationQuery elevated = &platform::win32::ProcessTokenElevated);
   ~WebBrowserFactory() override;
-  std::unique_ptr<EmbeddedBrowser> Embed(HWND container) override;
+  // Null also when the feature controls could not all be switched on.
+  std::unique_ptr<WebBrowser> Embed(HWND container) override;
 
  private:
   CLSID clsid_;
+  ElevationQuery elevated_;
   std::optional<OleSession> ole_;
   platform::win32::UniqueHmodule urlmon_;
+  bool featuresOn_ = false;
 };
 
 // The container's side of a hosted control as the control reaches it through IDispatch: the
-// sink of its events and the source of its ambient properties, keeping the page on `page`'s
-// host. Each control gets its own; tests make one to play the control's part.
-ComPtr<IDispatch> NewBrowserSite(HWND container, std::wstring_view page);
+// sink of its events, the source of its ambient properties and its document host
+// (IDocHostUIHandler), keeping the page on `page`'s host, with script only when `elevated` says
+// the process is not elevated.
+// Each control gets its own; tests make one to play the control's part.
+ComPtr<IDispatch> NewBrowserSite(HWND container, std::wstring_view page, ElevationQuery elevated);
 
 }  // namespace varnlet::toolkit::win32

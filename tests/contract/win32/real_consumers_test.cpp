@@ -6,9 +6,11 @@
 #include <shellapi.h>
 #include <shlwapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
+#include "app/autostart_trust.h"
 #include "contract/registry_fixture.h"
 #include "platform/win32/registry_api_win32.h"
 
@@ -184,6 +186,54 @@ TEST_F(RealConsumers, APrivateFolderLetsInItsCreatorOnly) {
   } else {
     EXPECT_TRUE(dacl.isProtected);
     EXPECT_EQ(dacl.entries, std::vector<std::string>{"0 3 1f01ff " + owner});
+  }
+}
+
+// What the autostart switch reads of a path, from the system: the drive, the owner and each entry.
+TEST_F(RealConsumers, TheSwitchReadsWhoMayChangeAPath) {
+  platform::FileApiWin32 files;
+  EXPECT_EQ(files.GetDriveTypeW(L"C:\\"), platform::kDriveFixed);
+  const std::wstring scratch = Wide(env_->ScratchFolder());
+  const auto made = [&](const std::string& word, const wchar_t* sddl) {
+    const std::wstring folder = scratch + Wide(UniqueWord(word));
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    EXPECT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr));
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+    EXPECT_TRUE(::CreateDirectoryW(folder.c_str(), &attributes));
+    ::LocalFree(descriptor);
+    const std::wstring exe = folder + L"\\varnlet.exe";
+    ::CloseHandle(::CreateFileW(exe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return folder;
+  };
+  // Wine keeps no DACL: it reports one from the Unix mode, which it never widens past the umask
+  // from a DACL. The Unix /tmp, writable by all, stands in for a folder anyone may change.
+  const std::wstring open =
+      env_->isWine() ? L"Z:\\tmp" : made("open", L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;WD)");
+  const std::wstring closed = made("closed", L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)");
+  platform::FileSecurity security;
+  ASSERT_EQ(files.GetNamedSecurityInfoW(open.c_str(), security), 0u);
+  EXPECT_TRUE(security.hasDacl);
+  EXPECT_FALSE(security.owner.empty());
+  // Everyone may add and remove files there, whatever else the system reports.
+  EXPECT_TRUE(std::any_of(security.dacl.begin(), security.dacl.end(), [](const platform::AccessEntry& e) {
+    return e.kind == platform::AceKind::Allowed && e.sid == L"S-1-1-0" && (e.mask & 0x42) == 0x42;
+  }));
+  ASSERT_EQ(files.GetNamedSecurityInfoW(closed.c_str(), security), 0u);
+  EXPECT_TRUE(std::none_of(security.dacl.begin(), security.dacl.end(), [&](const platform::AccessEntry& e) {
+    return e.kind == platform::AceKind::Allowed && (e.mask & 0x50046) != 0 && e.sid != L"S-1-5-18" &&
+           e.sid != L"S-1-5-32-544" && e.sid != security.owner;
+  }));
+  // Windows: the test's own scratch folder lies under the user's profile; Wine: every file is the
+  // Unix user's, who is no administrator's group. Either way not an exe to run at every logon.
+  EXPECT_EQ(app::JudgeRunValueTarget(closed + L"\\varnlet.exe", files), app::ExecutableTrust::WritableByOthers);
+  EXPECT_EQ(files.GetNamedSecurityInfoW((closed + L"\\missing.exe").c_str(), security),
+            static_cast<std::uint32_t>(ERROR_FILE_NOT_FOUND));
+  EXPECT_EQ(app::JudgeRunValueTarget(closed + L"\\missing.exe", files), app::ExecutableTrust::Unknown);
+  EXPECT_EQ(app::JudgeRunValueTarget(L"\\\\server\\share\\varnlet.exe", files), app::ExecutableTrust::NotLocal);
+  for (const std::wstring& folder : {open, closed}) {
+    if (folder == L"Z:\\tmp") continue;
+    ::DeleteFileW((folder + L"\\varnlet.exe").c_str());
+    EXPECT_TRUE(::RemoveDirectoryW(folder.c_str()));
   }
 }
 

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <utility>
 
-namespace varnlet::toolkit::win32 {
+namespace varnlet::platform::win32 {
 
 template <class T>
 class ComPtr {
@@ -66,4 +66,4 @@ class UniqueBstr {
   BSTR s_;
 };
 
-}  // namespace varnlet::toolkit::win32
+}  // namespace varnlet::platform::win32
