@@ -34,9 +34,16 @@ entry() { reg_view query "$uninstall\\$code" /v "$1" 2>/dev/null | tr -d '\r' | 
 run_value() { reg_view query "$run_key" /v Varnlet 2>/dev/null | tr -d '\r' | sed -nE 's/^ +Varnlet +REG_SZ +(.*)$/\1/p'; }
 has_run_value() { [ -n "$(run_value)" ]; }
 shortcut_made() { [ -s "${shortcuts[0]}" ] || [ -s "${shortcuts[1]}" ]; }
+# Says what is left, if anything.
 nothing_left() {
-  [ ! -e "$dir" ] && [ ! -e "${shortcuts[0]}" ] && [ ! -e "${shortcuts[1]}" ] && absent "$uninstall\\$code" &&
-    absent "$run_key" /v Varnlet && absent 'HKLM\SOFTWARE\Varnlet'
+  local left=""
+  [ ! -e "$dir" ] || left+=" the folder ($(ls "$dir" | tr '\n' ' '))"
+  [ ! -e "${shortcuts[0]}" ] && [ ! -e "${shortcuts[1]}" ] || left+=" the shortcut"
+  absent "$uninstall\\$code" || left+=" the entry"
+  absent "$run_key" /v Varnlet || left+=" the start-up value"
+  absent 'HKLM\SOFTWARE\Varnlet' || left+=" HKLM\SOFTWARE\Varnlet"
+  [ -z "$left" ] || echo "left:$left" >&2
+  [ -z "$left" ]
 }
 icon_shown() { [ "$(tray_tip_count 'Varnlet!')" -eq 1 ]; }
 xdo() { DISPLAY="$(cat "$B/.display")" xdotool "$@"; }
@@ -79,8 +86,7 @@ switch_autostart
 check "switching it on again is refused: Wine reports the installed exe as the Unix user's" autostart_refused
 # What the program's own switch writes where Windows lets it (the installer's folder), for the
 # uninstall to remove.
-reg_view add "$run_key" /v Varnlet /t REG_SZ /d "\"$windir\\varnlet.exe\"" /f >/dev/null 2>&1
-check "the value as the program's switch writes it" has_run_value
+check "the value as the program's switch writes it" program_switch_on
 check "Salir ends it" tool post Varnlet.Form1 16 0 0
 check "and it is gone" wait_gone 30 "$varnlet"
 check "its process too, so the uninstall finds its exe free" wait_for 30 bash -c "[ -z \"\$('$WR' '$TOOL' pids 'Varnlet\\varnlet.exe')\" ]"
@@ -136,23 +142,32 @@ if [ -n "$setup" ]; then
   check "and writes no entry of its own" absent "$setup_key"
 fi
 check "the program's own switch writes the value again" program_switch_on
-# A Run key that refuses the deletion: the uninstall fails and says so (Windows' code is 1603,
-# Wine's 1627; Wine's rollback is partial, so only the value is checked).
-tool key-dacl "${run_key#HKLM\\}" 'D:(D;;0x2;;;WD)(A;;KA;;;WD)'
-status="$(msiexec_status /x "$(winpath "$WORK/rebuild.msi")" /qn)"
-tool key-dacl "${run_key#HKLM\\}" 'D:(A;;KA;;;WD)'
-check "an uninstall that cannot delete the value fails (got $status)" test "$status" -ne 0
-check "and the value stays" has_run_value
 check "msiexec /x /qn uninstalls" msiexec /x "$(winpath "$WORK/rebuild.msi")" /qn /l*v "$(winpath "$ART/uninstall.log")"
 check "its action removed the value the program wrote" grep -qE 'Action ended .*: RemoveRunValue\. Return value 1\.' "$ART/uninstall.log"
 check "and leaves nothing behind" nothing_left
-[ -n "$setup" ] || exit 0
-check "the NSIS installer installs" "$WR" "$(winpath "$setup")" /S
-status="$(msiexec_status /i "$(winpath "$msi")" /qn /l*v "$(winpath "$ART/over-setup.log")")"
-check "the MSI refuses to install over it with 1603 (got $status)" test "$status" = 1603
-# Wine logs no launch condition's text under /qn: the table holds it, the log what it found.
-check "having found the NSIS install's uninstaller" grep -qF "SETUPUNINSTALL = \"$windir\\uninstall.exe" "$ART/over-setup.log"
-check "whose command line the refusal gives" has_row LaunchCondition 'o con: [SETUPUNINSTALL]'
-check "and installs nothing" absent "$uninstall\\$(product_code "$msi")"
-check "the NSIS install is removed" test "$(tool run "$(setup_quiet)" | tr -d '\r')" = 0
-check "and its folder goes" wait_for 30 test ! -e "$dir"
+if [ -n "$setup" ]; then
+  check "the NSIS installer installs" "$WR" "$(winpath "$setup")" /S
+  status="$(msiexec_status /i "$(winpath "$msi")" /qn /l*v "$(winpath "$ART/over-setup.log")")"
+  check "the MSI refuses to install over it with 1603 (got $status)" test "$status" = 1603
+  # Wine logs no launch condition's text under /qn: the table holds it, the log what it found.
+  check "having found the NSIS install's uninstaller" grep -qF "SETUPUNINSTALL = \"$windir\\uninstall.exe" "$ART/over-setup.log"
+  check "whose command line the refusal gives" has_row LaunchCondition 'o con: [SETUPUNINSTALL]'
+  check "and installs nothing" absent "$uninstall\\$(product_code "$msi")"
+  check "the NSIS install is removed" test "$(tool run "$(setup_quiet)" | tr -d '\r')" = 0
+  check "and its folder goes" wait_for 30 test ! -e "$dir"
+fi
+
+# Last, as Wine rolls a failed uninstall back only in part: a Run key that refuses the deletion
+# makes the uninstall fail and say so (Windows' code is 1603, Wine's 1627), and the value stays.
+check "the MSI installs once more" msiexec /i "$(winpath "$msi")" /qn
+check "the program's own switch writes the value" program_switch_on
+tool key-dacl "${run_key#HKLM\\}" 'D:(D;;0x2;;;WD)(A;;KA;;;WD)'
+status="$(msiexec_status /x "$(winpath "$msi")" /qn)"
+tool key-dacl "${run_key#HKLM\\}" 'D:(A;;KA;;;WD)'
+check "an uninstall that cannot delete the value fails (got $status)" test "$status" -ne 0
+check "and the value stays" has_run_value
+# What Wine's partial rollback leaves, for the next test in this prefix.
+msiexec /x "$(winpath "$msi")" /qn || true
+reg_view delete "$run_key" /v Varnlet /f >/dev/null 2>&1 || true
+reg_view delete 'HKLM\SOFTWARE\Varnlet' /f >/dev/null 2>&1 || true
+rm -rf "$dir" "${shortcuts[@]}"
