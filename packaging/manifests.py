@@ -3,9 +3,9 @@
 is a pull request to each community repository and nothing is typed by hand.
 
   manifests.py facts FACTS --arch A --version V --maker M --release-url U --home-page H
-                     --license L --zip Z --installer I --msi M --busy N --downgrade N
-                     --msi-downgrade N
-                                     what one build knows of its packages, as JSON
+                     --license L --zip Z --installer I --msi M --nsis-script varnlet.nsi
+                                     what one build knows of its packages, as JSON; the
+                                     installer's exit codes are read from its script
   manifests.py write OUT FACTS...    the manifests of the builds whose facts are given: one build's
                                      beside its packages, both architectures' for a release, with
                                      OUT/SHA256SUMS over every package named (Scoop's updates read it)
@@ -37,6 +37,24 @@ DESCRIPTION = {
               'A notification-area icon that every 5 seconds asks Windows to empty the working set of '
               'Firefox, Thunderbird and XULRunner, and every 3 seconds its own.'),
 }
+# Windows Installer's own code for a refused or failed install, a refused downgrade included.
+MSI_FAILED = 1603
+
+
+def nsis_exit_codes(script):
+    """The EXIT_* codes the installer's script defines (!define EXIT_BUSY 2)."""
+    codes = {}
+    with open(script, encoding='utf-8') as f:
+        for line in f:
+            match = re.match(r'\s*!define\s+EXIT_([A-Z]+)\s+(\d+)\s*$', line)
+            if match:
+                codes[match.group(1)] = int(match.group(2))
+    for name in ('BUSY', 'NEWER'):
+        if name not in codes:
+            sys.exit(f'manifests.py: {script} defines no EXIT_{name}')
+    return codes
+
+
 # A winget identifier's part: no dot, space, path or wildcard character, at most 32 characters.
 ID_PART = re.compile(r'^[^.\s\\/:*?"<>|\x00-\x1f]{1,32}$')
 
@@ -114,9 +132,10 @@ def facts(args):
                               'sha256': sha256(path)}
     if 'wix' in packages:
         packages['wix'].update(msi_codes(args.msi))
+    exits = nsis_exit_codes(args.nsis_script)
     record = {'arch': args.arch, 'version': args.version, 'maker': args.maker,
               'release_url': args.release_url.rstrip('/'), 'home_page': args.home_page, 'license': args.license,
-              'codes': {'busy': args.busy, 'downgrade': args.downgrade, 'msi_downgrade': args.msi_downgrade},
+              'codes': {'busy': exits['BUSY'], 'downgrade': exits['NEWER'], 'msi_downgrade': MSI_FAILED},
               'packages': packages}
     with open(args.out, 'w', encoding='utf-8') as f:
         json.dump(record, f, indent=2, sort_keys=True)
@@ -242,8 +261,7 @@ def main():
         f.add_argument('--' + name, required=True)
     for name in ('zip', 'installer', 'msi'):
         f.add_argument('--' + name, default='')
-    for name in ('busy', 'downgrade', 'msi-downgrade'):
-        f.add_argument('--' + name, type=int, required=True)
+    f.add_argument('--nsis-script', required=True)
     w = sub.add_parser('write')
     w.add_argument('out')
     w.add_argument('facts', nargs='+')
