@@ -3,19 +3,33 @@
 cannot express, and makes the file reproducible.
 
   make_msi.py OUT.msi ARCH VERSION MAKER EXE README ICON EPOCH
+  make_msi.py --upgrade-code ARCH      prints the upgrade code (the NSIS installer looks for it)
 
 ARCH is x64 or x86; EPOCH the time (seconds since 1970) that every time stamp takes.
 
 - Every GUID is derived from the product, version and architecture (a name-based UUID), so two
   builds agree: the upgrade code from the product and architecture only, so that a later
-  version replaces an earlier one; the product code and the package code from the version and
-  the payload's bytes too, as Windows Installer wants when the package changes.
-- The Autostart component gets the condition AUTOSTART="1" (or an uninstall, so that the value
-  goes with it), and AUTOSTART becomes a secure property, passed from the command line to the
-  elevated part of the installation.
-- An uninstall also deletes the start-up value when the program's own "Iniciar con Windows"
-  wrote it after an install without AUTOSTART=1: reg.exe from the package's own system folder,
-  so in the program's registry view, as a deferred action that ignores "value not found".
+  version replaces an earlier one; the product code and the package code from the version, the
+  maker and the payload's bytes too, as Windows Installer wants when the package changes.
+- The Upgrade table also finds the installed product of the same version, so another build of it
+  replaces it instead of installing beside it; a higher installed version stops the install
+  (wixl's launch condition on WIX_DOWNGRADE_DETECTED).
+- The Autostart component gets the condition AUTOSTART="1", or an upgrade without AUTOSTART=0
+  that found the value before the old version went (so the new version writes it again, for
+  the installed exe, whatever the old version's removal did: a component kept back by a false
+  condition at uninstall stays registered to a product that no longer exists), or an uninstall
+  (so that the value goes with it); AUTOSTART becomes a secure property, passed from the
+  command line to the elevated part of the installation.
+- An uninstall that is not an upgrade's removal of the old version also deletes the start-up
+  value when it is there, which covers the value the program's own "Iniciar con Windows"
+  wrote: reg.exe from the package's own system folder, so in the program's registry view
+  (64-bit for x64, with /reg:64 too), as a deferred action whose failure fails the
+  uninstall. A search in the same view finds the value first, so "not there" never runs it.
+  AUTOSTART=0 deletes it through the RemoveRegistry table, in the view of its component.
+- The install refuses to go over the NSIS installer's install (found by its Add/Remove Programs
+  entry in the same view), and says how to remove it.
+- INSTALLFOLDER gets a protected DACL (MsiLockPermissionsEx): write rights for Administrators and
+  SYSTEM only, read and execute for Users, whatever it would inherit.
 - The summary information's creation and save times become EPOCH, and the payload's file times
   in the cabinet too.
 """
@@ -29,7 +43,11 @@ import time
 import uuid
 
 NAMESPACE = uuid.UUID('6f3b8a52-4d0e-5c1a-9e27-b1c4d8f0a3e6')  # Varnlet's own namespace
-RUN_KEY = r'HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run'
+RUN_KEY = r'SOFTWARE\Microsoft\Windows\CurrentVersion\Run'
+# The NSIS installer's Add/Remove Programs entry (packaging/varnlet.nsi).
+SETUP_KEY = r'SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Varnlet'
+# As the NSIS installer gives its folder (FOLDER_SDDL in varnlet.nsi).
+FOLDER_SDDL = 'O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)'
 
 
 def guid(*parts):
@@ -63,15 +81,84 @@ def fix_summary_times(path, epoch, before, after):
     open(path, 'wb').write(data)
 
 
+def upgrade_code(arch):
+    return guid('upgrade', arch)
+
+
+def query(msi, *statements):
+    for statement in statements:
+        msibuild(msi, '-q', statement)
+
+
+def add_tables(msi, arch, version, autostart_off_guid):
+    """What wixl cannot express, in Windows Installer's own tables."""
+    x64 = arch == 'x64'
+    # RegLocator types: msidbLocatorTypeRawValue, + msidbLocatorType64bit for the 64-bit view.
+    locator = 18 if x64 else 2
+    system = 'System64Folder' if x64 else 'SystemFolder'
+    view = ' /reg:64' if x64 else ''
+    delete = f'"[{system}]reg.exe" delete "HKLM\\{RUN_KEY}" /v Varnlet /f{view}'
+    query(msi,
+          # msidbUpgradeAttributesMigrateFeatures + VersionMaxInclusive: the same version too (the
+          # attributes are part of the row's key, so the row is made anew).
+          "DELETE FROM Upgrade WHERE ActionProperty = 'WIX_UPGRADE_DETECTED'",
+          "INSERT INTO Upgrade (UpgradeCode, VersionMax, Attributes, ActionProperty) "
+          f"VALUES ('{upgrade_code(arch)}', '{version}', 513, 'WIX_UPGRADE_DETECTED')",
+          "UPDATE Component SET Condition = 'AUTOSTART=\"1\" OR (WIX_UPGRADE_DETECTED AND RUNVALUE AND "
+          "NOT AUTOSTART=\"0\") OR REMOVE=\"ALL\"' WHERE Component = 'Autostart'",
+          "UPDATE Property SET Value = 'WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED;AUTOSTART;RUNVALUE;SETUPUNINSTALL' "
+          "WHERE Property = 'SecureCustomProperties'",
+          "INSERT INTO RegLocator (Signature_, Root, `Key`, Name, Type) "
+          f"VALUES ('RunValue', 2, '{RUN_KEY}', 'Varnlet', {locator})",
+          "INSERT INTO RegLocator (Signature_, Root, `Key`, Name, Type) "
+          f"VALUES ('SetupInstall', 2, '{SETUP_KEY}', 'QuietUninstallString', {locator})",
+          "INSERT INTO AppSearch (Property, Signature_) VALUES ('RUNVALUE', 'RunValue')",
+          "INSERT INTO AppSearch (Property, Signature_) VALUES ('SETUPUNINSTALL', 'SetupInstall')",
+          "INSERT INTO LaunchCondition (Condition, Description) VALUES ('Installed OR NOT SETUPUNINSTALL', "
+          "'Varnlet! está instalado con su instalador. Desinstálelo antes en Agregar o quitar programas, "
+          "o con: [SETUPUNINSTALL]')",
+          # Type 34 (an exe in a folder) + 1024 (deferred) + 2048 (as the system, not the user), its
+          # exit code counted; first in the script, so a failure leaves the rest undone, and before
+          # RemoveRegistryValues, which removes the value of an installed Autostart component.
+          "INSERT INTO CustomAction (Action, Type, Source, Target) "
+          f"VALUES ('RemoveRunValue', 3106, '{system}', '{delete}')",
+          "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) "
+          "VALUES ('RemoveRunValue', 'RUNVALUE AND REMOVE=\"ALL\" AND NOT UPGRADINGPRODUCTCODE', 1550)",
+          # AUTOSTART=0: a component whose RemoveRegistry row deletes the value when it installs,
+          # there or not (an upgrade's removal of the old version may have taken it already).
+          "INSERT INTO Component (Component, ComponentId, Directory_, Attributes, Condition) "
+          f"VALUES ('AutostartOff', '{autostart_off_guid}', 'INSTALLFOLDER', {256 if x64 else 0}, "
+          "'AUTOSTART=\"0\" OR REMOVE=\"ALL\"')",
+          "INSERT INTO FeatureComponents (Feature_, Component_) VALUES ('Varnlet', 'AutostartOff')",
+          "CREATE TABLE `RemoveRegistry` (`RemoveRegistry` CHAR(72) NOT NULL, `Root` SHORT NOT NULL, "
+          "`Key` CHAR(255) NOT NULL LOCALIZABLE, `Name` CHAR(255) LOCALIZABLE, `Component_` CHAR(72) NOT NULL "
+          "PRIMARY KEY `RemoveRegistry`)",
+          "INSERT INTO RemoveRegistry (`RemoveRegistry`, `Root`, `Key`, `Name`, `Component_`) "
+          f"VALUES ('RunValueOff', 2, '{RUN_KEY}', 'Varnlet', 'AutostartOff')",
+          "CREATE TABLE `MsiLockPermissionsEx` (`MsiLockPermissionsEx` CHAR(72) NOT NULL, "
+          "`LockObject` CHAR(72) NOT NULL, `Table` CHAR(32) NOT NULL, `SDDL` LONGCHAR NOT NULL, "
+          "`Condition` CHAR(255) PRIMARY KEY `MsiLockPermissionsEx`)",
+          "INSERT INTO CreateFolder (Directory_, Component_) VALUES ('INSTALLFOLDER', 'Program')",
+          "INSERT INTO `MsiLockPermissionsEx` (`MsiLockPermissionsEx`, `LockObject`, `Table`, `SDDL`) "
+          f"VALUES ('InstallFolder', 'INSTALLFOLDER', 'CreateFolder', '{FOLDER_SDDL}')")
+    for table in ('InstallUISequence', 'InstallExecuteSequence'):
+        query(msi, f"INSERT INTO {table} (Action, Sequence) VALUES ('AppSearch', 50)")
+    query(msi, "INSERT INTO InstallExecuteSequence (Action, Sequence) VALUES ('RemoveFolders', 3600)",
+          "INSERT INTO InstallExecuteSequence (Action, Sequence) VALUES ('CreateFolders', 3700)")
+
+
 def main(argv):
+    if argv[1:2] == ['--upgrade-code']:
+        print(upgrade_code(argv[2]))
+        return
     out, arch, version, maker, exe, readme, icon, epoch = argv[1:]
     epoch = int(epoch)
     here = os.path.dirname(os.path.abspath(__file__))
     payload = open(exe, 'rb').read() + open(readme, 'rb').read()
     content = uuid.uuid5(NAMESPACE, payload.hex()).hex
     codes = {
-        'UpgradeCode': guid('upgrade', arch),
-        'ProductCode': guid('product', version, arch, content),
+        'UpgradeCode': upgrade_code(arch),
+        'ProductCode': guid('product', version, arch, maker, content),
         'AutostartGuid': guid('component', 'autostart', arch),
         'ShortcutGuid': guid('component', 'shortcut', arch),
     }
@@ -87,20 +174,10 @@ def main(argv):
         subprocess.run(['wixl', '-a', arch, *defines, '-o', msi, os.path.join(here, 'varnlet.wxs')], cwd=work,
                        check=True)
         after = int(time.time())
-        msibuild(msi, '-q', "UPDATE Component SET Condition = 'AUTOSTART=\"1\" OR REMOVE=\"ALL\"' "
-                            "WHERE Component = 'Autostart'")
-        msibuild(msi, '-q', "UPDATE Property SET Value = 'WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED;AUTOSTART' "
-                            "WHERE Property = 'SecureCustomProperties'")
-        # Type 34 (an exe in a folder) + 64 (ignore its exit code) + 1024 (deferred) + 2048 (as
-        # the system, not the user): after InstallInitialize, on uninstall only.
-        target = f'"[SystemFolder]reg.exe" delete {RUN_KEY} /v Varnlet /f'
-        msibuild(msi, '-q', "INSERT INTO CustomAction (Action, Type, Source, Target) "
-                            f"VALUES ('RemoveRunValue', 3170, 'SystemFolder', '{target}')")
-        msibuild(msi, '-q', "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) "
-                            "VALUES ('RemoveRunValue', 'REMOVE=\"ALL\"', 1550)")
+        add_tables(msi, arch, version, guid('component', 'autostart-off', arch))
         # Title, author, template (platform and language) and the package code.
         platform = 'x64' if arch == 'x64' else 'Intel'
-        msibuild(msi, '-s', 'Varnlet!', maker, f'{platform};3082', guid('package', version, arch, content))
+        msibuild(msi, '-s', 'Varnlet!', maker, f'{platform};3082', guid('package', version, arch, maker, content))
         fix_summary_times(msi, epoch, before, after)
         shutil.copyfile(msi, out)
 

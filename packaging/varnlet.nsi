@@ -1,11 +1,13 @@
 ; The Varnlet! installer, one script for both architectures. The build runs
-;   makensis -INPUTCHARSET UTF8 -DARCH=x64|x86 -DVERSION=1.0 -DMAKER=... -DCOPYRIGHT=...
-;            -DEXE=<stripped varnlet.exe> -DREADME=<LEAME.txt> -DICON=<varnlet.ico>
-;            -DWIZARD=<wizard.bmp> -DHEADER=<header.bmp> -DOUTFILE=<setup.exe> [-DSIGN=<command>]
-; Silent: "setup.exe /S" installs without asking and starts the program only when it closed a
-; running copy in this session to replace it, and "setup.exe /S /AUTOSTART=1" also makes it start
-; with Windows; "uninstall.exe /S" removes it, and its exit code is 3010 when a file it could not
-; delete goes at the next restart. Either fails (non-zero) rather than skip a file it cannot write.
+;   makensis -INPUTCHARSET UTF8 -DARCH=x64|x86 -DVERSION=1.0 -DFILE_VERSION=1.0.0.0 -DMAKER=...
+;            -DCOPYRIGHT=... -DEXE=<stripped varnlet.exe> -DREADME=<LEAME.txt> -DICON=<varnlet.ico>
+;            -DWIZARD=<wizard.bmp> -DHEADER=<header.bmp> -DMSI_UPGRADE_CODE=<the MSI's>
+;            -DOUTFILE=<setup.exe> [-DSIGN=<command>]
+; Silent: "setup.exe /S" installs (or upgrades, in the folder of the install it finds) without
+; asking and starts the program only when it closed a running copy in this session to replace it,
+; and "setup.exe /S /AUTOSTART=1" also makes it start with Windows; the entry's
+; QuietUninstallString removes it, and its exit code is 3010 when a file it could not delete goes
+; at the next restart. Each fails (non-zero, EXIT_* below) rather than skip what it cannot write.
 ; Spanish, the program's language, unless Windows' display language is English.
 Unicode true
 !if "${ARCH}" == "x64"
@@ -21,6 +23,7 @@ Unicode true
 !include "FileFunc.nsh"
 !include "WinMessages.nsh"
 !include "Sections.nsh"
+!include "WordFunc.nsh"
 
 ; Signs the uninstaller before it is packed and the installer once written.
 !ifdef SIGN
@@ -33,10 +36,23 @@ Unicode true
 !define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 !define WINDOW_CLASS "Varnlet.Form1"
 !define SHORTCUT "$SMPROGRAMS\Varnlet!.lnk"
+; What a deployment tool reads from the exit code (the README lists them): 0 done; 1 cancelled on
+; the pages; 2 a running Varnlet! or a file that could not be closed, replaced or deleted; then:
+!define EXIT_NEWER 3
+!define EXIT_MSI 4
+!define EXIT_WRITE 5
+; and the uninstaller's 3010, a restart finishes it. NSIS's own code for an abort is 2.
+!define EXIT_BUSY 2
+; The folder's rights, whatever it would inherit (a folder of C:\ gives every user Modify): only
+; Administrators and SYSTEM may write, Users read and run; the owner is Administrators, since an
+; owner may always rewrite the rights.
+!define FOLDER_SDDL "O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)"
 
 Name "Varnlet!"
 OutFile "${OUTFILE}"
 InstallDir "${PROGRAM_FILES}\Varnlet"
+; An upgrade goes where the installed version is, unless /D= names a folder.
+InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
 RequestExecutionLevel admin
 SetCompressor /SOLID lzma
 ; A file that cannot be written fails the install (Retry or Cancel; silent: Cancel), so a busy
@@ -85,6 +101,16 @@ LangString StartNow ${LANG_SPANISH} "Iniciar Varnlet! ahora"
 LangString StartNow ${LANG_ENGLISH} "Start Varnlet! now"
 LangString StillRunning ${LANG_SPANISH} "Varnlet! sigue en ejecución. Ciérrelo (clic derecho en su icono, «Salir») y pulse Reintentar."
 LangString StillRunning ${LANG_ENGLISH} "Varnlet! is still running. Close it (right click on its icon, $\"Salir$\") and press Retry."
+LangString Newer ${LANG_SPANISH} "Ya está instalada una versión más reciente de Varnlet! ($0). Para instalar la ${VERSION}, desinstale antes la instalada."
+LangString Newer ${LANG_ENGLISH} "A newer version of Varnlet! ($0) is installed. To install ${VERSION}, uninstall the installed one first."
+LangString MsiInstalled ${LANG_SPANISH} "Varnlet! está instalado con su paquete MSI. Desinstálelo antes en Agregar o quitar programas, o con: msiexec /x $1"
+LangString MsiInstalled ${LANG_ENGLISH} "Varnlet! is installed from its MSI package. Uninstall it first in Add/Remove Programs, or with: msiexec /x $1"
+LangString FolderRights ${LANG_SPANISH} "No se pudieron fijar los permisos de la carpeta $INSTDIR (error $1)."
+LangString FolderRights ${LANG_ENGLISH} "The rights of the folder $INSTDIR could not be set (error $1)."
+LangString RegistryFailed ${LANG_SPANISH} "No se pudo escribir en el registro de Windows: Varnlet! no quedó bien instalado."
+LangString RegistryFailed ${LANG_ENGLISH} "The Windows registry could not be written: Varnlet! is not installed correctly."
+LangString RegistryLeft ${LANG_SPANISH} "No se pudo borrar del registro de Windows la entrada o el valor de inicio de Varnlet!."
+LangString RegistryLeft ${LANG_ENGLISH} "Varnlet!'s entry or start-up value could not be removed from the Windows registry."
 
 ; What the installer does with the start-up value: "1" writes it, "0" removes it, "" (a silent
 ; install without /AUTOSTART) leaves it as it is, so a silent upgrade keeps the user's choice.
@@ -93,11 +119,15 @@ Var Autostart
 Var RmSession
 ; "1" when Varnlet! ran in the installer's own session before it was closed.
 Var RanHere
+; The folder of the installed version ("" for none), and its exe when this install moves it
+; elsewhere (/D=, or another folder on the pages): that copy is closed and removed too.
+Var PreviousDir
+Var PreviousExe
 
-VIProductVersion "${VERSION}.0.0"
+VIProductVersion "${FILE_VERSION}"
 VIAddVersionKey /LANG=${LANG_SPANISH} "ProductName" "Varnlet!"
-VIAddVersionKey /LANG=${LANG_SPANISH} "ProductVersion" "${VERSION}.0.0"
-VIAddVersionKey /LANG=${LANG_SPANISH} "FileVersion" "${VERSION}.0.0"
+VIAddVersionKey /LANG=${LANG_SPANISH} "ProductVersion" "${FILE_VERSION}"
+VIAddVersionKey /LANG=${LANG_SPANISH} "FileVersion" "${FILE_VERSION}"
 VIAddVersionKey /LANG=${LANG_SPANISH} "CompanyName" "${MAKER}"
 VIAddVersionKey /LANG=${LANG_SPANISH} "FileDescription" "Instalador de Varnlet! (${ARCH})"
 VIAddVersionKey /LANG=${LANG_SPANISH} "LegalCopyright" "${COPYRIGHT}"
@@ -108,18 +138,46 @@ VIAddVersionKey /LANG=${LANG_SPANISH} "LegalCopyright" "${COPYRIGHT}"
 ; ended, which costs a tray program nothing. rstrtmgr.dll is loaded by its System32 path, its own
 ; imports searched from there, never from the folder the installer was started from. Then, for
 ; where the Restart Manager is missing or closed nothing, the way Varnlet!'s own "Salir" does:
-; WM_CLOSE to its hidden main window in this session, waiting for the process to end. If it will
-; not end, asks the user to close it; a silent run gives up instead of leaving a half-removed
+; WM_CLOSE to its hidden main window in this session, waiting for the process to end. A copy is
+; known by its exe's path, never by its window class alone, which any program may register. If it
+; will not end, asks the user to close it; a silent run gives up instead of leaving a half-removed
 ; program. The installer keeps the session open for RmRestart; the uninstaller ends it.
 !macro CLOSE_VARNLET un
+; In $0 the main window of a running copy of $INSTDIR\varnlet.exe (or of $PreviousExe), after the
+; window $0 names (0: from the first); in $1 its process, open for waiting. $0 is 0 for none.
+Function ${un}FindVarnlet
+  next:
+  FindWindow $0 "${WINDOW_CLASS}" "" 0 $0
+  ${If} $0 == 0
+    Return
+  ${EndIf}
+  System::Call "user32::GetWindowThreadProcessId(p r0, *i 0 r2)"
+  ; PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE
+  System::Call "kernel32::OpenProcess(i 0x00101000, i 0, i r2) p.r1"
+  ${If} $1 P<> 0
+    System::Call "kernel32::QueryFullProcessImageNameW(p r1, i 0, w .r3, *i ${NSIS_MAX_STRLEN}) i.r2"
+    ${If} $2 <> 0
+      ${If} $3 == "$INSTDIR\varnlet.exe"
+      ${OrIf} $3 == $PreviousExe
+        Return
+      ${EndIf}
+    ${EndIf}
+    System::Call "kernel32::CloseHandle(p r1)"
+  ${EndIf}
+  Goto next
+FunctionEnd
+
 Function ${un}CloseVarnlet
-  FindWindow $0 "${WINDOW_CLASS}"
+  StrCpy $0 0
+  Call ${un}FindVarnlet
   ${If} $0 != 0
     StrCpy $RanHere 1
+    System::Call "kernel32::CloseHandle(p r1)"
   ${EndIf}
   StrCpy $RmSession ""
   StrCpy $0 0
   ${If} ${FileExists} "$INSTDIR\varnlet.exe"
+  ${OrIf} ${FileExists} $PreviousExe
     ; LOAD_WITH_ALTERED_SEARCH_PATH
     System::Call "kernel32::LoadLibraryExW(w '$SYSDIR\rstrtmgr.dll', p 0, i 0x8) p.r0"
   ${EndIf}
@@ -127,11 +185,17 @@ Function ${un}CloseVarnlet
     System::Call "rstrtmgr::RmStartSession(*i .r1, i 0, w .r2) i.r3"
     ${If} $3 = 0
       StrCpy $RmSession $1
-      ; The one file, as the array of string pointers the call takes.
+      ; The exes, as the array of string pointers the call takes.
       System::Call "*(&w${NSIS_MAX_STRLEN} '$INSTDIR\varnlet.exe') p.r1"
-      System::Call "*(p r1) p.r2"
-      System::Call "rstrtmgr::RmRegisterResources(i $RmSession, i 1, p r2, i 0, p 0, i 0, p 0) i.r3"
+      System::Call "*(&w${NSIS_MAX_STRLEN} '$PreviousExe') p.r4"
+      System::Call "*(p r1, p r4) p.r2"
+      StrCpy $5 1
+      ${If} $PreviousExe != ""
+        StrCpy $5 2
+      ${EndIf}
+      System::Call "rstrtmgr::RmRegisterResources(i $RmSession, i r5, p r2, i 0, p 0, i 0, p 0) i.r3"
       System::Free $2
+      System::Free $4
       System::Free $1
       ${If} $3 = 0
         ; RmForceShutdown
@@ -143,26 +207,21 @@ Function ${un}CloseVarnlet
       !endif
     ${EndIf}
   ${EndIf}
-  retry:
-  FindWindow $0 "${WINDOW_CLASS}"
+  close_next:
+  StrCpy $0 0
+  Call ${un}FindVarnlet
   ${If} $0 == 0
     Return
   ${EndIf}
-  System::Call "user32::GetWindowThreadProcessId(p r0, *i 0 r1)"
-  ; SYNCHRONIZE: enough to wait for the end.
-  System::Call "kernel32::OpenProcess(i 0x00100000, i 0, i r1) p.r2"
   SendMessage $0 ${WM_CLOSE} 0 0 /TIMEOUT=5000
-  ${If} $2 P<> 0
-    System::Call "kernel32::WaitForSingleObject(p r2, i 10000) i.r3"
-    System::Call "kernel32::CloseHandle(p r2)"
-  ${Else}
-    Sleep 1000
+  System::Call "kernel32::WaitForSingleObject(p r1, i 10000) i.r3"
+  System::Call "kernel32::CloseHandle(p r1)"
+  ${If} $3 = 0
+    Goto close_next
   ${EndIf}
-  FindWindow $0 "${WINDOW_CLASS}"
-  ${If} $0 != 0
-    MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "$(StillRunning)" /SD IDCANCEL IDRETRY retry
-    Abort
-  ${EndIf}
+  MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "$(StillRunning)" /SD IDCANCEL IDRETRY close_next
+  SetErrorLevel ${EXIT_BUSY}
+  Abort
 FunctionEnd
 !macroend
 !insertmacro CLOSE_VARNLET ""
@@ -173,6 +232,23 @@ Function un.onInit
     SetRegView 64
   !endif
   SetShellVarContext all
+  ; The copy un.RemoveFolder started: once the uninstaller ended, its file and the folder go.
+  ${GetParameters} $0
+  ClearErrors
+  ${GetOptions} $0 "/CLEANUP=" $1
+  ${IfNot} ${Errors}
+    ; SYNCHRONIZE
+    System::Call "kernel32::OpenProcess(i 0x00100000, i 0, i r1) p.r2"
+    ${If} $2 P<> 0
+      System::Call "kernel32::WaitForSingleObject(p r2, i -1)"
+      System::Call "kernel32::CloseHandle(p r2)"
+    ${EndIf}
+    Delete /REBOOTOK "$INSTDIR\uninstall.exe"
+    RMDir /REBOOTOK "$INSTDIR"
+    ; MOVEFILE_DELAY_UNTIL_REBOOT
+    System::Call "kernel32::MoveFileExW(w '$EXEPATH', p 0, i 4)"
+    Quit
+  ${EndIf}
 FunctionEnd
 
 ; Started through Explorer so that the program runs as the signed-in user, not elevated like the
@@ -205,12 +281,51 @@ Function .onInstFailed
   Call RestoreVarnlet
 FunctionEnd
 
+; Ends the install when a registry value could not be written (the error flag is set).
+!macro FAIL_ON_ERRORS
+  ${If} ${Errors}
+    MessageBox MB_ICONSTOP "$(RegistryFailed)" /SD IDOK
+    SetErrorLevel ${EXIT_WRITE}
+    Abort
+  ${EndIf}
+!macroend
+
+; Gives the folder FOLDER_SDDL, made protected so that it inherits nothing, and with it the files
+; written into it afterwards; an install that cannot secure its folder fails.
+Function SecureFolder
+  System::Call "advapi32::ConvertStringSecurityDescriptorToSecurityDescriptorW(w '${FOLDER_SDDL}', i 1, *p .r0, p 0) i.r1 ?e"
+  Pop $2
+  ${If} $1 = 0
+    StrCpy $1 $2
+    ${If} $1 = 0
+      StrCpy $1 -1
+    ${EndIf}
+  ${Else}
+    System::Call "advapi32::GetSecurityDescriptorOwner(p r0, *p .r2, *i .r3) i.r1"
+    System::Call "advapi32::GetSecurityDescriptorDacl(p r0, *i .r3, *p .r4, *i .r5) i.r1"
+    ; SE_FILE_OBJECT; OWNER_, DACL_ and PROTECTED_DACL_SECURITY_INFORMATION
+    System::Call "advapi32::SetNamedSecurityInfoW(w '$INSTDIR', i 1, i 0x80000005, p r2, p 0, p r4, p 0) i.r1"
+    System::Call "kernel32::LocalFree(p r0)"
+  ${EndIf}
+  ${If} $1 <> 0
+    MessageBox MB_ICONSTOP "$(FolderRights)" /SD IDOK
+    SetErrorLevel ${EXIT_WRITE}
+    Abort
+  ${EndIf}
+FunctionEnd
+
 Section "Varnlet!"
   SectionIn RO
+  ${If} $PreviousDir != ""
+  ${AndIf} $PreviousDir != $INSTDIR
+    StrCpy $PreviousExe "$PreviousDir\varnlet.exe"
+  ${EndIf}
   Call CloseVarnlet
   SetOutPath "$INSTDIR"
+  Call SecureFolder
   File "/oname=varnlet.exe" "${EXE}"
   File "/oname=LEAME.txt" "${README}"
+  ClearErrors
   WriteUninstaller "$INSTDIR\uninstall.exe"
   CreateShortcut "${SHORTCUT}" "$INSTDIR\varnlet.exe"
 
@@ -219,12 +334,33 @@ Section "Varnlet!"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${MAKER}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\varnlet.exe,0"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+  ; _?= (last, unquoted) runs the uninstaller itself rather than a copy it would start and leave
+  ; at once, so whoever runs these command lines waits for it and gets its exit code.
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe" _?=$INSTDIR'
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S _?=$INSTDIR'
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+  !insertmacro FAIL_ON_ERRORS
   ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
+  ClearErrors
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
+  !insertmacro FAIL_ON_ERRORS
+
+  ; Moved elsewhere: the previous folder's copy goes, and a start-up value that named it names
+  ; the new exe (a silent install keeps the choice, not a path to a deleted file).
+  ${If} $PreviousExe != ""
+    Delete /REBOOTOK $PreviousExe
+    Delete /REBOOTOK "$PreviousDir\LEAME.txt"
+    Delete /REBOOTOK "$PreviousDir\uninstall.exe"
+    RMDir /REBOOTOK $PreviousDir
+    ReadRegStr $0 HKLM "${RUN_KEY}" "Varnlet"
+    ${If} $0 == '"$PreviousExe"'
+    ${OrIf} $0 == $PreviousExe
+      ClearErrors
+      WriteRegStr HKLM "${RUN_KEY}" "Varnlet" '"$INSTDIR\varnlet.exe"'
+      !insertmacro FAIL_ON_ERRORS
+    ${EndIf}
+  ${EndIf}
 SectionEnd
 
 ; The same value the program's "Iniciar con Windows" writes, in the same registry view: the
@@ -232,32 +368,89 @@ SectionEnd
 ; spaces ("C:\Program.exe") at logon. The installer runs elevated, so this works where the
 ; program itself, running as a standard user under UAC, may not write it.
 Section "$(AutostartSection)" SecAutostart
+  ClearErrors
   WriteRegStr HKLM "${RUN_KEY}" "Varnlet" '"$INSTDIR\varnlet.exe"'
+  !insertmacro FAIL_ON_ERRORS
 SectionEnd
+
+; Sets the error flag when HKLM\$0 still holds the string value $1, clears it otherwise.
+!macro VALUE_STAYS un
+Function ${un}ValueStays
+  ClearErrors
+  ReadRegStr $2 HKLM $0 $1
+  ${If} ${Errors}
+    ClearErrors
+  ${Else}
+    SetErrors
+  ${EndIf}
+FunctionEnd
+!macroend
+!insertmacro VALUE_STAYS ""
+!insertmacro VALUE_STAYS "un."
 
 Section "-AutostartOff"
   ${IfNot} ${SectionIsSelected} ${SecAutostart}
     ${If} $Autostart == "0"
     ${OrIfNot} ${Silent}
       DeleteRegValue HKLM "${RUN_KEY}" "Varnlet"
+      StrCpy $0 "${RUN_KEY}"
+      StrCpy $1 "Varnlet"
+      Call ValueStays
+      !insertmacro FAIL_ON_ERRORS
     ${EndIf}
   ${EndIf}
 SectionEnd
 
+; Run in place (the entry's command lines, _?=), the uninstaller is the process its caller waits
+; for, but it cannot delete its own file while it runs. So it starts a copy of itself from
+; Windows' own temporary folder (where a standard user can change no file an administrator made,
+; unlike the user's %TEMP%), which waits for it to end, then deletes the uninstaller and the
+; folder; that copy goes at the next restart, as the copy NSIS otherwise starts does. Run as that
+; copy, the uninstaller has nothing else to remove.
+Function un.RemoveFolder
+  ${If} $EXEPATH == "$INSTDIR\uninstall.exe"
+    ClearErrors
+    GetTempFileName $0 "$WINDIR\Temp"
+    System::Call "kernel32::CopyFileW(w '$EXEPATH', w r0, i 0) i.r1"
+    System::Call "kernel32::GetCurrentProcessId() i.r2"
+    ${If} $1 <> 0
+      Exec '"$0" /S /CLEANUP=$2 _?=$INSTDIR'
+      ${IfNot} ${Errors}
+        Return
+      ${EndIf}
+    ${EndIf}
+    Delete $0
+  ${EndIf}
+  Delete /REBOOTOK "$INSTDIR\uninstall.exe"
+  RMDir /REBOOTOK "$INSTDIR"
+FunctionEnd
+
 ; A file still busy (a copy nothing could close) goes at the next restart: the exit code is then
-; 3010, "restart required", as Windows Installer's, and the finish page says so.
+; 3010, "restart required", as Windows Installer's, and the finish page says so. A registry value
+; that stays is a failure (EXIT_WRITE), which comes first.
 Section "Uninstall"
   Call un.CloseVarnlet
   Delete /REBOOTOK "$INSTDIR\varnlet.exe"
   Delete /REBOOTOK "$INSTDIR\LEAME.txt"
-  Delete "$INSTDIR\uninstall.exe"
-  RMDir /REBOOTOK "$INSTDIR"
+  Call un.RemoveFolder
   Delete "${SHORTCUT}"
   ; The program's own start-up value goes with it.
   DeleteRegValue HKLM "${RUN_KEY}" "Varnlet"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
   ${If} ${RebootFlag}
     SetErrorLevel 3010
+  ${EndIf}
+  StrCpy $0 "${RUN_KEY}"
+  StrCpy $1 "Varnlet"
+  Call un.ValueStays
+  ${IfNot} ${Errors}
+    StrCpy $0 "${UNINSTALL_KEY}"
+    StrCpy $1 "UninstallString"
+    Call un.ValueStays
+  ${EndIf}
+  ${If} ${Errors}
+    MessageBox MB_ICONSTOP "$(RegistryLeft)" /SD IDOK
+    SetErrorLevel ${EXIT_WRITE}
   ${EndIf}
 SectionEnd
 
@@ -274,6 +467,32 @@ Function .onInit
   ${If} ${Errors}
     StrCpy $Autostart ""
   ${EndIf}
+
+  ; The MSI installs into the same folder, shortcut and start-up value: one of the two at a time.
+  ; msi.dll by its System32 path; without it, no MSI can be installed either.
+  System::Call "kernel32::LoadLibraryExW(w '$SYSDIR\msi.dll', p 0, i 0x8) p.r0"
+  ${If} $0 P<> 0
+    ; The product code takes 39 characters; the buffer holds NSIS_MAX_STRLEN.
+    System::Call "msi::MsiEnumRelatedProductsW(w '${MSI_UPGRADE_CODE}', i 0, i 0, w .r1) i.r2"
+    ${If} $2 = 0
+      MessageBox MB_ICONSTOP "$(MsiInstalled)" /SD IDOK
+      SetErrorLevel ${EXIT_MSI}
+      Abort
+    ${EndIf}
+  ${EndIf}
+
+  ; A newer installed version is not replaced by this older one.
+  ReadRegStr $PreviousDir HKLM "${UNINSTALL_KEY}" "InstallLocation"
+  ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "DisplayVersion"
+  ${If} $0 != ""
+    ${VersionCompare} $0 "${VERSION}" $1
+    ${If} $1 == 1
+      MessageBox MB_ICONSTOP "$(Newer)" /SD IDOK
+      SetErrorLevel ${EXIT_NEWER}
+      Abort
+    ${EndIf}
+  ${EndIf}
+
   ; The choice is ticked on the interactive page; a silent install makes it only when asked.
   ${If} $Autostart == "0"
     !insertmacro UnselectSection ${SecAutostart}

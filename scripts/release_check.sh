@@ -8,7 +8,9 @@
 #   signature by the token's key that verifies against the test root, with a time stamp that
 #   verifies too and keeps the signature valid after the certificate has expired;
 # - a PKCS#12 file signs as well, and the release check names a file without a time stamp and an
-#   unsigned one.
+#   unsigned one;
+# - the builds' winget and Scoop manifests, written together for the release, are complete and
+#   name the signed packages, and the manifest check refuses a misspelt or a missing field.
 #   scripts/release_check.sh [--tree SRC] [x64] [x86]        (default: x64)
 # SRC: a clone already built in (reproduce.sh --sign passes its own); otherwise a fresh clone of HEAD.
 set -euo pipefail
@@ -168,4 +170,26 @@ fi
 [ "$(cat refusal.log)" = "VARNLET_RELEASE=1: not a release, file-signed.exe has no time stamp; unsigned.exe is not signed." ] ||
   { cat refusal.log >&2; fail "the release check does not name what is missing"; }
 echo "  refused               $(cat refusal.log)"
+# The release's manifests: one winget folder and one Scoop manifest for every architecture built,
+# from the facts each build wrote of its signed packages, checked as the repositories would; and
+# the check must catch a field that is misspelt or missing.
+facts=() folders=()
+for arch in "${arches[@]}"; do
+  packages="$src/build/$(preset_of "$arch")/packages"
+  facts+=("$packages/manifests/facts-$arch.json") folders+=("$packages")
+done
+python3 "$src/packaging/manifests.py" write release "${facts[@]}" || fail "the release's manifests were not written"
+python3 "$root/scripts/check_manifests.py" release "${folders[@]}" >check.log 2>&1 || { cat check.log >&2; fail "the release's manifests"; }
+echo "  complete              manifests of ${arches[*]}: $(find release/winget -name '*.yaml' | wc -l) winget files, Scoop's varnlet.json"
+broken() {
+  rm -rf broken && cp -r release broken
+  "$@"
+  if python3 "$root/scripts/check_manifests.py" broken "${folders[@]}" >check.log 2>&1; then
+    fail "the manifest check let a broken manifest through ($*)"
+  fi
+  echo "  refused               $(head -1 check.log)"
+}
+broken sed -i 's/InstallerSha256:/InstallerSha265:/' "$(find release -name '*.installer.yaml' | sed 's/^release/broken/')"
+broken sed -i '/^License:/d' "$(find release -name '*.locale.es-ES.yaml' | sed 's/^release/broken/')"
+broken python3 -c 'import json,sys; p=sys.argv[1]; m=json.load(open(p)); m["homepage_url"]=m.pop("homepage"); json.dump(m,open(p,"w"))' broken/scoop/varnlet.json
 echo "release_check: every package signed by the token's key and time-stamped, ${arches[*]}, in $((SECONDS - start)) s"

@@ -22,14 +22,20 @@
 //                                          a shell whose answer came too late
 //   e2e_tool texts CLASS                   prints the text of each child window, one a line, UTF-8
 //   e2e_tool load-library NAME             loads the DLL NAME the ordinary way; exit 1 if it fails
+//   e2e_tool window CLASS SECONDS          shows nothing, but owns a top-level window of CLASS, as
+//                                          another program may; prints "ready", ends when it is
+//                                          closed or after SECONDS
+//   e2e_tool key-dacl KEY SDDL             gives HKLM\KEY (made if missing) the DACL of SDDL
 #include <windows.h>
 #include <commctrl.h>
+#include <sddl.h>
 #include <psapi.h>
 #include <shellapi.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cwchar>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -230,6 +236,46 @@ BOOL CALLBACK PrintText(HWND hwnd, LPARAM) {
   return TRUE;
 }
 
+LRESULT CALLBACK StandInProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  if (msg == WM_DESTROY) ::PostQuitMessage(0);
+  return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+}
+
+int StandInWindow(const wchar_t* windowClass, UINT seconds) {
+  WNDCLASSW wc{};
+  wc.lpszClassName = windowClass;
+  wc.hInstance = ::GetModuleHandleW(nullptr);
+  wc.lpfnWndProc = &StandInProc;
+  if (::RegisterClassW(&wc) == 0) return 1;
+  const varnlet::platform::win32::UniqueHwnd window(
+      ::CreateWindowExW(0, windowClass, L"", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr, wc.hInstance, nullptr));
+  if (!window || ::SetTimer(window.get(), 1, seconds * 1000, nullptr) == 0) return 1;
+  std::printf("ready\n");
+  std::fflush(stdout);
+  MSG msg;
+  while (::GetMessageW(&msg, nullptr, 0, 0) > 0 && msg.message != WM_TIMER) ::DispatchMessageW(&msg);
+  return 0;
+}
+
+struct LocalDeleter {
+  void operator()(void* p) const noexcept { ::LocalFree(p); }
+};
+
+int SetKeyDacl(const wchar_t* key, const wchar_t* sddl) {
+  PSECURITY_DESCRIPTOR raw = nullptr;
+  if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &raw, nullptr)) {
+    return 1;
+  }
+  const std::unique_ptr<void, LocalDeleter> descriptor(raw);
+  HKEY opened = nullptr;
+  if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, WRITE_DAC, nullptr, &opened,
+                        nullptr) != ERROR_SUCCESS) {
+    return 1;
+  }
+  const varnlet::platform::win32::UniqueHkey owned(opened);
+  return ::RegSetKeySecurity(opened, DACL_SECURITY_INFORMATION, raw) == ERROR_SUCCESS ? 0 : 1;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -272,6 +318,8 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"load-library" && argc == 3) return ::LoadLibraryW(argv[2]) != nullptr ? 0 : 1;
   if (command == L"tray-delete" && argc == 4) return TrayDelete(argv[2], static_cast<UINT>(Number(argv[3])));
   if (command == L"run" && argc == 3) return Run(argv[2]);
+  if (command == L"window" && argc == 4) return StandInWindow(argv[2], static_cast<UINT>(Number(argv[3])));
+  if (command == L"key-dacl" && argc == 4) return SetKeyDacl(argv[2], argv[3]);
   if (command == L"hold" && argc == 4) return Hold(argv[2], static_cast<DWORD>(Number(argv[3])));
   return 2;
 }

@@ -6,16 +6,21 @@
 # does) fails the silent install, which then changes nothing. A silent upgrade over the running
 # program closes it (the Restart Manager is asked first; Wine's closes nothing, so the WM_CLOSE
 # fallback does) and starts it again, once. An uninstaller that cannot delete the held exe
-# leaves it for the next restart and says so with exit code 3010.
+# leaves it for the next restart and says so with exit code 3010, to the caller of the command
+# lines of its Add/Remove Programs entry, which wait for it.
+# An install into a /D= folder gives it rights of its own; a later version goes into that folder,
+# replaces the installed one and leaves another program's window of Varnlet!'s class alone; an
+# older one is refused (exit code 3); /D= moves the install; an install that cannot write its
+# Add/Remove Programs entry fails (exit code 5).
 # The silent uninstaller stops the program and leaves nothing behind: no files, no
 # shortcut, no uninstall key, no "Varnlet" value under Run in the program's registry view. Then
 # the installer with its pages, in Spanish where Windows speaks Spanish and in English where it
 # speaks English: the start-up choice comes ticked, and the finish page starts the program. Last,
 # the portable zip: unpacked, it runs as it is and leaves nothing behind once it is closed and its
 # folder deleted.
-# Usage: install.sh SETUP.EXE STRIPPED_VARNLET.EXE ZIP
+# Usage: install.sh SETUP.EXE STRIPPED_VARNLET.EXE ZIP NEXT_VERSION_SETUP.EXE
 source "$(dirname "$0")/lib.sh"
-setup="$1" packaged="$2" zip="$3"
+setup="$1" packaged="$2" zip="$3" next="$4"
 
 if [ "$ARCH" = x86 ]; then program_files='Program Files (x86)'; else program_files='Program Files'; fi
 dir="$PREFIX/drive_c/$program_files/Varnlet"
@@ -31,6 +36,7 @@ absent() {
   reg_view query "$@" >/dev/null 2>&1 || status=$?
   [ "$status" -eq 1 ]
 }
+entry_value() { reg_view query "$uninstall_key" /v "$1" 2>/dev/null | tr -d '\r' | sed -nE "s/^ +$1 +REG_SZ +(.*)\$/\\1/p"; }
 run_value() { reg_view query "$run_key" /v Varnlet 2>/dev/null | tr -d '\r' | sed -nE 's/^ +Varnlet +REG_SZ +(.*)$/\1/p'; }
 icon_shown() { [ "$(tray_tip_count 'Varnlet!')" -eq 1 ]; }
 icon_gone() { [ "$(tray_tip_count 'Varnlet!')" -eq 0 ]; }
@@ -63,7 +69,7 @@ check "the program is installed under $program_files" cmp "$packaged" "$dir/varn
 check "with its read-me and uninstaller" test -s "$dir/LEAME.txt" -a -s "$dir/uninstall.exe"
 check "a Start-menu shortcut is made" test -s "$shortcut"
 check "Add/Remove Programs lists it" bash -c "'$WR' reg query '$uninstall_key' /v DisplayName $VIEW | tr -d '\r' | grep -q 'REG_SZ *Varnlet!\$'"
-check "with its uninstaller" bash -c "'$WR' reg query '$uninstall_key' /v UninstallString $VIEW | tr -d '\r' | grep -qF '\"$windir\\uninstall.exe\"'"
+check "with its uninstaller, run in place" test "$(entry_value UninstallString)" = "\"$windir\\uninstall.exe\" _?=$windir"
 check "a silent install without /AUTOSTART=1 writes no start-up value" absent "$run_key" /v Varnlet
 sleep 1
 check "a silent install does not start the program" bash -c "! '$WR' '$TOOL' find Varnlet.Form1 >/dev/null"
@@ -80,7 +86,7 @@ reg_view delete "$run_key" /v Varnlet /f >/dev/null
 check "another process holds the installed exe" hold_exe
 status=0
 "$WR" "$(winpath "$setup")" /S /AUTOSTART=1 || status=$?
-check "a silent install that cannot replace the exe fails (exit code $status)" test "$status" -ne 0
+check "a silent install that cannot replace the exe fails with exit code 2 (got $status)" test "$status" -eq 2
 check "the held exe is unchanged" test "$(cat "$dir/varnlet.exe")" = old-varnlet
 check "Add/Remove Programs still shows the old version" bash -c "'$WR' reg query '$uninstall_key' /v DisplayVersion $VIEW | tr -d '\r' | grep -q 'REG_SZ *0.9\$'"
 check "and the Run value is not written" absent "$run_key" /v Varnlet
@@ -123,19 +129,20 @@ check "the Run value is removed" absent "$run_key" /v Varnlet
 check "the Run key itself stays" query "$run_key"
 
 # An exe nothing can close: the uninstaller removes the rest, leaves the exe to the next restart
-# and exits 3010. It runs here as its own copy in the temporary folder runs, which is the process
-# whose exit code tells (uninstall.exe itself returns as soon as it started that copy).
+# and exits 3010, to whoever runs its entry's QuietUninstallString and waits for it.
 check "the installer installs silently again" "$WR" "$(winpath "$setup")" /S
 check "another process holds the installed exe" hold_exe
-cp "$dir/uninstall.exe" "$WORK/un.exe"
-status="$(tool run "$(winpath "$WORK/un.exe") /S _?=$windir" | tr -d '\r')"
+status="$(tool run "$(entry_value QuietUninstallString)" | tr -d '\r')"
 check "the uninstaller that cannot delete the exe exits 3010, restart required (got $status)" test "$status" = 3010
-check "it removes the rest" bash -c "[ ! -e '$dir/LEAME.txt' ] && [ ! -e '$dir/uninstall.exe' ] && [ ! -e '$shortcut' ]"
+check "it removes the rest" wait_for 30 bash -c "[ ! -e '$dir/LEAME.txt' ] && [ ! -e '$dir/uninstall.exe' ] && [ ! -e '$shortcut' ]"
 check "and the uninstall key" absent "$uninstall_key"
 check "the held exe waits for the next restart" bash -c "'$WR' reg query '$session_manager' /v PendingFileRenameOperations | grep -qi 'Varnlet.varnlet\.exe'"
-# With its pages: the finish page says that Windows must restart ("later" chosen), and Finish
-# ends it with the same code.
-tool run "$(winpath "$WORK/un.exe") _?=$windir" >"$WORK/un-status" &
+# With its pages, through the entry's UninstallString: the finish page says that Windows must
+# restart ("later" chosen), and Finish ends it with the same code.
+release_exe
+check "the installer installs once more" "$WR" "$(winpath "$setup")" /S
+check "another process holds the installed exe" hold_exe
+tool run "$(entry_value UninstallString)" >"$WORK/un-status" &
 uninstaller=$!
 BACKGROUND+=($uninstaller)
 check "the uninstaller shows its pages" wait_for 60 xdo search --name '^Varnlet! Uninstall'
@@ -150,6 +157,51 @@ release_exe
 # Nothing of this may happen at the prefix's next start.
 "$WR" reg delete "$session_manager" /v PendingFileRenameOperations /f >/dev/null 2>&1 || true
 rm -rf "$dir"
+
+# Upgrades go to the folder of the install found, a /D= one too, and never back to an older
+# version; a window of Varnlet!'s class that another program owns is no running Varnlet!.
+other='C:\Other\Varnlet' otherdir="$PREFIX/drive_c/Other/Varnlet"
+rm -rf "$PREFIX/drive_c/Other"
+"$WR" "$TOOL" window Varnlet.Form1 600 >"$WORK/standin" &
+standin=$!
+BACKGROUND+=($standin)
+check "another program owns a window of Varnlet!'s class" wait_for 30 grep -q ready "$WORK/standin"
+relay_only 'advapi32.ConvertStringSecurityDescriptorToSecurityDescriptorW;advapi32.SetNamedSecurityInfoW'
+check "the installer installs silently into /D=$other" \
+  env WINEDEBUG=err-all,+relay "$WR" "$(winpath "$setup")" /S "/D=$other" 2>"$ART/rights-relay.log"
+# Wine keeps no DACL on a file (it maps one onto the Unix mode), so the call is what shows.
+check "it makes the folder Administrators' and SYSTEM's to write, Users' to read and run, inheriting nothing" \
+  grep -qF 'L"O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)"' "$ART/rights-relay.log"
+check "on the folder with SetNamedSecurityInfoW (owner, protected DACL)" \
+  grep -qE 'SetNamedSecurityInfoW\([0-9a-f]+ L"C:\\\\Other\\\\Varnlet",0+1,80000005,' "$ART/rights-relay.log"
+check "which succeeds" grep -qF 'Ret  advapi32.SetNamedSecurityInfoW() retval=00000000' "$ART/rights-relay.log"
+reg_view add "$run_key" /v Varnlet /d "\"$other\\varnlet.exe\"" /f >/dev/null
+check "a later version, silently and without /D=, installs" "$WR" "$(winpath "$next")" /S
+check "into the same folder, over the installed one" bash -c "head -1 '$otherdir/LEAME.txt' | grep -q ' 1\.0\.1 ' && [ ! -e '$dir' ]"
+check "Add/Remove Programs shows the later version" test "$(entry_value DisplayVersion)" = 1.0.1
+check "the other program's window is left alone" tool find Varnlet.Form1
+check "and no Varnlet! was started" test "$(varnlet_count)" -eq 0
+status=0
+"$WR" "$(winpath "$setup")" /S || status=$?
+check "the older version refuses to install over it, exit code 3 (got $status)" test "$status" -eq 3
+check "and changes nothing" bash -c "head -1 '$otherdir/LEAME.txt' | grep -q ' 1\.0\.1 '"
+# /D= takes the rest of the command line, unquoted.
+check "/D= still wins: the install moves to $program_files" test "$(tool run "$(winpath "$next") /S /D=$windir" | tr -d '\r')" = 0
+check "the previous folder is gone" test ! -e "$otherdir"
+check "Add/Remove Programs knows the new place" test "$(entry_value InstallLocation)" = "$windir"
+check "the start-up value names the moved exe" test "$(run_value)" = "\"$windir\\varnlet.exe\""
+tool key-dacl "${uninstall_key#HKLM\\}" 'D:(D;;0x2;;;WD)(A;;KA;;;WD)'
+status=0
+"$WR" "$(winpath "$next")" /S || status=$?
+tool key-dacl "${uninstall_key#HKLM\\}" 'D:(A;;KA;;;WD)'
+check "an install that cannot write its Add/Remove Programs entry fails, exit code 5 (got $status)" test "$status" -eq 5
+status="$(tool run "$(entry_value QuietUninstallString)" | tr -d '\r')"
+check "the entry's QuietUninstallString uninstalls, and its caller gets 0 (got $status)" test "$status" = 0
+check "once it returned, the entry is gone" absent "$uninstall_key"
+check "and the start-up value" absent "$run_key" /v Varnlet
+check "and then the folder" wait_for 30 test ! -e "$dir"
+check "the other program's window is still there" tool find Varnlet.Form1
+kill -9 "$standin"
 
 # Windows in English: the installer speaks English.
 "$WR" "$(winpath "$setup")" >/dev/null 2>&1 &

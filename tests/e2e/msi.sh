@@ -3,11 +3,14 @@
 # under Program Files (x86: "Program Files (x86)") with a Start-menu shortcut, an Add/Remove
 # Programs entry with version and publisher and the start-up value; the installed program starts
 # with its mark on; "msiexec /x ... /qn" leaves nothing behind, not even a start-up value the
-# program wrote itself. Without AUTOSTART=1 no value is written, and a later version, built here
-# from the same sources, replaces the installed one.
-# Usage: msi.sh PACKAGE.MSI STRIPPED_VARNLET.EXE LEAME.TXT
+# program wrote itself. Without AUTOSTART=1 no value is written; the next version (1.0.1) replaces
+# the installed one and keeps the value the program wrote, 1.0 is then refused (1603) and changes
+# nothing, another build of 1.0.1 replaces it too and AUTOSTART=0 clears the value. An uninstall
+# removes the value from the program's own registry view; the tables show how. The NSIS installer
+# and the MSI each refuse to install over the other.
+# Usage: msi.sh PACKAGE.MSI STRIPPED_VARNLET.EXE LEAME.TXT NEXT_VERSION.MSI [SETUP.EXE]
 source "$(dirname "$0")/lib.sh"
-msi="$1" packaged="$2" readme="$3"
+msi="$1" packaged="$2" readme="$3" next_msi="$4" setup="${5:-}"
 here="$(cd "$(dirname "$0")/../.." && pwd)"
 
 if [ "$ARCH" = x86 ]; then program_files='Program Files (x86)'; else program_files='Program Files'; fi
@@ -31,17 +34,35 @@ entry() { reg_view query "$uninstall\\$code" /v "$1" 2>/dev/null | tr -d '\r' | 
 run_value() { reg_view query "$run_key" /v Varnlet 2>/dev/null | tr -d '\r' | sed -nE 's/^ +Varnlet +REG_SZ +(.*)$/\1/p'; }
 has_run_value() { [ -n "$(run_value)" ]; }
 shortcut_made() { [ -s "${shortcuts[0]}" ] || [ -s "${shortcuts[1]}" ]; }
+# Says what is left, if anything.
 nothing_left() {
-  [ ! -e "$dir" ] && [ ! -e "${shortcuts[0]}" ] && [ ! -e "${shortcuts[1]}" ] && absent "$uninstall\\$code" &&
-    absent "$run_key" /v Varnlet && absent 'HKLM\SOFTWARE\Varnlet'
+  local left=""
+  [ ! -e "$dir" ] || left+=" the folder ($(ls "$dir" | tr '\n' ' '))"
+  [ ! -e "${shortcuts[0]}" ] && [ ! -e "${shortcuts[1]}" ] || left+=" the shortcut"
+  absent "$uninstall\\$code" || left+=" the entry"
+  absent "$run_key" /v Varnlet || left+=" the start-up value"
+  absent 'HKLM\SOFTWARE\Varnlet' || left+=" HKLM\SOFTWARE\Varnlet"
+  [ -z "$left" ] || echo "left:$left" >&2
+  [ -z "$left" ]
 }
 icon_shown() { [ "$(tray_tip_count 'Varnlet!')" -eq 1 ]; }
 xdo() { DISPLAY="$(cat "$B/.display")" xdotool "$@"; }
 switch_autostart() { tray_menu_keys 0x28 0x28 0x0d; }
 msiexec() { "$WR" msiexec "$@" >/dev/null 2>&1; }
+# msiexec's whole exit code (Wine hands Linux its low byte only), after what its actions print.
+msiexec_status() { tool run "msiexec $*" | tr -d '\r' | tail -1; }
+# The start-up value as the program's own "Iniciar con Windows" writes it.
+program_switch_on() { reg_view add "$run_key" /v Varnlet /d "\"$windir\\varnlet.exe\"" /f >/dev/null 2>&1; }
+has_row() { msiinfo export "$msi" "$1" | tr -d '\r' | grep -qF -- "$2"; }
+setup_key="$uninstall\\Varnlet"
+setup_quiet() { reg_view query "$setup_key" /v QuietUninstallString 2>/dev/null | tr -d '\r' | sed -nE 's/^ +QuietUninstallString +REG_SZ +(.*)$/\1/p'; }
+# Another build of the next version: another maker's.
+python3 "$here/packaging/make_msi.py" "$WORK/rebuild.msi" "$ARCH" 1.0.1 Otro "$packaged" \
+  "${next_msi%/packages/*}/packaging/stage/LEAME.txt" "$here/res/varnlet.ico" 315532800 || fail "no rebuild of 1.0.1"
 
 # What an earlier, interrupted run may have left in the shared prefix.
-msiexec /x "$(winpath "$msi")" /qn || true
+for package in "$msi" "$next_msi" "$WORK/rebuild.msi"; do msiexec /x "$(winpath "$package")" /qn || true; done
+[ -z "$(setup_quiet)" ] || tool run "$(setup_quiet)" >/dev/null
 reg_view delete "$run_key" /v Varnlet /f >/dev/null 2>&1 || true
 check "no Varnlet runs before the test" bash -c "! '$WR' '$TOOL' find Varnlet.Form1 >/dev/null"
 
@@ -65,23 +86,88 @@ switch_autostart
 check "switching it on again is refused: Wine reports the installed exe as the Unix user's" autostart_refused
 # What the program's own switch writes where Windows lets it (the installer's folder), for the
 # uninstall to remove.
-reg_view add "$run_key" /v Varnlet /t REG_SZ /d "\"$windir\\varnlet.exe\"" /f >/dev/null 2>&1
-check "the value as the program's switch writes it" has_run_value
+check "the value as the program's switch writes it" program_switch_on
 check "Salir ends it" tool post Varnlet.Form1 16 0 0
 check "and it is gone" wait_gone 30 "$varnlet"
-check "msiexec /x /qn uninstalls" msiexec /x "$(winpath "$msi")" /qn
+check "its process too, so the uninstall finds its exe free" wait_for 30 bash -c "[ -z \"\$('$WR' '$TOOL' pids 'Varnlet\\varnlet.exe')\" ]"
+check "msiexec /x /qn uninstalls" msiexec /x "$(winpath "$msi")" /qn /l*v "$(winpath "$ART/first-uninstall.log")"
 check "and leaves nothing behind" nothing_left
+
+# Where Wine's msi cannot show it, the tables do. The value goes from the program's own view: a
+# 64-bit reg.exe (System64Folder, and /reg:64) for x64; its exit code counts (type 34 + deferred +
+# as the system, without "ignore the exit code" 64), and a search in the same view
+# (msidbLocatorType64bit) runs it only when the value is there, never in an upgrade's removal of
+# the old version. (Wine's RemoveExistingProducts sets no UPGRADINGPRODUCTCODE, so under Wine the
+# old version's removal does delete the value, and the upgrade shows the new version writing it
+# again.)
+if [ "$ARCH" = x64 ]; then sys=System64Folder reg64=' /reg:64' locator=18 bits=256; else sys=SystemFolder reg64='' locator=2 bits=0; fi
+check "the uninstall's action runs reg.exe of the package's own view" has_row CustomAction \
+  "RemoveRunValue	3106	$sys	\"[$sys]reg.exe\" delete \"$run_key\" /v Varnlet /f$reg64	"
+check "only where the value is, and not in an upgrade" has_row InstallExecuteSequence \
+  'RemoveRunValue	RUNVALUE AND REMOVE="ALL" AND NOT UPGRADINGPRODUCTCODE	1550'
+check "which a search in the same view finds" has_row RegLocator "RunValue	2	${run_key#HKLM\\}	Varnlet	$locator"
+check "an upgrade that found it writes it again, for the installed exe" has_row Component \
+  'AUTOSTART="1" OR (WIX_UPGRADE_DETECTED AND RUNVALUE AND NOT AUTOSTART="0") OR REMOVE="ALL"'
+check "AUTOSTART=0 removes it with the RemoveRegistry table" has_row RemoveRegistry "RunValueOff	2	${run_key#HKLM\\}	Varnlet	AutostartOff"
+check "in its component's view, the program's" has_row Component "INSTALLFOLDER	$bits	AUTOSTART=\"0\" OR REMOVE=\"ALL\"	"
+check "another build of the installed version replaces it" has_row Upgrade '	1.0		513		WIX_UPGRADE_DETECTED'
+# Wine's msi applies no MsiLockPermissionsEx (its trace sets no security on any file).
+check "the folder gets rights of its own, whatever it would inherit" has_row MsiLockPermissionsEx \
+  'InstallFolder	INSTALLFOLDER	CreateFolder	O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)	'
 
 check "without AUTOSTART=1 it installs" msiexec /i "$(winpath "$msi")" /qn
 check "and writes no start-up value" absent "$run_key" /v Varnlet
-# The next version: the same sources with a higher version, so another product code.
-python3 "$here/packaging/make_msi.py" "$WORK/next.msi" "$ARCH" 1.1 Varn "$packaged" "$readme" \
-  "$here/res/varnlet.ico" 315532800 || fail "the next version's MSI cannot be built"
-next="$(product_code "$WORK/next.msi")"
+check "the program's own switch writes it" program_switch_on
+next="$(product_code "$next_msi")"
 check "the next version has another product code" test -n "$next" -a "$next" != "$code"
-check "and installs over the installed one" msiexec /i "$(winpath "$WORK/next.msi")" /qn
+check "and installs over the installed one, without AUTOSTART" msiexec /i "$(winpath "$next_msi")" /qn
 check "which it replaces" absent "$uninstall\\$code"
-code="$next"
-check "Add/Remove Programs lists the next version" test "$(entry DisplayVersion)" = '1.1'
-check "msiexec /x /qn uninstalls it" msiexec /x "$(winpath "$WORK/next.msi")" /qn
+old="$code" code="$next"
+check "Add/Remove Programs lists the next version" test "$(entry DisplayVersion)" = '1.0.1'
+check "the upgrade keeps the start-up value" test "$(run_value)" = "\"$windir\\varnlet.exe\""
+status="$(msiexec_status /i "$(winpath "$msi")" /qn)"
+check "the older version is refused with 1603 (got $status)" test "$status" = 1603
+check "and leaves the installed version alone" absent "$uninstall\\$old"
+check "its files" bash -c "head -1 '$dir/LEAME.txt' | grep -q ' 1\.0\.1 '"
+check "and the start-up value" has_run_value
+check "another build of 1.0.1 has another product code" test "$(product_code "$WORK/rebuild.msi")" != "$code"
+check "and with AUTOSTART=0 installs over it" msiexec /i "$(winpath "$WORK/rebuild.msi")" /qn AUTOSTART=0
+check "which it replaces" absent "$uninstall\\$code"
+code="$(product_code "$WORK/rebuild.msi")"
+check "AUTOSTART=0 clears the start-up value" absent "$run_key" /v Varnlet
+if [ -n "$setup" ]; then
+  status=0
+  "$WR" "$(winpath "$setup")" /S || status=$?
+  check "the NSIS installer refuses to install over the MSI, exit code 4 (got $status)" test "$status" -eq 4
+  check "and writes no entry of its own" absent "$setup_key"
+fi
+check "the program's own switch writes the value again" program_switch_on
+check "msiexec /x /qn uninstalls" msiexec /x "$(winpath "$WORK/rebuild.msi")" /qn /l*v "$(winpath "$ART/uninstall.log")"
+check "its action removed the value the program wrote" grep -qE 'Action ended .*: RemoveRunValue\. Return value 1\.' "$ART/uninstall.log"
 check "and leaves nothing behind" nothing_left
+if [ -n "$setup" ]; then
+  check "the NSIS installer installs" "$WR" "$(winpath "$setup")" /S
+  status="$(msiexec_status /i "$(winpath "$msi")" /qn /l*v "$(winpath "$ART/over-setup.log")")"
+  check "the MSI refuses to install over it with 1603 (got $status)" test "$status" = 1603
+  # Wine logs no launch condition's text under /qn: the table holds it, the log what it found.
+  check "having found the NSIS install's uninstaller" grep -qF "SETUPUNINSTALL = \"$windir\\uninstall.exe" "$ART/over-setup.log"
+  check "whose command line the refusal gives" has_row LaunchCondition 'o con: [SETUPUNINSTALL]'
+  check "and installs nothing" absent "$uninstall\\$(product_code "$msi")"
+  check "the NSIS install is removed" test "$(tool run "$(setup_quiet)" | tr -d '\r')" = 0
+  check "and its folder goes" wait_for 30 test ! -e "$dir"
+fi
+
+# Last, as Wine rolls a failed uninstall back only in part: a Run key that refuses the deletion
+# makes the uninstall fail and say so (Windows' code is 1603, Wine's 1627), and the value stays.
+check "the MSI installs once more" msiexec /i "$(winpath "$msi")" /qn
+check "the program's own switch writes the value" program_switch_on
+tool key-dacl "${run_key#HKLM\\}" 'D:(D;;0x2;;;WD)(A;;KA;;;WD)'
+status="$(msiexec_status /x "$(winpath "$msi")" /qn)"
+tool key-dacl "${run_key#HKLM\\}" 'D:(A;;KA;;;WD)'
+check "an uninstall that cannot delete the value fails (got $status)" test "$status" -ne 0
+check "and the value stays" has_run_value
+# What Wine's partial rollback leaves, for the next test in this prefix.
+msiexec /x "$(winpath "$msi")" /qn || true
+reg_view delete "$run_key" /v Varnlet /f >/dev/null 2>&1 || true
+reg_view delete 'HKLM\SOFTWARE\Varnlet' /f >/dev/null 2>&1 || true
+rm -rf "$dir" "${shortcuts[@]}"
