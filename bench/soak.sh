@@ -3,12 +3,13 @@
 # Mozilla processes are kept alive, each living a few seconds to a few minutes (a third 4 to
 # 17 s, the rest 30 to 300 s, never beyond the run), of both architectures where 32-bit programs
 # run. Reports the program's handle count (counted in the system handle table), private bytes and
-# GDI and USER objects 10 s after start, at 1, 10, 30 and 60 minutes and at the end, and how many
-# times each stand-in was trimmed (Wine's relay trace, each K32EmptyWorkingSet paired with the
-# OpenProcess that made its handle).
+# GDI and USER objects once it has settled (its fourth own trim), at 1, 10, 30 and 60 minutes and
+# at the end, and how many times each stand-in was trimmed (Wine's relay trace, each
+# K32EmptyWorkingSet paired with the OpenProcess that made its handle and the path query on it).
 # Fails when Varnlet ends or crashes, when its handle count grows by more than 4, its GDI or USER
 # objects by more than 4 or its private bytes by more than 256 KiB from the start to the end, when
-# a process handle it opened is never closed, when a stand-in that lived 5 s or more was never
+# a process handle it opened is never closed, when a trim is not of a stand-in through a handle
+# opened for it and whose path was read, when a stand-in that lived 5 s or more was never
 # trimmed, or when it does not exit cleanly on WM_CLOSE.
 # Usage: bench/soak.sh [MINUTES] [AT_ONCE]     (bench/soak.sh 60 40: about 1 000 stand-ins)
 source "$(dirname "$0")/common.sh"
@@ -45,7 +46,8 @@ sample() {
 show() { echo "handles $1, private bytes $2 KiB, GDI objects $3, USER objects $4"; }
 alive() { kill -0 "$v" 2>/dev/null || fail "Varnlet ended during the soak"; }
 
-sleep 10
+# The start is measured once the program has settled: its fourth own trim, 9 s after the first.
+wait_for 120 traced_more "$ART/relay.log" "$OWN_TRIM_CALL" 3 || fail "Varnlet did not trim itself on its timer"
 start=$(sample)
 say "start: $(show $start)"
 echo "0 $start" >"$ART/samples.txt"
@@ -95,8 +97,11 @@ while [ "$SECONDS" -lt "$end" ]; do
   fi
   sleep 1
 done
-# Let the last stand-ins end and a pass or two see the table without them.
-sleep 12
+# Let the last stand-ins end and two passes see the table without them.
+no_standins() { [ "$(count_mozilla_standins)" -eq 0 ]; }
+wait_for 120 no_standins || fail "the stand-ins did not end"
+wait_for 60 traced_more "$ART/relay.log" "$SNAPSHOT_CALL" $(($(traced "$ART/relay.log" "$SNAPSHOT_CALL") + 1)) ||
+  fail "no two passes after the stand-ins ended"
 alive
 finish=$(sample)
 echo "$((SECONDS - t0)) $finish" >>"$ART/samples.txt"
@@ -109,16 +114,16 @@ status=$?
 set -e
 trims_from_relay "$ART/relay.log" >"$ART/trims.txt"
 
-# Wine reuses process ids within minutes, so a trim belongs to the stand-in that last had its id
-# before the trim's time (trace and probe read the same clock), if that one could still be alive:
-# under load a stand-in starts seconds after its launch and lives its lifetime after that, so 30 s
-# of slack. A trim of no stand-in counts as stray.
+# A trim is right when the trace shows that the thread opened its handle for that id and read the
+# image path through it (trims_from_relay); it counts for the stand-in of that id started last
+# before it (Wine reuses process ids within minutes; the trace and the probe read the same clock).
+# A trim the trace does not back, or of an id no stand-in had, is stray.
 echo "stand-in trims (pid name lifetime started-at architecture trims):"
-awk 'NR == FNR { pid[FNR] = $1; at[FNR] = $4; life[FNR] = $3; line[FNR] = $0; n = FNR; next }
+awk 'NR == FNR { pid[FNR] = $1; at[FNR] = $4; line[FNR] = $0; n = FNR; next }
      $1 == "own" || $1 == "leak" { next }
      { owner = 0
-       for (i = 1; i <= n; i++) if (pid[i] == $1 && at[i] <= $2) owner = i
-       if (owner && $2 <= at[owner] + life[owner] + 30) trims[owner]++; else stray++ }
+       for (i = 1; i <= n; i++) if (pid[i] == $1 && (!owner || at[i] <= $2)) owner = i
+       if (owner) trims[owner]++; else stray++ }
      END { for (i = 1; i <= n; i++) { split(line[i], f, " ")
              printf "  %s %s %ss %.1f %s %d\n", f[1], f[2], f[3], f[4] - at[1], f[5], trims[i] + 0 }
            print stray + 0 > "/dev/stderr" }' "$ART/standins.txt" "$ART/trims.txt" \
@@ -143,5 +148,5 @@ check "private bytes do not grow" test "$p1" -le $((p0 + private_tolerance_kib))
 check "GDI objects do not grow" test "$g1" -le $((g0 + gui_tolerance))
 check "USER objects do not grow" test "$u1" -le $((u0 + gui_tolerance))
 check "every process handle opened was closed" bash -c "! grep -q '^leak' '$ART/trims.txt'"
-check "every trim falls in the life of a stand-in with that id ($stray do not)" test "$stray" -eq 0
+check "every trim is of a stand-in, through a handle opened for it and whose path was read ($stray are not)" test "$stray" -eq 0
 check "every stand-in that lived 5 s or more was trimmed ($never were not)" test "$never" -eq 0

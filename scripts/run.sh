@@ -10,18 +10,20 @@ cmake --preset win64 >/dev/null
 # e2e_tool reads the tray's tips, to know when the icon is there.
 cmake --build --preset win64 --target varnlet e2e_tool
 build=build/win64
+# The only Wine layer on your display: every test runs on the build tree's own Xvfb.
+wine_run() { "$build/wine-run" --desktop "$@"; }
 seconds="${1:-}"
 icon_wait=60
 
 # The prefix first: made on a fresh machine, it would otherwise show Wine's "configuration is
 # being updated" window where Varnlet's icon should be.
-"$build/wine-run" --prepare
-"$build/wine-run" "$build/src/varnlet.exe" &
+wine_run --prepare
+wine_run "$build/src/varnlet.exe" &
 pid=$!
 stop() { kill "$pid" 2>/dev/null || true; "$build/wine-run" --stop; }
 trap stop INT TERM
 
-tips() { "$build/wine-run" "$build/tests/e2e/e2e_tool.exe" tray-tips 2>/dev/null | tr -d '\r'; }
+tips() { wine_run "$build/tests/e2e/e2e_tool.exe" tray-tips 2>/dev/null | tr -d '\r'; }
 deadline=$((SECONDS + icon_wait))
 until tips | grep -qx 'Varnlet!'; do
   if [ "$SECONDS" -ge "$deadline" ] || ! kill -0 "$pid" 2>/dev/null; then

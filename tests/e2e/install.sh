@@ -38,11 +38,8 @@ absent() {
 }
 entry_value() { reg_view query "$uninstall_key" /v "$1" 2>/dev/null | tr -d '\r' | sed -nE "s/^ +$1 +REG_SZ +(.*)\$/\\1/p"; }
 run_value() { reg_view query "$run_key" /v Varnlet 2>/dev/null | tr -d '\r' | sed -nE 's/^ +Varnlet +REG_SZ +(.*)$/\1/p'; }
-icon_shown() { [ "$(tray_tip_count 'Varnlet!')" -eq 1 ]; }
-icon_gone() { [ "$(tray_tip_count 'Varnlet!')" -eq 0 ]; }
 nothing_installed() { [ ! -e "$dir" ] && [ ! -e "$shortcut" ]; }
 installed() { query "$uninstall_key" /v UninstallString && [ -s "$dir/varnlet.exe" ]; }
-xdo() { DISPLAY="$(cat "$B/.display")" xdotool "$@"; }
 # "Iniciar con Windows" from the tray menu, picked from the keyboard.
 switch_autostart() { tray_menu_keys 0x28 0x28 0x0d; }
 # A page of the interactive installer, once its window has settled.
@@ -52,7 +49,7 @@ hold_exe() {
   "$WR" "$TOOL" hold "$windir\\varnlet.exe" 600 >"$WORK/held" 2>/dev/null &
   holder=$!
   BACKGROUND+=($holder)
-  wait_for 30 grep -q held "$WORK/held"
+  wait_for 60 grep -q held "$WORK/held"
 }
 release_exe() { kill -9 "$holder"; wait "$holder" 2>/dev/null || true; }
 varnlet_count() { tool pids 'Varnlet\varnlet.exe' | grep -c . || true; }
@@ -64,15 +61,20 @@ reg_view delete "$uninstall_key" /f >/dev/null 2>&1 || true
 reg_view delete "$run_key" /v Varnlet /f >/dev/null 2>&1 || true
 check "no Varnlet runs before the test" bash -c "! '$WR' '$TOOL' find Varnlet.Form1 >/dev/null"
 
-check "the installer runs silently and succeeds" "$WR" "$(winpath "$setup")" /S
+# Its processes traced: whether it starts the program is decided before it ends.
+relay_only 'KERNEL32.GetCommandLineW;KERNEL32.CreateProcessW'
+check "the installer runs silently and succeeds" \
+  env WINEDEBUG=err-all,+relay "$WR" "$(winpath "$setup")" /S 2>"$ART/first-install-relay.log"
 check "the program is installed under $program_files" cmp "$packaged" "$dir/varnlet.exe"
 check "with its read-me and uninstaller" test -s "$dir/LEAME.txt" -a -s "$dir/uninstall.exe"
 check "a Start-menu shortcut is made" test -s "$shortcut"
 check "Add/Remove Programs lists it" bash -c "'$WR' reg query '$uninstall_key' /v DisplayName $VIEW | tr -d '\r' | grep -q 'REG_SZ *Varnlet!\$'"
 check "with its uninstaller, run in place" test "$(entry_value UninstallString)" = "\"$windir\\uninstall.exe\" _?=$windir"
 check "a silent install without /AUTOSTART=1 writes no start-up value" absent "$run_key" /v Varnlet
-sleep 1
-check "a silent install does not start the program" bash -c "! '$WR' '$TOOL' find Varnlet.Form1 >/dev/null"
+check "the relay trace sees the installer" grep -q 'Call KERNEL32.GetCommandLineW(' "$ART/first-install-relay.log"
+check "a silent install that closed nothing starts no program" \
+  bash -c "! grep -iE 'Call KERNEL32.CreateProcessW\\(.*(explorer|varnlet)\\.exe' '$ART/first-install-relay.log'"
+check "and no Varnlet runs" bash -c "! '$WR' '$TOOL' find Varnlet.Form1 >/dev/null"
 
 check "the installer runs silently again with /AUTOSTART=1" "$WR" "$(winpath "$setup")" /S /AUTOSTART=1
 # As "Iniciar con Windows" would: the exe's full path, quoted, in the program's own view.
@@ -98,10 +100,10 @@ check "and replaces it" cmp "$packaged" "$dir/varnlet.exe"
 varnlet=$!
 BACKGROUND+=($varnlet)
 check "the installed program's window exists" wait_for 60 tool find Varnlet.Form1
-check "its tray icon shows the tip Varnlet!" wait_for 60 icon_shown
+check "its tray icon shows the tip Varnlet!" wait_for 60 varnlet_icons 1
 screenshot installed-running
 switch_autostart
-check "its mark was on: Iniciar con Windows removes the value" wait_for 10 absent "$run_key" /v Varnlet
+check "its mark was on: Iniciar con Windows removes the value" wait_for 60 absent "$run_key" /v Varnlet
 switch_autostart
 check "switching it on again is refused: Wine reports the installed exe as the Unix user's" autostart_refused
 check "and writes nothing" absent "$run_key" /v Varnlet
@@ -112,7 +114,7 @@ check "a silent upgrade over the running program succeeds" \
   env WINEDEBUG=err-all,+relay "$WR" "$(winpath "$setup")" /S 2>"$ART/upgrade-relay.log"
 check "it closed the running program" wait_gone 60 "$varnlet"
 check "and started it again" wait_for 60 tool find Varnlet.Form1
-check "with its tray icon" wait_for 60 icon_shown
+check "with its tray icon" wait_for 60 varnlet_icons 1
 check "exactly one Varnlet runs" test "$(varnlet_count)" -eq 1
 check "the Restart Manager was loaded from System32 by its full path" \
   grep -qiE 'LoadLibraryExW\(.*L"C:\\\\windows\\\\system32\\\\rstrtmgr\.dll",0+,0+8\)' "$ART/upgrade-relay.log"
@@ -122,9 +124,9 @@ check "and asked to close every copy, then to restart them" bash -c "grep -oE 'C
 check "the uninstaller starts silently" "$WR" "$windir\\uninstall.exe" /S
 check "it ends the running program" wait_for 60 window_gone Varnlet.Form1
 check "the program's window is gone" bash -c "! '$WR' '$TOOL' find Varnlet.Form1 >/dev/null"
-check "its tray icon is gone" wait_for 10 icon_gone
+check "its tray icon is gone" wait_for 60 varnlet_icons 0
 check "the program folder and the shortcut are removed" wait_for 60 nothing_installed
-check "the uninstall key is removed" wait_for 10 absent "$uninstall_key"
+check "the uninstall key is removed" wait_for 60 absent "$uninstall_key"
 check "the Run value is removed" absent "$run_key" /v Varnlet
 check "the Run key itself stays" query "$run_key"
 
@@ -134,7 +136,7 @@ check "the installer installs silently again" "$WR" "$(winpath "$setup")" /S
 check "another process holds the installed exe" hold_exe
 status="$(tool run "$(entry_value QuietUninstallString)" | tr -d '\r')"
 check "the uninstaller that cannot delete the exe exits 3010, restart required (got $status)" test "$status" = 3010
-check "it removes the rest" wait_for 30 bash -c "[ ! -e '$dir/LEAME.txt' ] && [ ! -e '$dir/uninstall.exe' ] && [ ! -e '$shortcut' ]"
+check "it removes the rest" wait_for 60 bash -c "[ ! -e '$dir/LEAME.txt' ] && [ ! -e '$dir/uninstall.exe' ] && [ ! -e '$shortcut' ]"
 check "and the uninstall key" absent "$uninstall_key"
 check "the held exe waits for the next restart" bash -c "'$WR' reg query '$session_manager' /v PendingFileRenameOperations | grep -qi 'Varnlet.varnlet\.exe'"
 # With its pages, through the entry's UninstallString: the finish page says that Windows must
@@ -151,7 +153,7 @@ page uninstall-confirm
 xdo key Return
 page uninstall-finish
 xdo key Return
-check "its finish page, left as it comes, ends it" wait_gone 30 "$uninstaller"
+check "its finish page, left as it comes, ends it" wait_gone 60 "$uninstaller"
 check "with exit code 3010 too" test "$(tr -d '\r' <"$WORK/un-status")" = 3010
 release_exe
 # Nothing of this may happen at the prefix's next start.
@@ -165,7 +167,7 @@ rm -rf "$PREFIX/drive_c/Other"
 "$WR" "$TOOL" window Varnlet.Form1 600 >"$WORK/standin" &
 standin=$!
 BACKGROUND+=($standin)
-check "another program owns a window of Varnlet!'s class" wait_for 30 grep -q ready "$WORK/standin"
+check "another program owns a window of Varnlet!'s class" wait_for 60 grep -q ready "$WORK/standin"
 relay_only 'advapi32.ConvertStringSecurityDescriptorToSecurityDescriptorW;advapi32.SetNamedSecurityInfoW'
 check "the installer installs silently into /D=$other" \
   env WINEDEBUG=err-all,+relay "$WR" "$(winpath "$setup")" /S "/D=$other" 2>"$ART/rights-relay.log"
@@ -199,7 +201,7 @@ status="$(tool run "$(entry_value QuietUninstallString)" | tr -d '\r')"
 check "the entry's QuietUninstallString uninstalls, and its caller gets 0 (got $status)" test "$status" = 0
 check "once it returned, the entry is gone" absent "$uninstall_key"
 check "and the start-up value" absent "$run_key" /v Varnlet
-check "and then the folder" wait_for 30 test ! -e "$dir"
+check "and then the folder" wait_for 60 test ! -e "$dir"
 check "the other program's window is still there" tool find Varnlet.Form1
 kill -9 "$standin"
 
@@ -209,7 +211,8 @@ setup_pid=$!
 BACKGROUND+=($setup_pid)
 check "where Windows speaks English, the installer does too" wait_for 60 xdo search --name '^Varnlet! Setup$'
 kill -9 "$setup_pid"
-wait_for 30 bash -c "! DISPLAY=$(cat "$B/.display") xdotool search --name '^Varnlet! Setup$' >/dev/null" || fail "the installer stays"
+setup_window_gone() { ! xdo search --name '^Varnlet! Setup$' >/dev/null; }
+wait_for 60 setup_window_gone || fail "the installer stays"
 
 # Windows in Spanish, with its pages answered from the keyboard as they come: "Siguiente" on the
 # welcome page, "Siguiente" on the components with the start-up choice ticked, "Instalar" on the
@@ -233,14 +236,14 @@ page finish
 check "the start-up choice, ticked as it comes, writes the Run value" test "$(run_value)" = "\"$windir\\varnlet.exe\""
 check "the finish page does not start the program by itself" bash -c "! '$WR' '$TOOL' find Varnlet.Form1 >/dev/null"
 xdo key Return
-check "the installer ends" wait_gone 30 "$setup_pid"
+check "the installer ends" wait_gone 60 "$setup_pid"
 check "Finish starts the installed program" wait_for 60 tool find Varnlet.Form1
-check "with its tray icon" wait_for 60 icon_shown
+check "with its tray icon" wait_for 60 varnlet_icons 1
 check "the running program is the installed one" bash -c "'$WR' '$TOOL' pids 'Varnlet\\varnlet.exe' | grep -q ."
 check "the uninstaller starts silently again" "$WR" "$windir\\uninstall.exe" /S
 check "it ends the program started by the installer" wait_for 60 bash -c "! '$WR' '$TOOL' find Varnlet.Form1 >/dev/null"
 check "and leaves nothing behind" wait_for 60 nothing_installed
-check "not even the uninstall key" wait_for 10 absent "$uninstall_key"
+check "not even the uninstall key" wait_for 60 absent "$uninstall_key"
 check "nor the Run value" absent "$run_key" /v Varnlet
 
 # The portable zip: the exe and its read-me, nothing else; it runs from wherever it is unpacked.
@@ -251,8 +254,8 @@ check "the zip's program is the packaged one" cmp "$packaged" "$WORK/portable/va
 "$WR" "$(winpath "$WORK/portable/varnlet.exe")" &
 varnlet=$!
 BACKGROUND+=($varnlet)
-check "the unpacked program shows its tray icon" wait_for 60 icon_shown
+check "the unpacked program shows its tray icon" wait_for 60 varnlet_icons 1
 check "it ends on WM_CLOSE, as after Salir" tool post Varnlet.Form1 16 0 0
-check "and is gone" wait_gone 30 "$varnlet"
-check "with its icon" wait_for 10 icon_gone
+check "and is gone" wait_gone 60 "$varnlet"
+check "with its icon" wait_for 60 varnlet_icons 0
 check "it wrote no start-up value" absent "$run_key" /v Varnlet

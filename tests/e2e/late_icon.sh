@@ -31,29 +31,28 @@ refused() { [ "$(grep -ciE 'Ret +shell32\.Shell_NotifyIconA\(\) retval=0+ ' "$AR
 # then an add, each).
 start_behind_stand_in relay.log 5
 check "the first add is refused" wait_for 60 refused 1
-check "the retry timer runs every 5 s" grep -qiE 'Call USER32.SetTimer\([0-9a-f]+,0+3e5,0+1388,' "$ART/relay.log"
+check "the retry timer runs every 5 s" grep -qiE "$(set_timer_call $RETRY_TIMER $RETRY_MS)" "$ART/relay.log"
 check "the window hears TaskbarCreated without an icon" tool post-registered Varnlet.Form1 TaskbarCreated
 check "the icon arrives" wait_for 60 varnlet_icons 1
 say "tray calls: $(tray_calls "$ART/relay.log")"
 # The add refused; two tries (update, add) refused; then the update finds nothing, the add goes
 # through with its version, and the balloon follows.
 check "each try updates first, then adds" calls_begin "$ART/relay.log" "0:0 1:0 0:0 1:0 0:0 1:0 0:1 4:1 1:1"
-check "the start-up balloon is shown once the icon is there" \
-  wait_for 10 bash -c "'$WR' '$TOOL' tray-tips | grep -q 'Este mensaje desaparecer'"
-check "and the retry timer is killed" grep -qiE 'Call USER32.KillTimer\([0-9a-f]+,0+3e5\)' "$ART/relay.log"
+check "the start-up balloon is shown once the icon is there" wait_for 60 balloon_shown
+check "and the retry timer is killed" grep -qiE "$(kill_timer_call $RETRY_TIMER)" "$ART/relay.log"
 screenshot late-icon-and-balloon
 # A right click on the late icon shows the menu (else the pick fails).
 pick salir
-check "Salir ends the program" wait_gone 30 "$varnlet"
+check "Salir ends the program" wait_gone 60 "$varnlet"
 check "and removes the icon" varnlet_icons 0
 
 # A shell that took the add but answered too late.
 start_behind_stand_in relay-timed-out.log 1 timed-out
 check "the icon is there although its add was refused" wait_for 60 varnlet_icons 1
-check "the next try finds it" wait_for 30 bash -c "grep -qiE 'Call shell32.Shell_NotifyIconA\(0*4,' '$ART/relay-timed-out.log'"
+check "the next try finds it" wait_for 60 grep -qiE "$(notify_call $NIM_SETVERSION)" "$ART/relay-timed-out.log"
 say "tray calls: $(tray_calls "$ART/relay-timed-out.log")"
 check "the update finds the icon: no second add, the balloon follows" \
   calls_begin "$ART/relay-timed-out.log" "0:0 1:1 4:1 1:1"
 check "the end of the session is posted" tool post Varnlet.Form1 0x16 1 1
-check "and ends the program" wait_gone 30 "$varnlet"
+check "and ends the program" wait_gone 60 "$varnlet"
 check "with its icon" varnlet_icons 0

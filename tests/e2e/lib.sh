@@ -21,7 +21,8 @@ EXE="$B/src/varnlet.exe"
 TOOL="$B/tests/e2e/e2e_tool.exe"
 STANDIN="$B/tests/win/standin.exe"
 STANDIN_OTHER="$B/tests/win/standin-other.exe"
-NAME="$(basename "$0" .sh)"
+# A script that runs more than one case names the case in E2E_CASE, for its own artefacts.
+NAME="$(basename "$0" .sh)${E2E_CASE:+.$E2E_CASE}"
 ART="${VARNLET_ARTIFACTS:-$B/e2e-artifacts}/$NAME"
 rm -rf "$ART"
 mkdir -p "$ART"
@@ -79,18 +80,24 @@ relay_only() {
   "$WR" reg add 'HKCU\Software\Wine\Debug' /v RelayInclude /t REG_SZ /d "$1" /f >/dev/null 2>&1
 }
 
-# Waits until the command succeeds, for $1 seconds but never less than a minute: on a loaded
-# machine Wine and the program may take many times as long, and a wait ends as soon as its
-# condition holds, so a generous limit costs a passing test nothing. The limit only catches hangs.
+# Waits until the command succeeds, for at most $1 seconds. Give a generous limit where Wine and
+# the program may be slow: a wait ends as soon as its condition holds, so a generous limit costs a
+# passing test nothing. The hang guard of a script as a whole is ctest's TIMEOUT.
 wait_for() {
-  local seconds="$1"
+  local deadline=$((${EPOCHREALTIME/./} + $1 * 1000000))
   shift
-  [ "$seconds" -ge 60 ] || seconds=60
-  local deadline=$((SECONDS + seconds))
   until "$@"; do
-    [ "$SECONDS" -lt "$deadline" ] || return 1
+    [ "${EPOCHREALTIME/./}" -lt "$deadline" ] || return 1
     sleep 0.2
   done
+}
+
+# A part that this machine cannot run is reported skipped, not passed: ctest takes this exit code
+# as a skip (SKIP_RETURN_CODE in CMakeLists.txt), and the line says why.
+SKIP_CODE=77
+skip_test() {
+  echo "[$NAME] skipped: $*"
+  exit "$SKIP_CODE"
 }
 
 # Waits up to $1 seconds for the process to end.
@@ -103,6 +110,10 @@ wait_gone() {
 tray_tip_count() { tool tray-tips | tr -d '\r' | grep -cxF "$1" || true; }
 # True when the tray shows exactly $1 icons with the tip "Varnlet!".
 varnlet_icons() { [ "$(tray_tip_count 'Varnlet!')" -eq "$1" ]; }
+# True while the shell shows the start-up balloon: the shell makes a window with a tooltip of its
+# text for it, and destroys it when the program takes the balloon away.
+balloon_shown() { tool tray-tips | tr -d '\r' | grep -q 'Este mensaje desaparecer'; }
+balloon_gone() { ! balloon_shown; }
 # True when a window of class $1 exists and is visible; window_gone when none exists.
 window_shown() { tool find "$1" | tr -d '\r' | grep -q ' 1$'; }
 window_gone() { ! tool find "$1" >/dev/null; }
@@ -110,10 +121,45 @@ window_gone() { ! tool find "$1" >/dev/null; }
 menu_shown() { window_shown '#32768'; }
 menu_closed() { ! window_shown '#32768'; }
 
+# Relay-trace patterns (extended regular expressions, matched without case: Wine writes some DLL
+# names in lower case). Wine prints every argument in hex, padded with zeros.
+arg() { printf '0*%x' "$1"; }
+BALLOON_TIMER=998 BALLOON_MS=7000 # the start-up balloon is taken away 7 s after it showed
+RETRY_TIMER=997 RETRY_MS=5000     # the icon is tried again every 5 s while the shell refuses it
+NIM_ADD=0 NIM_MODIFY=1 NIM_DELETE=2 NIM_SETFOCUS=3 NIM_SETVERSION=4
+# SetTimer(window, id $1, interval $2 ms if given, ...) and KillTimer(window, id $1).
+set_timer_call() { echo "Call USER32\.SetTimer\([0-9a-f]+,$(arg "$1"),${2:+$(arg "$2"),}"; }
+kill_timer_call() { echo "Call USER32\.KillTimer\([0-9a-f]+,$(arg "$1")\)"; }
+# Shell_NotifyIconA(message $1, record), and its return $1 (1 done, 0 refused).
+notify_call() { echo "Call SHELL32\.Shell_NotifyIconA\($(arg "$1"),"; }
+notify_ret() { echo "Ret +SHELL32\.Shell_NotifyIconA\(\) retval=$(arg "$1") "; }
+POPUP_CALL='Call USER32\.TrackPopupMenuEx\('
+OWN_TRIM_CALL="Call KERNEL32\.K32EmptyWorkingSet\($OWN_HANDLE\)"
+SNAPSHOT_CALL='Call KERNEL32\.CreateToolhelp32Snapshot\(' # one a trimming pass
+# How many lines of the trace $1 match the pattern $2; traced_more: more than $3 of them.
+traced() { grep -ciE "$2" "$1" || true; }
+traced_more() { [ "$(traced "$1" "$2")" -gt "$3" ]; }
+
+# The tray icon's callback message (WM_APP + 0x15, icon 999) with the notifications $@, posted to
+# the program's window as the shell would send them.
+notify_program() { tool post Varnlet.Form1 0x8015 999 "$@"; }
+# Waits until the program has handled every message posted or sent to its window so far: posts a
+# balloon shown and hidden (NIN_BALLOONSHOW, NIN_BALLOONHIDE) after them and waits for their
+# effect, one more KillTimer of the balloon timer in the trace $1 (traced with SetTimer and
+# KillTimer). What did not happen by then did not happen at all.
+messages_handled() {
+  local before
+  before=$(traced "$1" "$(kill_timer_call $BALLOON_TIMER)")
+  notify_program 1026 1027 && wait_for 60 traced_more "$1" "$(kill_timer_call $BALLOON_TIMER)" "$before"
+}
+
+# xdotool on the build tree's Xvfb (never the desktop's display).
+xdo() { DISPLAY="$(cat "$B/.display")" xdotool "$@"; }
+
 # Opens the tray menu with a right click on the icon and, once it shows, sends it the given
 # virtual keys (WM_KEYDOWN to the menu window itself, so that no other window's focus takes them).
 tray_menu_keys() {
-  DISPLAY="$(cat "$B/.display")" xdotool mousemove 12 32 click 3
+  xdo mousemove 12 32 click 3
   wait_for 60 menu_shown || fail "the tray menu did not open"
   local key
   for key in "$@"; do tool post '#32768' 0x100 "$key" 0; done
@@ -132,9 +178,9 @@ pick() {
 # refuses with a box (class #32770) that says others may replace the exe, and writes nothing.
 # Waits for that box and closes it.
 autostart_refused() {
-  wait_for 20 window_shown '#32770' &&
+  wait_for 60 window_shown '#32770' &&
     tool texts '#32770' | tr -d '\r' | grep -qF 'Otros usuarios de este equipo pueden cambiar' &&
-    tool post '#32770' 16 0 0 && wait_for 20 window_gone '#32770'
+    tool post '#32770' 16 0 0 && wait_for 60 window_gone '#32770'
 }
 
 screenshot() {
@@ -142,28 +188,35 @@ screenshot() {
   say "screenshot: $ART/$1.png"
 }
 
-# Reads a relay trace and prints one line per trim: "own" for the pseudo-handle, else the
-# trimmed process id in decimal, pairing each handle with the id it was opened for. Also prints
-# "leak <pid>" for every process handle not closed by the end of the trace. A trace taken with
-# +timestamp gives each trim line its time as a second field.
+# Reads a relay trace and prints one line per trim, judged by what the trace says of its handle:
+# "own" for the pseudo-handle; the decimal id of the process when the same thread opened the
+# handle for it (Ret OpenProcess) and read its path through it (Ret QueryFullProcessImageNameA
+# non-zero) before the trim; "unqueried <id>" when the path was not read, "unknown" when no open
+# made the handle. Also "leak <id>" for every process handle not closed by the end. A trace taken
+# with +timestamp gives each trim its time as a second field. Lines of other processes (Wine's
+# launcher) and threads have their own thread id, and are kept apart by it.
 trims_from_relay() {
-  local kind a t pid=""
-  declare -A owner=()
-  while read -r kind a t; do
-    case "$kind" in
-      open) pid=$((16#$a)) ;;
-      ret) [ $((16#$a)) -ne 0 ] && owner[$((16#$a))]=$pid ;;
-      trim)
-        if [ "$a" = "$OWN_HANDLE" ]; then echo "own${t:+ $t}"; else echo "${owner[$((16#$a))]:-unknown}${t:+ $t}"; fi ;;
-      close) unset "owner[$((16#$a))]" ;;
-    esac
-  done < <(sed -nE \
-    -e 's/^ *([0-9]+\.[0-9]+:)?.*Call KERNEL32\.OpenProcess\([0-9a-f]+,[0-9a-f]+,([0-9a-f]+)\).*/open \2/p' \
-    -e 's/^ *([0-9]+\.[0-9]+:)?.*Ret +KERNEL32\.OpenProcess\(\) retval=([0-9a-f]+).*/ret \2/p' \
-    -e 's/^ *(([0-9]+\.[0-9]+):)?.*Call KERNEL32\.K32EmptyWorkingSet\(([0-9a-f]+)\).*/trim \3 \2/p' \
-    -e 's/^ *([0-9]+\.[0-9]+:)?.*Call KERNEL32\.CloseHandle\(([0-9a-f]+)\).*/close \2/p' "$1")
-  local h
-  for h in "${!owner[@]}"; do echo "leak ${owner[$h]}"; done
+  awk -v own="$OWN_HANDLE" '
+    function hex(s, n, i) { for (i = 1; i <= length(s); i++) n = n * 16 + index("0123456789abcdef", substr(s, i, 1)) - 1; return n + 0 }
+    function arg(k, a) { a = $0; sub(/^[^(]*\(/, "", a); sub(/\).*/, "", a); split(a, f, ","); a = tolower(f[k]); sub(/^0+/, "", a); return a }
+    function retval(v) { v = $0; sub(/.* retval=/, "", v); sub(/ .*/, "", v); sub(/^0+/, "", v); return v }
+    function who(w) { return t == "" ? w : w " " t }
+    BEGIN { sub(/^0+/, "", own) }
+    match($0, /[0-9a-f]+:(Call|Ret) +KERNEL32\.(OpenProcess|QueryFullProcessImageNameA|K32EmptyWorkingSet|CloseHandle)\(/) {
+      t = substr($0, 1, RSTART - 1); sub(/^ */, "", t); sub(/:.*/, "", t)
+      line = substr($0, RSTART); tid = substr(line, 1, index(line, ":") - 1)
+      if (line ~ /Call KERNEL32\.OpenProcess/) opening[tid] = hex(arg(3))
+      else if (line ~ /Ret +KERNEL32\.OpenProcess/) { h = retval(); if (h != "") { owner[tid, h] = opening[tid]; read[tid, h] = 0 } }
+      else if (line ~ /Call KERNEL32\.QueryFull/) querying[tid] = arg(1)
+      else if (line ~ /Ret +KERNEL32\.QueryFull/) { if (retval() != "" && (tid, querying[tid]) in owner) read[tid, querying[tid]] = 1 }
+      else if (line ~ /Call KERNEL32\.K32EmptyWorkingSet/) {
+        h = arg(1)
+        if (h == own) print who("own")
+        else if (!((tid, h) in owner)) print who("unknown")
+        else print who((read[tid, h] ? "" : "unqueried ") owner[tid, h])
+      } else if (line ~ /Call KERNEL32\.CloseHandle/) { h = arg(1); delete owner[tid, h]; delete read[tid, h] }
+    }
+    END { for (k in owner) print "leak " owner[k] }' "$1"
 }
 
 # Succeeds when the relay trace $1 holds at least one OpenProcess and every one asks for no right

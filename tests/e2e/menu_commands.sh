@@ -18,7 +18,7 @@ only_own_view() {
 }
 start() { start_varnlet_shown +relay,+ieframe "trace-$1.log" "${2:-$EXE}"; }
 navigations() { grep -c 'WebBrowser_Navigate' "$1" || true; }
-own_trims() { grep -ciE 'Call KERNEL32.K32EmptyWorkingSet\(f+\)' "$1" || true; }
+own_trims() { traced "$1" "$OWN_TRIM_CALL"; }
 
 reg_view delete "$RUN" /v Varnlet /f >/dev/null 2>&1 || true
 relay_only 'KERNEL32.K32EmptyWorkingSet;USER32.KillTimer'
@@ -29,16 +29,16 @@ check "the About window's page was requested once at start, by address only" \
 pick autostart
 check "Iniciar con Windows from a folder others may change says so, and closes" autostart_refused
 check "no Run value is written, in either view" eval "no_run_value && only_own_view"
-# Let the program take its balloon away (Wine never reports it shown), so it covers no menu.
-tool post Varnlet.Form1 0x8015 999 1026
-check "the balloon is taken away" wait_for 15 grep -qiE 'Call USER32.KillTimer\([0-9a-f]+,0+3e6\)' "$ART/trace-first.log"
-sleep 1
+# Let the program take its balloon away (Wine never reports it shown), so it covers neither the
+# icon nor the menu.
+notify_program 1026
+check "the balloon is taken away" wait_for 60 balloon_gone
 tray_menu_keys
 screenshot menu-unchecked
 tool post '#32768' 0x100 0x1b 0
-wait_for 10 menu_closed || fail "Esc leaves the menu open"
+wait_for 60 menu_closed || fail "Esc leaves the menu open"
 pick salir
-check "Salir ends the program" wait_gone 30 "$varnlet"
+check "Salir ends the program" wait_gone 60 "$varnlet"
 
 # The value as an earlier version wrote it for a copy in a folder with spaces, unquoted: the mark
 # shows it, and the switch removes it, from the program's own view only.
@@ -46,28 +46,28 @@ spaced="C:\\Program Files\\My Apps\\varnlet.exe"
 reg_view add "$RUN" /v Varnlet /t REG_SZ /d "$spaced" /f >/dev/null 2>&1
 start second
 pick autostart
-check "the mark was on from the start: the next click removes the value" wait_for 10 no_run_value
+check "the mark was on from the start: the next click removes the value" wait_for 60 no_run_value
 check "nothing of it is left in the other view" only_own_view
 
 # About: modal, trimming goes on, and the page comes again after a close.
 before=$(own_trims "$ART/trace-second.log")
 pick about
-check "Acerca de... shows the About window" wait_for 20 window_shown Varnlet.Form2
+check "Acerca de... shows the About window" wait_for 60 window_shown Varnlet.Form2
 check "the timers trim while it is open" \
-  wait_for 30 bash -c "[ \$(grep -ciE 'Call KERNEL32.K32EmptyWorkingSet\(f+\)' '$ART/trace-second.log') -ge $((before + 2)) ]"
+  wait_for 60 traced_more "$ART/trace-second.log" "$OWN_TRIM_CALL" $((before + 1))
 check "the About window is still open" window_shown Varnlet.Form2
 screenshot about
 check "showing the loaded window does not request the page again" test "$(navigations "$ART/trace-second.log")" -eq 1
 check "the About window closes" tool post Varnlet.Form2 16 0 0
-check "and unloads" wait_for 10 window_gone Varnlet.Form2
+check "and unloads" wait_for 60 window_gone Varnlet.Form2
 pick about
-check "Acerca de... shows it again" wait_for 20 window_shown Varnlet.Form2
-check "and the page is requested again" wait_for 10 bash -c "[ \$(grep -c WebBrowser_Navigate '$ART/trace-second.log') -eq 2 ]"
+check "Acerca de... shows it again" wait_for 60 window_shown Varnlet.Form2
+check "and the page is requested again" wait_for 60 bash -c "[ \$(grep -c WebBrowser_Navigate '$ART/trace-second.log') -eq 2 ]"
 tool post Varnlet.Form2 16 0 0
-wait_for 10 window_gone Varnlet.Form2 || fail "the About window stays"
+wait_for 60 window_gone Varnlet.Form2 || fail "the About window stays"
 
 pick salir
-check "Salir ends the program" wait_gone 30 "$varnlet"
+check "Salir ends the program" wait_gone 60 "$varnlet"
 check "and removes the icon" varnlet_icons 0
 
 # Salir chosen from the tray while the About window is open: the end comes inside the window's
@@ -75,9 +75,9 @@ check "and removes the icon" varnlet_icons 0
 relay_only "$TRIM_CALLS;shell32.Shell_NotifyIconA;RegOpenKeyExA;RegCreateKeyA;RegQueryValueExA;RegSetValueExA;RegDeleteValueA;RegCloseKey"
 start third
 pick about
-check "the About window is open" wait_for 20 window_shown Varnlet.Form2
+check "the About window is open" wait_for 60 window_shown Varnlet.Form2
 pick salir
-check "Salir ends the program" wait_gone 30 "$varnlet"
+check "Salir ends the program" wait_gone 60 "$varnlet"
 code=0
 wait "$varnlet" || code=$?
 check "Salir with the About window open ends the program with code 0" test "$code" -eq 0

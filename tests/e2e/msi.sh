@@ -45,8 +45,6 @@ nothing_left() {
   [ -z "$left" ] || echo "left:$left" >&2
   [ -z "$left" ]
 }
-icon_shown() { [ "$(tray_tip_count 'Varnlet!')" -eq 1 ]; }
-xdo() { DISPLAY="$(cat "$B/.display")" xdotool "$@"; }
 switch_autostart() { tray_menu_keys 0x28 0x28 0x0d; }
 msiexec() { "$WR" msiexec "$@" >/dev/null 2>&1; }
 # msiexec's whole exit code (Wine hands Linux its low byte only), after what its actions print.
@@ -79,17 +77,17 @@ check "in the program's own registry view only" bash -c "! '$WR' reg query '$run
 "$WR" "$windir\\varnlet.exe" &
 varnlet=$!
 BACKGROUND+=($varnlet)
-check "the installed program shows its tray icon" wait_for 60 icon_shown
+check "the installed program shows its tray icon" wait_for 60 varnlet_icons 1
 switch_autostart
-check "its mark was on: Iniciar con Windows removes the value" wait_for 10 absent "$run_key" /v Varnlet
+check "its mark was on: Iniciar con Windows removes the value" wait_for 60 absent "$run_key" /v Varnlet
 switch_autostart
 check "switching it on again is refused: Wine reports the installed exe as the Unix user's" autostart_refused
 # What the program's own switch writes where Windows lets it (the installer's folder), for the
 # uninstall to remove.
 check "the value as the program's switch writes it" program_switch_on
 check "Salir ends it" tool post Varnlet.Form1 16 0 0
-check "and it is gone" wait_gone 30 "$varnlet"
-check "its process too, so the uninstall finds its exe free" wait_for 30 bash -c "[ -z \"\$('$WR' '$TOOL' pids 'Varnlet\\varnlet.exe')\" ]"
+check "and it is gone" wait_gone 60 "$varnlet"
+check "its process too, so the uninstall finds its exe free" wait_for 60 bash -c "[ -z \"\$('$WR' '$TOOL' pids 'Varnlet\\varnlet.exe')\" ]"
 check "msiexec /x /qn uninstalls" msiexec /x "$(winpath "$msi")" /qn /l*v "$(winpath "$ART/first-uninstall.log")"
 check "and leaves nothing behind" nothing_left
 
@@ -154,7 +152,7 @@ if [ -n "$setup" ]; then
   check "whose command line the refusal gives" has_row LaunchCondition 'o con: [SETUPUNINSTALL]'
   check "and installs nothing" absent "$uninstall\\$(product_code "$msi")"
   check "the NSIS install is removed" test "$(tool run "$(setup_quiet)" | tr -d '\r')" = 0
-  check "and its folder goes" wait_for 30 test ! -e "$dir"
+  check "and its folder goes" wait_for 60 test ! -e "$dir"
 fi
 
 # Last, as Wine rolls a failed uninstall back only in part: a Run key that refuses the deletion

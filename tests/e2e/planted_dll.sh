@@ -42,14 +42,14 @@ restricted_first() {
 }
 check "the DLL search is restricted before the runtime acquires its cryptographic provider" restricted_first
 pick about
-check "the About window opens" wait_for 20 window_shown Varnlet.Form2
+check "the About window opens" wait_for 60 window_shown Varnlet.Form2
 check "and shows the version" bash -c "'$WR' '$TOOL' texts Varnlet.Form2 | tr -d '\r' | grep -qx 'v1.0'"
 screenshot about
 check "the program loaded urlmon.dll, from System32" grep -qiF 'Loaded L"C:\\windows\\system32\\urlmon.dll"' "$ART/loaddll.log"
 tool post Varnlet.Form2 16 0 0
-wait_for 10 window_gone Varnlet.Form2 || fail "the About window stays"
+wait_for 60 window_gone Varnlet.Form2 || fail "the About window stays"
 pick salir
-check "Salir ends the program" wait_gone 30 "$varnlet"
+check "Salir ends the program" wait_gone 60 "$varnlet"
 check "the planted urlmon.dll and rsaenh.dll were never loaded" \
   bash -c "! test -e '$dir/urlmon.dll.loaded' && ! test -e '$dir/rsaenh.dll.loaded'"
 # Wine names the folder by its Z: path; only the exe, and Wine's user32's version.dll, come from it.
