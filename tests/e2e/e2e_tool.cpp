@@ -28,8 +28,8 @@
 //   e2e_tool key-dacl KEY SDDL             gives HKLM\KEY (made if missing) the DACL of SDDL
 #include <windows.h>
 #include <commctrl.h>
-#include <sddl.h>
 #include <psapi.h>
+#include <sddl.h>
 #include <shellapi.h>
 
 #include <cstdio>
@@ -268,8 +268,8 @@ int SetKeyDacl(const wchar_t* key, const wchar_t* sddl) {
   }
   const std::unique_ptr<void, LocalDeleter> descriptor(raw);
   HKEY opened = nullptr;
-  if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, WRITE_DAC, nullptr, &opened,
-                        nullptr) != ERROR_SUCCESS) {
+  if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, WRITE_DAC, nullptr, &opened, nullptr) !=
+      ERROR_SUCCESS) {
     return 1;
   }
   const varnlet::platform::win32::UniqueHkey owned(opened);
