@@ -11,7 +11,8 @@ namespace varnlet::registry {
 namespace {
 
 const wchar_t* const kMachineClasses = L"HKEY_LOCAL_MACHINE\\Software\\Classes\\";
-const wchar_t* const kClassesBelowMachine = L"Software\\Classes\\";
+// The classes below a root of their own: the machine's, or the user's.
+const wchar_t* const kClassesBelowRoot = L"Software\\Classes\\";
 
 std::wstring Trim(const std::wstring& text) {
   const std::size_t first = text.find_first_not_of(L' ');
@@ -98,7 +99,7 @@ bool IsExtension(std::wstring_view ext) {
 // The ProgID an extension has in the machine's classes; the user's own classes, which the merged
 // view would put first and any program of the user can write, never steer a write to the machine's.
 std::wstring MachineProgId(cQueryReg& reg, const std::wstring& ext) {
-  return reg.QueryRegBase(kClassesBelowMachine + ext, kHkeyLocalMachine);
+  return reg.QueryRegBase(kClassesBelowRoot + ext, kHkeyLocalMachine);
 }
 
 }  // namespace
@@ -128,13 +129,13 @@ void cQueryReg::AsociarExt(const std::wstring& sExt, const std::wstring& sExe, s
   // the verbs below are written; a system class is never rewritten.
   if (MachineProgId(*this, extension).empty()) {
     if (!IsPlainClassName(sProgId)) return;
-    SetDefaultText(kHkeyLocalMachine, kClassesBelowMachine + extension, sProgId);
-    SetDefaultText(kHkeyLocalMachine, kClassesBelowMachine + sProgId, sDescription);
+    SetDefaultText(kHkeyLocalMachine, kClassesBelowRoot + extension, sProgId);
+    SetDefaultText(kHkeyLocalMachine, kClassesBelowRoot + sProgId, sDescription);
   }
   const std::wstring progId = MachineProgId(*this, extension);
   if (!IsPlainClassName(progId)) return;
   RegKey opened = 0;
-  if (api_.RegCreateKeyA(kHkeyLocalMachine, Ansi(kClassesBelowMachine + progId + L"\\shell").c_str(), &opened) !=
+  if (api_.RegCreateKeyA(kHkeyLocalMachine, Ansi(kClassesBelowRoot + progId + L"\\shell").c_str(), &opened) !=
       kErrorSuccess) {
     return;
   }
@@ -151,7 +152,7 @@ void cQueryReg::AsociarIcono(const std::wstring& sExt, const std::wstring& sExe,
   if (!IsExtension(ext)) return;
   const std::wstring progId = MachineProgId(*this, ext);
   if (!IsPlainClassName(progId)) return;
-  const std::wstring icon = kClassesBelowMachine + progId + L"\\DefaultIcon";
+  const std::wstring icon = kClassesBelowRoot + progId + L"\\DefaultIcon";
   if (program.empty()) {
     DeleteKey(icon, L"", kHkeyLocalMachine);
     return;
@@ -166,10 +167,14 @@ void cQueryReg::DesasociarExt(const std::wstring& sExt) {
   const std::wstring ext = NormaliseExtension(sExt);
   // Only an extension's key: "Msi.Package" names a class, not an extension.
   if (!IsExtension(ext)) return;
-  const std::wstring progId = QueryRegBase(ext, kHkeyClassesRoot);
-  if (progId.empty()) return;
-  DeleteKeyTree(kHkeyClassesRoot, ext);
-  if (IsPlainClassName(progId)) DeleteKeyTree(kHkeyClassesRoot, progId);
+  // The user's classes and the machine's, each on its own: a ProgID the user's classes name
+  // removes only the user's class of that name, never another program's class of the machine.
+  for (const RegKey root : {kHkeyCurrentUser, kHkeyLocalMachine}) {
+    const std::wstring progId = QueryRegBase(kClassesBelowRoot + ext, root);
+    if (progId.empty()) continue;
+    DeleteKeyTree(root, kClassesBelowRoot + ext);
+    if (IsPlainClassName(progId)) DeleteKeyTree(root, kClassesBelowRoot + progId);
+  }
 }
 
 std::wstring cQueryReg::ClassCLSID(const std::wstring& sClass) {

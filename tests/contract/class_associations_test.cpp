@@ -121,7 +121,8 @@ TEST_F(Associations, DesasociarExtLeavesTheSystemsClassesWhole) {
 
 // An elevated caller writes the machine's classes, so what it reads there decides: never the
 // user's own classes, which Windows' merged view puts first and any program of the user can write.
-// A system class, given or found, and a name that is no extension get nothing written or removed.
+// A system class, given or found, and a name that is no extension get nothing written or removed;
+// removing reads each side's ProgID from that side.
 TEST_F(Associations, TheUsersClassesNeverSteerTheMachinesAndSystemClassesAreRefused) {
   const std::string machine = "Software\\Classes\\";
   const std::string other = "Other" + word_;
@@ -133,6 +134,13 @@ TEST_F(Associations, TheUsersClassesNeverSteerTheMachinesAndSystemClassesAreRefu
   EXPECT_EQ(Default(kHkeyLocalMachine, Shell(progId_, "open\\command")), "editor.exe \"%1\"\0"s);
   EXPECT_TRUE(KeyExists(kHkeyLocalMachine, machine + progId_ + "\\DefaultIcon"));
   EXPECT_FALSE(KeyExists(kHkeyLocalMachine, machine + other));
+  // Removing takes each side's ProgID from that side: the user's names no class of the machine's.
+  MakeKey(kHkeyLocalMachine, machine + other + "\\shell");
+  reg().DesasociarExt(Wide(ext_));
+  EXPECT_FALSE(KeyExists(kHkeyCurrentUser, machine + ext_));
+  EXPECT_FALSE(KeyExists(kHkeyLocalMachine, machine + ext_));
+  EXPECT_FALSE(KeyExists(kHkeyLocalMachine, machine + progId_));
+  EXPECT_TRUE(KeyExists(kHkeyLocalMachine, machine + other + "\\shell"));
 
   const std::string packaged = "AppX" + word_;
   reg().AsociarExt(Wide(ext_ + "x"), L"editor", L"open", true, Wide(packaged));
