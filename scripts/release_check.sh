@@ -147,6 +147,8 @@ for arch in "${arches[@]}"; do
     "$tree/wine-run" --stop
   else
     echo "  not installed         $arch: uninstall.exe ($NO_32BIT_LINE)"
+    [ -z "${VARNLET_SKIPPED:-}" ] ||
+      echo "$arch uninstaller's signature, as installed: this kernel cannot run 32-bit programs" >>"$VARNLET_SKIPPED"
   fi
 done
 

@@ -21,8 +21,10 @@ stop_wine() {
 trap stop_wine EXIT
 
 names=() results=() times=()
-# What a step left out, one "name: reason" a line, shown under the step.
+# What a step left out, one "name: reason" a line, shown under the step; the scripts a step runs
+# add theirs through VARNLET_SKIPPED.
 SKIPPED="$(mktemp)"
+export VARNLET_SKIPPED="$SKIPPED"
 # step NAME COMMAND...: runs the command in a subshell that stops at its first error, and records
 # the outcome, the seconds it took and what it skipped.
 step() {
