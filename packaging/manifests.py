@@ -146,51 +146,44 @@ def installer_entries(record):
     """The winget installer entries of one build: the NSIS installer and the MSI."""
     arch, version, maker = record['arch'], record['version'], record['maker']
     codes = record['codes']
+
+    def entry(kind, package, elevation, switches, return_codes, listed):
+        # What both installers share: per machine, upgraded by installing over, listed in
+        # Add/Remove Programs under the program's name and maker.
+        return {
+            'Architecture': arch,
+            'InstallerType': kind,
+            'Scope': 'machine',
+            'InstallerUrl': package['url'],
+            'InstallerSha256': package['sha256'],
+            'ElevationRequirement': elevation,
+            'InstallerSwitches': switches,
+            'UpgradeBehavior': 'install',
+            **({'ProductCode': package['ProductCode']} if kind == 'wix' else {}),
+            'ExpectedReturnCodes': [{'InstallerReturnCode': code, 'ReturnResponse': response}
+                                    for code, response in return_codes],
+            'AppsAndFeaturesEntries': [
+                {'DisplayName': DISPLAY_NAME, 'Publisher': maker, 'DisplayVersion': version, **listed,
+                 'InstallerType': kind}],
+        }
+
     entries = []
     nsis = record['packages'].get('nullsoft')
     if nsis:
-        entries.append({
-            'Architecture': arch,
-            'InstallerType': 'nullsoft',
-            'Scope': 'machine',
-            'InstallerUrl': nsis['url'],
-            'InstallerSha256': nsis['sha256'],
-            # It asks for elevation itself (its manifest requires an administrator).
-            'ElevationRequirement': 'elevatesSelf',
-            'InstallerSwitches': {'Silent': '/S', 'SilentWithProgress': '/S', 'InstallLocation': '/D=<INSTALLPATH>'},
-            'UpgradeBehavior': 'install',
-            'ExpectedReturnCodes': [
-                {'InstallerReturnCode': codes['busy'], 'ReturnResponse': 'packageInUse'},
-                {'InstallerReturnCode': 3010, 'ReturnResponse': 'rebootRequiredToFinish'},
-                {'InstallerReturnCode': codes['downgrade'], 'ReturnResponse': 'downgrade'},
-            ],
-            'AppsAndFeaturesEntries': [
-                {'DisplayName': DISPLAY_NAME, 'Publisher': maker, 'DisplayVersion': version,
-                 'InstallerType': 'nullsoft'}],
-        })
+        # It asks for elevation itself (its manifest requires an administrator).
+        entries.append(entry('nullsoft', nsis, 'elevatesSelf',
+                             {'Silent': '/S', 'SilentWithProgress': '/S', 'InstallLocation': '/D=<INSTALLPATH>'},
+                             [(codes['busy'], 'packageInUse'), (3010, 'rebootRequiredToFinish'),
+                              (codes['downgrade'], 'downgrade')], {}))
     msi = record['packages'].get('wix')
     if msi:
-        entries.append({
-            'Architecture': arch,
-            'InstallerType': 'wix',
-            'Scope': 'machine',
-            'InstallerUrl': msi['url'],
-            'InstallerSha256': msi['sha256'],
-            # A per-machine package: msiexec run quietly needs an elevated caller.
-            'ElevationRequirement': 'elevationRequired',
-            'InstallerSwitches': {'Silent': '/qn', 'SilentWithProgress': '/qb',
-                                  'InstallLocation': 'INSTALLFOLDER="<INSTALLPATH>"'},
-            'UpgradeBehavior': 'install',
-            'ProductCode': msi['ProductCode'],
-            'ExpectedReturnCodes': [
-                # Windows Installer's own: a file in use waits for the restart, which it reports.
-                {'InstallerReturnCode': 3010, 'ReturnResponse': 'rebootRequiredToFinish'},
-                {'InstallerReturnCode': codes['msi_downgrade'], 'ReturnResponse': 'downgrade'},
-            ],
-            'AppsAndFeaturesEntries': [
-                {'DisplayName': DISPLAY_NAME, 'Publisher': maker, 'DisplayVersion': version,
-                 'ProductCode': msi['ProductCode'], 'UpgradeCode': msi['UpgradeCode'], 'InstallerType': 'wix'}],
-        })
+        # A per-machine package: msiexec run quietly needs an elevated caller. Its 3010 is Windows
+        # Installer's own: a file in use waits for the restart, which it reports.
+        entries.append(entry('wix', msi, 'elevationRequired',
+                             {'Silent': '/qn', 'SilentWithProgress': '/qb',
+                              'InstallLocation': 'INSTALLFOLDER="<INSTALLPATH>"'},
+                             [(3010, 'rebootRequiredToFinish'), (codes['msi_downgrade'], 'downgrade')],
+                             {'ProductCode': msi['ProductCode'], 'UpgradeCode': msi['UpgradeCode']}))
     return entries
 
 
