@@ -60,11 +60,8 @@ ID_PART = re.compile(r'^[^.\s\\/:*?"<>|\x00-\x1f]{1,32}$')
 
 
 def sha256(path):
-    digest = hashlib.sha256()
     with open(path, 'rb') as f:
-        for block in iter(lambda: f.read(1 << 16), b''):
-            digest.update(block)
-    return digest.hexdigest().upper()
+        return hashlib.file_digest(f, 'sha256').hexdigest().upper()
 
 
 def msi_codes(msi):

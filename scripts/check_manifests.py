@@ -100,11 +100,8 @@ def enum(where, name, value):
 
 
 def sha256(path):
-    digest = hashlib.sha256()
     with open(path, 'rb') as f:
-        for block in iter(lambda: f.read(1 << 16), b''):
-            digest.update(block)
-    return digest.hexdigest()
+        return hashlib.file_digest(f, 'sha256').hexdigest()
 
 
 def package(where, url, digest, folders):
