@@ -35,7 +35,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cwchar>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -257,16 +256,12 @@ int StandInWindow(const wchar_t* windowClass, UINT seconds) {
   return 0;
 }
 
-struct LocalDeleter {
-  void operator()(void* p) const noexcept { ::LocalFree(p); }
-};
-
 int SetKeyDacl(const wchar_t* key, const wchar_t* sddl) {
   PSECURITY_DESCRIPTOR raw = nullptr;
   if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &raw, nullptr)) {
     return 1;
   }
-  const std::unique_ptr<void, LocalDeleter> descriptor(raw);
+  const varnlet::platform::win32::UniqueLocal descriptor(raw);
   HKEY opened = nullptr;
   if (::RegCreateKeyExW(HKEY_LOCAL_MACHINE, key, 0, nullptr, 0, WRITE_DAC, nullptr, &opened, nullptr) !=
       ERROR_SUCCESS) {
