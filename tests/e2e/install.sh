@@ -27,17 +27,9 @@ dir="$PREFIX/drive_c/$program_files/Varnlet"
 windir="C:\\$program_files\\Varnlet"
 shortcut="$PREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Varnlet!.lnk"
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Varnlet'
-run_key='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run'
-if [ "$VIEW" = /reg:64 ]; then OTHER_VIEW=/reg:32; else OTHER_VIEW=/reg:64; fi
 
 query() { reg_view query "$@" >/dev/null 2>&1; }
-absent() {
-  local status=0
-  reg_view query "$@" >/dev/null 2>&1 || status=$?
-  [ "$status" -eq 1 ]
-}
-entry_value() { reg_view query "$uninstall_key" /v "$1" 2>/dev/null | tr -d '\r' | sed -nE "s/^ +$1 +REG_SZ +(.*)\$/\\1/p"; }
-run_value() { reg_view query "$run_key" /v Varnlet 2>/dev/null | tr -d '\r' | sed -nE 's/^ +Varnlet +REG_SZ +(.*)$/\1/p'; }
+entry_value() { reg_string "$uninstall_key" "$1"; }
 nothing_installed() { [ ! -e "$dir" ] && [ ! -e "$shortcut" ]; }
 installed() { query "$uninstall_key" /v UninstallString && [ -s "$dir/varnlet.exe" ]; }
 # "Iniciar con Windows" from the tray menu, picked from the keyboard.
@@ -58,7 +50,7 @@ session_manager='HKLM\System\CurrentControlSet\Control\Session Manager'
 # What an earlier, interrupted run may have left in the shared prefix.
 rm -rf "$dir" "$shortcut"
 reg_view delete "$uninstall_key" /f >/dev/null 2>&1 || true
-reg_view delete "$run_key" /v Varnlet /f >/dev/null 2>&1 || true
+reg_view delete "$RUN_KEY" /v Varnlet /f >/dev/null 2>&1 || true
 check "no Varnlet runs before the test" bash -c "! '$WR' '$TOOL' find Varnlet.Form1 >/dev/null"
 
 # Its processes traced: whether it starts the program is decided before it ends.
@@ -70,7 +62,7 @@ check "with its read-me and uninstaller" test -s "$dir/LEAME.txt" -a -s "$dir/un
 check "a Start-menu shortcut is made" test -s "$shortcut"
 check "Add/Remove Programs lists it" bash -c "'$WR' reg query '$uninstall_key' /v DisplayName $VIEW | tr -d '\r' | grep -q 'REG_SZ *Varnlet!\$'"
 check "with its uninstaller, run in place" test "$(entry_value UninstallString)" = "\"$windir\\uninstall.exe\" _?=$windir"
-check "a silent install without /AUTOSTART=1 writes no start-up value" absent "$run_key" /v Varnlet
+check "a silent install without /AUTOSTART=1 writes no start-up value" absent "$RUN_KEY" /v Varnlet
 check "the relay trace sees the installer" grep -q 'Call KERNEL32.GetCommandLineW(' "$ART/first-install-relay.log"
 check "a silent install that closed nothing starts no program" \
   bash -c "! grep -iE 'Call KERNEL32.CreateProcessW\\(.*(explorer|varnlet)\\.exe' '$ART/first-install-relay.log'"
@@ -79,19 +71,19 @@ check "and no Varnlet runs" bash -c "! '$WR' '$TOOL' find Varnlet.Form1 >/dev/nu
 check "the installer runs silently again with /AUTOSTART=1" "$WR" "$(winpath "$setup")" /S /AUTOSTART=1
 # As "Iniciar con Windows" would: the exe's full path, quoted, in the program's own view.
 check "which writes the Run value with the installed exe's path, quoted" test "$(run_value)" = "\"$windir\\varnlet.exe\""
-check "in the program's own registry view only" bash -c "! '$WR' reg query '$run_key' /v Varnlet $OTHER_VIEW >/dev/null 2>&1"
+check "in the program's own registry view only" bash -c "! '$WR' reg query '$RUN_KEY' /v Varnlet $OTHER_VIEW >/dev/null 2>&1"
 
 # An older version, its exe held open: the install must fail and leave everything as it was.
 echo old-varnlet >"$dir/varnlet.exe"
 reg_view add "$uninstall_key" /v DisplayVersion /d 0.9 /f >/dev/null
-reg_view delete "$run_key" /v Varnlet /f >/dev/null
+reg_view delete "$RUN_KEY" /v Varnlet /f >/dev/null
 check "another process holds the installed exe" hold_exe
 status=0
 "$WR" "$(winpath "$setup")" /S /AUTOSTART=1 || status=$?
 check "a silent install that cannot replace the exe fails with exit code 2 (got $status)" test "$status" -eq 2
 check "the held exe is unchanged" test "$(cat "$dir/varnlet.exe")" = old-varnlet
 check "Add/Remove Programs still shows the old version" bash -c "'$WR' reg query '$uninstall_key' /v DisplayVersion $VIEW | tr -d '\r' | grep -q 'REG_SZ *0.9\$'"
-check "and the Run value is not written" absent "$run_key" /v Varnlet
+check "and the Run value is not written" absent "$RUN_KEY" /v Varnlet
 release_exe
 check "once the exe is free, the same install succeeds" "$WR" "$(winpath "$setup")" /S /AUTOSTART=1
 check "and replaces it" cmp "$packaged" "$dir/varnlet.exe"
@@ -103,10 +95,10 @@ check "the installed program's window exists" wait_for 60 tool find Varnlet.Form
 check "its tray icon shows the tip Varnlet!" wait_for 60 varnlet_icons 1
 screenshot installed-running
 switch_autostart
-check "its mark was on: Iniciar con Windows removes the value" wait_for 60 absent "$run_key" /v Varnlet
+check "its mark was on: Iniciar con Windows removes the value" wait_for 60 absent "$RUN_KEY" /v Varnlet
 switch_autostart
 check "switching it on again is refused: Wine reports the installed exe as the Unix user's" autostart_refused
-check "and writes nothing" absent "$run_key" /v Varnlet
+check "and writes nothing" absent "$RUN_KEY" /v Varnlet
 
 # A silent upgrade over the running program, with the calls that close it traced.
 relay_only 'KERNEL32.LoadLibraryExW;rstrtmgr.RmStartSession;rstrtmgr.RmRegisterResources;rstrtmgr.RmShutdown;rstrtmgr.RmRestart;rstrtmgr.RmEndSession'
@@ -127,8 +119,8 @@ check "the program's window is gone" bash -c "! '$WR' '$TOOL' find Varnlet.Form1
 check "its tray icon is gone" wait_for 60 varnlet_icons 0
 check "the program folder and the shortcut are removed" wait_for 60 nothing_installed
 check "the uninstall key is removed" wait_for 60 absent "$uninstall_key"
-check "the Run value is removed" absent "$run_key" /v Varnlet
-check "the Run key itself stays" query "$run_key"
+check "the Run value is removed" absent "$RUN_KEY" /v Varnlet
+check "the Run key itself stays" query "$RUN_KEY"
 
 # An exe nothing can close: the uninstaller removes the rest, leaves the exe to the next restart
 # and exits 3010, to whoever runs its entry's QuietUninstallString and waits for it.
@@ -177,7 +169,7 @@ check "it makes the folder Administrators' and SYSTEM's to write, Users' to read
 check "on the folder with SetNamedSecurityInfoW (owner, protected DACL)" \
   grep -qE 'SetNamedSecurityInfoW\([0-9a-f]+ L"C:\\\\Other\\\\Varnlet",0+1,80000005,' "$ART/rights-relay.log"
 check "which succeeds" grep -qF 'Ret  advapi32.SetNamedSecurityInfoW() retval=00000000' "$ART/rights-relay.log"
-reg_view add "$run_key" /v Varnlet /d "\"$other\\varnlet.exe\"" /f >/dev/null
+reg_view add "$RUN_KEY" /v Varnlet /d "\"$other\\varnlet.exe\"" /f >/dev/null
 check "a later version, silently and without /D=, installs" "$WR" "$(winpath "$next")" /S
 check "into the same folder, over the installed one" bash -c "head -1 '$otherdir/LEAME.txt' | grep -q ' 1\.0\.1 ' && [ ! -e '$dir' ]"
 check "Add/Remove Programs shows the later version" test "$(entry_value DisplayVersion)" = 1.0.1
@@ -200,7 +192,7 @@ check "an install that cannot write its Add/Remove Programs entry fails, exit co
 status="$(tool run "$(entry_value QuietUninstallString)" | tr -d '\r')"
 check "the entry's QuietUninstallString uninstalls, and its caller gets 0 (got $status)" test "$status" = 0
 check "once it returned, the entry is gone" absent "$uninstall_key"
-check "and the start-up value" absent "$run_key" /v Varnlet
+check "and the start-up value" absent "$RUN_KEY" /v Varnlet
 check "and then the folder" wait_for 60 test ! -e "$dir"
 check "the other program's window is still there" tool find Varnlet.Form1
 kill -9 "$standin"
@@ -244,7 +236,7 @@ check "the uninstaller starts silently again" "$WR" "$windir\\uninstall.exe" /S
 check "it ends the program started by the installer" wait_for 60 bash -c "! '$WR' '$TOOL' find Varnlet.Form1 >/dev/null"
 check "and leaves nothing behind" wait_for 60 nothing_installed
 check "not even the uninstall key" wait_for 60 absent "$uninstall_key"
-check "nor the Run value" absent "$run_key" /v Varnlet
+check "nor the Run value" absent "$RUN_KEY" /v Varnlet
 
 # The portable zip: the exe and its read-me, nothing else; it runs from wherever it is unpacked.
 mkdir "$WORK/portable"
@@ -258,4 +250,4 @@ check "the unpacked program shows its tray icon" wait_for 60 varnlet_icons 1
 check "it ends on WM_CLOSE, as after Salir" tool post Varnlet.Form1 16 0 0
 check "and is gone" wait_gone 60 "$varnlet"
 check "with its icon" wait_for 60 varnlet_icons 0
-check "it wrote no start-up value" absent "$run_key" /v Varnlet
+check "it wrote no start-up value" absent "$RUN_KEY" /v Varnlet

@@ -5,9 +5,9 @@ set -euo pipefail
 B="$VARNLET_BUILD"
 # The build's architecture, as the build itself wrote it.
 ARCH="$(cat "$B/varnlet-arch")"
-# The registry view the program sees: on 64-bit Windows a 32-bit program's HKLM\SOFTWARE is
+# The registry view the program sees, and the other one: on 64-bit Windows a 32-bit program's HKLM\SOFTWARE is
 # redirected (to WOW6432Node) for keys such as ...\CurrentVersion\Run.
-if [ "$ARCH" = x86 ]; then VIEW=/reg:32; else VIEW=/reg:64; fi
+if [ "$ARCH" = x86 ]; then VIEW=/reg:32 OTHER_VIEW=/reg:64; else VIEW=/reg:64 OTHER_VIEW=/reg:32; fi
 # Whether stand-ins of the other architecture can run: an x86 build always has 64-bit processes
 # beside it; an x64 build has 32-bit ones only where the kernel runs 32-bit code and no rehearsal
 # (VARNLET_NO_32BIT=1) says otherwise.
@@ -74,6 +74,17 @@ start_varnlet_shown() {
 
 # `reg` in the program's own registry view.
 reg_view() { "$WR" reg "$@" "$VIEW"; }
+# The string value $2 of the key $1 in that view, empty when there is none.
+reg_string() { reg_view query "$1" /v "$2" 2>/dev/null | tr -d '\r' | sed -nE "s/^ +$2 +REG_SZ +(.*)\$/\\1/p"; }
+# True when that view has no such key (or value): reg's own "not found", not any failure of it.
+absent() {
+  local status=0
+  reg_view query "$@" >/dev/null 2>&1 || status=$?
+  [ "$status" -eq 1 ]
+}
+# Where "Iniciar con Windows" and the installers put the start-up value, and the value itself.
+RUN_KEY='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run'
+run_value() { reg_string "$RUN_KEY" Varnlet; }
 
 # Restricts Wine's relay trace to the given semicolon-separated calls.
 relay_only() {

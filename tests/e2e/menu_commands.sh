@@ -6,21 +6,15 @@
 # registry view. "Acerca de..." shows the About window modally while the timers go on trimming,
 # and showing it again after closing it requests the page again.
 source "$(dirname "$0")/lib.sh"
-RUN='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run'
-run_value() { reg_view query "$RUN" /v Varnlet 2>/dev/null | tr -d '\r' | sed -nE 's/^ +Varnlet +REG_SZ +(.*)$/\1/p'; }
-has_run_value() { reg_view query "$RUN" /v Varnlet >/dev/null 2>&1; }
+has_run_value() { reg_view query "$RUN_KEY" /v Varnlet >/dev/null 2>&1; }
 no_run_value() { ! has_run_value; }
 # No value in the other architecture's view of the same key.
-only_own_view() {
-  local other=/reg:32
-  [ "$VIEW" = /reg:64 ] || other=/reg:64
-  ! "$WR" reg query "$RUN" /v Varnlet "$other" >/dev/null 2>&1
-}
+only_own_view() { ! "$WR" reg query "$RUN_KEY" /v Varnlet "$OTHER_VIEW" >/dev/null 2>&1; }
 start() { start_varnlet_shown +relay,+ieframe "trace-$1.log" "${2:-$EXE}"; }
 navigations() { grep -c 'WebBrowser_Navigate' "$1" || true; }
 own_trims() { traced "$1" "$OWN_TRIM_CALL"; }
 
-reg_view delete "$RUN" /v Varnlet /f >/dev/null 2>&1 || true
+reg_view delete "$RUN_KEY" /v Varnlet /f >/dev/null 2>&1 || true
 relay_only 'KERNEL32.K32EmptyWorkingSet;USER32.KillTimer'
 start first
 check "the About window's page was requested once at start, by address only" \
@@ -43,7 +37,7 @@ check "Salir ends the program" wait_gone 60 "$varnlet"
 # The value as an earlier version wrote it for a copy in a folder with spaces, unquoted: the mark
 # shows it, and the switch removes it, from the program's own view only.
 spaced="C:\\Program Files\\My Apps\\varnlet.exe"
-reg_view add "$RUN" /v Varnlet /t REG_SZ /d "$spaced" /f >/dev/null 2>&1
+reg_view add "$RUN_KEY" /v Varnlet /t REG_SZ /d "$spaced" /f >/dev/null 2>&1
 start second
 pick autostart
 check "the mark was on from the start: the next click removes the value" wait_for 60 no_run_value

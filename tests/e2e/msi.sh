@@ -20,18 +20,10 @@ windir="C:\\$program_files\\Varnlet"
 shortcuts=("$PREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Varnlet!.lnk"
            "$PREFIX/drive_c/users/$(id -un)/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Varnlet!.lnk")
 uninstall='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
-run_key='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run'
-if [ "$VIEW" = /reg:64 ]; then OTHER_VIEW=/reg:32; else OTHER_VIEW=/reg:64; fi
 product_code() { msiinfo export "$1" Property | tr -d '\r' | sed -n 's/^ProductCode\t//p'; }
 code="$(product_code "$msi")"
 
-absent() {
-  local status=0
-  reg_view query "$@" >/dev/null 2>&1 || status=$?
-  [ "$status" -eq 1 ]
-}
-entry() { reg_view query "$uninstall\\$code" /v "$1" 2>/dev/null | tr -d '\r' | sed -nE "s/^ +$1 +REG_SZ +(.*)\$/\\1/p"; }
-run_value() { reg_view query "$run_key" /v Varnlet 2>/dev/null | tr -d '\r' | sed -nE 's/^ +Varnlet +REG_SZ +(.*)$/\1/p'; }
+entry() { reg_string "$uninstall\\$code" "$1"; }
 has_run_value() { [ -n "$(run_value)" ]; }
 shortcut_made() { [ -s "${shortcuts[0]}" ] || [ -s "${shortcuts[1]}" ]; }
 # Says what is left, if anything.
@@ -40,7 +32,7 @@ nothing_left() {
   [ ! -e "$dir" ] || left+=" the folder ($(ls "$dir" | tr '\n' ' '))"
   [ ! -e "${shortcuts[0]}" ] && [ ! -e "${shortcuts[1]}" ] || left+=" the shortcut"
   absent "$uninstall\\$code" || left+=" the entry"
-  absent "$run_key" /v Varnlet || left+=" the start-up value"
+  absent "$RUN_KEY" /v Varnlet || left+=" the start-up value"
   absent 'HKLM\SOFTWARE\Varnlet' || left+=" HKLM\SOFTWARE\Varnlet"
   [ -z "$left" ] || echo "left:$left" >&2
   [ -z "$left" ]
@@ -50,10 +42,10 @@ msiexec() { "$WR" msiexec "$@" >/dev/null 2>&1; }
 # msiexec's whole exit code (Wine hands Linux its low byte only), after what its actions print.
 msiexec_status() { tool run "msiexec $*" | tr -d '\r' | tail -1; }
 # The start-up value as the program's own "Iniciar con Windows" writes it.
-program_switch_on() { reg_view add "$run_key" /v Varnlet /d "\"$windir\\varnlet.exe\"" /f >/dev/null 2>&1; }
+program_switch_on() { reg_view add "$RUN_KEY" /v Varnlet /d "\"$windir\\varnlet.exe\"" /f >/dev/null 2>&1; }
 has_row() { msiinfo export "$msi" "$1" | tr -d '\r' | grep -qF -- "$2"; }
 setup_key="$uninstall\\Varnlet"
-setup_quiet() { reg_view query "$setup_key" /v QuietUninstallString 2>/dev/null | tr -d '\r' | sed -nE 's/^ +QuietUninstallString +REG_SZ +(.*)$/\1/p'; }
+setup_quiet() { reg_string "$setup_key" QuietUninstallString; }
 # Another build of the next version: another maker's.
 python3 "$here/packaging/make_msi.py" "$WORK/rebuild.msi" "$ARCH" 1.0.1 Otro "$packaged" \
   "${next_msi%/packages/*}/packaging/stage/LEAME.txt" "$here/res/varnlet.ico" 315532800 || fail "no rebuild of 1.0.1"
@@ -61,7 +53,7 @@ python3 "$here/packaging/make_msi.py" "$WORK/rebuild.msi" "$ARCH" 1.0.1 Otro "$p
 # What an earlier, interrupted run may have left in the shared prefix.
 for package in "$msi" "$next_msi" "$WORK/rebuild.msi"; do msiexec /x "$(winpath "$package")" /qn || true; done
 [ -z "$(setup_quiet)" ] || tool run "$(setup_quiet)" >/dev/null
-reg_view delete "$run_key" /v Varnlet /f >/dev/null 2>&1 || true
+reg_view delete "$RUN_KEY" /v Varnlet /f >/dev/null 2>&1 || true
 check "no Varnlet runs before the test" bash -c "! '$WR' '$TOOL' find Varnlet.Form1 >/dev/null"
 
 check "msiexec /i /qn AUTOSTART=1 installs" msiexec /i "$(winpath "$msi")" /qn AUTOSTART=1
@@ -72,14 +64,14 @@ check "Add/Remove Programs lists Varnlet!" test "$(entry DisplayName)" = 'Varnle
 check "with its version" test "$(entry DisplayVersion)" = '1.0'
 check "and publisher" test -n "$(entry Publisher)"
 check "the Run value holds the installed exe's path, quoted" test "$(run_value)" = "\"$windir\\varnlet.exe\""
-check "in the program's own registry view only" bash -c "! '$WR' reg query '$run_key' /v Varnlet $OTHER_VIEW >/dev/null 2>&1"
+check "in the program's own registry view only" bash -c "! '$WR' reg query '$RUN_KEY' /v Varnlet $OTHER_VIEW >/dev/null 2>&1"
 
 "$WR" "$windir\\varnlet.exe" &
 varnlet=$!
 BACKGROUND+=($varnlet)
 check "the installed program shows its tray icon" wait_for 60 varnlet_icons 1
 switch_autostart
-check "its mark was on: Iniciar con Windows removes the value" wait_for 60 absent "$run_key" /v Varnlet
+check "its mark was on: Iniciar con Windows removes the value" wait_for 60 absent "$RUN_KEY" /v Varnlet
 switch_autostart
 check "switching it on again is refused: Wine reports the installed exe as the Unix user's" autostart_refused
 # What the program's own switch writes where Windows lets it (the installer's folder), for the
@@ -100,13 +92,13 @@ check "and leaves nothing behind" nothing_left
 # again.)
 if [ "$ARCH" = x64 ]; then sys=System64Folder reg64=' /reg:64' locator=18 bits=256; else sys=SystemFolder reg64='' locator=2 bits=0; fi
 check "the uninstall's action runs reg.exe of the package's own view" has_row CustomAction \
-  "RemoveRunValue	3106	$sys	\"[$sys]reg.exe\" delete \"$run_key\" /v Varnlet /f$reg64	"
+  "RemoveRunValue	3106	$sys	\"[$sys]reg.exe\" delete \"$RUN_KEY\" /v Varnlet /f$reg64	"
 check "only where the value is, and not in an upgrade" has_row InstallExecuteSequence \
   'RemoveRunValue	RUNVALUE AND REMOVE="ALL" AND NOT UPGRADINGPRODUCTCODE	1550'
-check "which a search in the same view finds" has_row RegLocator "RunValue	2	${run_key#HKLM\\}	Varnlet	$locator"
+check "which a search in the same view finds" has_row RegLocator "RunValue	2	${RUN_KEY#HKLM\\}	Varnlet	$locator"
 check "an upgrade that found it writes it again, for the installed exe" has_row Component \
   'AUTOSTART="1" OR (WIX_UPGRADE_DETECTED AND RUNVALUE AND NOT AUTOSTART="0") OR REMOVE="ALL"'
-check "AUTOSTART=0 removes it with the RemoveRegistry table" has_row RemoveRegistry "RunValueOff	2	${run_key#HKLM\\}	Varnlet	AutostartOff"
+check "AUTOSTART=0 removes it with the RemoveRegistry table" has_row RemoveRegistry "RunValueOff	2	${RUN_KEY#HKLM\\}	Varnlet	AutostartOff"
 check "in its component's view, the program's" has_row Component "INSTALLFOLDER	$bits	AUTOSTART=\"0\" OR REMOVE=\"ALL\"	"
 check "another build of the installed version replaces it" has_row Upgrade '	1.0		513		WIX_UPGRADE_DETECTED'
 # Wine's msi applies no MsiLockPermissionsEx (its trace sets no security on any file).
@@ -114,7 +106,7 @@ check "the folder gets rights of its own, whatever it would inherit" has_row Msi
   'InstallFolder	INSTALLFOLDER	CreateFolder	O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)	'
 
 check "without AUTOSTART=1 it installs" msiexec /i "$(winpath "$msi")" /qn
-check "and writes no start-up value" absent "$run_key" /v Varnlet
+check "and writes no start-up value" absent "$RUN_KEY" /v Varnlet
 check "the program's own switch writes it" program_switch_on
 next="$(product_code "$next_msi")"
 check "the next version has another product code" test -n "$next" -a "$next" != "$code"
@@ -132,7 +124,7 @@ check "another build of 1.0.1 has another product code" test "$(product_code "$W
 check "and with AUTOSTART=0 installs over it" msiexec /i "$(winpath "$WORK/rebuild.msi")" /qn AUTOSTART=0
 check "which it replaces" absent "$uninstall\\$code"
 code="$(product_code "$WORK/rebuild.msi")"
-check "AUTOSTART=0 clears the start-up value" absent "$run_key" /v Varnlet
+check "AUTOSTART=0 clears the start-up value" absent "$RUN_KEY" /v Varnlet
 if [ -n "$setup" ]; then
   status=0
   "$WR" "$(winpath "$setup")" /S || status=$?
@@ -159,13 +151,13 @@ fi
 # makes the uninstall fail and say so (Windows' code is 1603, Wine's 1627), and the value stays.
 check "the MSI installs once more" msiexec /i "$(winpath "$msi")" /qn
 check "the program's own switch writes the value" program_switch_on
-tool key-dacl "${run_key#HKLM\\}" 'D:(D;;0x2;;;WD)(A;;KA;;;WD)'
+tool key-dacl "${RUN_KEY#HKLM\\}" 'D:(D;;0x2;;;WD)(A;;KA;;;WD)'
 status="$(msiexec_status /x "$(winpath "$msi")" /qn)"
-tool key-dacl "${run_key#HKLM\\}" 'D:(A;;KA;;;WD)'
+tool key-dacl "${RUN_KEY#HKLM\\}" 'D:(A;;KA;;;WD)'
 check "an uninstall that cannot delete the value fails (got $status)" test "$status" -ne 0
 check "and the value stays" has_run_value
 # What Wine's partial rollback leaves, for the next test in this prefix.
 msiexec /x "$(winpath "$msi")" /qn || true
-reg_view delete "$run_key" /v Varnlet /f >/dev/null 2>&1 || true
+reg_view delete "$RUN_KEY" /v Varnlet /f >/dev/null 2>&1 || true
 reg_view delete 'HKLM\SOFTWARE\Varnlet' /f >/dev/null 2>&1 || true
 rm -rf "$dir" "${shortcuts[@]}"
