@@ -7,8 +7,10 @@
 #   installer, the uninstaller it installs, the MSI; the zip carries the exe) has a SHA-256
 #   signature by the token's key that verifies against the test root, with a time stamp that
 #   verifies too and keeps the signature valid after the certificate has expired;
-# - a PKCS#12 file signs as well, and the release check names a file without a time stamp and an
-#   unsigned one;
+# - the release check passes those packages, verified against the test root, and a PKCS#12 file
+#   signs as well; the release check refuses, naming it and why, a file without a time stamp, an
+#   unsigned one, a signed exe altered after signing, one whose signer chains to another root and
+#   one whose time stamp does;
 # - the builds' winget and Scoop manifests, written together for the release, are complete and
 #   name the signed packages, and the manifest check refuses a misspelt or a missing field.
 #   scripts/release_check.sh [--tree SRC] [x64] [x86]        (default: x64)
@@ -23,7 +25,7 @@ arches=("$@")
 [ ${#arches[@]} -gt 0 ] || arches=(x64)
 preset_of() { if [ "$1" = x64 ]; then echo win64; else echo win32; fi; }
 unset SOURCE_DATE_EPOCH VARNLET_RELEASE VARNLET_SIGN_PKCS12 VARNLET_SIGN_PASSWORD VARNLET_SIGN_TIMESTAMP_URL \
-  VARNLET_SIGN_PKCS11_MODULE VARNLET_SIGN_PKCS11_KEY VARNLET_SIGN_CERT
+  VARNLET_SIGN_PKCS11_MODULE VARNLET_SIGN_PKCS11_KEY VARNLET_SIGN_CERT VARNLET_SIGN_CAFILE
 
 start=$SECONDS
 work="$(mktemp -d /tmp/varnlet-release.XXXXXX)"
@@ -44,19 +46,28 @@ if [ -z "$src" ]; then
   git -C "$src" checkout -q FETCH_HEAD
 fi
 
-# A test root, which issues the code-signing certificate, the PKCS#12 file's and the authority's.
+# A test root, which issues the code-signing certificate, the PKCS#12 file's and the authority's;
+# and another root, which the release check must not trust.
 cd "$work"
-quiet openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj '/CN=Varnlet test root' \
-  -addext basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign -keyout root.key -out root.pem
-# issue NAME SUBJECT EXTENDED-KEY-USAGE: NAME.key and NAME.pem, valid two days.
+# new_root NAME SUBJECT: NAME.key and NAME.pem, valid two days.
+new_root() {
+  quiet openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=$2" \
+    -addext basicConstraints=critical,CA:TRUE -addext keyUsage=critical,keyCertSign -keyout "$1.key" -out "$1.pem"
+}
+new_root root 'Varnlet test root'
+new_root other-root 'Another test root'
+# issue NAME SUBJECT EXTENDED-KEY-USAGE [ROOT]: NAME.key and NAME.pem, issued by ROOT (the test
+# root), valid two days.
 issue() {
   printf 'keyUsage=critical,digitalSignature\nextendedKeyUsage=%s\n' "$3" >"$1.ext"
   quiet openssl req -newkey rsa:2048 -nodes -subj "/CN=$2" -keyout "$1.key" -out "$1.csr"
-  quiet openssl x509 -req -in "$1.csr" -CA root.pem -CAkey root.key -days 2 -extfile "$1.ext" -out "$1.pem"
+  quiet openssl x509 -req -in "$1.csr" -CA "${4:-root}.pem" -CAkey "${4:-root}.key" -days 2 -extfile "$1.ext" -out "$1.pem"
 }
 issue signer 'Varnlet test signer' codeSigning
 issue file-signer 'Varnlet test file signer' codeSigning
 issue tsa 'Varnlet test time-stamping authority' critical,timeStamping
+issue other-signer 'Another signer' codeSigning other-root
+issue other-tsa 'Another time-stamping authority' critical,timeStamping other-root
 after_expiry=$(($(date +%s) + 3 * 86400))
 
 # The token: the signer's key goes in and leaves the disk.
@@ -128,15 +139,19 @@ for arch in "${arches[@]}"; do
     cd "$src"
     export VARNLET_RELEASE=1 VARNLET_SIGN_PKCS11_MODULE="$module" VARNLET_SIGN_CERT="$work/chain.pem" \
       VARNLET_SIGN_PKCS11_KEY='pkcs11:token=varnlet-release;object=code-signing;type=private' \
-      VARNLET_SIGN_TIMESTAMP_URL="$tsa_url"
+      VARNLET_SIGN_TIMESTAMP_URL="$tsa_url" VARNLET_SIGN_CAFILE="$work/root.pem"
     cmake --preset "$preset" >"$work/configure.log"
     VARNLET_SIGN_PASSWORD="$pin" cmake --build "$tree" --target packages >"$work/build.log"
   ) || { cat configure.log build.log tsa.log >&2 2>/dev/null; fail "$arch: the signed release did not build"; }
   grep -q "^-- Signing .* with the token's key pkcs11:.*, time-stamped by $tsa_url" configure.log ||
     fail "$arch: the configure step does not say it signs with the token"
-  for file in "$arch/varnlet.exe" "varnlet-1.0-$arch-setup.exe" "varnlet-1.0-$arch.msi"; do
-    verify "$packages/$file" "$arch: $file"
+  signed=("$packages/$arch/varnlet.exe" "$packages/varnlet-1.0-$arch-setup.exe" "$packages/varnlet-1.0-$arch.msi")
+  for file in "${signed[@]}"; do
+    verify "$file" "$arch: ${file#"$packages/"}"
   done
+  VARNLET_SIGN_CAFILE=root.pem "$src/packaging/check_release.sh" 1 "${signed[@]}" 2>refusal.log ||
+    { cat refusal.log >&2; fail "$arch: the release check refused the genuine packages"; }
+  echo "  passed                $arch: the release check, on the three"
   unzip -p "$packages/varnlet-1.0-$arch.zip" varnlet.exe | cmp -s - "$packages/$arch/varnlet.exe" ||
     fail "$arch: the zip does not carry the signed exe"
   (cd "$packages" && sha256sum --quiet -c SHA256SUMS) || fail "$arch: SHA256SUMS is stale"
@@ -152,26 +167,48 @@ for arch in "${arches[@]}"; do
   fi
 done
 
-# The PKCS#12 path, on the plain exe, without a time stamp; the release check then names what
-# each file lacks.
-quiet openssl pkcs12 -export -inkey file-signer.key -in file-signer.pem -certfile root.pem -out signer.p12 \
-  -passout "pass:$pin"
-printf 'pkcs12\n\n%s\n' "$work/signer.p12" >pkcs12.conf
-cp "$tree/src/varnlet.exe" file-signed.exe
-cp "$tree/src/varnlet.exe" unsigned.exe
-VARNLET_SIGN_PASSWORD="$pin" "$src/packaging/sign.sh" pkcs12.conf file-signed.exe
+# The PKCS#12 path, on the plain exe, without a time stamp.
+# p12 NAME ROOT TIMESTAMP-URL: NAME.conf, signing with NAME's key and chain, time-stamped if the
+# URL is not empty.
+p12() {
+  quiet openssl pkcs12 -export -inkey "$1.key" -in "$1.pem" -certfile "$2.pem" -out "$1.p12" -passout "pass:$pin"
+  printf 'pkcs12\n%s\n%s\n' "$3" "$work/$1.p12" >"$1.conf"
+}
+p12 file-signer root ""
+for copy in file-signed unsigned stranger stray-stamp; do cp "$tree/src/varnlet.exe" "$copy.exe"; done
+VARNLET_SIGN_PASSWORD="$pin" "$src/packaging/sign.sh" file-signer.conf file-signed.exe
 if ! osslsigncode verify -CAfile root.pem -in file-signed.exe >verify.log 2>&1 ||
    ! grep -q 'Subject: /CN=Varnlet test file signer$' verify.log; then
   cat verify.log >&2
   fail "the PKCS#12 file does not sign"
 fi
 echo "  signed                PKCS#12: varnlet.exe"
-if "$src/packaging/check_release.sh" 1 file-signed.exe unsigned.exe 2>refusal.log; then
-  fail "the release check let an unsigned exe through"
-fi
-[ "$(cat refusal.log)" = "VARNLET_RELEASE=1: not a release, file-signed.exe has no time stamp; unsigned.exe is not signed." ] ||
-  { cat refusal.log >&2; fail "the release check does not name what is missing"; }
-echo "  refused               $(cat refusal.log)"
+# What else the release check must refuse: the exe signed by the other root's signer; signed by the
+# file signer but time-stamped by an authority of the other root (the authority reads its
+# configuration afresh for each request); the genuine exe with one byte changed in what its
+# signature covers (the DOS stub's text).
+p12 other-signer other-root "$tsa_url"
+VARNLET_SIGN_PASSWORD="$pin" "$src/packaging/sign.sh" other-signer.conf stranger.exe
+sed -i 's|/tsa\.pem$|/other-tsa.pem|; s|/tsa\.key$|/other-tsa.key|; s|/root\.pem$|/other-root.pem|' tsa.cnf
+p12 file-signer root "$tsa_url"
+VARNLET_SIGN_PASSWORD="$pin" "$src/packaging/sign.sh" file-signer.conf stray-stamp.exe
+cp "$packages/$arch/varnlet.exe" altered.exe
+at="$(grep -obUa 'DOS mode' altered.exe | head -1 | cut -d: -f1)"
+printf d | dd of=altered.exe bs=1 seek="$at" conv=notrunc status=none
+# FILE|WHY: the release check, trusting only the test root, refuses FILE alone, saying WHY.
+for refusal in \
+  "file-signed.exe|file-signed.exe has no time stamp" \
+  "unsigned.exe|unsigned.exe is not signed" \
+  "altered.exe|altered.exe was altered after signing (its digest is not the one signed)" \
+  "stranger.exe|stranger.exe is signed by a certificate that does not verify against the roots in root.pem (Certificate not found in local repository: self-signed certificate in certificate chain)" \
+  "stray-stamp.exe|stray-stamp.exe's time stamp does not verify against the roots in root.pem"; do
+  if VARNLET_SIGN_CAFILE=root.pem "$src/packaging/check_release.sh" 1 "${refusal%%|*}" 2>refusal.log; then
+    fail "the release check let ${refusal%%|*} through"
+  fi
+  [ "$(cat refusal.log)" = "VARNLET_RELEASE=1: not a release, ${refusal#*|}." ] ||
+    { cat refusal.log >&2; fail "the release check does not say why it refuses ${refusal%%|*}"; }
+  echo "  refused               $(cat refusal.log)"
+done
 # The release's manifests: one winget folder and one Scoop manifest for every architecture built,
 # from the facts each build wrote of its signed packages, checked as the repositories would; and
 # the check must catch a field that is misspelt or missing.
