@@ -2,10 +2,11 @@
 """Builds the Varnlet! MSI with wixl from varnlet.wxs, then adds with msibuild what wixl
 cannot express, and makes the file reproducible.
 
-  make_msi.py OUT.msi ARCH VERSION MAKER EXE README ICON EPOCH
+  make_msi.py OUT.msi ARCH VERSION MAKER EXE README ICON SETUP_DLL EPOCH
   make_msi.py --upgrade-code ARCH      prints the upgrade code (the NSIS installer looks for it)
 
-ARCH is x64 or x86; EPOCH the time (seconds since 1970) that every time stamp takes.
+ARCH is x64 or x86; SETUP_DLL the installers' checks (varnlet_setup.dll); EPOCH the time
+(seconds since 1970) that every time stamp takes.
 
 - Every GUID is derived from the product, version and architecture (a name-based UUID), so two
   builds agree: the upgrade code from the product and architecture only, so that a later
@@ -28,8 +29,16 @@ ARCH is x64 or x86; EPOCH the time (seconds since 1970) that every time stamp ta
   AUTOSTART=0 deletes it through the RemoveRegistry table, in the view of its component.
 - The install refuses to go over the NSIS installer's install (found by its Add/Remove Programs
   entry in the same view), and says how to remove it.
-- INSTALLFOLDER gets a protected DACL (MsiLockPermissionsEx): write rights for Administrators and
-  SYSTEM only, read and execute for Users, whatever it would inherit.
+- INSTALLFOLDER gets a protected DACL (MsiLockPermissionsEx, folder.sddl as the NSIS installer
+  gives it): write rights for Administrators and SYSTEM only, read and execute for Users, whatever
+  it would inherit.
+- Before anything is written, the custom action CheckInstallFolder (varnlet_setup.dll, the NSIS
+  installer's checks) refuses an INSTALLFOLDER that exists and is not the installed version's
+  (found by the program's component, VARNLETPROGRAM), is not owned by Administrators, SYSTEM or
+  TrustedInstaller, or is or lies under a link; every file in the folder is removed before the
+  package's are written (RemoveFile "*"), so each is a new file with the folder's rights.
+- Once the files are in place, the deferred CheckAutostart refuses to write the start-up value
+  for an exe the program itself would not add to the start of Windows: the install then fails.
 - The summary information's creation and save times become EPOCH, and the payload's file times
   in the cabinet too.
 """
@@ -47,7 +56,8 @@ RUN_KEY = r'SOFTWARE\Microsoft\Windows\CurrentVersion\Run'
 # The NSIS installer's Add/Remove Programs entry (packaging/varnlet.nsi).
 SETUP_KEY = r'SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Varnlet'
 # As the NSIS installer gives its folder (FOLDER_SDDL in varnlet.nsi).
-FOLDER_SDDL = 'O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)'
+# As the NSIS installer gives its folder.
+FOLDER_SDDL = open(os.path.join(os.path.dirname(os.path.abspath(__file__)), 'folder.sddl')).read().strip()
 
 
 def guid(*parts):
@@ -90,6 +100,16 @@ def query(msi, *statements):
         msibuild(msi, '-q', statement)
 
 
+def component_id(msi, component):
+    """The GUID wixl gave a component (derived from its key path, so the same in every version)."""
+    table = subprocess.run(['msiinfo', 'export', msi, 'Component'], check=True, capture_output=True, text=True).stdout
+    for row in table.splitlines()[3:]:
+        fields = row.split('\t')
+        if fields[0] == component:
+            return fields[1]
+    sys.exit(f'make_msi.py: no component {component} in {msi}')
+
+
 def add_tables(msi, arch, version, autostart_off_guid):
     """What wixl cannot express, in Windows Installer's own tables."""
     x64 = arch == 'x64'
@@ -108,6 +128,25 @@ def add_tables(msi, arch, version, autostart_off_guid):
           "NOT AUTOSTART=\"0\") OR REMOVE=\"ALL\"' WHERE Component = 'Autostart'",
           "UPDATE Property SET Value = 'WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED;AUTOSTART;RUNVALUE;SETUPUNINSTALL' "
           "WHERE Property = 'SecureCustomProperties'",
+          f"INSERT INTO Property (Property, Value) VALUES ('VARNLETPROGRAM', '{component_id(msi, 'Program')}')",
+          # The checks of varnlet_setup.dll (the Binary row SetupChecks): type 1, a DLL in the
+          # package, run at once, before InstallValidate and so before the old version is removed
+          # (RemoveExistingProducts), on a new install or an upgrade; 51 hands the deferred check
+          # its data; 3073 = 1 + deferred (1024) + as the system (2048), once the files are in and
+          # before WriteRegistryValues, when the Autostart component is to be installed.
+          "INSERT INTO CustomAction (Action, Type, Source, Target) "
+          "VALUES ('CheckInstallFolder', 1, 'SetupChecks', 'CheckInstallFolder')",
+          "INSERT INTO CustomAction (Action, Type, Source, Target) "
+          "VALUES ('SetCheckAutostart', 51, 'CheckAutostart', '[INSTALLFOLDER]varnlet.exe')",
+          "INSERT INTO CustomAction (Action, Type, Source, Target) "
+          "VALUES ('CheckAutostart', 3073, 'SetupChecks', 'CheckAutostart')",
+          "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) "
+          "VALUES ('CheckInstallFolder', 'NOT Installed AND NOT REMOVE', 1390)",
+          "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('SetCheckAutostart', '', 1395)",
+          "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) "
+          "VALUES ('CheckAutostart', '$Autostart=3', 4010)",
+          "INSERT INTO RemoveFile (FileKey, Component_, FileName, DirProperty, InstallMode) "
+          "VALUES ('EmptyFolder', 'Program', '*', 'INSTALLFOLDER', 1)",
           "INSERT INTO RegLocator (Signature_, Root, `Key`, Name, Type) "
           f"VALUES ('RunValue', 2, '{RUN_KEY}', 'Varnlet', {locator})",
           "INSERT INTO RegLocator (Signature_, Root, `Key`, Name, Type) "
@@ -151,10 +190,10 @@ def main(argv):
     if argv[1:2] == ['--upgrade-code']:
         print(upgrade_code(argv[2]))
         return
-    out, arch, version, maker, exe, readme, icon, epoch = argv[1:]
+    out, arch, version, maker, exe, readme, icon, setup_dll, epoch = argv[1:]
     epoch = int(epoch)
     here = os.path.dirname(os.path.abspath(__file__))
-    payload = open(exe, 'rb').read() + open(readme, 'rb').read()
+    payload = open(exe, 'rb').read() + open(readme, 'rb').read() + open(setup_dll, 'rb').read()
     content = uuid.uuid5(NAMESPACE, payload.hex()).hex
     codes = {
         'UpgradeCode': upgrade_code(arch),
@@ -164,7 +203,8 @@ def main(argv):
     }
     with tempfile.TemporaryDirectory() as work:
         # wixl takes source files relative to its working folder.
-        for source, name in ((exe, 'varnlet.exe'), (readme, 'LEAME.txt'), (icon, 'varnlet.ico')):
+        for source, name in ((exe, 'varnlet.exe'), (readme, 'LEAME.txt'), (icon, 'varnlet.ico'),
+                             (setup_dll, 'varnlet_setup.dll')):
             shutil.copyfile(source, os.path.join(work, name))
             os.utime(os.path.join(work, name), (epoch, epoch))
         msi = os.path.join(work, 'out.msi')

@@ -2,10 +2,11 @@
 ;   makensis -INPUTCHARSET UTF8 -DARCH=x64|x86 -DVERSION=1.0 -DFILE_VERSION=1.0.0.0 -DMAKER=...
 ;            -DCOPYRIGHT=... -DEXE=<stripped varnlet.exe> -DREADME=<LEAME.txt> -DICON=<varnlet.ico>
 ;            -DWIZARD=<wizard.bmp> -DHEADER=<header.bmp> -DMSI_UPGRADE_CODE=<the MSI's>
-;            -DOUTFILE=<setup.exe> [-DSIGN=<command>]
+;            -DSETUP_DLL=<varnlet_setup.dll> -DOUTFILE=<setup.exe> [-DSIGN=<command>]
 ; Silent: "setup.exe /S" installs (or upgrades, in the folder of the install it finds) without
 ; asking and starts the program only when it closed a running copy in this session to replace it,
-; and "setup.exe /S /AUTOSTART=1" also makes it start with Windows; the entry's
+; and "setup.exe /S /AUTOSTART=1" also makes it start with Windows, where the program's own rule
+; lets it (varnlet_setup.dll judges the folder and the exe as the program does); the entry's
 ; QuietUninstallString removes it, and its exit code is 3010 when a file it could not delete goes
 ; at the next restart. Each fails (non-zero, EXIT_* below) rather than skip what it cannot write.
 ; Spanish, the program's language, unless Windows' display language is English.
@@ -41,12 +42,27 @@ Unicode true
 !define EXIT_NEWER 3
 !define EXIT_MSI 4
 !define EXIT_WRITE 5
+; 6 the folder named was refused (it exists and is not the installed version's, is owned by
+; someone else, or is or lies under a link), nothing written;
+!define EXIT_FOLDER 6
+; 7 installed, but the start-up value was not written: others may change the folder or the path.
+!define EXIT_AUTOSTART 7
 ; and the uninstaller's 3010, a restart finishes it. NSIS's own code for an abort is 2.
 !define EXIT_BUSY 2
 ; The folder's rights, whatever it would inherit (a folder of C:\ gives every user Modify): only
 ; Administrators and SYSTEM may write, Users read and run; the owner is Administrators, since an
-; owner may always rewrite the rights.
-!define FOLDER_SDDL "O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)"
+; owner may always rewrite the rights. The MSI gives its folder the same.
+!define /file FOLDER_SDDL "folder.sddl"
+; The verdicts of varnlet_setup.dll's JudgeInstallFolder, and the trust of its JudgeRunValueTarget.
+!define FOLDER_CREATE 0
+!define FOLDER_REUSE 1
+!define FOLDER_OCCUPIED 2
+!define FOLDER_NOT_ADMINISTRATORS 3
+!define FOLDER_LINKED 4
+!define EXE_TRUSTED 0
+!define EXE_WRITABLE 1
+!define EXE_NOT_LOCAL 2
+!define EXE_LINKED 3
 
 Name "Varnlet!"
 OutFile "${OUTFILE}"
@@ -77,6 +93,8 @@ BrandingText "Varnlet! ${VERSION}"
 
 !insertmacro MUI_PAGE_WELCOME
 !insertmacro MUI_PAGE_COMPONENTS
+; A folder the rule refuses is said at once, and the page stays.
+!define MUI_PAGE_CUSTOMFUNCTION_LEAVE FolderPageLeave
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
 ; The finish page offers to start the program; a silent install shows no pages, and starts it
@@ -111,6 +129,28 @@ LangString RegistryFailed ${LANG_SPANISH} "No se pudo escribir en el registro de
 LangString RegistryFailed ${LANG_ENGLISH} "The Windows registry could not be written: Varnlet! is not installed correctly."
 LangString RegistryLeft ${LANG_SPANISH} "No se pudo borrar del registro de Windows la entrada o el valor de inicio de Varnlet!."
 LangString RegistryLeft ${LANG_ENGLISH} "Varnlet!'s entry or start-up value could not be removed from the Windows registry."
+LangString FolderRefused ${LANG_SPANISH} "Varnlet! no se instala en la carpeta $INSTDIR: $1 Elija una carpeta nueva, como la que se propone en Archivos de programa, que el instalador crea solo para administradores."
+LangString FolderRefused ${LANG_ENGLISH} "Varnlet! is not installed in the folder $INSTDIR: $1 Choose a new folder, such as the one offered under Program Files, which the installer makes for administrators only."
+LangString FolderOccupied ${LANG_SPANISH} "ya existe y no es la de la versión instalada."
+LangString FolderOccupied ${LANG_ENGLISH} "it exists and is not the installed version's."
+LangString FolderNotAdministrators ${LANG_SPANISH} "su propietario no es Administradores, SYSTEM ni TrustedInstaller."
+LangString FolderNotAdministrators ${LANG_ENGLISH} "its owner is not Administrators, SYSTEM or TrustedInstaller."
+LangString FolderLinked ${LANG_SPANISH} "ella, una carpeta por encima o algo en ella es un vínculo o una unión, que lleva a otro sitio."
+LangString FolderLinked ${LANG_ENGLISH} "it, a folder above it or something in it is a link or a junction, which leads elsewhere."
+LangString FolderUnusable ${LANG_SPANISH} "no es una ruta local válida, o no se pudo leer."
+LangString FolderUnusable ${LANG_ENGLISH} "it is no valid local path, or it could not be read."
+LangString FileBusy ${LANG_SPANISH} "No se pudo borrar $0 para escribirlo de nuevo. Cierre lo que lo use y pulse Reintentar."
+LangString FileBusy ${LANG_ENGLISH} "$0 could not be deleted to be written anew. Close whatever uses it and press Retry."
+LangString AutostartRefused ${LANG_SPANISH} "Varnlet! se instaló, pero no se iniciará con Windows: $2 Windows lo ejecutaría al iniciar la sesión de cualquier usuario, también la de los administradores. Para iniciarlo con Windows, instálelo en una carpeta nueva de Archivos de programa."
+LangString AutostartRefused ${LANG_ENGLISH} "Varnlet! is installed, but it will not start with Windows: $2 Windows would run it at every user's logon, administrators' included. To start it with Windows, install it in a new folder under Program Files."
+LangString ExeWritable ${LANG_SPANISH} "otros usuarios de este equipo pueden cambiar o reemplazar el programa en $INSTDIR o en una carpeta por encima."
+LangString ExeWritable ${LANG_ENGLISH} "other users of this computer can change or replace the program in $INSTDIR or in a folder above it."
+LangString ExeNotLocal ${LANG_SPANISH} "el programa está en una unidad de red, extraíble o externa, que otros pueden cambiar."
+LangString ExeNotLocal ${LANG_ENGLISH} "the program is on a network, removable or external drive, which others can change."
+LangString ExeLinked ${LANG_SPANISH} "la ruta del programa pasa por un vínculo o una unión, que otros pueden hacer apuntar a otro programa."
+LangString ExeLinked ${LANG_ENGLISH} "the program's path goes through a link or a junction, which others can point at another program."
+LangString ExeUnknown ${LANG_SPANISH} "no se pudo comprobar quién puede cambiar el programa en $INSTDIR."
+LangString ExeUnknown ${LANG_ENGLISH} "who can change the program in $INSTDIR could not be checked."
 
 ; What the installer does with the start-up value: "1" writes it, "0" removes it, "" (a silent
 ; install without /AUTOSTART) leaves it as it is, so a silent upgrade keeps the user's choice.
@@ -123,6 +163,8 @@ Var RanHere
 ; elsewhere (/D=, or another folder on the pages): that copy is closed and removed too.
 Var PreviousDir
 Var PreviousExe
+; JudgeInstallFolder's verdict on $INSTDIR.
+Var Verdict
 
 VIProductVersion "${FILE_VERSION}"
 VIAddVersionKey /LANG=${LANG_SPANISH} "ProductName" "Varnlet!"
@@ -245,8 +287,9 @@ Function un.onInit
     ${EndIf}
     Delete /REBOOTOK "$INSTDIR\uninstall.exe"
     RMDir /REBOOTOK "$INSTDIR"
-    ; MOVEFILE_DELAY_UNTIL_REBOOT
+    ; MOVEFILE_DELAY_UNTIL_REBOOT: this copy, then the folder made for it, which is empty by then.
     System::Call "kernel32::MoveFileExW(w '$EXEPATH', p 0, i 4)"
+    System::Call "kernel32::MoveFileExW(w '$EXEDIR', p 0, i 4)"
     Quit
   ${EndIf}
 FunctionEnd
@@ -290,39 +333,142 @@ FunctionEnd
   ${EndIf}
 !macroend
 
-; Gives the folder FOLDER_SDDL, made protected so that it inherits nothing, and with it the files
-; written into it afterwards; an install that cannot secure its folder fails.
-Function SecureFolder
-  System::Call "advapi32::ConvertStringSecurityDescriptorToSecurityDescriptorW(w '${FOLDER_SDDL}', i 1, *p .r0, p 0) i.r1 ?e"
-  Pop $2
-  ${If} $1 = 0
-    StrCpy $1 $2
-    ${If} $1 = 0
-      StrCpy $1 -1
-    ${EndIf}
+; The installers' checks, from the library the installer carries; the uninstaller carries it
+; too, for the folder it runs its elevated copy from.
+!macro SETUP_DLL un
+Function ${un}LoadSetupDll
+  InitPluginsDir
+  ${IfNot} ${FileExists} "$PLUGINSDIR\varnlet_setup.dll"
+    File "/oname=$PLUGINSDIR\varnlet_setup.dll" "${SETUP_DLL}"
+  ${EndIf}
+FunctionEnd
+!macroend
+!insertmacro SETUP_DLL ""
+!insertmacro SETUP_DLL "un."
+
+; The verdict on $INSTDIR in $Verdict: a new folder, the installed version's own, or refused. In
+; $1 the reason for a refusal, "" for none.
+Function JudgeFolder
+  Call LoadSetupDll
+  System::Call '$PLUGINSDIR\varnlet_setup.dll::JudgeInstallFolder(w "$INSTDIR", w "$PreviousDir") i.s'
+  Pop $Verdict
+  StrCpy $1 ""
+  ${If} $Verdict = ${FOLDER_OCCUPIED}
+    StrCpy $1 "$(FolderOccupied)"
+  ${ElseIf} $Verdict = ${FOLDER_NOT_ADMINISTRATORS}
+    StrCpy $1 "$(FolderNotAdministrators)"
+  ${ElseIf} $Verdict = ${FOLDER_LINKED}
+    StrCpy $1 "$(FolderLinked)"
+  ${ElseIf} $Verdict <> ${FOLDER_CREATE}
+  ${AndIf} $Verdict <> ${FOLDER_REUSE}
+    StrCpy $1 "$(FolderUnusable)"
+  ${EndIf}
+FunctionEnd
+
+Function FolderPageLeave
+  Call JudgeFolder
+  ${If} $1 != ""
+    MessageBox MB_ICONEXCLAMATION "$(FolderRefused)"
+    Abort
+  ${EndIf}
+FunctionEnd
+
+; Makes the folder with FOLDER_SDDL, protected so that it inherits nothing, from the instant it
+; exists; or, the installed version's, gives it FOLDER_SDDL again and empties it, its exe first,
+; so that every file is written as a new one that takes the folder's rights and nothing else stays.
+; An install that cannot fails.
+Function PrepareFolder
+  ${If} $Verdict = ${FOLDER_CREATE}
+    System::Call '$PLUGINSDIR\varnlet_setup.dll::CreateInstallFolder(w "$INSTDIR", w "${FOLDER_SDDL}") i.r1'
   ${Else}
-    System::Call "advapi32::GetSecurityDescriptorOwner(p r0, *p .r2, *i .r3) i.r1"
-    System::Call "advapi32::GetSecurityDescriptorDacl(p r0, *i .r3, *p .r4, *i .r5) i.r1"
-    ; SE_FILE_OBJECT; OWNER_, DACL_ and PROTECTED_DACL_SECURITY_INFORMATION
-    System::Call "advapi32::SetNamedSecurityInfoW(w '$INSTDIR', i 1, i 0x80000005, p r2, p 0, p r4, p 0) i.r1"
-    System::Call "kernel32::LocalFree(p r0)"
+    System::Call "advapi32::ConvertStringSecurityDescriptorToSecurityDescriptorW(w '${FOLDER_SDDL}', i 1, *p .r0, p 0) i.r1 ?e"
+    Pop $2
+    ${If} $1 = 0
+      StrCpy $1 $2
+      ${If} $1 = 0
+        StrCpy $1 -1
+      ${EndIf}
+    ${Else}
+      System::Call "advapi32::GetSecurityDescriptorOwner(p r0, *p .r2, *i .r3) i.r1"
+      System::Call "advapi32::GetSecurityDescriptorDacl(p r0, *i .r3, *p .r4, *i .r5) i.r1"
+      ; SE_FILE_OBJECT; OWNER_, DACL_ and PROTECTED_DACL_SECURITY_INFORMATION
+      System::Call "advapi32::SetNamedSecurityInfoW(w '$INSTDIR', i 1, i 0x80000005, p r2, p 0, p r4, p 0) i.r1"
+      System::Call "kernel32::LocalFree(p r0)"
+    ${EndIf}
   ${EndIf}
   ${If} $1 <> 0
     MessageBox MB_ICONSTOP "$(FolderRights)" /SD IDOK
     SetErrorLevel ${EXIT_WRITE}
     Abort
   ${EndIf}
+  ${If} $Verdict = ${FOLDER_REUSE}
+    StrCpy $0 "$INSTDIR\varnlet.exe"
+    retry:
+    Delete "$INSTDIR\varnlet.exe"
+    ${IfNot} ${FileExists} "$INSTDIR\varnlet.exe"
+      Delete "$INSTDIR\*"
+      FindFirst $1 $0 "$INSTDIR\*"
+      ${DoWhile} $0 != ""
+        ${If} $0 != "."
+        ${AndIf} $0 != ".."
+          ${ExitDo}
+        ${EndIf}
+        FindNext $1 $0
+      ${Loop}
+      FindClose $1
+      ${If} $0 == ""
+        Return
+      ${EndIf}
+      StrCpy $0 "$INSTDIR\$0"
+    ${EndIf}
+    MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "$(FileBusy)" /SD IDCANCEL IDRETRY retry
+    SetErrorLevel ${EXIT_BUSY}
+    Abort
+  ${EndIf}
+FunctionEnd
+
+; Whether the installed exe may start with Windows, judged as the program judges its own path: in
+; $1 its final path to write, "" when it may not, and then the reason in $2.
+Function JudgeAutostart
+  Call LoadSetupDll
+  System::Call '$PLUGINSDIR\varnlet_setup.dll::JudgeRunValueTarget(w "$INSTDIR\varnlet.exe", w .r1, i ${NSIS_MAX_STRLEN}) i.r0'
+  StrCpy $2 ""
+  ${If} $0 = ${EXE_TRUSTED}
+    Return
+  ${ElseIf} $0 = ${EXE_WRITABLE}
+    StrCpy $2 "$(ExeWritable)"
+  ${ElseIf} $0 = ${EXE_NOT_LOCAL}
+    StrCpy $2 "$(ExeNotLocal)"
+  ${ElseIf} $0 = ${EXE_LINKED}
+    StrCpy $2 "$(ExeLinked)"
+  ${Else}
+    StrCpy $2 "$(ExeUnknown)"
+  ${EndIf}
+  StrCpy $1 ""
+FunctionEnd
+
+; The choice refused: said, no value written, and the install ends with its own code.
+Function RefuseAutostart
+  MessageBox MB_ICONEXCLAMATION "$(AutostartRefused)" /SD IDOK
+  SetErrorLevel ${EXIT_AUTOSTART}
 FunctionEnd
 
 Section "Varnlet!"
   SectionIn RO
+  ; Nothing is written into a folder the rule refuses.
+  Call JudgeFolder
+  ${If} $1 != ""
+    MessageBox MB_ICONSTOP "$(FolderRefused)" /SD IDOK
+    SetErrorLevel ${EXIT_FOLDER}
+    Abort
+  ${EndIf}
   ${If} $PreviousDir != ""
   ${AndIf} $PreviousDir != $INSTDIR
     StrCpy $PreviousExe "$PreviousDir\varnlet.exe"
   ${EndIf}
   Call CloseVarnlet
+  Call PrepareFolder
   SetOutPath "$INSTDIR"
-  Call SecureFolder
   File "/oname=varnlet.exe" "${EXE}"
   File "/oname=LEAME.txt" "${README}"
   ClearErrors
@@ -356,20 +502,33 @@ Section "Varnlet!"
     ReadRegStr $0 HKLM "${RUN_KEY}" "Varnlet"
     ${If} $0 == '"$PreviousExe"'
     ${OrIf} $0 == $PreviousExe
+      Call JudgeAutostart
       ClearErrors
-      WriteRegStr HKLM "${RUN_KEY}" "Varnlet" '"$INSTDIR\varnlet.exe"'
+      ${If} $1 != ""
+        WriteRegStr HKLM "${RUN_KEY}" "Varnlet" '"$1"'
+      ${Else}
+        ; It would name a deleted exe, and the new one may not start with Windows.
+        DeleteRegValue HKLM "${RUN_KEY}" "Varnlet"
+        Call RefuseAutostart
+      ${EndIf}
       !insertmacro FAIL_ON_ERRORS
     ${EndIf}
   ${EndIf}
 SectionEnd
 
-; The same value the program's "Iniciar con Windows" writes, in the same registry view: the
-; installed exe's full path, in double quotes, so Windows cannot run a prefix of a path with
-; spaces ("C:\Program.exe") at logon. The installer runs elevated, so this works where the
-; program itself, running as a standard user under UAC, may not write it.
+; The same value the program's "Iniciar con Windows" writes, in the same registry view, and only
+; where the program would write it: the installed exe's final path, in double quotes, so Windows
+; cannot run a prefix of a path with spaces ("C:\Program.exe") at logon. The installer runs
+; elevated, so this works where the program itself, running as a standard user under UAC, may not
+; write it.
 Section "$(AutostartSection)" SecAutostart
+  Call JudgeAutostart
+  ${If} $1 == ""
+    Call RefuseAutostart
+    Return
+  ${EndIf}
   ClearErrors
-  WriteRegStr HKLM "${RUN_KEY}" "Varnlet" '"$INSTDIR\varnlet.exe"'
+  WriteRegStr HKLM "${RUN_KEY}" "Varnlet" '"$1"'
   !insertmacro FAIL_ON_ERRORS
 SectionEnd
 
@@ -402,24 +561,41 @@ Section "-AutostartOff"
 SectionEnd
 
 ; Run in place (the entry's command lines, _?=), the uninstaller is the process its caller waits
-; for, but it cannot delete its own file while it runs. So it starts a copy of itself from
-; Windows' own temporary folder (where a standard user can change no file an administrator made,
-; unlike the user's %TEMP%), which waits for it to end, then deletes the uninstaller and the
-; folder; that copy goes at the next restart, as the copy NSIS otherwise starts does. Run as that
+; for, but it cannot delete its own file while it runs. So it starts a copy of itself, which
+; waits for it to end, then deletes the uninstaller and the folder; that copy and its folder go at
+; the next restart, as the copy NSIS otherwise starts does. The copy runs elevated: it runs from a
+; folder made for it in Windows' own temporary folder with the install folder's rights from its
+; first instant, where no standard user can put a DLL beside it (every user may add files to
+; Windows' temporary folder and to a folder made there with the rights it inherits). Run as that
 ; copy, the uninstaller has nothing else to remove.
 Function un.RemoveFolder
   ${If} $EXEPATH == "$INSTDIR\uninstall.exe"
-    ClearErrors
-    GetTempFileName $0 "$WINDIR\Temp"
-    System::Call "kernel32::CopyFileW(w '$EXEPATH', w r0, i 0) i.r1"
+    Call un.LoadSetupDll
     System::Call "kernel32::GetCurrentProcessId() i.r2"
-    ${If} $1 <> 0
-      Exec '"$0" /S /CLEANUP=$2 _?=$INSTDIR'
-      ${IfNot} ${Errors}
-        Return
+    ; A name someone else took is never used: another is tried.
+    StrCpy $3 0
+    ${Do}
+      System::Call "kernel32::GetTickCount() i.r4"
+      StrCpy $0 "$WINDIR\Temp\Varnlet-$2-$4-$3"
+      System::Call '$PLUGINSDIR\varnlet_setup.dll::CreateInstallFolder(w "$0", w "${FOLDER_SDDL}") i.r1'
+      IntOp $3 $3 + 1
+      ${If} $1 = 0
+      ${OrIf} $3 >= 5
+        ${ExitDo}
       ${EndIf}
+    ${Loop}
+    ${If} $1 = 0
+      ClearErrors
+      System::Call "kernel32::CopyFileW(w '$EXEPATH', w '$0\uninstall.exe', i 1) i.r1"
+      ${If} $1 <> 0
+        Exec '"$0\uninstall.exe" /S /CLEANUP=$2 _?=$INSTDIR'
+        ${IfNot} ${Errors}
+          Return
+        ${EndIf}
+      ${EndIf}
+      Delete "$0\uninstall.exe"
+      RMDir $0
     ${EndIf}
-    Delete $0
   ${EndIf}
   Delete /REBOOTOK "$INSTDIR\uninstall.exe"
   RMDir /REBOOTOK "$INSTDIR"

@@ -15,12 +15,13 @@ forbid() {
     status=1
   fi
 }
-forbid base 'platform|toolkit|registry|trim|tray|about|app'
-forbid platform 'toolkit|registry|trim|tray|about|app'
-forbid toolkit 'registry|trim|tray|about|app'
-forbid registry 'toolkit|trim|tray|about|app'
-forbid trim 'toolkit|registry|tray|about|app'
-forbid tray 'registry|trim|about|app'
-forbid about 'registry|trim|tray|app'
+forbid base 'platform|toolkit|registry|trim|tray|about|app|setup'
+forbid platform 'toolkit|registry|trim|tray|about|app|setup'
+forbid toolkit 'registry|trim|tray|about|app|setup'
+forbid registry 'toolkit|trim|tray|about|app|setup'
+forbid trim 'toolkit|registry|tray|about|app|setup'
+forbid tray 'registry|trim|about|app|setup'
+forbid about 'registry|trim|tray|app|setup'
+forbid app 'setup'
 [ "$status" -ne 0 ] || echo "layers: every include points downwards"
 exit "$status"

@@ -1,11 +1,9 @@
 #include "app/Form1.h"
 
-#include <optional>
 #include <stdexcept>
 
 #include "base/error_skipping.h"
 #include "build_config.h"
-#include "registry/text_formats.h"
 #include "trim/working_set_trimmer.h"
 
 namespace varnlet::app {
@@ -67,11 +65,7 @@ void Form1::Form_Load() {
   SkipErrors([&] { module1_.ShellTrayShowBalloon(hWnd(), tray::kNiifInfo, kBalloonTitle, kBalloonText); });
   SkipErrors([&] { Timer2_Timer(); });
   SkipErrors([&] { Timer1_Timer(); });
-  SkipErrors([&] {
-    const bool registered =
-        !Registry().GetRegString(std::wstring(kAutostartKey), std::wstring(kAutostartValue)).empty();
-    zmnuSysTrayDemo_->SetChecked(kMenuStartWithWindows, registered);
-  });
+  SkipErrors([&] { zmnuSysTrayDemo_->SetChecked(kMenuStartWithWindows, AutostartRegistered(Registry())); });
   // An installer that must replace the running program closes it and starts it again.
   SkipErrors([&] { services_.process.RegisterApplicationRestart(L"", kRestartFlags); });
 }
@@ -126,96 +120,21 @@ registry::cQueryReg& Form1::Registry() {
   return *registry_;
 }
 
-std::wstring Form1::AutostartErrorText(std::wstring_view exePath) {
-  std::wstring text = L"Ocurri\u00f3 un error al tratar de agregar la aplicaci\u00f3n\r\n";
-  text += exePath;
-  text += L"\r\nal inicio de windows.\r\nPor favor, reporte este fallo en ";
-  text += HomePageWithoutSlash();
-  return text;
-}
-
-std::wstring Form1::AutostartRefusalText(std::wstring_view exePath, ExecutableTrust why) {
-  std::wstring text = L"Varnlet! no se agreg\u00f3 al inicio de Windows:\r\n";
-  text += exePath;
-  text += L"\r\n\r\n";
-  switch (why) {
-    case ExecutableTrust::NotLocal:
-      text += L"El programa est\u00e1 en una unidad de red o extra\u00edble, que otros pueden cambiar";
-      break;
-    case ExecutableTrust::Unknown:
-      text += L"No se pudo comprobar qui\u00e9n puede cambiar el programa en esa carpeta";
-      break;
-    default:
-      text += L"Otros usuarios de este equipo pueden cambiar o reemplazar el programa en esa carpeta";
-      break;
-  }
-  text +=
-      L", y Windows lo ejecutar\u00eda al iniciar la sesi\u00f3n de cualquier usuario, tambi\u00e9n la de los "
-      L"administradores.\r\n\r\nInstale Varnlet! con su instalador, que lo coloca en una carpeta en la que solo los "
-      L"administradores pueden escribir, y active \u00abIniciar con Windows\u00bb desde all\u00ed.";
-  return text;
-}
-
-bool Form1::ShowAutostartError(const std::wstring& exePath) {
-  SkipErrors([&] { services_.toolkit.MsgBox(AutostartErrorText(exePath), kErrorBoxStyle, L""); });
-  return !Ended();
-}
-
 void Form1::ToggleStartWithWindows(std::int16_t Index, const std::wstring& exePath) {
   toolkit::Menu& menu = *zmnuSysTrayDemo_;
-  const std::wstring key(kAutostartKey);
-  const std::wstring name(kAutostartValue);
-  auto read = [&] {
-    std::wstring value;
-    SkipErrors([&] { value = Registry().GetRegString(key, name); });
-    return value;
-  };
-  // A write or delete that raised did not happen: it counts as failed, never as done.
-  constexpr registry::RegStatus kRaised = -1;
-  // Windows runs the value as a command line: a path with a space is quoted, or a program placed
-  // at a prefix of it ("C:\Program.exe") would run at every logon instead. A value an earlier
-  // version wrote unquoted still counts as present, and is rewritten quoted or removed below.
-  const std::wstring commandLine = registry::QuotedIfSpaced(exePath);
-  // Windows runs the value at every user's logon: only an exe that no standard user can replace
-  // is written, judged once per click, before the first write. Removing the value always works.
-  std::optional<ExecutableTrust> trust;
-  auto trusted = [&] {
-    if (!trust) {
-      trust = ExecutableTrust::Unknown;
-      SkipErrors([&] { trust = JudgeRunValueTarget(exePath, services_.files); });
-    }
-    return *trust == ExecutableTrust::Trusted;
-  };
-  // The key path names HKEY_LOCAL_MACHINE, which decides whatever root is passed.
-  auto write = [&] {
-    registry::RegStatus status = kRaised;
-    SkipErrors(
-        [&] { status = Registry().SetReg(key, name, registry::Variant(commandLine), registry::kHkeyLocalMachine); });
-    return status;
-  };
-
   SkipErrors([&] { menu.SetChecked(Index, !menu.Checked(Index)); });
-  // A value already there (perhaps from a copy in another folder) is rewritten with this path.
-  if (!read().empty() && trusted() && write() != 0 && !ShowAutostartError(exePath)) return;
   bool on = false;
   SkipErrors([&] { on = menu.Checked(Index); });
-  if (!on) {
-    if (read().empty()) return;
-    registry::RegStatus status = kRaised;
-    SkipErrors([&] { status = Registry().DeleteValue(key, name); });
-    if (status == 0) return;
-    SkipErrors([&] { menu.SetChecked(Index, true); });
-    return;
-  }
-  if (!trusted()) {
-    SkipErrors([&] { menu.SetChecked(Index, false); });
-    SkipErrors([&] { services_.toolkit.MsgBox(AutostartRefusalText(exePath, *trust), kRefusalBoxStyle, L""); });
-    return;
-  }
-  if (write() != 0) {
-    if (!ShowAutostartError(exePath)) return;
-    // The mark tells what the registry holds, not what was asked for.
-    SkipErrors([&] { menu.SetChecked(Index, !read().empty()); });
+  const AutostartOutcome outcome = ClickAutostart(registry_.get(), services_.paths, exePath, on, [&] {
+    SkipErrors(
+        [&] { services_.toolkit.MsgBox(AutostartErrorText(exePath, HomePageWithoutSlash()), kErrorBoxStyle, L""); });
+    return !Ended();
+  });
+  if (outcome.ended) return;
+  SkipErrors([&] { menu.SetChecked(Index, outcome.checked); });
+  if (outcome.refused) {
+    SkipErrors(
+        [&] { services_.toolkit.MsgBox(AutostartRefusalText(exePath, *outcome.refused), kRefusalBoxStyle, L""); });
   }
 }
 

@@ -6,9 +6,10 @@
 #include <string>
 
 #include "about/Form2.h"
-#include "app/autostart_trust.h"
+#include "app/autostart_switch.h"
 #include "platform/ansi_code_page.h"
 #include "platform/file_api.h"
+#include "platform/file_security_api.h"
 #include "platform/process_api.h"
 #include "platform/registry_api.h"
 #include "platform/shell_api.h"
@@ -31,10 +32,6 @@ inline constexpr std::wstring_view kBalloonText =
     L"Puede continuar trabajando normalmente.\r\n\r\n"
     L"Este mensaje desaparecer\u00e1 autom\u00e1ticamente en 7 segundos.";
 
-// Where the program records that it starts with Windows; read at start and by the menu.
-inline constexpr std::wstring_view kAutostartKey =
-    L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\";
-inline constexpr std::wstring_view kAutostartValue = L"Varnlet";
 // The Restart Manager starts the program again only after an installer closed it: not after a
 // crash or a hang, and not after a reboot, which the Run value covers. No arguments.
 inline constexpr std::uint32_t kRestartFlags =
@@ -68,6 +65,7 @@ class Form1 final : private toolkit::FormEvents, private tray::TrayHost {
     about::Form2& form2;
     platform::RegistryApi& registry;
     platform::FileApi& files;
+    platform::FileSecurityApi& paths;
   };
 
   explicit Form1(const Services& services);
@@ -98,10 +96,6 @@ class Form1 final : private toolkit::FormEvents, private tray::TrayHost {
   // The running executable's full path: its folder, a backslash unless the folder ends in one,
   // its base name and ".exe".
   std::wstring ExecutablePath();
-  // The text of the box that reports a failed autostart write.
-  static std::wstring AutostartErrorText(std::wstring_view exePath);
-  // The text of the box that says why the exe is not added to the start of Windows, and what to do.
-  static std::wstring AutostartRefusalText(std::wstring_view exePath, ExecutableTrust why);
 
   // The registry object; raises when it could not be created, so the step using it is skipped.
   registry::cQueryReg& Registry();
@@ -110,9 +104,6 @@ class Form1 final : private toolkit::FormEvents, private tray::TrayHost {
   bool PopupTrayMenu() override;
   std::unique_ptr<toolkit::Icon> LoadTrayIcon() override;
   void ToggleStartWithWindows(std::int16_t Index, const std::wstring& exePath);
-  // Shows the autostart error box; false when the program ended while it was open ("Salir" from
-  // the tray), and the handler must stop there.
-  bool ShowAutostartError(const std::wstring& exePath);
 
   Services services_;
   tray::Module1 module1_;

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/file_api.h"  // kMaxPath
+
 namespace varnlet::app {
 namespace {
 
@@ -41,60 +43,172 @@ std::uint32_t DangerousRights(PathPart part) {
   return ~std::uint32_t{0};
 }
 
-bool IsTrusted(std::wstring_view sid) {
-  return std::ranges::any_of(kTrustedSids, [&](std::wstring_view trusted) { return sid == trusted; });
+bool IsDriveLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
+
+wchar_t AsciiUpper(wchar_t c) { return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c; }
+
+// CON, PRN, AUX, NUL, COM1 to COM9 and LPT1 to LPT9 (superscript digits too), CONIN$ and CONOUT$,
+// also with an extension: the system opens the device, not a file of that name.
+bool IsDeviceName(std::wstring_view name) {
+  std::wstring base(name.substr(0, name.find(L'.')));
+  while (!base.empty() && base.back() == L' ') base.pop_back();
+  std::ranges::transform(base, base.begin(), AsciiUpper);
+  if (base == L"CON" || base == L"PRN" || base == L"AUX" || base == L"NUL" || base == L"CONIN$" || base == L"CONOUT$") {
+    return true;
+  }
+  if (base.size() != 4 || (!base.starts_with(L"COM") && !base.starts_with(L"LPT"))) return false;
+  const wchar_t digit = base[3];
+  return (digit >= L'1' && digit <= L'9') || digit == L'\u00b9' || digit == L'\u00b2' || digit == L'\u00b3';
 }
 
-bool IsDriveLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
+// A name the system reads back as itself on a path without "\\?\".
+bool IsOrdinaryName(std::wstring_view name) {
+  if (name.empty() || name == L"." || name == L".." || name.back() == L'.' || name.back() == L' ') return false;
+  constexpr std::wstring_view kReserved = L"<>:\"/\\|?*";
+  for (const wchar_t c : name) {
+    if (c < 0x20 || kReserved.find(c) != std::wstring_view::npos) return false;
+  }
+  return !IsDeviceName(name);
+}
+
+constexpr std::wstring_view kLongPrefix = L"\\\\?\\";
+
+bool IsUncPath(std::wstring_view path) {
+  return path.starts_with(L"\\\\?\\UNC\\") || (path.starts_with(L"\\\\") && !path.starts_with(kLongPrefix));
+}
+
+// Linked when a name on the path, after its root, is a link; Unknown when one cannot be read;
+// Trusted otherwise. The path may carry "\\?\", which makes the system take each name literally.
+ExecutableTrust NoLinkOnTheWay(std::wstring_view path, platform::FileSecurityApi& files) {
+  const std::size_t root = (path.starts_with(kLongPrefix) ? kLongPrefix.size() : 0) + 3;
+  for (std::size_t end = path.find(L'\\', root);; end = path.find(L'\\', end + 1)) {
+    const std::wstring prefix(path.substr(0, end));
+    const std::uint32_t attributes = files.GetFileAttributesW(prefix.c_str());
+    if (attributes == platform::kInvalidFileAttributes) return ExecutableTrust::Unknown;
+    if ((attributes & platform::kFileAttributeReparsePoint) != 0) return ExecutableTrust::Linked;
+    if (end == std::wstring_view::npos) return ExecutableTrust::Trusted;
+  }
+}
+
+// The verdict on one object of the path, read through a handle on it.
+ExecutableTrust JudgeObject(platform::FileSecurityApi& files, platform::FileHandle handle, PathPart part) {
+  std::uint32_t attributes = 0;
+  if (!files.GetFileAttributesByHandle(handle, attributes)) return ExecutableTrust::Unknown;
+  if ((attributes & platform::kFileAttributeReparsePoint) != 0) return ExecutableTrust::Linked;
+  platform::FileSecurity security;
+  if (files.GetSecurityInfo(handle, security) != 0) return ExecutableTrust::Unknown;
+  return OnlyAdministratorsMayChange(security, part) ? ExecutableTrust::Trusted : ExecutableTrust::WritableByOthers;
+}
+
+bool IsExternalBus(std::uint32_t bus) {
+  return bus == platform::kBusType1394 || bus == platform::kBusTypeUsb || bus == platform::kBusTypeSd ||
+         bus == platform::kBusTypeMmc;
+}
+
+// The path as started: a drive path (perhaps with "\\?\"), every name a real entry.
+bool IsDrivePathAsStarted(std::wstring_view given) {
+  if (given.starts_with(kLongPrefix)) given.remove_prefix(kLongPrefix.size());
+  if (given.size() < 4 || !IsDriveLetter(given[0]) || given[1] != L':' || given[2] != L'\\') return false;
+  for (std::size_t start = 3; start <= given.size();) {
+    const std::size_t end = std::min(given.find(L'\\', start), given.size());
+    const std::wstring_view name = given.substr(start, end - start);
+    if (name.empty() || name == L"." || name == L".." || name.find(L'\0') != std::wstring_view::npos) return false;
+    start = end + 1;
+  }
+  return true;
+}
+
+// The exe through its handle, then every folder above it up to the root, each through a handle;
+// the disk's bus last: a disk that calls itself fixed may still be plugged in from outside.
+ExecutableTrust JudgeOpenedPath(platform::FileSecurityApi& files, platform::FileHandle exe, const std::wstring& path) {
+  if (const ExecutableTrust file = JudgeObject(files, exe, PathPart::File); file != ExecutableTrust::Trusted)
+    return file;
+  PathPart part = PathPart::OwnFolder;
+  for (std::size_t slash = path.find_last_of(L'\\'); slash != std::wstring::npos;
+       slash = slash == 2 ? std::wstring::npos : path.find_last_of(L'\\', slash - 1)) {
+    // The root keeps its backslash: "C:\".
+    const platform::UniqueFileHandle folder =
+        platform::OpenForInspection(files, path.substr(0, slash == 2 ? 3 : slash));
+    if (!folder) return ExecutableTrust::Unknown;
+    if (const ExecutableTrust verdict = JudgeObject(files, folder.get(), part); verdict != ExecutableTrust::Trusted) {
+      return verdict;
+    }
+    part = PathPart::Ancestor;
+  }
+  std::uint32_t bus = 0;
+  const std::wstring volume = L"\\\\.\\" + path.substr(0, 2);
+  if (files.QueryStorageBusType(volume.c_str(), bus) != 0) return ExecutableTrust::Unknown;
+  return IsExternalBus(bus) ? ExecutableTrust::NotLocal : ExecutableTrust::Trusted;
+}
+
+RunValueTarget Judge(std::wstring_view exePath, platform::FileSecurityApi& files) {
+  if (IsUncPath(exePath)) return {ExecutableTrust::NotLocal, {}};
+  if (!IsDrivePathAsStarted(exePath)) return {};
+  if (const ExecutableTrust links = NoLinkOnTheWay(exePath, files); links != ExecutableTrust::Trusted) {
+    return {links, {}};
+  }
+  // What Windows will run is the object this handle is open on: its final path is what is judged
+  // and written.
+  const platform::UniqueFileHandle exe = platform::OpenForInspection(files, std::wstring(exePath));
+  if (!exe) return {};
+  const std::wstring finalPath = platform::FinalPathName(files, exe.get());
+  if (IsUncPath(finalPath)) return {ExecutableTrust::NotLocal, {}};
+  std::optional<std::wstring> path = OrdinaryFinalPath(finalPath);
+  if (!path) return {};
+  if (const ExecutableTrust links = NoLinkOnTheWay(*path, files); links != ExecutableTrust::Trusted) {
+    return {links, {}};
+  }
+  const std::wstring root = path->substr(0, 3);
+  if (files.GetDriveTypeW(root.c_str()) != platform::kDriveFixed) return {ExecutableTrust::NotLocal, {}};
+  const ExecutableTrust trust = JudgeOpenedPath(files, exe.get(), *path);
+  if (trust != ExecutableTrust::Trusted) return {trust, {}};
+  return {ExecutableTrust::Trusted, std::move(*path)};
+}
 
 }  // namespace
 
+bool IsAdministrativeOwner(std::wstring_view sid) {
+  return std::ranges::any_of(kTrustedSids, [&](std::wstring_view trusted) { return sid == trusted; });
+}
+
 bool OnlyAdministratorsMayChange(const FileSecurity& security, PathPart part) {
   // The owner may always re-permission the object, whatever the list says.
-  if (!IsTrusted(security.owner)) return false;
+  if (!IsAdministrativeOwner(security.owner)) return false;
   if (!security.hasDacl) return false;
   const std::uint32_t dangerous = DangerousRights(part);
   return std::ranges::none_of(security.dacl, [&](const platform::AccessEntry& entry) {
     return entry.kind == AceKind::Allowed && (entry.flags & platform::kInheritOnlyAce) == 0 &&
-           (entry.mask & dangerous) != 0 && !IsTrusted(entry.sid);
+           (entry.mask & dangerous) != 0 && !IsAdministrativeOwner(entry.sid);
   });
 }
 
-ExecutableTrust JudgeRunValueTarget(std::wstring_view exePath, platform::FileApi& files) {
-  constexpr std::wstring_view kLongPrefix = L"\\\\?\\";
-  if (exePath.starts_with(kLongPrefix)) exePath.remove_prefix(kLongPrefix.size());
-  // "\\server\share\..." and "\\?\UNC\server\share\..."; also any other device path.
-  if (exePath.starts_with(L"\\") || exePath.starts_with(L"UNC\\")) return ExecutableTrust::NotLocal;
-  if (exePath.size() < 4 || !IsDriveLetter(exePath[0]) || exePath[1] != L':' || exePath[2] != L'\\') {
-    return ExecutableTrust::Unknown;
+bool IsOrdinaryDrivePath(std::wstring_view path) {
+  if (path.size() < 3 || path.size() >= platform::kMaxPath || !IsDriveLetter(path[0]) || path[1] != L':' ||
+      path[2] != L'\\') {
+    return false;
   }
-  // Every name on the path is a real entry: no empty one, no "." or "..", no NUL to cut it short.
-  std::wstring_view rest = exePath.substr(3);
-  for (std::size_t start = 0; start <= rest.size();) {
-    const std::size_t end = std::min(rest.find(L'\\', start), rest.size());
-    const std::wstring_view name = rest.substr(start, end - start);
-    if (name.empty() || name == L"." || name == L".." || name.find(L'\0') != std::wstring_view::npos) {
-      return ExecutableTrust::Unknown;
-    }
+  for (std::size_t start = 3; start < path.size();) {
+    const std::size_t end = std::min(path.find(L'\\', start), path.size());
+    if (!IsOrdinaryName(path.substr(start, end - start))) return false;
+    // A path that ends in a backslash ends in an empty name.
+    if (end + 1 == path.size()) return false;
     start = end + 1;
   }
+  return true;
+}
+
+std::optional<std::wstring> OrdinaryFinalPath(std::wstring_view finalPath) {
+  if (!finalPath.starts_with(kLongPrefix)) return std::nullopt;
+  finalPath.remove_prefix(kLongPrefix.size());
+  if (!IsOrdinaryDrivePath(finalPath)) return std::nullopt;
+  return std::wstring(finalPath);
+}
+
+RunValueTarget JudgeRunValueTarget(std::wstring_view exePath, platform::FileSecurityApi& files) {
   try {
-    const std::wstring root(exePath.substr(0, 3));
-    if (files.GetDriveTypeW(root.c_str()) != platform::kDriveFixed) return ExecutableTrust::NotLocal;
-    std::wstring object(exePath);
-    PathPart part = PathPart::File;
-    for (;;) {
-      platform::FileSecurity security;
-      if (files.GetNamedSecurityInfoW(object.c_str(), security) != 0) return ExecutableTrust::Unknown;
-      if (!OnlyAdministratorsMayChange(security, part)) return ExecutableTrust::WritableByOthers;
-      if (object.size() == root.size()) return ExecutableTrust::Trusted;
-      const std::size_t slash = object.find_last_of(L'\\');
-      // The root keeps its backslash: "C:\".
-      object.resize(slash == 2 ? 3 : slash);
-      part = part == PathPart::File ? PathPart::OwnFolder : PathPart::Ancestor;
-    }
+    return Judge(exePath, files);
   } catch (...) {
-    return ExecutableTrust::Unknown;
+    return {};
   }
 }
 

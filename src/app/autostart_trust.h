@@ -1,11 +1,14 @@
 #pragma once
-// Whether the program may ask Windows to run its exe at every logon. The Run value lives under
+// Whether Windows may be asked to run an exe at every logon. The Run value lives under
 // HKEY_LOCAL_MACHINE, so Windows starts that exe in every user's session, administrators'
 // included: it must be a file that no standard user of the machine can replace, on a path that
-// none of them can rename or re-permission, on a disk of the machine itself.
+// none of them can rename, re-permission or send elsewhere, on a disk that belongs to the machine.
+// The program judges its own exe with it, and the installers judge the exe they installed.
+#include <optional>
+#include <string>
 #include <string_view>
 
-#include "platform/file_api.h"
+#include "platform/file_security_api.h"
 
 namespace varnlet::app {
 
@@ -14,9 +17,14 @@ enum class ExecutableTrust {
   Trusted,
   // Someone else may write, replace, rename or re-permission the file or a folder on its path.
   WritableByOthers,
-  // A network drive, a UNC path, a removable or optical drive: whoever holds the medium decides.
+  // A network drive, a UNC path, a removable, optical or external disk: whoever holds the medium
+  // decides.
   NotLocal,
-  // The path or its security could not be read; nothing is trusted that was not checked.
+  // A junction, symbolic link or other reparse point on the way: what the path runs is decided
+  // by whoever may point that link elsewhere.
+  Linked,
+  // The path or its security could not be read, or the file's real path cannot be written as an
+  // ordinary one; nothing is trusted that was not checked.
   Unknown,
 };
 
@@ -39,9 +47,27 @@ enum class PathPart {
 // its own list, which holds what it inherited. A deny entry never makes an allow safe: allows
 // are judged alone.
 bool OnlyAdministratorsMayChange(const platform::FileSecurity& security, PathPart part);
+bool IsAdministrativeOwner(std::wstring_view sid);
 
-// Judges the full path of an exe ("C:\Program Files\Varnlet\varnlet.exe"): the drive, then the
-// file and every folder above it up to the drive's root.
-ExecutableTrust JudgeRunValueTarget(std::wstring_view exePath, platform::FileApi& files);
+// True for "C:\" followed by names that the system reads back as themselves: no empty name, no
+// "." or "..", no trailing dot or space (which the system would drop), no character it would
+// take for something else, no device name, and shorter than MAX_PATH. Such a path means one
+// object, whoever reads it.
+bool IsOrdinaryDrivePath(std::wstring_view path);
+// The ordinary drive path of what GetFinalPathNameByHandleW gave ("\\?\C:\..."): the same text
+// without its "\\?\", or nothing where the rest is no ordinary drive path.
+std::optional<std::wstring> OrdinaryFinalPath(std::wstring_view finalPath);
+
+// The exe's verdict and, when trusted, the path to write: the final path of the file that was
+// judged, which is what Windows will run, whatever link or short name the given path went through.
+struct RunValueTarget {
+  ExecutableTrust trust = ExecutableTrust::Unknown;
+  std::wstring path;
+};
+
+// Judges the full path of an exe ("C:\Program Files\Varnlet\varnlet.exe"), as the program was
+// started: no link on the way, as given or as resolved; the drive, fixed and not external; then
+// the file and every folder above it up to the drive's root, each through a handle opened on it.
+RunValueTarget JudgeRunValueTarget(std::wstring_view exePath, platform::FileSecurityApi& files);
 
 }  // namespace varnlet::app

@@ -8,6 +8,7 @@
 #include "app/Form1.h"
 #include "base/error_skipping.h"
 #include "platform/win32/ansi_code_page_win32.h"
+#include "platform/win32/file_security_win32.h"
 #include "platform/win32/process_api_win32.h"
 #include "platform/win32/process_token.h"
 #include "platform/win32/registry_api_win32.h"
@@ -67,10 +68,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   platform::AnsiCodePageWin32 ansi;
   platform::RegistryApiWin32 registry;
   platform::FileApiWin32 files;
+  platform::FileSecurityApiWin32 paths;
   toolkit::win32::ToolkitWin32 toolkit(instance, L"Local\\Varnlet.SingleInstance", std::wstring(app::kAppTitle));
   // Declared before the About window: OLE is uninitialised after the last browser is gone.
   toolkit::win32::WebBrowserFactory browsers;
   toolkit::win32::DialogsWin32 dialogs(instance, browsers);
   about::Form2 form2({dialogs, shell, ansi, platform::win32::ProcessTokenElevated()});
-  return app::RunProgram({toolkit, process, shell, version, user, ansi, form2, registry, files});
+  return app::RunProgram({toolkit, process, shell, version, user, ansi, form2, registry, files, paths});
 }

@@ -1,36 +1,13 @@
 #pragma once
 // The kernel's file and directory calls the registry class makes (the key dump's private folder,
-// the Windows and system directories), one virtual per system call, ANSI forms; and what the
-// autostart switch asks of a path before Windows is told to run it at every logon.
+// the Windows and system directories), one virtual per system call, ANSI forms.
 #include <cstdint>
-#include <string>
-#include <vector>
 
 namespace varnlet::platform {
 
 // Who may use a new directory: whoever its parent folder lets in, or its creator alone (a
 // protected DACL that grants the creating user full control, inherited by all made inside it).
 enum class DirectoryAccess { Inherited, OwnerOnly };
-
-// One entry of a discretionary access control list, as the system keeps it: its kind (allowing,
-// denying, or anything else), its flags (inheritance), its access mask and its trustee's SID in
-// text form ("S-1-5-32-544"; empty where the entry's layout names none the adapter can read).
-enum class AceKind : std::uint8_t { Allowed, Denied, Other };
-struct AccessEntry {
-  AceKind kind = AceKind::Other;
-  std::uint8_t flags = 0;
-  std::uint32_t mask = 0;
-  std::wstring sid;
-};
-// The owner and DACL of a file or folder. Without a DACL everyone has every right.
-struct FileSecurity {
-  std::wstring owner;
-  bool hasDacl = false;
-  std::vector<AccessEntry> dacl;
-};
-inline constexpr std::uint8_t kInheritOnlyAce = 0x08;
-// GetDriveTypeW's answer for a hard disk.
-inline constexpr std::uint32_t kDriveFixed = 3;
 
 class FileApi {
  public:
@@ -54,13 +31,6 @@ class FileApi {
   virtual bool RemoveDirectoryA(const char* lpPathName) = 0;
   // The reason the last call above failed.
   virtual std::uint32_t GetLastError() = 0;
-
-  // The kind of drive a root folder ("C:\\") is on: 3 a fixed disk, 2 removable, 4 a network drive,
-  // 5 an optical disc, 6 a RAM disk, 0 unknown, 1 no such root.
-  virtual std::uint32_t GetDriveTypeW(const wchar_t* lpRootPathName) = 0;
-  // The owner and DACL of a file or folder (GetNamedSecurityInfoW); the system's error, 0 on
-  // success.
-  virtual std::uint32_t GetNamedSecurityInfoW(const wchar_t* pObjectName, FileSecurity& security) = 0;
 };
 
 // MAX_PATH: the room GetTempFileNameA writes into.

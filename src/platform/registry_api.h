@@ -5,28 +5,14 @@
 // in-memory registry.
 #include <cstdint>
 
+#include "platform/system_errors.h"
+
 namespace varnlet::platform {
 
 // A predefined root (0x80000000..0x80000006) or an opened key, as a 32-bit value; 0 is none.
 using RegKey = std::uint32_t;
-// The system's result number: 0 on success, otherwise a Windows error code.
+// The system's result number: 0 on success, otherwise a Windows error code (system_errors.h).
 using RegStatus = std::int32_t;
-
-// The Windows error numbers the registry calls answer with, as far as the program names them.
-inline constexpr RegStatus kErrorSuccess = 0;
-inline constexpr RegStatus kErrorFileNotFound = 2;
-inline constexpr RegStatus kErrorPathNotFound = 3;
-inline constexpr RegStatus kErrorAccessDenied = 5;
-inline constexpr RegStatus kErrorInvalidHandle = 6;
-inline constexpr RegStatus kErrorInvalidParameter = 87;
-inline constexpr RegStatus kErrorBadPathName = 161;
-inline constexpr RegStatus kErrorAlreadyExists = 183;
-inline constexpr RegStatus kErrorMoreData = 234;
-inline constexpr RegStatus kErrorNoMoreItems = 259;
-inline constexpr RegStatus kErrorNoAccess = 998;
-inline constexpr RegStatus kErrorBadKey = 1010;
-inline constexpr RegStatus kErrorKeyDeleted = 1018;
-inline constexpr RegStatus kErrorPrivilegeNotHeld = 1314;
 
 // A FILETIME: 100-ns intervals since 1601.
 struct FileTime {

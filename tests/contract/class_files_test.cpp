@@ -83,10 +83,6 @@ class TakenFirstName final : public platform::FileApi {
   }
   bool RemoveDirectoryA(const char* path) override { return files_.RemoveDirectoryA(path); }
   std::uint32_t GetLastError() override { return files_.GetLastError(); }
-  std::uint32_t GetDriveTypeW(const wchar_t* root) override { return files_.GetDriveTypeW(root); }
-  std::uint32_t GetNamedSecurityInfoW(const wchar_t* path, platform::FileSecurity& security) override {
-    return files_.GetNamedSecurityInfoW(path, security);
-  }
 
  private:
   RegistryEnvironment& env_;

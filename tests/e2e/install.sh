@@ -18,9 +18,16 @@
 # speaks English: the start-up choice comes ticked, and the finish page starts the program. Last,
 # the portable zip: unpacked, it runs as it is and leaves nothing behind once it is closed and its
 # folder deleted.
-# Usage: install.sh SETUP.EXE STRIPPED_VARNLET.EXE ZIP NEXT_VERSION_SETUP.EXE
+# The shipped installer reads the system's owners and lists, which under Wine are nobody's but the
+# Unix user's: it installs, makes its folder with its rights from the start, and refuses the
+# start-up value (exit code 7); its uninstaller's elevated copy runs from a folder made with those
+# rights. The rest runs the same installer carrying checks that read a model of Windows' owners
+# and lists (lib.sh's model_security): it refuses a folder a user made and planted files in, a
+# folder that is a link or lies under one (exit code 6, nothing written), and installs into a new
+# folder under one users may change without the start-up value (exit code 7).
+# Usage: install.sh SETUP.EXE STRIPPED_VARNLET.EXE ZIP MODELLED_SETUP.EXE MODELLED_NEXT_VERSION_SETUP.EXE
 source "$(dirname "$0")/lib.sh"
-setup="$1" packaged="$2" zip="$3" next="$4"
+shipped="$1" packaged="$2" zip="$3" setup="$4" next="$5"
 
 if [ "$ARCH" = x86 ]; then program_files='Program Files (x86)'; else program_files='Program Files'; fi
 dir="$PREFIX/drive_c/$program_files/Varnlet"
@@ -52,6 +59,38 @@ rm -rf "$dir" "$shortcut"
 reg_view delete "$uninstall_key" /f >/dev/null 2>&1 || true
 reg_view delete "$RUN_KEY" /v Varnlet /f >/dev/null 2>&1 || true
 check "no Varnlet runs before the test" bash -c "! '$WR' '$TOOL' find Varnlet.Form1 >/dev/null"
+
+# True when the relay trace $1 shows CreateDirectoryW make the folder $2 with a security
+# descriptor (its SECURITY_ATTRIBUTES not null).
+made_with_rights() {
+  grep -F 'Call KERNEL32.CreateDirectoryW(' "$1" | grep -F "L\"${2//\\/\\\\}\"," | grep -qvE 'L"[^"]*",0+\)'
+}
+model_security
+
+relay_only 'advapi32.ConvertStringSecurityDescriptorToSecurityDescriptorW;KERNEL32.CreateDirectoryW;KERNEL32.CreateProcessW'
+status=0
+env WINEDEBUG=err-all,+relay "$WR" "$(winpath "$shipped")" /S /AUTOSTART=1 2>"$ART/shipped-relay.log" || status=$?
+check "the shipped installer installs but, every file the Unix user's, refuses the start-up value: exit code 7 (got $status)" \
+  test "$status" -eq 7
+check "and writes none" absent "$RUN_KEY" /v Varnlet
+check "the program is installed" cmp "$packaged" "$dir/varnlet.exe"
+check "into a folder made with its rights from the instant it exists" made_with_rights "$ART/shipped-relay.log" "$windir"
+check "Administrators' and SYSTEM's to write, Users' to read and run, inheriting nothing" \
+  grep -qF 'L"O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)"' "$ART/shipped-relay.log"
+status="$(WINEDEBUG=err-all,+relay tool run "$(entry_value QuietUninstallString)" 2>"$ART/shipped-uninstall-relay.log" |
+  tr -d '\r')"
+check "its entry's QuietUninstallString uninstalls (got $status)" test "$status" = 0
+check "and leaves nothing behind" wait_for 60 nothing_installed
+# The folder as the trace writes it (each backslash doubled), and as it is.
+copy_traced="$(grep -oE 'CreateDirectoryW\([0-9a-f]+ L"C:\\\\windows\\\\Temp\\\\Varnlet-[0-9-]+",0*[1-9a-f]' \
+  "$ART/shipped-uninstall-relay.log" | sed -E 's/.*L"(.*)",.*/\1/' | head -1)"
+copy_folder="${copy_traced//\\\\/\\}"
+copy_started() { grep -F 'Call KERNEL32.CreateProcessW(' "$1" | grep -F "$copy_traced\\\\uninstall.exe" | grep -qF /CLEANUP=; }
+check "its elevated copy runs from a folder made for it with those rights (${copy_folder:-none})" \
+  copy_started "$ART/shipped-uninstall-relay.log"
+check "which is to go at the next restart, after the copy" \
+  bash -c "'$WR' reg query '$session_manager' /v PendingFileRenameOperations | grep -qiF '$copy_folder'"
+"$WR" reg delete "$session_manager" /v PendingFileRenameOperations /f >/dev/null 2>&1 || true
 
 # Its processes traced: whether it starts the program is decided before it ends.
 relay_only 'KERNEL32.GetCommandLineW;KERNEL32.CreateProcessW'
@@ -134,6 +173,13 @@ check "the held exe waits for the next restart" bash -c "'$WR' reg query '$sessi
 # With its pages, through the entry's UninstallString: the finish page says that Windows must
 # restart ("later" chosen), and Finish ends it with the same code.
 release_exe
+# Until then the folder, no install's any more, is refused like any folder that exists.
+status=0
+"$WR" "$(winpath "$setup")" /S || status=$?
+check "an install into the folder left for the next restart is refused, exit code 6 (got $status)" test "$status" -eq 6
+# The restart.
+"$WR" reg delete "$session_manager" /v PendingFileRenameOperations /f >/dev/null 2>&1 || true
+rm -rf "$dir"
 check "the installer installs once more" "$WR" "$(winpath "$setup")" /S
 check "another process holds the installed exe" hold_exe
 tool run "$(entry_value UninstallString)" >"$WORK/un-status" &
@@ -160,17 +206,15 @@ rm -rf "$PREFIX/drive_c/Other"
 standin=$!
 BACKGROUND+=($standin)
 check "another program owns a window of Varnlet!'s class" wait_for 60 grep -q ready "$WORK/standin"
-relay_only 'advapi32.ConvertStringSecurityDescriptorToSecurityDescriptorW;advapi32.SetNamedSecurityInfoW'
+relay_only 'KERNEL32.CreateDirectoryW;advapi32.SetNamedSecurityInfoW'
 check "the installer installs silently into /D=$other" \
   env WINEDEBUG=err-all,+relay "$WR" "$(winpath "$setup")" /S "/D=$other" 2>"$ART/rights-relay.log"
-# Wine keeps no DACL on a file (it maps one onto the Unix mode), so the call is what shows.
-check "it makes the folder Administrators' and SYSTEM's to write, Users' to read and run, inheriting nothing" \
-  grep -qF 'L"O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)"' "$ART/rights-relay.log"
-check "on the folder with SetNamedSecurityInfoW (owner, protected DACL)" \
-  grep -qE 'SetNamedSecurityInfoW\([0-9a-f]+ L"C:\\\\Other\\\\Varnlet",0+1,80000005,' "$ART/rights-relay.log"
-check "which succeeds" grep -qF 'Ret  advapi32.SetNamedSecurityInfoW() retval=00000000' "$ART/rights-relay.log"
+# Wine keeps no DACL on a file (it maps one onto the Unix mode), so the calls are what shows.
+check "it makes C:\Other with the folder's rights from the instant it exists" made_with_rights "$ART/rights-relay.log" 'C:\Other'
+check "and C:\Other\Varnlet" made_with_rights "$ART/rights-relay.log" "$other"
 reg_view add "$RUN_KEY" /v Varnlet /d "\"$other\\varnlet.exe\"" /f >/dev/null
-check "a later version, silently and without /D=, installs" "$WR" "$(winpath "$next")" /S
+check "a later version, silently and without /D=, installs" \
+  env WINEDEBUG=err-all,+relay "$WR" "$(winpath "$next")" /S 2>"$ART/reuse-relay.log"
 check "into the same folder, over the installed one" bash -c "head -1 '$otherdir/LEAME.txt' | grep -q ' 1\.0\.1 ' && [ ! -e '$dir' ]"
 check "Add/Remove Programs shows the later version" test "$(entry_value DisplayVersion)" = 1.0.1
 check "the other program's window is left alone" tool find Varnlet.Form1
@@ -196,6 +240,40 @@ check "and the start-up value" absent "$RUN_KEY" /v Varnlet
 check "and then the folder" wait_for 60 test ! -e "$dir"
 check "the other program's window is still there" tool find Varnlet.Form1
 kill -9 "$standin"
+check "an upgrade gave the folder its rights again" \
+  grep -qE 'SetNamedSecurityInfoW\([0-9a-f]+ L"C:\\\\Other\\\\Varnlet",0+1,80000005,' "$ART/reuse-relay.log"
+
+# Folders a standard user could reach are refused before anything is written (exit code 6): one
+# the user made under the root and planted an exe, an uninstaller and a DLL in, one that is a link,
+# one under a link.
+tools="$PREFIX/drive_c/Tools"
+rm -rf "$tools" "$PREFIX/drive_c/Linked" "$PREFIX/drive_c/Target"
+mkdir -p "$tools/Varnlet" "$PREFIX/drive_c/Target"
+model_user_folder 'C:\Tools'
+for f in varnlet.exe uninstall.exe helper.dll; do echo "planted $f" >"$tools/Varnlet/$f"; done
+planted="$(stat -c '%i %s' "$tools/Varnlet"/* | tr '\n' ' ')"
+ln -s Target "$PREFIX/drive_c/Linked"
+for target in 'C:\Tools\Varnlet' 'C:\Linked' 'C:\Linked\Varnlet'; do
+  status=0
+  "$WR" "$(winpath "$setup")" /S /AUTOSTART=1 "/D=$target" || status=$?
+  check "a silent install into $target is refused, exit code 6 (got $status)" test "$status" -eq 6
+  check "with no entry written" absent "$uninstall_key"
+  check "and no start-up value" absent "$RUN_KEY" /v Varnlet
+done
+check "the planted files are as they were, the same files" test "$(stat -c '%i %s' "$tools/Varnlet"/* | tr '\n' ' ')" = "$planted"
+check "nothing was written through the link" test -z "$(ls -A "$PREFIX/drive_c/Target")"
+# A new folder under one every user may change: installed, but without the start-up value (exit
+# code 7), since that user could rename the folder away and put another exe in its place.
+status=0
+"$WR" "$(winpath "$setup")" /S /AUTOSTART=1 '/D=C:\Tools\Fresh' || status=$?
+check "a new folder under one users may change installs without the start-up value, exit code 7 (got $status)" \
+  test "$status" -eq 7
+check "the program is there" cmp "$packaged" "$tools/Fresh/varnlet.exe"
+check "and no start-up value was written" absent "$RUN_KEY" /v Varnlet
+status="$(tool run "$(entry_value QuietUninstallString)" | tr -d '\r')"
+check "it uninstalls (got $status)" test "$status" = 0
+check "and its folder goes" wait_for 60 test ! -e "$tools/Fresh"
+rm -rf "$tools" "$PREFIX/drive_c/Linked" "$PREFIX/drive_c/Target"
 
 # Windows in English: the installer speaks English.
 "$WR" "$(winpath "$setup")" >/dev/null 2>&1 &

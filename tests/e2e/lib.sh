@@ -194,6 +194,27 @@ autostart_refused() {
     tool post '#32770' 16 0 0 && wait_for 60 window_gone '#32770'
 }
 
+# Wine keeps no owner or list on a file: every file is the Unix user's. The installers the tests
+# run carry checks that read owners and lists from a model instead (modelled_security.cpp): one
+# "path|SDDL" a line, the longest listed path at or above an object deciding, folders the checks
+# make added as they were made. model_security writes the system's own folders as Windows has
+# them: the drive's root (every signed-in user may make folders in it, which then give them
+# Modify) and Program Files (TrustedInstaller's).
+export VARNLET_SECURITY_MODEL="$(winpath "$WORK/security-model")"
+TRUSTED_INSTALLER=S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464
+A_USER=S-1-5-21-1-2-3-1001
+model_security() {
+  local pf='D:PAI(A;;FA;;;'$TRUSTED_INSTALLER')(A;;0x1301bf;;;SY)(A;;0x1301bf;;;BA)(A;;0x1200a9;;;BU)(A;OICIIO;GA;;;CO)'
+  {
+    echo 'C:\|O:SYD:PAI(A;OICI;FA;;;BA)(A;OICI;FA;;;SY)(A;OICI;0x1200a9;;;BU)(A;OICIIO;0x1301bf;;;AU)(A;;0x4;;;AU)'
+    echo "C:\\Program Files|O:$TRUSTED_INSTALLER$pf"
+    echo "C:\\Program Files (x86)|O:$TRUSTED_INSTALLER$pf"
+  } >"$WORK/security-model"
+}
+# A folder a standard user made under the root, with the rights that gives: the user's, Modify for
+# every signed-in user.
+model_user_folder() { echo "$1|O:${A_USER}D:AI(A;OICIID;0x1301bf;;;AU)(A;OICI;FA;;;$A_USER)" >>"$WORK/security-model"; }
+
 screenshot() {
   DISPLAY="$(cat "$B/.display")" import -window root "$ART/$1.png"
   say "screenshot: $ART/$1.png"

@@ -8,9 +8,14 @@
 # nothing, another build of 1.0.1 replaces it too and AUTOSTART=0 clears the value. An uninstall
 # removes the value from the program's own registry view; the tables show how. The NSIS installer
 # and the MSI each refuse to install over the other.
-# Usage: msi.sh PACKAGE.MSI STRIPPED_VARNLET.EXE LEAME.TXT NEXT_VERSION.MSI [SETUP.EXE]
+# The shipped MSI reads the system's owners and lists, under Wine the Unix user's: AUTOSTART=1
+# fails (1603) and installs nothing. The rest runs the same MSI carrying checks over a model of
+# Windows' owners and lists (lib.sh's model_security), which also refuses a folder a user made and
+# planted files in, and AUTOSTART=1 into a new folder under one users may change (1603 each).
+# Usage: msi.sh PACKAGE.MSI STRIPPED_VARNLET.EXE LEAME.TXT MODELLED.MSI MODELLED_NEXT_VERSION.MSI
+#               MODELLED_SETUP.DLL [MODELLED_SETUP.EXE]
 source "$(dirname "$0")/lib.sh"
-msi="$1" packaged="$2" readme="$3" next_msi="$4" setup="${5:-}"
+shipped="$1" packaged="$2" readme="$3" msi="$4" next_msi="$5" setup_dll="$6" setup="${7:-}"
 here="$(cd "$(dirname "$0")/../.." && pwd)"
 
 if [ "$ARCH" = x86 ]; then program_files='Program Files (x86)'; else program_files='Program Files'; fi
@@ -48,13 +53,26 @@ setup_key="$uninstall\\Varnlet"
 setup_quiet() { reg_string "$setup_key" QuietUninstallString; }
 # Another build of the next version: another maker's.
 python3 "$here/packaging/make_msi.py" "$WORK/rebuild.msi" "$ARCH" 1.0.1 Otro "$packaged" \
-  "${next_msi%/packages/*}/packaging/stage/LEAME.txt" "$here/res/varnlet.ico" 315532800 || fail "no rebuild of 1.0.1"
+  "${next_msi%/modelled-packages/*}/packaging/stage/LEAME.txt" "$here/res/varnlet.ico" "$setup_dll" 315532800 ||
+  fail "no rebuild of 1.0.1"
+model_security
 
 # What an earlier, interrupted run may have left in the shared prefix.
-for package in "$msi" "$next_msi" "$WORK/rebuild.msi"; do msiexec /x "$(winpath "$package")" /qn || true; done
+for package in "$shipped" "$msi" "$next_msi" "$WORK/rebuild.msi"; do msiexec /x "$(winpath "$package")" /qn || true; done
 [ -z "$(setup_quiet)" ] || tool run "$(setup_quiet)" >/dev/null
 reg_view delete "$RUN_KEY" /v Varnlet /f >/dev/null 2>&1 || true
+rm -rf "$dir" "$PREFIX/drive_c/Tools"
 check "no Varnlet runs before the test" bash -c "! '$WR' '$TOOL' find Varnlet.Form1 >/dev/null"
+
+status="$(msiexec_status /i "$(winpath "$shipped")" /qn AUTOSTART=1 /l*v "$(winpath "$ART/shipped-install.log")")"
+check "the shipped MSI with AUTOSTART=1 fails, every file the Unix user's (got $status)" test "$status" = 1603
+check "its check refused the start-up value, and the log says why" \
+  grep -aqF 'Varnlet! no se puede iniciar con Windows desde' "$ART/shipped-install.log"
+check "and it leaves nothing behind" nothing_left
+check "without AUTOSTART it installs" msiexec /i "$(winpath "$shipped")" /qn
+check "the program" cmp "$packaged" "$dir/varnlet.exe"
+check "and uninstalls" msiexec /x "$(winpath "$shipped")" /qn
+check "leaving nothing behind" nothing_left
 
 check "msiexec /i /qn AUTOSTART=1 installs" msiexec /i "$(winpath "$msi")" /qn AUTOSTART=1
 check "the program under $program_files" cmp "$packaged" "$dir/varnlet.exe"
@@ -110,7 +128,12 @@ check "and writes no start-up value" absent "$RUN_KEY" /v Varnlet
 check "the program's own switch writes it" program_switch_on
 next="$(product_code "$next_msi")"
 check "the next version has another product code" test -n "$next" -a "$next" != "$code"
+echo planted >"$dir/helper.dll"
 check "and installs over the installed one, without AUTOSTART" msiexec /i "$(winpath "$next_msi")" /qn
+# Every file of the folder goes before the package's are written (a RemoveFile row "*"); Wine's
+# msi deletes no file by a wildcard, so here the row shows it and the stray file stays.
+check "removing first every file in the installed version's folder" has_row RemoveFile 'EmptyFolder	Program	*	INSTALLFOLDER	1'
+rm -f "$dir/helper.dll"
 check "which it replaces" absent "$uninstall\\$code"
 old="$code" code="$next"
 check "Add/Remove Programs lists the next version" test "$(entry DisplayVersion)" = '1.0.1'
@@ -146,6 +169,31 @@ if [ -n "$setup" ]; then
   check "the NSIS install is removed" test "$(tool run "$(setup_quiet)" | tr -d '\r')" = 0
   check "and its folder goes" wait_for 60 test ! -e "$dir"
 fi
+
+# INSTALLFOLDER a user could reach: a folder the user made under the root and planted files in is
+# refused before anything is written; a new folder under it takes the program, but not AUTOSTART=1.
+tools="$PREFIX/drive_c/Tools"
+rm -rf "$tools"
+mkdir -p "$tools/Varnlet"
+model_user_folder 'C:\Tools'
+for f in varnlet.exe helper.dll; do echo "planted $f" >"$tools/Varnlet/$f"; done
+planted="$(stat -c '%i %s' "$tools/Varnlet"/* | tr '\n' ' ')"
+status="$(msiexec_status /i "$(winpath "$msi")" /qn 'INSTALLFOLDER=C:\Tools\Varnlet' /l*v "$(winpath "$ART/planted.log")")"
+check "INSTALLFOLDER a user made and planted files in is refused with 1603 (got $status)" test "$status" = 1603
+check "by its check, before anything is written, saying why" \
+  grep -aqF 'Varnlet! no se instala en la carpeta C:\Tools\Varnlet: ya existe' "$ART/planted.log"
+check "the planted files are as they were" test "$(stat -c '%i %s' "$tools/Varnlet"/* | tr '\n' ' ')" = "$planted"
+check "and nothing is installed" absent "$uninstall\\$(product_code "$msi")"
+status="$(msiexec_status /i "$(winpath "$msi")" /qn 'INSTALLFOLDER=C:\Tools\Fresh' AUTOSTART=1)"
+check "AUTOSTART=1 into a new folder under one users may change fails with 1603 (got $status)" test "$status" = 1603
+check "and writes no start-up value" absent "$RUN_KEY" /v Varnlet
+check "nor an entry" absent "$uninstall\\$(product_code "$msi")"
+check "without AUTOSTART it installs there" msiexec /i "$(winpath "$msi")" /qn 'INSTALLFOLDER=C:\Tools\Fresh'
+check "the program" cmp "$packaged" "$tools/Fresh/varnlet.exe"
+# Windows Installer finds the folder of an installed component by itself; Wine's msi needs it said.
+check "and uninstalls" msiexec /x "$(winpath "$msi")" /qn 'INSTALLFOLDER=C:\Tools\Fresh'
+check "its folder goes" test ! -e "$tools/Fresh"
+rm -rf "$tools"
 
 # Last, as Wine rolls a failed uninstall back only in part: a Run key that refuses the deletion
 # makes the uninstall fail and say so (Windows' code is 1603, Wine's 1627), and the value stays.

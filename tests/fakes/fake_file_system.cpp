@@ -152,7 +152,7 @@ bool FakeFileSystem::RemoveDirectoryA(const char* lpPathName) {
   return true;
 }
 
-platform::FileSecurity FakeFileSystem::AdministratorsOnly() {
+platform::FileSecurity FakeFileSecurity::AdministratorsOnly() {
   using platform::AceKind;
   return {L"S-1-5-32-544",
           true,
@@ -161,7 +161,58 @@ platform::FileSecurity FakeFileSystem::AdministratorsOnly() {
            {AceKind::Allowed, 0x03, 0x1200A9, L"S-1-5-32-545"}}};
 }
 
-std::uint32_t FakeFileSystem::GetDriveTypeW(const wchar_t* lpRootPathName) {
+namespace {
+
+std::wstring ParentOf(const std::wstring& path) {
+  const std::size_t slash = path.find_last_of(L'\\');
+  if (slash == std::wstring::npos || path.size() <= 3) return {};
+  return path.substr(0, slash == 2 ? 3 : slash);
+}
+
+}  // namespace
+
+std::wstring FakeFileSecurity::Resolve(const wchar_t* name, bool followLast) const {
+  std::wstring_view path(name);
+  const bool literal = path.starts_with(L"\\\\?\\");
+  if (literal) path.remove_prefix(4);
+  std::wstring resolved;
+  std::size_t start = 0;
+  while (start <= path.size()) {
+    const std::size_t end = std::min(path.find(L'\\', start), path.size());
+    std::wstring part(path.substr(start, end - start));
+    if (!literal && start != 0) {
+      while (!part.empty() && (part.back() == L'.' || part.back() == L' ')) part.pop_back();
+    }
+    if (!literal && part == L"..") {
+      resolved = ParentOf(resolved);
+    } else if (literal || part != L".") {
+      if (!resolved.empty() && resolved.back() != L'\\') resolved += L'\\';
+      resolved += part;
+      if (start == 0) resolved += L'\\';
+    }
+    const bool last = end == path.size();
+    if (const auto link = links.find(resolved); link != links.end() && (followLast || !last)) resolved = link->second;
+    start = end + 1;
+  }
+  return resolved;
+}
+
+bool FakeFileSecurity::Exists(const std::wstring& path) const {
+  if (path.empty()) return false;
+  if (made_.count(path) != 0 || links.count(path) != 0 || attributes.count(path) != 0) return true;
+  if (absent.count(path) != 0) return false;
+  const std::wstring parent = ParentOf(path);
+  // A folder made here holds only what was made in it.
+  return parent.empty() || (made_.count(parent) == 0 && Exists(parent));
+}
+
+std::uint32_t FakeFileSecurity::AttributesOf(const std::wstring& path) const {
+  if (links.count(path) != 0) return platform::kFileAttributeDirectory | platform::kFileAttributeReparsePoint;
+  const auto it = attributes.find(path);
+  return it == attributes.end() ? platform::kFileAttributeDirectory : it->second;
+}
+
+std::uint32_t FakeFileSecurity::GetDriveTypeW(const wchar_t* lpRootPathName) {
   if (faults_.ShouldFail("GetDriveTypeW") || lpRootPathName == nullptr || lpRootPathName[0] == L'\0') return 1;
   wchar_t letter = lpRootPathName[0];
   if (letter >= L'a' && letter <= L'z') letter = static_cast<wchar_t>(letter - L'a' + L'A');
@@ -169,12 +220,115 @@ std::uint32_t FakeFileSystem::GetDriveTypeW(const wchar_t* lpRootPathName) {
   return it == driveTypes.end() ? platform::kDriveFixed : it->second;
 }
 
-std::uint32_t FakeFileSystem::GetNamedSecurityInfoW(const wchar_t* pObjectName, platform::FileSecurity& out) {
-  if (faults_.ShouldFail("GetNamedSecurityInfoW")) return 5;  // ERROR_ACCESS_DENIED
-  if (pObjectName == nullptr) return 87;
-  const auto it = security.find(pObjectName);
-  out = it == security.end() ? AdministratorsOnly() : it->second;
+std::uint32_t FakeFileSecurity::QueryStorageBusType(const wchar_t* lpVolumeName, std::uint32_t& busType) {
+  if (faults_.ShouldFail("QueryStorageBusType")) return 1;  // ERROR_INVALID_FUNCTION
+  const std::wstring_view volume = lpVolumeName == nullptr ? L"" : lpVolumeName;
+  if (volume.size() != 6 || !volume.starts_with(L"\\\\.\\") || volume[5] != L':') return 87;
+  wchar_t letter = volume[4];
+  if (letter >= L'a' && letter <= L'z') letter = static_cast<wchar_t>(letter - L'a' + L'A');
+  const auto it = busTypes.find(letter);
+  busType = it == busTypes.end() ? 11 : it->second;  // BusTypeSata
   return 0;
+}
+
+std::uint32_t FakeFileSecurity::GetFileAttributesW(const wchar_t* lpFileName) {
+  if (faults_.ShouldFail("GetFileAttributesW")) {
+    lastError_ = 5;
+    return platform::kInvalidFileAttributes;
+  }
+  const std::wstring path = Resolve(lpFileName, false);
+  if (!Exists(path)) {
+    lastError_ = Exists(ParentOf(path)) ? platform::kErrorFileNotFound : platform::kErrorPathNotFound;
+    return platform::kInvalidFileAttributes;
+  }
+  return AttributesOf(path);
+}
+
+platform::FileHandle FakeFileSecurity::CreateFileW(const wchar_t* lpFileName, std::uint32_t dwDesiredAccess,
+                                                   std::uint32_t dwShareMode, std::uint32_t dwCreationDisposition,
+                                                   std::uint32_t dwFlagsAndAttributes) {
+  if (faults_.ShouldFail("CreateFileW") || lpFileName == nullptr || dwDesiredAccess != platform::kInspectAccess ||
+      dwShareMode != platform::kFileShareAll || dwCreationDisposition != platform::kOpenExisting) {
+    lastError_ = 5;
+    return platform::kInvalidFileHandle;
+  }
+  const std::wstring path = Resolve(lpFileName, (dwFlagsAndAttributes & 0x00200000) == 0);
+  if (!Exists(path)) {
+    lastError_ = platform::kErrorFileNotFound;
+    return platform::kInvalidFileHandle;
+  }
+  handles_[nextHandle_] = path;
+  return nextHandle_++;
+}
+
+bool FakeFileSecurity::CloseHandle(platform::FileHandle hObject) { return handles_.erase(hObject) == 1; }
+
+std::uint32_t FakeFileSecurity::GetFinalPathNameByHandleW(platform::FileHandle hFile, wchar_t* lpszFilePath,
+                                                          std::uint32_t cchFilePath, std::uint32_t dwFlags) {
+  const auto it = handles_.find(hFile);
+  if (faults_.ShouldFail("GetFinalPathNameByHandleW") || it == handles_.end() ||
+      dwFlags != platform::kFinalPathWithDrive) {
+    return 0;
+  }
+  const std::wstring path = L"\\\\?\\" + it->second;
+  if (path.size() >= cchFilePath) return static_cast<std::uint32_t>(path.size() + 1);
+  std::copy(path.begin(), path.end(), lpszFilePath);
+  lpszFilePath[path.size()] = L'\0';
+  return static_cast<std::uint32_t>(path.size());
+}
+
+bool FakeFileSecurity::GetFileAttributesByHandle(platform::FileHandle hFile, std::uint32_t& attributes_) {
+  const auto it = handles_.find(hFile);
+  if (faults_.ShouldFail("GetFileAttributesByHandle") || it == handles_.end()) return false;
+  attributes_ = AttributesOf(it->second);
+  return true;
+}
+
+std::uint32_t FakeFileSecurity::GetSecurityInfo(platform::FileHandle handle, platform::FileSecurity& out) {
+  if (faults_.ShouldFail("GetSecurityInfo")) return 5;  // ERROR_ACCESS_DENIED
+  const auto it = handles_.find(handle);
+  if (it == handles_.end()) return 6;  // ERROR_INVALID_HANDLE
+  const auto known = security.find(it->second);
+  out = known == security.end() ? AdministratorsOnly() : known->second;
+  return 0;
+}
+
+std::uint32_t FakeFileSecurity::ListFolder(const wchar_t* lpFolder, std::vector<platform::FolderEntry>& entries) {
+  if (faults_.ShouldFail("ListFolder")) return 5;
+  const std::wstring folder = Resolve(lpFolder, true);
+  if (!Exists(folder)) return platform::kErrorPathNotFound;
+  std::set<std::wstring> inside;
+  const auto collect = [&](const std::wstring& path) {
+    if (ParentOf(path) == folder) inside.insert(path);
+  };
+  for (const auto& [path, unused] : security) collect(path);
+  for (const auto& [path, unused] : links) collect(path);
+  for (const auto& [path, unused] : attributes) collect(path);
+  for (const std::wstring& path : made_) collect(path);
+  entries.clear();
+  for (const std::wstring& path : inside) {
+    if (Exists(path)) entries.push_back({AttributesOf(path), path.substr(path.find_last_of(L'\\') + 1)});
+  }
+  return 0;
+}
+
+bool FakeFileSecurity::CreateDirectoryW(const wchar_t* lpPathName, const wchar_t* sddl) {
+  if (faults_.ShouldFail("CreateDirectoryW") || lpPathName == nullptr || sddl == nullptr) {
+    lastError_ = 5;
+    return false;
+  }
+  const std::wstring path = Resolve(lpPathName, false);
+  if (Exists(path)) {
+    lastError_ = platform::kErrorAlreadyExists;
+    return false;
+  }
+  if (!Exists(ParentOf(path))) {
+    lastError_ = platform::kErrorPathNotFound;
+    return false;
+  }
+  made_.insert(path);
+  foldersMade.emplace_back(path, sddl);
+  return true;
 }
 
 }  // namespace varnlet::fakes

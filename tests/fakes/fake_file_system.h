@@ -1,15 +1,19 @@
 #pragma once
 // An in-memory file system behind the file boundary: files with attributes, directories, the
 // Windows, system and temporary directories, unique temporary names, and failures on demand.
+// Beside it, the paths as the autostart switch and the installers' checks see them: drives and
+// their buses, links, final paths, owners and DACLs.
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "fakes/fault_injector.h"
 #include "platform/file_api.h"
+#include "platform/file_security_api.h"
 
 namespace varnlet::fakes {
 
@@ -38,12 +42,6 @@ class FakeFileSystem final : public platform::FileApi {
 
   FaultInjector& faults() { return faults_; }
 
-  // Each drive letter's kind, a fixed disk where none is given; each path's owner and DACL, where
-  // none is given that of a folder only administrators may change (Program Files).
-  std::map<wchar_t, std::uint32_t> driveTypes;
-  std::map<std::wstring, platform::FileSecurity> security;
-  static platform::FileSecurity AdministratorsOnly();
-
   std::uint32_t GetWindowsDirectoryA(char* lpBuffer, std::uint32_t uSize) override;
   std::uint32_t GetSystemDirectoryA(char* lpBuffer, std::uint32_t uSize) override;
   std::uint32_t GetTempPathA(std::uint32_t nBufferLength, char* lpBuffer) override;
@@ -55,8 +53,6 @@ class FakeFileSystem final : public platform::FileApi {
   bool CreateDirectoryA(const char* lpPathName, platform::DirectoryAccess access) override;
   bool RemoveDirectoryA(const char* lpPathName) override;
   std::uint32_t GetLastError() override { return lastError_; }
-  std::uint32_t GetDriveTypeW(const wchar_t* lpRootPathName) override;
-  std::uint32_t GetNamedSecurityInfoW(const wchar_t* pObjectName, platform::FileSecurity& out) override;
 
  private:
   struct File {
@@ -78,6 +74,57 @@ class FakeFileSystem final : public platform::FileApi {
   std::uint32_t lastError_ = 0;
   FaultInjector faults_;
   std::uint32_t nextUnique_ = 0x1A2B;
+};
+
+// Paths as the system resolves them. Every path exists, as a folder, unless it or a folder above
+// it is `absent`; names compare as written. Without "\\?\" a name loses its trailing dots and
+// spaces, as the system's path rules drop them; with it, names are taken as written. A link
+// leads the rest of the path to its target, except where the call asks for the link itself.
+class FakeFileSecurity final : public platform::FileSecurityApi {
+ public:
+  // Each drive letter's kind, a fixed disk where none is given; its bus, SATA where none is given.
+  std::map<wchar_t, std::uint32_t> driveTypes;
+  std::map<wchar_t, std::uint32_t> busTypes;
+  // Each path's owner and DACL; where none is given, that of a folder only administrators may
+  // change (Program Files).
+  std::map<std::wstring, platform::FileSecurity> security;
+  static platform::FileSecurity AdministratorsOnly();
+  // Junctions and symbolic links: a path and the path it leads to.
+  std::map<std::wstring, std::wstring> links;
+  std::set<std::wstring> absent;
+  // The attributes of paths that are no plain folder (files, say); also listed in their folder.
+  std::map<std::wstring, std::uint32_t> attributes;
+  // Every folder made, with the descriptor it was made with, in order.
+  std::vector<std::pair<std::wstring, std::wstring>> foldersMade;
+
+  std::size_t openHandles() const { return handles_.size(); }
+  FaultInjector& faults() { return faults_; }
+
+  std::uint32_t GetDriveTypeW(const wchar_t* lpRootPathName) override;
+  std::uint32_t QueryStorageBusType(const wchar_t* lpVolumeName, std::uint32_t& busType) override;
+  std::uint32_t GetFileAttributesW(const wchar_t* lpFileName) override;
+  platform::FileHandle CreateFileW(const wchar_t* lpFileName, std::uint32_t dwDesiredAccess, std::uint32_t dwShareMode,
+                                   std::uint32_t dwCreationDisposition, std::uint32_t dwFlagsAndAttributes) override;
+  bool CloseHandle(platform::FileHandle hObject) override;
+  std::uint32_t GetFinalPathNameByHandleW(platform::FileHandle hFile, wchar_t* lpszFilePath, std::uint32_t cchFilePath,
+                                          std::uint32_t dwFlags) override;
+  bool GetFileAttributesByHandle(platform::FileHandle hFile, std::uint32_t& attributes) override;
+  std::uint32_t GetSecurityInfo(platform::FileHandle handle, platform::FileSecurity& security) override;
+  std::uint32_t ListFolder(const wchar_t* lpFolder, std::vector<platform::FolderEntry>& entries) override;
+  bool CreateDirectoryW(const wchar_t* lpPathName, const wchar_t* sddl) override;
+  std::uint32_t GetLastError() override { return lastError_; }
+
+ private:
+  // The path a name leads to; with `followLast` false, a link at its end is not followed.
+  std::wstring Resolve(const wchar_t* name, bool followLast) const;
+  bool Exists(const std::wstring& path) const;
+  std::uint32_t AttributesOf(const std::wstring& path) const;
+
+  std::map<platform::FileHandle, std::wstring> handles_;
+  std::set<std::wstring> made_;
+  platform::FileHandle nextHandle_ = 0x100;
+  std::uint32_t lastError_ = 0;
+  FaultInjector faults_;
 };
 
 }  // namespace varnlet::fakes

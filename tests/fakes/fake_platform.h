@@ -27,8 +27,11 @@ struct FakePlatform {
   about::Form2 form2{{dialogs, shell, ansi}};
   FakeFileSystem files;
   FakeRegistry registry{&files, &journal};
+  FakeFileSecurity paths;
 
-  app::Form1::Services services() { return {toolkit, processes, shell, version, user, ansi, form2, registry, files}; }
+  app::Form1::Services services() {
+    return {toolkit, processes, shell, version, user, ansi, form2, registry, files, paths};
+  }
 };
 
 }  // namespace varnlet::fakes

@@ -7,11 +7,12 @@
 #include "app/Form1.h"
 #include "build_config.h"
 #include "fakes/fake_platform.h"
+#include "setup/install_folder.h"
 
 namespace varnlet::app {
 namespace {
 
-using fakes::FakeFileSystem;
+using fakes::FakeFileSecurity;
 
 constexpr platform::RegKey kHklm = 0x80000002;
 constexpr platform::RegKey kHkcu = 0x80000001;
@@ -236,6 +237,16 @@ TEST_F(MenuCommands, TheExecutablePathGetsOneBackslash) {
   EXPECT_EQ(Value(), Stored("C:\\varnlet.exe"));
 }
 
+// What is written is the final path of the file judged, not the text the program was started by.
+TEST_F(MenuCommands, TheValueNamesTheFinalPathOfTheExeJudged) {
+  fakes.toolkit.app.path = L"\\\\?\\C:\\Program Files\\Varnlet";
+  Start(std::nullopt);
+  Click();
+  EXPECT_EQ(Value(), Stored(kCommandAnsi));
+  EXPECT_TRUE(Mark());
+  EXPECT_EQ(fakes.paths.openHandles(), 0u);
+}
+
 // Who may change a path decides whether Windows is told to run it at every logon.
 TEST(AutostartTrust, OnlyAnExeNoStandardUserCanReplaceIsAddedToTheStartOfWindows) {
   using platform::AceKind;
@@ -260,12 +271,12 @@ TEST(AutostartTrust, OnlyAnExeNoStandardUserCanReplaceIsAddedToTheStartOfWindows
                                 {AceKind::Allowed, 0x0B, kModify, authenticated},
                                 {AceKind::Allowed, 0, 0x4, authenticated}}};
   FileSecurity madeUnderTheRoot{L"S-1-5-32-544", true, {{AceKind::Allowed, kInherited, kModify, authenticated}}};
-  FileSecurity ownedByTheUser = FakeFileSystem::AdministratorsOnly();
+  FileSecurity ownedByTheUser = FakeFileSecurity::AdministratorsOnly();
   ownedByTheUser.owner = user;
-  FileSecurity denyThenAllow = FakeFileSystem::AdministratorsOnly();
+  FileSecurity denyThenAllow = FakeFileSecurity::AdministratorsOnly();
   denyThenAllow.dacl.insert(denyThenAllow.dacl.begin(), {AceKind::Denied, 0, kFull, users});
   denyThenAllow.dacl.push_back({AceKind::Allowed, 0, kModify, users});
-  FileSecurity addFilesOnly = FakeFileSystem::AdministratorsOnly();
+  FileSecurity addFilesOnly = FakeFileSecurity::AdministratorsOnly();
   addFilesOnly.dacl.push_back({AceKind::Allowed, 0, kAddFile, L"S-1-1-0"});
   const FileSecurity noDacl{L"S-1-5-32-544", false, {}};
 
@@ -289,33 +300,128 @@ TEST(AutostartTrust, OnlyAnExeNoStandardUserCanReplaceIsAddedToTheStartOfWindows
     EXPECT_EQ(OnlyAdministratorsMayChange(r.security, r.part), r.safe) << r.what;
   }
 
-  FakeFileSystem files;
+  FakeFileSecurity files;
   files.driveTypes = {{L'N', 4}, {L'E', 2}};
+  // Disks plugged in from outside call themselves fixed; their bus tells.
+  files.busTypes = {{L'U', platform::kBusTypeUsb},
+                    {L'F', platform::kBusType1394},
+                    {L'S', platform::kBusTypeSd},
+                    {L'M', platform::kBusTypeMmc}};
   files.security[L"C:\\"] = driveRoot;
   files.security[L"C:\\Program Files"] = programFiles;
   files.security[L"C:\\Tools"] = madeUnderTheRoot;
-  const std::pair<const wchar_t*, ExecutableTrust> paths[] = {
-      {kExe, ExecutableTrust::Trusted},
-      {L"\\\\?\\C:\\Program Files\\Varnlet\\varnlet.exe", ExecutableTrust::Trusted},
-      {L"C:\\Tools\\varnlet.exe", ExecutableTrust::WritableByOthers},
-      {L"C:\\varnlet.exe", ExecutableTrust::WritableByOthers},
-      {L"N:\\Apps\\varnlet.exe", ExecutableTrust::NotLocal},
-      {L"e:\\varnlet.exe", ExecutableTrust::NotLocal},
-      {L"\\\\server\\share\\varnlet.exe", ExecutableTrust::NotLocal},
-      {L"\\\\?\\UNC\\server\\share\\varnlet.exe", ExecutableTrust::NotLocal},
-      {L"varnlet.exe", ExecutableTrust::Unknown},
-      {L"C:\\Program Files\\..\\Tools\\varnlet.exe", ExecutableTrust::Unknown},
+  // A folder anyone may make in the root, turned into a junction to the genuine install.
+  files.links[L"C:\\j"] = L"C:\\Program Files\\Varnlet";
+  files.security[L"C:\\j"] = madeUnderTheRoot;
+  files.links[L"C:\\Program Files\\Varnlet\\linked.exe"] = L"C:\\Tools\\varnlet.exe";
+  struct PathRow {
+    const wchar_t* path;
+    ExecutableTrust trust;
+    // What would be written: the final path of the file judged.
+    const wchar_t* written = L"";
   };
-  for (const auto& [path, trust] : paths) EXPECT_EQ(JudgeRunValueTarget(path, files), trust) << std::wstring(path);
-  files.faults().Inject("GetNamedSecurityInfoW", 2);
-  EXPECT_EQ(JudgeRunValueTarget(kExe, files), ExecutableTrust::Unknown) << "a folder that cannot be read";
+  for (const PathRow& r : {
+           PathRow{kExe, ExecutableTrust::Trusted, kExe},
+           PathRow{L"\\\\?\\C:\\Program Files\\Varnlet\\varnlet.exe", ExecutableTrust::Trusted, kExe},
+           // The system drops a trailing dot: the genuine folder, and its ordinary path is written.
+           PathRow{L"C:\\Program Files.\\Varnlet\\varnlet.exe", ExecutableTrust::Trusted, kExe},
+           // With "\\?\" the dot stays: a folder of its own that no ordinary path can name.
+           PathRow{L"\\\\?\\C:\\Program Files.\\Varnlet\\varnlet.exe", ExecutableTrust::Unknown},
+           PathRow{L"\\\\?\\C:\\Program Files\\Varnlet\\con.exe", ExecutableTrust::Unknown},
+           PathRow{L"C:\\j\\varnlet.exe", ExecutableTrust::Linked},
+           PathRow{L"C:\\Program Files\\Varnlet\\linked.exe", ExecutableTrust::Linked},
+           PathRow{L"C:\\Tools\\varnlet.exe", ExecutableTrust::WritableByOthers},
+           PathRow{L"C:\\varnlet.exe", ExecutableTrust::WritableByOthers},
+           PathRow{L"N:\\Apps\\varnlet.exe", ExecutableTrust::NotLocal},
+           PathRow{L"e:\\varnlet.exe", ExecutableTrust::NotLocal},
+           PathRow{L"U:\\Apps\\varnlet.exe", ExecutableTrust::NotLocal},
+           PathRow{L"F:\\varnlet.exe", ExecutableTrust::NotLocal},
+           PathRow{L"S:\\varnlet.exe", ExecutableTrust::NotLocal},
+           PathRow{L"M:\\varnlet.exe", ExecutableTrust::NotLocal},
+           PathRow{L"\\\\server\\share\\varnlet.exe", ExecutableTrust::NotLocal},
+           PathRow{L"\\\\?\\UNC\\server\\share\\varnlet.exe", ExecutableTrust::NotLocal},
+           PathRow{L"varnlet.exe", ExecutableTrust::Unknown},
+           PathRow{L"C:\\Program Files\\..\\Tools\\varnlet.exe", ExecutableTrust::Unknown},
+       }) {
+    const RunValueTarget target = JudgeRunValueTarget(r.path, files);
+    EXPECT_EQ(target.trust, r.trust) << std::wstring(r.path);
+    EXPECT_EQ(target.path, r.written) << std::wstring(r.path);
+    EXPECT_EQ(files.openHandles(), 0u) << std::wstring(r.path);
+  }
+  for (const char* call : {"GetSecurityInfo", "GetFileAttributesW", "CreateFileW", "GetFinalPathNameByHandleW",
+                           "GetFileAttributesByHandle", "QueryStorageBusType"}) {
+    FakeFileSecurity failing = files;
+    failing.faults().Inject(call, 0);
+    EXPECT_EQ(JudgeRunValueTarget(kExe, failing).trust, ExecutableTrust::Unknown) << call;
+    EXPECT_EQ(failing.openHandles(), 0u) << call;
+  }
+}
+
+// The installers' folder: made anew with its rights from the start, or the previous install's
+// own; never someone else's, never through a link.
+TEST(InstallFolder, OnlyANewFolderOrThePreviousInstallsOwnIsUsed) {
+  using setup::InstallFolderVerdict;
+  const std::wstring previous = L"C:\\Program Files\\Varnlet";
+  FakeFileSecurity files;
+  files.absent = {L"C:\\Program Files\\Varnlet", L"C:\\New"};
+  files.attributes[L"C:\\Program Files\\Old\\varnlet.exe"] = 0x20;
+  files.attributes[L"C:\\Program Files\\Old\\LEAME.txt"] = 0x20;
+  files.attributes[L"C:\\Program Files\\Crowded\\varnlet.exe"] = 0x20;
+  files.attributes[L"C:\\Program Files\\Crowded\\plugins"] = platform::kFileAttributeDirectory;
+  files.security[L"C:\\Tools\\Varnlet"] = {L"S-1-5-21-1-2-3-1001", true, {}};
+  files.links[L"C:\\Linked"] = L"C:\\Program Files\\Old";
+  files.links[L"C:\\Program Files\\Old\\helper.dll"] = L"C:\\Tools\\helper.dll";
+  files.attributes[L"C:\\Program Files\\Old\\helper.dll"] = 0x420;
+  files.attributes[L"C:\\File"] = 0x20;
+  struct Row {
+    const wchar_t* folder;
+    const wchar_t* previous;
+    InstallFolderVerdict verdict;
+  };
+  for (const Row& r : {
+           Row{L"C:\\Program Files\\Varnlet", L"", InstallFolderVerdict::Create},
+           Row{L"C:\\New\\Deeper\\Varnlet", L"", InstallFolderVerdict::Create},
+           Row{L"C:\\Program Files\\Old", L"c:\\program files\\old\\", InstallFolderVerdict::Linked},
+           Row{L"C:\\Program Files\\Crowded", L"C:\\Program Files\\Crowded", InstallFolderVerdict::Occupied},
+           Row{L"C:\\Program Files\\Old", L"", InstallFolderVerdict::Occupied},
+           Row{L"C:\\Tools\\Varnlet", L"C:\\Tools\\Varnlet", InstallFolderVerdict::NotAdministrators},
+           Row{L"C:\\Tools\\Varnlet", L"", InstallFolderVerdict::Occupied},
+           Row{L"C:\\Linked\\Varnlet", L"", InstallFolderVerdict::Linked},
+           Row{L"C:\\Linked", L"C:\\Linked", InstallFolderVerdict::Linked},
+           Row{L"C:\\", L"C:\\", InstallFolderVerdict::Occupied},
+           Row{L"C:\\File\\Varnlet", L"", InstallFolderVerdict::Unusable},
+           Row{L"C:\\Program Files\\Varnlet.", L"", InstallFolderVerdict::Unusable},
+           Row{L"\\\\server\\share\\Varnlet", L"", InstallFolderVerdict::Unusable},
+           Row{L"Varnlet", L"", InstallFolderVerdict::Unusable},
+       }) {
+    EXPECT_EQ(setup::JudgeInstallFolder(r.folder, r.previous, files), r.verdict) << std::wstring(r.folder);
+    EXPECT_EQ(files.openHandles(), 0u) << std::wstring(r.folder);
+  }
+  files.attributes.erase(L"C:\\Program Files\\Old\\helper.dll");
+  files.links.erase(L"C:\\Program Files\\Old\\helper.dll");
+  EXPECT_EQ(setup::JudgeInstallFolder(L"C:\\Program Files\\Old", L"C:\\Program Files\\Old", files),
+            InstallFolderVerdict::Reuse);
+
+  // Every missing folder is made with the descriptor, and only those.
+  const wchar_t* sddl = L"O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
+  EXPECT_EQ(setup::CreateInstallFolder(L"C:\\New\\Deeper\\Varnlet", sddl, files), 0u);
+  EXPECT_EQ(files.foldersMade,
+            (std::vector<std::pair<std::wstring, std::wstring>>{
+                {L"C:\\New", sddl}, {L"C:\\New\\Deeper", sddl}, {L"C:\\New\\Deeper\\Varnlet", sddl}}));
+  // One that appeared after the verdict is someone else's; one that leads elsewhere is refused.
+  EXPECT_EQ(setup::CreateInstallFolder(L"C:\\New\\Deeper\\Varnlet", sddl, files),
+            static_cast<std::uint32_t>(platform::kErrorAlreadyExists));
+  files.absent.insert(L"C:\\Program Files\\Old\\Varnlet");
+  EXPECT_EQ(setup::CreateInstallFolder(L"C:\\Linked\\Varnlet", sddl, files),
+            static_cast<std::uint32_t>(platform::kErrorCantResolveFilename));
+  EXPECT_EQ(files.openHandles(), 0u);
 }
 
 // Switched on from such a folder, nothing is written, the mark stays off and a box says why and
 // what to do; switching off still removes the value.
 TEST_F(MenuCommands, AnExeOthersMayReplaceIsRefusedAndItsValueStillRemoved) {
   fakes.toolkit.app.path = L"C:\\Tools";
-  fakes.files.security[L"C:\\Tools"] = {L"S-1-5-21-1-2-3-1001", true, {}};
+  fakes.paths.security[L"C:\\Tools"] = {L"S-1-5-21-1-2-3-1001", true, {}};
   Start(std::nullopt);
   Click();
   EXPECT_FALSE(Value());
@@ -323,7 +429,7 @@ TEST_F(MenuCommands, AnExeOthersMayReplaceIsRefusedAndItsValueStillRemoved) {
   EXPECT_FALSE(Mark());
   ASSERT_EQ(fakes.toolkit.msgBoxes.size(), 1u);
   EXPECT_EQ(fakes.toolkit.msgBoxes[0].prompt,
-            Form1::AutostartRefusalText(L"C:\\Tools\\varnlet.exe", ExecutableTrust::WritableByOthers));
+            AutostartRefusalText(L"C:\\Tools\\varnlet.exe", ExecutableTrust::WritableByOthers));
   EXPECT_TRUE(fakes.toolkit.msgBoxes[0].prompt.starts_with(
       L"Varnlet! no se agreg\u00f3 al inicio de Windows:\r\nC:\\Tools\\varnlet.exe\r\n\r\nOtros usuarios"));
   EXPECT_NE(fakes.toolkit.msgBoxes[0].prompt.find(L"Instale Varnlet! con su instalador"), std::wstring::npos);
@@ -332,7 +438,7 @@ TEST_F(MenuCommands, AnExeOthersMayReplaceIsRefusedAndItsValueStillRemoved) {
 
   fakes::FakePlatform f;
   f.toolkit.app.path = L"N:\\Apps";
-  f.files.driveTypes[L'N'] = 4;
+  f.paths.driveTypes[L'N'] = 4;
   f.registry.SetValue(kHklm, kRunKey, "Varnlet", 1, Stored("N:\\Apps\\varnlet.exe"));
   Form1 form(f.services());
   form.Load();

@@ -65,7 +65,8 @@ struct TrayWin32 : ::testing::Test {
   about::Form2 form2{{dialogs, shell, ansi}};
   fakes::FakeFileSystem files;
   fakes::FakeRegistry registry{&files};
-  app::Form1 form1{{toolkit, processes, shell, version, user, ansi, form2, registry, files}};
+  fakes::FakeFileSecurity paths;
+  app::Form1 form1{{toolkit, processes, shell, version, user, ansi, form2, registry, files, paths}};
 
   void PumpFor(DWORD ms) {
     const DWORD until = ::GetTickCount() + ms;

@@ -1,8 +1,6 @@
 #include "platform/win32/registry_api_win32.h"
 
 #include <windows.h>
-#include <aclapi.h>
-#include <sddl.h>
 
 #include <vector>
 
@@ -181,76 +179,5 @@ bool FileApiWin32::CreateDirectoryA(const char* lpPathName, DirectoryAccess acce
 bool FileApiWin32::RemoveDirectoryA(const char* lpPathName) { return ::RemoveDirectoryA(lpPathName) != FALSE; }
 
 std::uint32_t FileApiWin32::GetLastError() { return ::GetLastError(); }
-
-std::uint32_t FileApiWin32::GetDriveTypeW(const wchar_t* lpRootPathName) { return ::GetDriveTypeW(lpRootPathName); }
-
-namespace {
-
-// The SID as text; empty when there is none or it cannot be converted.
-std::wstring SidText(PSID sid) {
-  LPWSTR text = nullptr;
-  if (sid == nullptr || ::ConvertSidToStringSidW(sid, &text) == FALSE) return {};
-  const win32::UniqueLocal owned(text);
-  return text;
-}
-
-// The entry kinds whose trustee follows the mask (ACCESS_ALLOWED_ACE's layout); the object
-// kinds put GUIDs between them, and their trustee stays unnamed.
-AccessEntry ToEntry(const ACE_HEADER& header, const void* ace) {
-  AccessEntry entry;
-  entry.flags = header.AceFlags;
-  switch (header.AceType) {
-    case ACCESS_ALLOWED_ACE_TYPE:
-    case ACCESS_ALLOWED_CALLBACK_ACE_TYPE:
-    case ACCESS_DENIED_ACE_TYPE:
-    case ACCESS_DENIED_CALLBACK_ACE_TYPE: {
-      const auto* plain = static_cast<const ACCESS_ALLOWED_ACE*>(ace);
-      entry.mask = plain->Mask;
-      entry.sid = SidText(const_cast<DWORD*>(&plain->SidStart));
-      break;
-    }
-    case ACCESS_ALLOWED_OBJECT_ACE_TYPE:
-    case ACCESS_ALLOWED_CALLBACK_OBJECT_ACE_TYPE:
-    case ACCESS_DENIED_OBJECT_ACE_TYPE:
-    case ACCESS_DENIED_CALLBACK_OBJECT_ACE_TYPE:
-      entry.mask = static_cast<const ACCESS_ALLOWED_OBJECT_ACE*>(ace)->Mask;
-      break;
-    default:
-      return entry;
-  }
-  const bool denies = header.AceType == ACCESS_DENIED_ACE_TYPE || header.AceType == ACCESS_DENIED_CALLBACK_ACE_TYPE ||
-                      header.AceType == ACCESS_DENIED_OBJECT_ACE_TYPE ||
-                      header.AceType == ACCESS_DENIED_CALLBACK_OBJECT_ACE_TYPE;
-  entry.kind = denies ? AceKind::Denied : AceKind::Allowed;
-  return entry;
-}
-
-}  // namespace
-
-std::uint32_t FileApiWin32::GetNamedSecurityInfoW(const wchar_t* pObjectName, FileSecurity& security) {
-  if (pObjectName == nullptr) return ERROR_INVALID_PARAMETER;
-  PSID owner = nullptr;
-  PACL dacl = nullptr;
-  PSECURITY_DESCRIPTOR descriptor = nullptr;
-  const DWORD status =
-      ::GetNamedSecurityInfoW(pObjectName, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
-                              &owner, nullptr, &dacl, nullptr, &descriptor);
-  if (status != ERROR_SUCCESS) return status;
-  const win32::UniqueLocal owned(descriptor);
-  try {
-    FileSecurity read;
-    read.owner = SidText(owner);
-    read.hasDacl = dacl != nullptr;
-    for (DWORD i = 0; dacl != nullptr && i < dacl->AceCount; ++i) {
-      void* ace = nullptr;
-      if (::GetAce(dacl, i, &ace) == FALSE) return ERROR_INVALID_ACL;
-      read.dacl.push_back(ToEntry(*static_cast<const ACE_HEADER*>(ace), ace));
-    }
-    security = std::move(read);
-  } catch (...) {
-    return ERROR_NOT_ENOUGH_MEMORY;
-  }
-  return ERROR_SUCCESS;
-}
 
 }  // namespace varnlet::platform

@@ -50,8 +50,6 @@ class FileApiWin32 final : public FileApi {
   bool CreateDirectoryA(const char* lpPathName, DirectoryAccess access) override;
   bool RemoveDirectoryA(const char* lpPathName) override;
   std::uint32_t GetLastError() override;
-  std::uint32_t GetDriveTypeW(const wchar_t* lpRootPathName) override;
-  std::uint32_t GetNamedSecurityInfoW(const wchar_t* pObjectName, FileSecurity& security) override;
 };
 
 }  // namespace varnlet::platform

@@ -12,6 +12,7 @@
 
 #include "app/autostart_trust.h"
 #include "contract/registry_fixture.h"
+#include "platform/win32/file_security_win32.h"
 #include "platform/win32/registry_api_win32.h"
 
 namespace varnlet::contract {
@@ -189,18 +190,24 @@ TEST_F(RealConsumers, APrivateFolderLetsInItsCreatorOnly) {
   }
 }
 
-// What the autostart switch reads of a path, from the system: the drive, the owner and each entry.
-TEST_F(RealConsumers, TheSwitchReadsWhoMayChangeAPath) {
-  platform::FileApiWin32 files;
+// What the autostart switch and the installers' checks read of a path, from the system: the
+// drive and its bus, links, final paths, the owner and each entry through a handle, a folder's
+// entries; and a folder made with its rights.
+TEST_F(RealConsumers, TheChecksReadWhoMayChangeAPath) {
+  platform::FileSecurityApiWin32 files;
   EXPECT_EQ(files.GetDriveTypeW(L"C:\\"), platform::kDriveFixed);
+  // Wine answers for its drives as for a SCSI disk; a Windows machine's system disk is internal.
+  std::uint32_t bus = 0;
+  ASSERT_EQ(files.QueryStorageBusType(L"\\\\.\\C:", bus), 0u);
+  EXPECT_NE(bus, platform::kBusTypeUsb);
+  EXPECT_NE(files.QueryStorageBusType(L"\\\\.\\Q:", bus), 0u) << "no such volume";
+
   const std::wstring scratch = Wide(env_->ScratchFolder());
   const auto made = [&](const std::string& word, const wchar_t* sddl) {
     const std::wstring folder = scratch + Wide(UniqueWord(word));
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    EXPECT_TRUE(::ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl, SDDL_REVISION_1, &descriptor, nullptr));
-    SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
-    EXPECT_TRUE(::CreateDirectoryW(folder.c_str(), &attributes));
-    ::LocalFree(descriptor);
+    EXPECT_TRUE(files.CreateDirectoryW(folder.c_str(), sddl));
+    EXPECT_FALSE(files.CreateDirectoryW(folder.c_str(), sddl)) << "a name already taken";
+    EXPECT_EQ(files.GetLastError(), static_cast<std::uint32_t>(ERROR_ALREADY_EXISTS));
     const std::wstring exe = folder + L"\\varnlet.exe";
     ::CloseHandle(::CreateFileW(exe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     return folder;
@@ -210,26 +217,56 @@ TEST_F(RealConsumers, TheSwitchReadsWhoMayChangeAPath) {
   const std::wstring open =
       env_->isWine() ? L"Z:\\tmp" : made("open", L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FA;;;WD)");
   const std::wstring closed = made("closed", L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)");
-  platform::FileSecurity security;
-  ASSERT_EQ(files.GetNamedSecurityInfoW(open.c_str(), security), 0u);
-  EXPECT_TRUE(security.hasDacl);
-  EXPECT_FALSE(security.owner.empty());
+  const auto security = [&](const std::wstring& path) {
+    platform::FileSecurity read;
+    const platform::UniqueFileHandle handle = platform::OpenForInspection(files, path);
+    EXPECT_TRUE(handle) << std::string(path.begin(), path.end());
+    EXPECT_EQ(files.GetSecurityInfo(handle.get(), read), 0u);
+    return read;
+  };
+  const platform::FileSecurity opened = security(open);
+  EXPECT_TRUE(opened.hasDacl);
+  EXPECT_FALSE(opened.owner.empty());
   // Everyone may add and remove files there, whatever else the system reports.
-  EXPECT_TRUE(std::any_of(security.dacl.begin(), security.dacl.end(), [](const platform::AccessEntry& e) {
+  EXPECT_TRUE(std::any_of(opened.dacl.begin(), opened.dacl.end(), [](const platform::AccessEntry& e) {
     return e.kind == platform::AceKind::Allowed && e.sid == L"S-1-1-0" && (e.mask & 0x42) == 0x42;
   }));
-  ASSERT_EQ(files.GetNamedSecurityInfoW(closed.c_str(), security), 0u);
-  EXPECT_TRUE(std::none_of(security.dacl.begin(), security.dacl.end(), [&](const platform::AccessEntry& e) {
+  const platform::FileSecurity kept = security(closed);
+  EXPECT_TRUE(std::none_of(kept.dacl.begin(), kept.dacl.end(), [&](const platform::AccessEntry& e) {
     return e.kind == platform::AceKind::Allowed && (e.mask & 0x50046) != 0 && e.sid != L"S-1-5-18" &&
-           e.sid != L"S-1-5-32-544" && e.sid != security.owner;
+           e.sid != L"S-1-5-32-544" && e.sid != kept.owner;
   }));
-  // Windows: the test's own scratch folder lies under the user's profile; Wine: every file is the
-  // Unix user's, who is no administrator's group. Either way not an exe to run at every logon.
-  EXPECT_EQ(app::JudgeRunValueTarget(closed + L"\\varnlet.exe", files), app::ExecutableTrust::WritableByOthers);
-  EXPECT_EQ(files.GetNamedSecurityInfoW((closed + L"\\missing.exe").c_str(), security),
-            static_cast<std::uint32_t>(ERROR_FILE_NOT_FOUND));
-  EXPECT_EQ(app::JudgeRunValueTarget(closed + L"\\missing.exe", files), app::ExecutableTrust::Unknown);
-  EXPECT_EQ(app::JudgeRunValueTarget(L"\\\\server\\share\\varnlet.exe", files), app::ExecutableTrust::NotLocal);
+  std::vector<platform::FolderEntry> entries;
+  ASSERT_EQ(files.ListFolder(closed.c_str(), entries), 0u);
+  ASSERT_EQ(entries.size(), 1u);
+  EXPECT_EQ(entries[0].name, L"varnlet.exe");
+  EXPECT_EQ(entries[0].attributes & platform::kFileAttributeDirectory, 0u);
+
+  // A link every system has: Debian's /bin leads to /usr/bin (Wine shows a Unix link as a reparse
+  // point); Windows' "Documents and Settings" is a junction to C:\Users.
+  const std::wstring link = env_->isWine() ? L"Z:\\bin" : L"C:\\Documents and Settings";
+  const std::wstring target = env_->isWine() ? L"\\\\?\\Z:\\usr\\bin" : L"\\\\?\\C:\\Users";
+  EXPECT_NE(files.GetFileAttributesW(link.c_str()) & platform::kFileAttributeReparsePoint, 0u);
+  EXPECT_EQ(files.GetFileAttributesW(closed.c_str()) & platform::kFileAttributeReparsePoint, 0u);
+  {
+    // Opened through the link, the handle's final path is where the link leads.
+    const platform::UniqueFileHandle through(
+        files, files.CreateFileW(link.c_str(), platform::kInspectAccess, platform::kFileShareAll,
+                                 platform::kOpenExisting, FILE_FLAG_BACKUP_SEMANTICS));
+    ASSERT_TRUE(through);
+    EXPECT_EQ(platform::FinalPathName(files, through.get()), target);
+    std::uint32_t attributes = 0;
+    EXPECT_TRUE(files.GetFileAttributesByHandle(through.get(), attributes));
+    EXPECT_NE(attributes & platform::kFileAttributeDirectory, 0u);
+  }
+
+  const std::wstring exe = closed + L"\\varnlet.exe";
+  EXPECT_EQ(app::JudgeRunValueTarget(exe, files).trust, app::ExecutableTrust::WritableByOthers)
+      << "Windows: the test's own scratch folder lies under the user's profile; Wine: every file is the Unix "
+         "user's, who is no administrators' group";
+  EXPECT_EQ(app::JudgeRunValueTarget(link + L"\\varnlet.exe", files).trust, app::ExecutableTrust::Linked);
+  EXPECT_EQ(app::JudgeRunValueTarget(closed + L"\\missing.exe", files).trust, app::ExecutableTrust::Unknown);
+  EXPECT_EQ(app::JudgeRunValueTarget(L"\\\\server\\share\\varnlet.exe", files).trust, app::ExecutableTrust::NotLocal);
   for (const std::wstring& folder : {open, closed}) {
     if (folder == L"Z:\\tmp") continue;
     ::DeleteFileW((folder + L"\\varnlet.exe").c_str());

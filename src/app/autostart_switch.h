@@ -1,0 +1,48 @@
+#pragma once
+// "Iniciar con Windows": the program's Run value, and everything one click decides about it.
+// Reading it, judging the exe, quoting, writing, deleting, reading back, and what the menu's mark
+// shows afterwards live here; Form1 sets the mark and shows the boxes.
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "app/autostart_trust.h"
+#include "platform/file_security_api.h"
+#include "registry/cQueryReg.h"
+
+namespace varnlet::app {
+
+// Where the program records that it starts with Windows; read at start and by the menu.
+inline constexpr std::wstring_view kAutostartKey =
+    L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\";
+inline constexpr std::wstring_view kAutostartValue = L"Varnlet";
+
+// Whether the Run value holds text: the mark at start. A registry object that could not be made
+// raises.
+bool AutostartRegistered(registry::cQueryReg& registry);
+
+struct AutostartOutcome {
+  // The program ended while a box was open ("Salir" from the tray): nothing more is done.
+  bool ended = false;
+  // What the mark shows: whether the value is there.
+  bool checked = false;
+  // Switched on for an exe others may change, or that cannot be judged: nothing was written.
+  std::optional<ExecutableTrust> refused;
+};
+
+// One click of "Iniciar con Windows": `on` is the mark as the click left it. A value already
+// there is written again with this exe first; then the value goes (`on` false) or is written,
+// when the exe may run at every logon, as the quoted final path of the file judged. A write that
+// fails calls `reportWriteFailure`, which shows the error box and returns false when the program
+// ended meanwhile. `registry` may be null (it could not be made): every call then fails.
+AutostartOutcome ClickAutostart(registry::cQueryReg* registry, platform::FileSecurityApi& files,
+                                std::wstring_view exePath, bool on, const std::function<bool()>& reportWriteFailure);
+
+// The text of the box that reports a failed write, naming the home page as `homePage`.
+std::wstring AutostartErrorText(std::wstring_view exePath, std::wstring_view homePage);
+// The text of the box that says why the exe is not added to the start of Windows, and what to do.
+std::wstring AutostartRefusalText(std::wstring_view exePath, ExecutableTrust why);
+
+}  // namespace varnlet::app

@@ -1,0 +1,111 @@
+#include "setup/install_folder.h"
+
+#include <string>
+
+#include "app/autostart_trust.h"
+
+namespace varnlet::setup {
+namespace {
+
+using platform::FileSecurityApi;
+
+wchar_t AsciiUpper(wchar_t c) { return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c; }
+
+// Two spellings of one drive path: letters compared without regard to case, one final backslash
+// ignored.
+bool SamePath(std::wstring_view a, std::wstring_view b) {
+  if (a.size() > 3 && a.ends_with(L'\\')) a.remove_suffix(1);
+  if (b.size() > 3 && b.ends_with(L'\\')) b.remove_suffix(1);
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (AsciiUpper(a[i]) != AsciiUpper(b[i])) return false;
+  }
+  return true;
+}
+
+bool Missing(std::uint32_t error) {
+  return error == static_cast<std::uint32_t>(platform::kErrorFileNotFound) ||
+         error == static_cast<std::uint32_t>(platform::kErrorPathNotFound);
+}
+
+bool IsLink(std::uint32_t attributes) { return (attributes & platform::kFileAttributeReparsePoint) != 0; }
+
+// The folder as it stands: the previous install's, owned by an administrative account, no link,
+// nothing in it but files.
+InstallFolderVerdict JudgeExisting(const std::wstring& folder, FileSecurityApi& files) {
+  const platform::UniqueFileHandle handle = platform::OpenForInspection(files, folder);
+  if (!handle) return InstallFolderVerdict::Unusable;
+  std::uint32_t attributes = 0;
+  if (!files.GetFileAttributesByHandle(handle.get(), attributes)) return InstallFolderVerdict::Unusable;
+  if (IsLink(attributes)) return InstallFolderVerdict::Linked;
+  platform::FileSecurity security;
+  if (files.GetSecurityInfo(handle.get(), security) != 0) return InstallFolderVerdict::Unusable;
+  if (!app::IsAdministrativeOwner(security.owner)) return InstallFolderVerdict::NotAdministrators;
+  std::vector<platform::FolderEntry> entries;
+  if (files.ListFolder(folder.c_str(), entries) != 0) return InstallFolderVerdict::Unusable;
+  for (const platform::FolderEntry& entry : entries) {
+    if (IsLink(entry.attributes)) return InstallFolderVerdict::Linked;
+    if ((entry.attributes & platform::kFileAttributeDirectory) != 0) return InstallFolderVerdict::Occupied;
+  }
+  return InstallFolderVerdict::Reuse;
+}
+
+InstallFolderVerdict Judge(std::wstring_view folder, std::wstring_view previous, FileSecurityApi& files) {
+  if (!app::IsOrdinaryDrivePath(folder) || folder.size() == 3) {
+    // The root of a drive is never a folder of its own.
+    return folder.size() == 3 && app::IsOrdinaryDrivePath(folder) ? InstallFolderVerdict::Occupied
+                                                                   : InstallFolderVerdict::Unusable;
+  }
+  // From the root down: each folder that exists is no link; the first that does not exist is made,
+  // with all below it.
+  for (std::size_t end = folder.find(L'\\', 3);; end = folder.find(L'\\', end + 1)) {
+    const std::wstring prefix(folder.substr(0, end));
+    const std::uint32_t attributes = files.GetFileAttributesW(prefix.c_str());
+    if (attributes == platform::kInvalidFileAttributes) {
+      return Missing(files.GetLastError()) ? InstallFolderVerdict::Create : InstallFolderVerdict::Unusable;
+    }
+    if (IsLink(attributes)) return InstallFolderVerdict::Linked;
+    if ((attributes & platform::kFileAttributeDirectory) == 0) return InstallFolderVerdict::Unusable;
+    if (end == std::wstring_view::npos) break;
+  }
+  if (previous.empty() || !SamePath(folder, previous)) return InstallFolderVerdict::Occupied;
+  return JudgeExisting(std::wstring(folder), files);
+}
+
+}  // namespace
+
+InstallFolderVerdict JudgeInstallFolder(std::wstring_view folder, std::wstring_view previous,
+                                        FileSecurityApi& files) {
+  try {
+    return Judge(folder, previous, files);
+  } catch (...) {
+    return InstallFolderVerdict::Unusable;
+  }
+}
+
+std::uint32_t CreateInstallFolder(std::wstring_view folder, std::wstring_view sddl, FileSecurityApi& files) {
+  constexpr auto kBadPath = static_cast<std::uint32_t>(platform::kErrorBadPathName);
+  try {
+    if (!app::IsOrdinaryDrivePath(folder) || folder.size() == 3) return kBadPath;
+    const std::wstring descriptor(sddl);
+    // Once one folder is made here, every folder below it must be made here too: one that
+    // appeared meanwhile is someone else's.
+    bool making = false;
+    for (std::size_t end = folder.find(L'\\', 3);; end = folder.find(L'\\', end + 1)) {
+      const std::wstring prefix(folder.substr(0, end));
+      const bool last = end == std::wstring_view::npos;
+      if (!making && !last && files.GetFileAttributesW(prefix.c_str()) != platform::kInvalidFileAttributes) continue;
+      if (!files.CreateDirectoryW(prefix.c_str(), descriptor.c_str())) return files.GetLastError();
+      making = true;
+      if (last) break;
+    }
+    const platform::UniqueFileHandle made = platform::OpenForInspection(files, std::wstring(folder));
+    if (!made) return files.GetLastError();
+    const std::optional<std::wstring> reached = app::OrdinaryFinalPath(platform::FinalPathName(files, made.get()));
+    return reached && SamePath(*reached, folder) ? 0 : static_cast<std::uint32_t>(platform::kErrorCantResolveFilename);
+  } catch (...) {
+    return static_cast<std::uint32_t>(platform::kErrorNotEnoughMemory);
+  }
+}
+
+}  // namespace varnlet::setup

@@ -1,0 +1,11 @@
+#include "platform/win32/file_security_win32.h"
+#include "setup/win32/setup_files.h"
+
+namespace varnlet::setup {
+
+platform::FileSecurityApi& SetupFiles() {
+  static platform::FileSecurityApiWin32 files;
+  return files;
+}
+
+}  // namespace varnlet::setup
