@@ -33,7 +33,7 @@ constexpr ControlDesign Label(std::wstring_view name, std::size_t container, too
 }
 
 constexpr ControlDesign PictureBox(std::wstring_view name, toolkit::TwipRect rect, int pictureResource) {
-  return {name,   ControlKind::PictureBox, kOnForm, rect, {}, {}, TextAlign::Left, std::nullopt,
+  return {name,   ControlKind::PictureBox, kOnForm, rect,   {}, {}, TextAlign::Left, std::nullopt,
           kWhite, pictureResource,         false,   nullptr};
 }
 

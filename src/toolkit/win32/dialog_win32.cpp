@@ -175,9 +175,8 @@ class DialogsWin32::DialogImpl final : public Dialog {
       // A browser without a page policy is not made: the area stays plain.
       const PagePolicy* page = design_.controls[i].page;
       if (design_.controls[i].kind == ControlKind::WebBrowser && page != nullptr) {
-        controls_[i].browser = owner_.browsers_.Embed(controls_[i].hwnd, *page, [this, i](std::wstring_view url) {
-          events_.FollowLink(i, url);
-        });
+        controls_[i].browser = owner_.browsers_.Embed(controls_[i].hwnd, *page,
+                                                      [this, i](std::wstring_view url) { events_.FollowLink(i, url); });
       }
     }
   }

@@ -132,8 +132,8 @@ bool ShowsHtml(IDispatch* browser) {
   VARIANT document;
   ::VariantInit(&document);
   DISPPARAMS none{nullptr, nullptr, 0, 0};
-  if (FAILED(browser->Invoke(kDocument, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, &document,
-                             nullptr, nullptr))) {
+  if (FAILED(browser->Invoke(kDocument, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, &document, nullptr,
+                             nullptr))) {
     return false;
   }
   bool html = false;
@@ -415,8 +415,7 @@ class BrowserSite final : public IOleClientSite,
 #pragma GCC diagnostic pop
 #endif
 
-ComPtr<IDispatch> NewBrowserSite(HWND container, const PagePolicy& policy, LinkFollower followLink,
-                                 IUnknown* control) {
+ComPtr<IDispatch> NewBrowserSite(HWND container, const PagePolicy& policy, LinkFollower followLink, IUnknown* control) {
   auto site = ComPtr<BrowserSite>::Attach(new BrowserSite(container, policy, std::move(followLink)));
   site->SetControl(control);
   return ComPtr<IDispatch>(static_cast<IDispatch*>(site.get()));

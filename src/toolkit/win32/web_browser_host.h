@@ -67,7 +67,6 @@ class WebBrowserFactory final : public BrowserFactory {
 // (IDocHostUIHandler), applying `policy` to the page. `control` is the control itself, which
 // tells its page's events from its frames'.
 // Each control gets its own; tests make one to play the control's part.
-ComPtr<IDispatch> NewBrowserSite(HWND container, const PagePolicy& policy, LinkFollower followLink,
-                                 IUnknown* control);
+ComPtr<IDispatch> NewBrowserSite(HWND container, const PagePolicy& policy, LinkFollower followLink, IUnknown* control);
 
 }  // namespace varnlet::toolkit::win32
