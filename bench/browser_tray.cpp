@@ -2,11 +2,12 @@
 // start, the least a program doing what Varnlet is asked to do can cost. Beside the hidden window
 // and its icon, it hosts the WebBrowser control in place in a hidden window and sends it to the
 // advertising page, without waiting for the page. The control is hosted by the program's own
-// container (toolkit/win32/web_browser_host), fence and all, so that the baseline and the
-// program cannot drift apart. Built with the same compiler, flags and static linking as
+// container (toolkit/win32/web_browser_host) under the banner's page policy, so that the baseline
+// and the program cannot drift apart. Built with the same compiler, flags and static linking as
 // varnlet.exe.
 #include <windows.h>
 
+#include "about/page_policy.h"
 #include "toolkit/win32/web_browser_host.h"
 #include "tray_baseline.h"
 
@@ -20,7 +21,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   {
     // The factory holds OLE and the feature controls; the browser goes first.
     varnlet::toolkit::win32::WebBrowserFactory browsers;
-    const auto browser = browsers.Embed(browserWindow);
+    const varnlet::about::AdsPagePolicy policy{VARNLET_ADS_PAGE_W};
+    const auto browser = browsers.Embed(browserWindow, policy, nullptr);
     if (browser && browser->Navigate(VARNLET_ADS_PAGE_W)) status = 0;
     if (!baseline::AddIcon(window, L"Browser tray")) return 1;
     baseline::RunMessageLoop();

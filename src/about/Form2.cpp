@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "about/page_policy.h"
 #include "about/resource_ids.h"
 #include "base/error_skipping.h"
 #include "build_config.h"
@@ -23,15 +24,17 @@ constexpr FontDesign kTextFont{kVerdana, 825, false, false};
 constexpr FontDesign kBoldFont{kVerdana, 825, true, false};
 constexpr FontDesign kLinkFont{kVerdana, 825, true, true};
 
+const AdsPagePolicy kAdsPagePolicy{config::kAdsPage};
+
 // Every field is set, so the table reads as the window does.
 constexpr ControlDesign Label(std::wstring_view name, std::size_t container, toolkit::TwipRect rect,
                               std::wstring_view text, FontDesign font, TextAlign align = TextAlign::Left) {
-  return {name, ControlKind::Label, container, rect, text, font, align, std::nullopt, std::nullopt, 0, false};
+  return {name, ControlKind::Label, container, rect, text, font, align, std::nullopt, std::nullopt, 0, false, nullptr};
 }
 
 constexpr ControlDesign PictureBox(std::wstring_view name, toolkit::TwipRect rect, int pictureResource) {
-  return {name,   ControlKind::PictureBox, kOnForm, rect, {}, {}, TextAlign::Left, std::nullopt,
-          kWhite, pictureResource,         false};
+  return {name,   ControlKind::PictureBox, kOnForm, rect,   {}, {}, TextAlign::Left, std::nullopt,
+          kWhite, pictureResource,         false,   nullptr};
 }
 
 constexpr ControlDesign Link(ControlDesign c, toolkit::Colour fore, toolkit::Colour back) {
@@ -61,7 +64,8 @@ constexpr std::array<ControlDesign, kControlCount> kControls{{
      std::nullopt,
      std::nullopt,
      0,
-     false},
+     false,
+     &kAdsPagePolicy},
 }};
 
 constexpr toolkit::DialogDesign kDesign{kForm2Caption, kForm2WindowClass, kClientWidthTwips, kClientHeightTwips,
@@ -105,25 +109,36 @@ bool Form2::Loaded() const { return dialog_ && dialog_->Loaded(); }
 toolkit::Hwnd Form2::hWnd() const { return Loaded() ? dialog_->hWnd() : 0; }
 
 void Form2::Form_Load() {
+  // Elevated, nothing from the web is parsed with an administrator's rights: the banner stays an
+  // empty area.
+  if (services_.elevated) return;
   // Only the address; the outcome is not examined and nothing waits for the page.
   dialog_->Browser(kWebBrowser1).Navigate(config::kAdsPage);
 }
 
-void Form2::Label4_Click() {
+void Form2::OpenInUsersBrowser(std::wstring_view url) {
   SkipErrors([&] {
     if (services_.elevated) {
       // An elevated browser would carry an administrator's rights onto the web. Where the shell
       // cannot take the request, nothing opens.
-      const std::wstring file(config::kHomePage);
+      const std::wstring file(url);
       services_.shell.ShellExecuteFromDesktop(file.c_str(), L"open", kShowMaximized);
       return;
     }
-    const std::string file = services_.ansi.ToAnsi(config::kHomePage);
+    const std::string file = services_.ansi.ToAnsi(url);
     services_.shell.ShellExecuteA(hWnd(), "open", file.c_str(), nullptr, nullptr, kShowMaximized);
   });
 }
 
+void Form2::Label4_Click() { OpenInUsersBrowser(config::kHomePage); }
+
 void Form2::Picture2_Click() { Label4_Click(); }
+
+void Form2::WebBrowser1_FollowLink(std::wstring_view url) { OpenInUsersBrowser(url); }
+
+void Form2::FollowLink(std::size_t control, std::wstring_view url) {
+  if (control == kWebBrowser1) WebBrowser1_FollowLink(url);
+}
 
 void Form2::Click(std::size_t control) {
   switch (control) {

@@ -45,8 +45,9 @@ class Form2 final : private toolkit::DialogEvents {
     toolkit::Dialogs& dialogs;
     platform::ShellApi& shell;
     const platform::AnsiCodePage& ansi;
-    // Whether the process runs elevated: then the home page opens through the shell's own
-    // process, as the signed-in user, never as a child of this one.
+    // Whether the process runs elevated: then the banner is never sent to the advertising page,
+    // and the home page opens through the shell's own process, as the signed-in user, never as a
+    // child of this one.
     bool elevated = false;
   };
 
@@ -56,7 +57,7 @@ class Form2 final : private toolkit::DialogEvents {
   ~Form2() override;
 
   // The window's icon handle, for the tray record. Loads the window, hidden, when it is not
-  // loaded, which runs Form_Load and so requests the advertising page.
+  // loaded, which runs Form_Load and so requests the advertising page (not when elevated).
   std::uintptr_t Icon();
   // The same picture at the notification area's size for the current density; loads the window
   // as Icon() does.
@@ -71,10 +72,15 @@ class Form2 final : private toolkit::DialogEvents {
   void Form_Load();
   void Label4_Click();
   void Picture2_Click();
+  // The user followed a link of the banner's page: it opens in the user's browser, as the home
+  // page does.
+  void WebBrowser1_FollowLink(std::wstring_view url);
 
  private:
   void Click(std::size_t control) override;
+  void FollowLink(std::size_t control, std::wstring_view url) override;
   void EnsureLoaded();
+  void OpenInUsersBrowser(std::wstring_view url);
 
   Services services_;
   std::unique_ptr<toolkit::Dialog> dialog_;

@@ -10,6 +10,7 @@
 #include <span>
 #include <string_view>
 
+#include "toolkit/browser_policy.h"
 #include "toolkit/toolkit.h"
 #include "toolkit/twips.h"
 
@@ -53,6 +54,8 @@ struct ControlDesign {
   int pictureResource = 0;
   // A label that opens an address: under high contrast it takes the system's link colour.
   bool link = false;
+  // What a WebBrowser control's page may do; one without a policy gets no browser.
+  const PagePolicy* page = nullptr;
 };
 
 struct DialogDesign {
@@ -72,6 +75,9 @@ class DialogEvents {
   virtual ~DialogEvents() = default;
   // The user clicked the control at this index of the design's table.
   virtual void Click(std::size_t control) = 0;
+  // The user followed a link in the page of the WebBrowser control at this index, and its policy
+  // sends the address out of the program.
+  virtual void FollowLink(std::size_t control, std::wstring_view url) = 0;
 };
 
 // A browser that fills its control's area and goes where it is sent, without waiting.

@@ -50,11 +50,17 @@ void FakeDialog::ShowModal() {
   dialogs.Log("ShowModal returns");
 }
 
-void FakeDialog::Click(std::wstring_view controlName) {
+std::size_t FakeDialog::IndexOf(std::wstring_view controlName) const {
   const auto& controls = design.controls;
   const auto it = std::find_if(controls.begin(), controls.end(), [&](const auto& c) { return c.name == controlName; });
   if (it == controls.end()) throw std::invalid_argument("no such control");
-  events.Click(static_cast<std::size_t>(it - controls.begin()));
+  return static_cast<std::size_t>(it - controls.begin());
+}
+
+void FakeDialog::Click(std::wstring_view controlName) { events.Click(IndexOf(controlName)); }
+
+void FakeDialog::FollowLink(std::wstring_view controlName, std::wstring_view url) {
+  events.FollowLink(IndexOf(controlName), url);
 }
 
 void FakeDialog::Close() {

@@ -30,6 +30,8 @@ class FakeDialog final : public toolkit::Dialog, private toolkit::WebBrowser {
 
   // What the window does when the user clicks the named control.
   void Click(std::wstring_view controlName);
+  // What the named browser control does when its policy sends out a link the user followed.
+  void FollowLink(std::wstring_view controlName, std::wstring_view url);
   // What the close button does: the window and its browser go.
   void Close();
 
@@ -42,6 +44,7 @@ class FakeDialog final : public toolkit::Dialog, private toolkit::WebBrowser {
   bool browserCreated = false;
 
  private:
+  std::size_t IndexOf(std::wstring_view controlName) const;
   bool Navigate(std::wstring_view URL) override;
   void Resize(int, int) override {}
 };

@@ -5,12 +5,12 @@
 #include <string>
 #include <utility>
 
+#include "about/page_policy.h"
 #include "about/resource_ids.h"
 #include "build_config.h"
 #include "fakes/fake_dialog.h"
 #include "fakes/fake_shell.h"
 #include "toolkit/dialog_colours.h"
-#include "toolkit/navigation_policy.h"
 
 namespace varnlet::about {
 namespace {
@@ -275,6 +275,19 @@ TEST_F(Form2Test, Label4AndPicture2EachOpenTheHomePageMaximisedWithTheWindowsHan
   }
 }
 
+// A link the user followed in the banner opens as the home page does: in the user's browser.
+TEST_F(Form2Test, ALinkFollowedInTheBannerOpensInTheUsersBrowser) {
+  form2.Icon();
+  dialogs.current->FollowLink(L"WebBrowser1", L"https://shop.example/offer?id=7");
+  ASSERT_EQ(shell.executeCalls.size(), 1u);
+  EXPECT_EQ(shell.executeCalls[0].hwnd, dialogs.current->hwnd);
+  EXPECT_EQ(shell.executeCalls[0].operation, "open");
+  EXPECT_EQ(shell.executeCalls[0].file, "https://shop.example/offer?id=7");
+  EXPECT_EQ(shell.executeCalls[0].showCmd, 3);
+  dialogs.current->FollowLink(L"Label4", L"https://shop.example/");  // only the banner has links
+  EXPECT_EQ(shell.executeCalls.size(), 1u);
+}
+
 TEST_F(Form2Test, ClicksElsewhereDoNothing) {
   form2.Icon();
   for (const wchar_t* name : {L"Picture1", L"Label1", L"Label2", L"Label3", L"Label5", L"WebBrowser1"}) {
@@ -294,10 +307,18 @@ TEST_F(Form2Test, TheLinksFailuresAreSkippedAndItsResultIgnored) {
   EXPECT_EQ(dialogs.unloads, 0);
 }
 
-// Elevated, the home page opens through the desktop's shell as the signed-in user, never as a
-// child of this process; where the shell cannot take it, nothing opens.
-TEST_F(Form2Test, ElevatedTheLinkOpensThroughTheDesktopsShellOrNotAtAll) {
+// Elevated, the banner is never sent anywhere, at start or when the window is shown again; the
+// home page opens through the desktop's shell as the signed-in user, never as a child of this
+// process; where the shell cannot take it, nothing opens.
+TEST_F(Form2Test, ElevatedNoPageIsRequestedAndTheLinkOpensThroughTheDesktopsShellOrNotAtAll) {
   Form2 elevated({dialogs, shell, ansi, true});
+  elevated.Icon();
+  CloseWhenShown();
+  elevated.ShowModal();
+  elevated.ShowModal();
+  EXPECT_EQ(dialogs.loads, 2);
+  EXPECT_TRUE(dialogs.navigations.empty());
+  dialogs.whileShown = nullptr;
   elevated.Icon();
   dialogs.current->Click(L"Label4");
   shell.faults.Inject("ShellExecuteFromDesktop", 1, FaultKind::Fail);
@@ -377,49 +398,61 @@ TEST_F(Form2Test, AnErrorInFormLoadPassesToTheCallerAndTheWindowStaysLoaded) {
   EXPECT_EQ(dialogs.navigations.size(), 1u);
 }
 
-// ---- Where the banner may go ----
+// ---- What the banner's page may do ----
 
-TEST(BrowserNavigationPolicy, OnlyHttpsOnThePagesHostCounts) {
-  using toolkit::MayNavigate;
-  const std::wstring_view page = L"https://ads.varnlet.example/ads.php";
-  const std::pair<std::wstring_view, bool> rows[] = {
-      {L"https://ads.varnlet.example/ads.php", true},
-      {L"HTTPS://Ads.Varnlet.Example/banner/2.html?x=1#top", true},
-      {L"https://ads.varnlet.example", true},
-      {L"http://ads.varnlet.example/ads.php", false},
-      {L"file:///C:/ads.php", false},
-      {L"about:blank", false},
-      {L"https://ads.varnlet.example.evil/ads.php", false},
-      {L"https://ads.varnlet.example:8443/ads.php", false},
-      {L"https://ads.varnlet.example@evil.example/", false},
-      {L"https://ads.varnlet.example\\@evil.example/", false},
-      {L"https://www.varnlet.example/", false},
-      {L"https://", false},
-      {L"", false},
-  };
-  for (const auto& [url, allowed] : rows) {
-    EXPECT_EQ(MayNavigate(page, url), allowed) << std::wstring(url);
-    // The empty page that replaces one off the fence may be shown, and nothing else besides.
-    EXPECT_EQ(toolkit::MayShow(page, url), allowed || url == L"about:blank") << std::wstring(url);
-  }
-  // A page that is not https:// allows nothing, itself included.
-  EXPECT_FALSE(MayNavigate(L"http://ads.varnlet.example/ads.php", L"http://ads.varnlet.example/ads.php"));
+TEST(AdsPagePolicy, OnlyTheBannerHasOneAndItRunsNothingOfThePage) {
+  for (std::size_t i = 0; i < kControlCount; ++i) EXPECT_EQ(Form2Controls()[i].page != nullptr, i == kWebBrowser1);
+  const toolkit::PagePolicy& policy = *Control(kWebBrowser1).page;
+  namespace dl = toolkit::download_control;
+  EXPECT_EQ(policy.DownloadControl(), dl::kDownloadImages | dl::kSilent | dl::kNoScripts | dl::kNoJava |
+                                          dl::kNoDownloadActiveX | dl::kNoRunActiveX | dl::kNoBehaviors |
+                                          dl::kNoClientPull);
+  EXPECT_EQ(policy.FeatureControls().size(), 11u);
 }
 
-// Keys that would open a window, a file, a print, a save, a find or help from the hosted page.
-TEST(BrowserNavigationPolicy, KeysThatOpenWindowsOrDialogsAreSwallowed) {
-  using toolkit::SwallowsBrowserKey;
-  for (const char key : {'N', 'O', 'P', 'S', 'L', 'F', 'H', 'I', 'D', 'E', 'U'}) {
-    EXPECT_TRUE(SwallowsBrowserKey(static_cast<std::uint32_t>(key), true, false)) << "Ctrl+" << key;
+TEST(AdsPagePolicy, ThePageStaysOnHttpsOnItsHostAndWhatTheUserFollowsOpensOutside) {
+  using enum toolkit::NavigationVerdict;
+  const AdsPagePolicy policy{L"https://ads.varnlet.example/ads.php"};
+  struct Row {
+    std::wstring_view url;
+    toolkit::NavigationVerdict byPage, byUser;
+  };
+  const Row rows[] = {
+      {L"https://ads.varnlet.example/ads.php", Allow, OpenOutside},
+      {L"HTTPS://Ads.Varnlet.Example/banner/2.html?x=1#top", Allow, OpenOutside},
+      {L"https://ads.varnlet.example", Allow, OpenOutside},
+      {L"about:blank", Allow, Cancel},
+      {L"http://ads.varnlet.example/ads.php", Cancel, OpenOutside},
+      {L"https://shop.example/a%20b?q=1&r=[2]", Cancel, OpenOutside},
+      {L"https://ads.varnlet.example.evil/ads.php", Cancel, OpenOutside},
+      {L"https://ads.varnlet.example:8443/ads.php", Cancel, OpenOutside},
+      {L"https://ads.varnlet.example@evil.example/", Cancel, OpenOutside},
+      {L"https://ads.varnlet.example\\@evil.example/", Cancel, Cancel},
+      {L"https://shop.example/\" -new-window file:///C:/x", Cancel, Cancel},
+      {L"https://shop.example/a b", Cancel, Cancel},
+      {L"https://shop.example/caf\u00E9", Cancel, Cancel},
+      {L"file:///C:/windows/win.ini", Cancel, Cancel},
+      {L"javascript:alert(1)", Cancel, Cancel},
+      {L"mailto:a@shop.example", Cancel, Cancel},
+      {L"https://", Cancel, Cancel},
+      {L"", Cancel, Cancel},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(policy.Navigation(row.url, false), row.byPage) << std::wstring(row.url);
+    EXPECT_EQ(policy.Navigation(row.url, true), row.byUser) << std::wstring(row.url);
   }
-  for (const char key : {'A', 'C', 'V', 'X', 'Y', 'Z'}) {
-    EXPECT_FALSE(SwallowsBrowserKey(static_cast<std::uint32_t>(key), true, false)) << "Ctrl+" << key;
-  }
-  EXPECT_FALSE(SwallowsBrowserKey('N', false, false)) << "a letter typed into the page";
-  EXPECT_FALSE(SwallowsBrowserKey('E', true, true)) << "AltGr+E types a character";
-  for (const std::uint32_t key : {0x70u, 0x72u, 0x7Bu, 0x5Du})
-    EXPECT_TRUE(SwallowsBrowserKey(key, false, false)) << key;
-  EXPECT_FALSE(SwallowsBrowserKey(0x74, false, false)) << "F5 reloads the page, which stays on the fence";
+  // A page that is not https:// allows nothing, itself included.
+  EXPECT_EQ(AdsPagePolicy{L"http://ads.varnlet.example/"}.Navigation(L"http://ads.varnlet.example/", false), Cancel);
+}
+
+// Only an HTML page on the host stays; the empty page that replaces any other always does.
+TEST(AdsPagePolicy, OnlyAnHtmlPageOnItsHostIsShown) {
+  const AdsPagePolicy policy{L"https://ads.varnlet.example/ads.php"};
+  EXPECT_TRUE(policy.MayShow(L"https://ads.varnlet.example/frame.html", true));
+  EXPECT_FALSE(policy.MayShow(L"https://ads.varnlet.example/offer.pdf", false)) << "another viewer";
+  EXPECT_FALSE(policy.MayShow(L"https://tracker.example/landing", true));
+  EXPECT_TRUE(policy.MayShow(toolkit::kBlankPage, true));
+  EXPECT_TRUE(policy.MayShow(toolkit::kBlankPage, false));
 }
 
 // ---- The build's addresses ----

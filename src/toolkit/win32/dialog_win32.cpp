@@ -172,8 +172,11 @@ class DialogsWin32::DialogImpl final : public Dialog {
     for (std::size_t i = 0; i < controls_.size(); ++i) CreateControl(i);
     Layout(nullptr);
     for (std::size_t i = 0; i < controls_.size(); ++i) {
-      if (design_.controls[i].kind == ControlKind::WebBrowser) {
-        controls_[i].browser = owner_.browsers_.Embed(controls_[i].hwnd);
+      // A browser without a page policy is not made: the area stays plain.
+      const PagePolicy* page = design_.controls[i].page;
+      if (design_.controls[i].kind == ControlKind::WebBrowser && page != nullptr) {
+        controls_[i].browser = owner_.browsers_.Embed(controls_[i].hwnd, *page,
+                                                      [this, i](std::wstring_view url) { events_.FollowLink(i, url); });
       }
     }
   }

@@ -1,25 +1,27 @@
-// How the banner is hosted. The WebBrowser control is an OLE in-place object; an object of
-// that kind needs a container to talk to: a client site (IOleClientSite), an in-place site
+// How a page is hosted. The WebBrowser control is an OLE in-place object; an object of that
+// kind needs a container to talk to: a client site (IOleClientSite), an in-place site
 // (IOleInPlaceSite) and a frame (IOleInPlaceFrame). BrowserSite serves all three, answering the
 // minimum: the container window and its rectangle, no menus, no toolbars, no status bar. We
 // then ask the control to activate in place inside the container window.
 //
-// The page is fenced in, since it runs inside a program that often runs elevated:
-// - before the first control is made, the process's browser feature controls are switched on
-//   (kBrowserFeatureControls says why each one applies);
-// - BrowserSite listens to the control's DWebBrowserEvents2 and cancels every navigation, the
-//   page's and its frames' alike, that leaves https:// on the host of the page the program sent
-//   it to, every file download and every new window; where a page arrives anyway (a redirect the
-//   control did not announce), NavigateComplete2 and DocumentComplete replace it with about:blank;
-// - as the client site's ambient download control it answers no ActiveX, no Java and no binary
-//   behaviors, with images and Silent mode kept (Silent keeps script errors from raising
-//   dialogs); script too, unless the process runs elevated, where a page must not run with an
-//   administrator's rights;
-// - as the document host (IDocHostUIHandler) it shows no context menu (View source, Print, Save
-//   would open their dialogs from this process), swallows the keys that open a window, a dialog
-//   or a print, and asks for redirects to be announced to BeforeNavigate2;
+// What the page may do is the program's page policy; this file only applies it, at the points
+// the control offers:
+// - before the control is made, the policy's browser feature controls are switched on for the
+//   process (the control reads them as it starts);
+// - as the client site's ambient download control, BrowserSite answers the policy's flags;
+// - it listens to the control's DWebBrowserEvents2: BeforeNavigate2 (the page's and its frames'
+//   navigations, redirects included, since the document host asks for them to be announced) and
+//   NewWindow3 get the policy's verdict: allowed, cancelled, or cancelled and handed to the
+//   program to open outside. File downloads are cancelled.
+// - NavigateComplete2 and DocumentComplete tell where a page or frame actually is, and whether
+//   the HTML engine shows it or another viewer (no event before them names the type of what
+//   arrived); one the policy refuses to show is replaced by about:blank;
 // - the set-up fails closed: when the events cannot be hooked up or the feature controls cannot
-//   be switched on, no control is made and the banner stays a plain area that goes nowhere.
+//   be switched on, no control is made and the area stays plain.
+// Whether the user asked for a navigation is what the control says: NewWindow3's flags say so
+// (NWMF_USERINITED); BeforeNavigate2 says only that the page's document started it
+// (navHyperlink), which counts as the user's once the page has completed and the policy lets it
+// start nothing by itself (no script, no client pull): what remains is a click or a key.
 // Nothing ever waits for a page: Navigate returns once the request is made.
 //
 // The control holds references to the site, so the site is reference counted and may outlive
@@ -33,17 +35,41 @@
 #include <exdispid.h>
 #include <mshtmdid.h>
 #include <mshtmhst.h>
+#include <mshtml.h>
 #include <ocidl.h>
 #include <oleidl.h>
+#include <shobjidl.h>
 #include <urlmon.h>
 
 #include <string>
+#include <utility>
 
 #include "platform/win32/com_ptr.h"
 #include "platform/win32/system_library.h"
-#include "toolkit/navigation_policy.h"
 
 namespace varnlet::toolkit::win32 {
+
+// The policy's values are the system's, passed on unchanged.
+namespace dl = download_control;
+static_assert(dl::kDownloadImages == DLCTL_DLIMAGES && dl::kNoScripts == DLCTL_NO_SCRIPTS &&
+              dl::kNoJava == DLCTL_NO_JAVA && dl::kNoRunActiveX == DLCTL_NO_RUNACTIVEXCTLS &&
+              dl::kNoDownloadActiveX == DLCTL_NO_DLACTIVEXCTLS && dl::kNoBehaviors == DLCTL_NO_BEHAVIORS &&
+              dl::kNoClientPull == DLCTL_NO_CLIENTPULL && dl::kSilent == DLCTL_SILENT);
+constexpr bool SameFeature(BrowserFeature ours, INTERNETFEATURELIST system) {
+  return static_cast<std::uint32_t>(ours) == static_cast<std::uint32_t>(system);
+}
+static_assert(SameFeature(BrowserFeature::ZoneElevation, FEATURE_ZONE_ELEVATION) &&
+              SameFeature(BrowserFeature::MimeHandling, FEATURE_MIME_HANDLING) &&
+              SameFeature(BrowserFeature::MimeSniffing, FEATURE_MIME_SNIFFING) &&
+              SameFeature(BrowserFeature::WindowRestrictions, FEATURE_WINDOW_RESTRICTIONS) &&
+              SameFeature(BrowserFeature::WebOcPopupManagement, FEATURE_WEBOC_POPUPMANAGEMENT) &&
+              SameFeature(BrowserFeature::Behaviors, FEATURE_BEHAVIORS) &&
+              SameFeature(BrowserFeature::DisableMkProtocol, FEATURE_DISABLE_MK_PROTOCOL) &&
+              SameFeature(BrowserFeature::LocalMachineLockdown, FEATURE_LOCALMACHINE_LOCKDOWN) &&
+              SameFeature(BrowserFeature::RestrictActiveXInstall, FEATURE_RESTRICT_ACTIVEXINSTALL) &&
+              SameFeature(BrowserFeature::RestrictFileDownload, FEATURE_RESTRICT_FILEDOWNLOAD) &&
+              SameFeature(BrowserFeature::HttpUserNamePasswordDisable, FEATURE_HTTP_USERNAME_PASSWORD_DISABLE));
+
 namespace {
 
 // The text of a BSTR argument, however the event passes it.
@@ -55,6 +81,14 @@ std::wstring_view VariantText(const VARIANT& v) {
     return {*value->pbstrVal, ::SysStringLen(*value->pbstrVal)};
   }
   return {};
+}
+
+// An integer argument (the events' flags), however the event passes it; 0 when it is none.
+std::uint32_t VariantFlags(const VARIANT& v) {
+  const VARIANT* value = &v;
+  if (value->vt == (VT_VARIANT | VT_BYREF) && value->pvarVal != nullptr) value = value->pvarVal;
+  if (value->vt == VT_I4 || value->vt == VT_UI4) return static_cast<std::uint32_t>(value->lVal);
+  return 0;
 }
 
 bool VariantTrue(const VARIANT& v) {
@@ -73,10 +107,13 @@ IDispatch* VariantDispatch(const VARIANT& v) {
   return nullptr;
 }
 
-// Sends the browser of a page or frame (the control reports it as IDispatch) to the empty page,
-// through its dispatch interface: IWebBrowser2::Navigate is dispatch id 0x68 there.
+// The browser of a page or frame (the control reports it as IDispatch) is reached through its
+// dispatch interface, where IWebBrowser2's Navigate is 0x68 and its Document 0xCB.
+constexpr DISPID kNavigate = 0x68;
+constexpr DISPID kDocument = 0xCB;
+
+// Sends the browser of a page or frame to the empty page.
 void NavigateToBlank(IDispatch* browser) {
-  constexpr DISPID kNavigate = 0x68;
   if (browser == nullptr) return;
   const UniqueBstr blank(kBlankPage);
   if (blank.get() == nullptr) return;
@@ -86,6 +123,35 @@ void NavigateToBlank(IDispatch* browser) {
   url.bstrVal = blank.get();
   DISPPARAMS params{&url, nullptr, 1, 0};
   browser->Invoke(kNavigate, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, nullptr, nullptr, nullptr);
+}
+
+// Whether the HTML engine shows the page or frame: its document is an HTML document, not the
+// object of another viewer (or none).
+bool ShowsHtml(IDispatch* browser) {
+  if (browser == nullptr) return false;
+  VARIANT document;
+  ::VariantInit(&document);
+  DISPPARAMS none{nullptr, nullptr, 0, 0};
+  if (FAILED(browser->Invoke(kDocument, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none, &document, nullptr,
+                             nullptr))) {
+    return false;
+  }
+  bool html = false;
+  if (document.vt == VT_DISPATCH && document.pdispVal != nullptr) {
+    ComPtr<IHTMLDocument2> htmlDocument;
+    html = SUCCEEDED(document.pdispVal->QueryInterface(IID_IHTMLDocument2, htmlDocument.putVoid()));
+  }
+  ::VariantClear(&document);
+  return html;
+}
+
+// The same COM object: identity is compared through IUnknown.
+bool SameObject(IUnknown* a, IUnknown* b) {
+  if (a == nullptr || b == nullptr) return false;
+  ComPtr<IUnknown> ua;
+  ComPtr<IUnknown> ub;
+  return SUCCEEDED(a->QueryInterface(IID_IUnknown, ua.putVoid())) &&
+         SUCCEEDED(b->QueryInterface(IID_IUnknown, ub.putVoid())) && ua.get() == ub.get();
 }
 
 }  // namespace
@@ -102,14 +168,23 @@ class BrowserSite final : public IOleClientSite,
                           public IDispatch,
                           public IDocHostUIHandler {
  public:
-  BrowserSite(HWND container, bool scriptAllowed)
-      : container_(container), downloadControl_(kDownloadControl | (scriptAllowed ? 0 : DLCTL_NO_SCRIPTS)) {}
+  BrowserSite(HWND container, const PagePolicy& policy, LinkFollower followLink)
+      : container_(container),
+        policy_(policy),
+        followLink_(std::move(followLink)),
+        // Only where the page can start nothing by itself is a navigation it starts the user's.
+        userMovesPage_((policy.DownloadControl() & (dl::kNoScripts | dl::kNoClientPull)) ==
+                       (dl::kNoScripts | dl::kNoClientPull)) {}
   BrowserSite(const BrowserSite&) = delete;
   BrowserSite& operator=(const BrowserSite&) = delete;
 
-  // The page whose host every navigation must stay on; set before each Navigate.
-  void Allow(std::wstring_view url) { allowed_ = url; }
-  void Forget() { container_ = nullptr; }
+  // The control itself, not held: its events name it as the browser of the page, not a frame.
+  void SetControl(IUnknown* control) { control_ = control; }
+  void Forget() {
+    container_ = nullptr;
+    control_ = nullptr;
+    followLink_ = nullptr;
+  }
 
   // IUnknown
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
@@ -202,8 +277,8 @@ class BrowserSite final : public IOleClientSite,
   HRESULT STDMETHODCALLTYPE EnableModeless(WINBOOL) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG, WORD) override { return S_FALSE; }
 
-  // IDocHostUIHandler: no menu of the page's own, no window or dialog opened from its keys.
-  HRESULT STDMETHODCALLTYPE ShowContextMenu(DWORD, POINT*, IUnknown*, IDispatch*) override { return S_OK; }
+  // IDocHostUIHandler: the control's own menus and keys, our host flags.
+  HRESULT STDMETHODCALLTYPE ShowContextMenu(DWORD, POINT*, IUnknown*, IDispatch*) override { return S_FALSE; }
   HRESULT STDMETHODCALLTYPE GetHostInfo(DOCHOSTUIINFO* pInfo) override {
     if (pInfo == nullptr) return E_POINTER;
     pInfo->dwFlags = kHostFlags;
@@ -219,12 +294,7 @@ class BrowserSite final : public IOleClientSite,
   HRESULT STDMETHODCALLTYPE OnDocWindowActivate(WINBOOL) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE OnFrameWindowActivate(WINBOOL) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE ResizeBorder(LPCRECT, IOleInPlaceUIWindow*, WINBOOL) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG lpMsg, const GUID*, DWORD) override {
-    if (lpMsg == nullptr || (lpMsg->message != WM_KEYDOWN && lpMsg->message != WM_SYSKEYDOWN)) return S_FALSE;
-    const bool control = ::GetKeyState(VK_CONTROL) < 0;
-    const bool alt = ::GetKeyState(VK_MENU) < 0;
-    return SwallowsBrowserKey(static_cast<std::uint32_t>(lpMsg->wParam), control, alt) ? S_OK : S_FALSE;
-  }
+  HRESULT STDMETHODCALLTYPE TranslateAccelerator(LPMSG, const GUID*, DWORD) override { return S_FALSE; }
   HRESULT STDMETHODCALLTYPE GetOptionKeyPath(LPOLESTR* pchKey, DWORD) override {
     if (pchKey != nullptr) *pchKey = nullptr;
     return E_NOTIMPL;
@@ -265,7 +335,7 @@ class BrowserSite final : public IOleClientSite,
       if (pVarResult == nullptr) return E_POINTER;
       ::VariantInit(pVarResult);
       pVarResult->vt = VT_I4;
-      pVarResult->lVal = downloadControl_;
+      pVarResult->lVal = static_cast<LONG>(policy_.DownloadControl());
       return S_OK;
     }
     if (dispIdMember < 0) return DISP_E_MEMBERNOTFOUND;  // any other ambient property: the default
@@ -274,22 +344,38 @@ class BrowserSite final : public IOleClientSite,
     VARIANT* args = pDispParams->rgvarg;
     switch (dispIdMember) {
       case DISPID_BEFORENAVIGATE2:  // (pDisp, URL, Flags, TargetFrameName, PostData, Headers, Cancel)
-        if (pDispParams->cArgs == 7 && !MayShow(allowed_, VariantText(args[5]))) SetCancel(args[0]);
+        if (pDispParams->cArgs == 7) {
+          const bool byPage = (VariantFlags(args[4]) & navHyperlink) != 0;
+          const std::wstring url(VariantText(args[5]));
+          const NavigationVerdict verdict = policy_.Navigation(url, byPage && pageComplete_ && userMovesPage_);
+          if (verdict == NavigationVerdict::Allow && IsControl(VariantDispatch(args[6]))) pageComplete_ = false;
+          Apply(verdict, url, args[0]);
+        }
         break;
-      case DISPID_NAVIGATECOMPLETE2:  // (pDisp, URL): where the page or frame actually is
+      case DISPID_NAVIGATECOMPLETE2:  // (pDisp, URL): where the page or frame actually is, and what
       case DISPID_DOCUMENTCOMPLETE:
-        if (pDispParams->cArgs == 2 && !MayShow(allowed_, VariantText(args[0]))) {
-          NavigateToBlank(VariantDispatch(args[1]));
+        if (pDispParams->cArgs == 2) {
+          IDispatch* browser = VariantDispatch(args[1]);
+          if (!policy_.MayShow(VariantText(args[0]), ShowsHtml(browser))) {
+            NavigateToBlank(browser);
+          } else if (dispIdMember == DISPID_DOCUMENTCOMPLETE && IsControl(browser)) {
+            pageComplete_ = true;  // the page and all its frames
+          }
         }
         break;
       case DISPID_FILEDOWNLOAD:  // (ActiveDocument, Cancel): a page to show is an active document
         if (pDispParams->cArgs == 2 && !VariantTrue(args[1])) SetCancel(args[0]);
         break;
-      case DISPID_NEWWINDOW2:  // (ppDisp, Cancel)
-        if (pDispParams->cArgs == 2) SetCancel(args[0]);
-        break;
+      // NewWindow2 says neither where nor why: NewWindow3, which comes with it, decides; so
+      // whichever of the two the control sends first, the window never opens here.
       case DISPID_NEWWINDOW3:  // (ppDisp, Cancel, dwFlags, bstrUrlContext, bstrUrl)
-        if (pDispParams->cArgs == 5) SetCancel(args[3]);
+        if (pDispParams->cArgs == 5) {
+          const bool byUser = (VariantFlags(args[2]) & NWMF_USERINITED) != 0;
+          const std::wstring url(VariantText(args[0]));
+          const NavigationVerdict verdict = policy_.Navigation(url, byUser);
+          // A window of its own is never opened, whatever the verdict.
+          Apply(verdict == NavigationVerdict::Allow ? NavigationVerdict::Cancel : verdict, url, args[3]);
+        }
         break;
       default:
         break;
@@ -298,35 +384,40 @@ class BrowserSite final : public IOleClientSite,
   }
 
  private:
-  // Images and script stay, and Silent mode; ActiveX controls are neither downloaded nor run,
-  // and Java applets and binary behaviors stay out.
-  static constexpr LONG kDownloadControl = DLCTL_DLIMAGES | DLCTL_SILENT | DLCTL_NO_JAVA | DLCTL_NO_DLACTIVEXCTLS |
-                                           DLCTL_NO_RUNACTIVEXCTLS | DLCTL_NO_BEHAVIORS;
-  // No border of its own in the banner, redirects announced to BeforeNavigate2, the page laid out
-  // for the display's density, no help menu, and local content locked down.
-  static constexpr DWORD kHostFlags = DOCHOSTUIFLAG_NO3DBORDER | DOCHOSTUIFLAG_ENABLE_REDIRECT_NOTIFICATION |
-                                      DOCHOSTUIFLAG_DPI_AWARE | DOCHOSTUIFLAG_DISABLE_HELP_MENU |
-                                      DOCHOSTUIFLAG_LOCAL_MACHINE_ACCESS_CHECK;
+  // Redirects announced to BeforeNavigate2, so that the policy sees every hop; the page laid out
+  // for the display's density; no help menu; local content locked down. The control keeps its
+  // sunken border.
+  static constexpr DWORD kHostFlags = DOCHOSTUIFLAG_ENABLE_REDIRECT_NOTIFICATION | DOCHOSTUIFLAG_DPI_AWARE |
+                                      DOCHOSTUIFLAG_DISABLE_HELP_MENU | DOCHOSTUIFLAG_LOCAL_MACHINE_ACCESS_CHECK;
 
   ~BrowserSite() = default;
 
+  bool IsControl(IDispatch* browser) const { return SameObject(browser, control_); }
+
+  // Last in an event: opening the address may dispatch messages that close the window and
+  // release this site, so nothing of it is touched afterwards.
+  void Apply(NavigationVerdict verdict, const std::wstring& url, const VARIANT& cancel) {
+    if (verdict == NavigationVerdict::Allow) return;
+    SetCancel(cancel);
+    const LinkFollower follow = verdict == NavigationVerdict::OpenOutside ? followLink_ : nullptr;
+    if (follow) follow(url);
+  }
+
   ULONG refs_ = 1;
   HWND container_;
-  LONG downloadControl_;
-  std::wstring allowed_;
+  const PagePolicy& policy_;
+  LinkFollower followLink_;
+  const bool userMovesPage_;
+  IUnknown* control_ = nullptr;
+  bool pageComplete_ = false;
 };
 #if defined(__GNUC__)
 #pragma GCC diagnostic pop
 #endif
 
-namespace {
-// Unknown counts as elevated: the token's adapter answers true when it cannot read the token.
-bool ScriptAllowed(ElevationQuery elevated) { return elevated != nullptr && !elevated(); }
-}  // namespace
-
-ComPtr<IDispatch> NewBrowserSite(HWND container, std::wstring_view page, ElevationQuery elevated) {
-  auto site = ComPtr<BrowserSite>::Attach(new BrowserSite(container, ScriptAllowed(elevated)));
-  site->Allow(page);
+ComPtr<IDispatch> NewBrowserSite(HWND container, const PagePolicy& policy, LinkFollower followLink, IUnknown* control) {
+  auto site = ComPtr<BrowserSite>::Attach(new BrowserSite(container, policy, std::move(followLink)));
+  site->SetControl(control);
   return ComPtr<IDispatch>(static_cast<IDispatch*>(site.get()));
 }
 
@@ -334,9 +425,11 @@ namespace {
 
 class WebBrowserControl final : public WebBrowser {
  public:
-  static std::unique_ptr<WebBrowser> Create(HWND container, const CLSID& clsid, bool scriptAllowed) {
+  static std::unique_ptr<WebBrowser> Create(HWND container, const CLSID& clsid, const PagePolicy& policy,
+                                            LinkFollower followLink) {
     std::unique_ptr<WebBrowserControl> control(new WebBrowserControl);
-    if (!control->SetUp(container, clsid, scriptAllowed)) return nullptr;  // the destructor undoes what was done
+    // The destructor undoes what was done.
+    if (!control->SetUp(container, clsid, policy, std::move(followLink))) return nullptr;
     return control;
   }
 
@@ -346,7 +439,6 @@ class WebBrowserControl final : public WebBrowser {
 
   bool Navigate(std::wstring_view url) override {
     if (!browser_) return false;
-    site_->Allow(url);
     const UniqueBstr address(url);
     if (address.get() == nullptr) return false;
     // Only the address: flags, target frame, post data and headers are left empty.
@@ -364,11 +456,12 @@ class WebBrowserControl final : public WebBrowser {
  private:
   WebBrowserControl() = default;
 
-  bool SetUp(HWND container, const CLSID& clsid, bool scriptAllowed) {
+  bool SetUp(HWND container, const CLSID& clsid, const PagePolicy& policy, LinkFollower followLink) {
     if (FAILED(::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject, object_.putVoid()))) {
       return false;
     }
-    site_ = ComPtr<BrowserSite>::Attach(new BrowserSite(container, scriptAllowed));
+    site_ = ComPtr<BrowserSite>::Attach(new BrowserSite(container, policy, std::move(followLink)));
+    site_->SetControl(object_.get());
     IOleClientSite* clientSite = site_.get();
     if (FAILED(object_->SetClientSite(clientSite))) return false;
     clientSiteSet_ = true;
@@ -422,41 +515,16 @@ class WebBrowserControl final : public WebBrowser {
 
 }  // namespace
 
-const std::array<INTERNETFEATURELIST, 11> kBrowserFeatureControls{
-    // An Internet page may not open content of a more trusted zone (the local machine).
-    FEATURE_ZONE_ELEVATION,
-    // A file is handled as the type its server declares and its name agrees with...
-    FEATURE_MIME_HANDLING,
-    // ...never promoted to a more dangerous type because of what its bytes look like.
-    FEATURE_MIME_SNIFFING,
-    // Script cannot open windows or place them off screen, frameless or over the program.
-    FEATURE_WINDOW_RESTRICTIONS,
-    // Pop-ups from the hosted page are blocked.
-    FEATURE_WEBOC_POPUPMANAGEMENT,
-    // No ActiveX installation is offered from the page.
-    FEATURE_RESTRICT_ACTIVEXINSTALL,
-    // No download prompt that the user did not start.
-    FEATURE_RESTRICT_FILEDOWNLOAD,
-    // Content from the local machine runs locked down, should anything reach it.
-    FEATURE_LOCALMACHINE_LOCKDOWN,
-    // Binary behaviors only where the zone's policy allows them.
-    FEATURE_BEHAVIORS,
-    // The obsolete mk: protocol, which reads into structured storage files, is off.
-    FEATURE_DISABLE_MK_PROTOCOL,
-    // An address with a user name (https://ads.host@other.host/) cannot hide its real host.
-    FEATURE_HTTP_USERNAME_PASSWORD_DISABLE,
-};
-
 namespace {
 
 // False when any of them could not be switched on.
-bool EnableFeatureControls(HMODULE urlmon) {
+bool EnableFeatureControls(HMODULE urlmon, std::span<const BrowserFeature> features) {
   using SetFeatureFn = HRESULT(WINAPI*)(INTERNETFEATURELIST, DWORD, BOOL);
   const auto set = platform::win32::ProcAddress<SetFeatureFn>(urlmon, "CoInternetSetFeatureEnabled");
   if (set == nullptr) return false;
   bool all = true;
-  for (const INTERNETFEATURELIST feature : kBrowserFeatureControls) {
-    all = SUCCEEDED(set(feature, SET_FEATURE_ON_PROCESS, TRUE)) && all;
+  for (const BrowserFeature feature : features) {
+    all = SUCCEEDED(set(static_cast<INTERNETFEATURELIST>(feature), SET_FEATURE_ON_PROCESS, TRUE)) && all;
   }
   return all;
 }
@@ -469,23 +537,21 @@ OleSession::~OleSession() {
   if (SUCCEEDED(hr_)) ::OleUninitialize();
 }
 
-WebBrowserFactory::WebBrowserFactory(ElevationQuery elevated) : WebBrowserFactory(CLSID_WebBrowser, elevated) {}
+WebBrowserFactory::WebBrowserFactory() : WebBrowserFactory(CLSID_WebBrowser) {}
 
-WebBrowserFactory::WebBrowserFactory(const CLSID& clsid, ElevationQuery elevated)
-    : clsid_(clsid), elevated_(elevated) {}
+WebBrowserFactory::WebBrowserFactory(const CLSID& clsid) : clsid_(clsid) {}
 
 WebBrowserFactory::~WebBrowserFactory() = default;
 
-std::unique_ptr<WebBrowser> WebBrowserFactory::Embed(HWND container) {
+std::unique_ptr<WebBrowser> WebBrowserFactory::Embed(HWND container, const PagePolicy& policy,
+                                                     LinkFollower followLink) {
   if (!ole_) ole_.emplace();
   if (!ole_->Ok()) return nullptr;
-  if (!urlmon_) {
-    // Held while the factory lives: the settings live in urlmon's process state.
-    urlmon_ = platform::win32::LoadSystemLibrary(L"urlmon.dll");
-    featuresOn_ = EnableFeatureControls(urlmon_.get());
-  }
-  if (!featuresOn_) return nullptr;
-  return WebBrowserControl::Create(container, clsid_, ScriptAllowed(elevated_));
+  // Held while the factory lives: the settings live in urlmon's process state. Switching a
+  // feature on again is harmless, so each control gets its own policy's.
+  if (!urlmon_) urlmon_ = platform::win32::LoadSystemLibrary(L"urlmon.dll");
+  if (!EnableFeatureControls(urlmon_.get(), policy.FeatureControls())) return nullptr;
+  return WebBrowserControl::Create(container, clsid_, policy, std::move(followLink));
 }
 
 }  // namespace varnlet::toolkit::win32

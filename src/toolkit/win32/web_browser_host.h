@@ -1,17 +1,17 @@
 #pragma once
-// The About window's banner: the system's WebBrowser control, hosted in place in a container
-// window by a small OLE container of our own.
+// A page in a window: the system's WebBrowser control, hosted in place in a container window by a
+// small OLE container of our own, applying the page policy the program hands it.
 #include <windows.h>
 #include <urlmon.h>
 
-#include <array>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string_view>
 
 #include "platform/win32/com_ptr.h"
 #include "platform/win32/handles.h"
-#include "platform/win32/process_token.h"
+#include "toolkit/browser_policy.h"
 #include "toolkit/dialog.h"
 
 namespace varnlet::toolkit::win32 {
@@ -34,45 +34,39 @@ class OleSession {
   HRESULT hr_;
 };
 
+// Opens, outside the program, an address the user followed in a page.
+using LinkFollower = std::function<void(std::wstring_view url)>;
+
 class BrowserFactory {
  public:
   virtual ~BrowserFactory() = default;
-  // A browser active in place in the container, or null when none can be made there.
-  virtual std::unique_ptr<WebBrowser> Embed(HWND container) = 0;
+  // A browser active in place in the container whose page keeps to `policy` (which must outlive
+  // it), or null when none can be made there. Links the policy sends out go to `followLink`.
+  virtual std::unique_ptr<WebBrowser> Embed(HWND container, const PagePolicy& policy, LinkFollower followLink) = 0;
 };
-
-// The browser feature controls switched on for the whole process before the first control
-// exists (the control reads them as it starts); each is one Microsoft recommends for programs
-// that host the browser, and the definition says why it applies.
-extern const std::array<INTERNETFEATURELIST, 11> kBrowserFeatureControls;
 
 // Makes WebBrowser controls (or the control of another class id, which tests use to see the
 // failure path). OLE is initialised before the first one and uninitialised when the factory
 // goes, so the factory must outlive every browser it made.
-// Whether the process runs elevated; a page's script runs only where it does not.
-using ElevationQuery = bool (*)();
-
 class WebBrowserFactory final : public BrowserFactory {
  public:
-  explicit WebBrowserFactory(ElevationQuery elevated = &platform::win32::ProcessTokenElevated);
-  explicit WebBrowserFactory(const CLSID& clsid, ElevationQuery elevated = &platform::win32::ProcessTokenElevated);
+  WebBrowserFactory();
+  explicit WebBrowserFactory(const CLSID& clsid);
   ~WebBrowserFactory() override;
-  // Null also when the feature controls could not all be switched on.
-  std::unique_ptr<WebBrowser> Embed(HWND container) override;
+  // Null also when the policy's feature controls could not all be switched on.
+  std::unique_ptr<WebBrowser> Embed(HWND container, const PagePolicy& policy, LinkFollower followLink) override;
 
  private:
   CLSID clsid_;
-  ElevationQuery elevated_;
   std::optional<OleSession> ole_;
   platform::win32::UniqueHmodule urlmon_;
-  bool featuresOn_ = false;
 };
 
 // The container's side of a hosted control as the control reaches it through IDispatch: the
 // sink of its events, the source of its ambient properties and its document host
-// (IDocHostUIHandler), keeping the page on `page`'s host, with script only when `elevated` says
-// the process is not elevated.
+// (IDocHostUIHandler), applying `policy` to the page. `control` is the control itself, which
+// tells its page's events from its frames'.
 // Each control gets its own; tests make one to play the control's part.
-ComPtr<IDispatch> NewBrowserSite(HWND container, std::wstring_view page, ElevationQuery elevated);
+ComPtr<IDispatch> NewBrowserSite(HWND container, const PagePolicy& policy, LinkFollower followLink, IUnknown* control);
 
 }  // namespace varnlet::toolkit::win32
