@@ -9,6 +9,10 @@ is a pull request to each community repository and nothing is typed by hand.
   manifests.py write OUT FACTS...    the manifests of the builds whose facts are given: one build's
                                      beside its packages, both architectures' for a release, with
                                      OUT/SHA256SUMS over every package named (Scoop's updates read it)
+                                     and OUT/latest.txt, the version (Scoop's checkver reads it)
+  manifests.py submission OUT FACTS...
+                                     the same, for a pull request to the community repositories:
+                                     refused while an address is one their validation cannot reach
 
 OUT receives winget/manifests/<letter>/<Publisher>/Varnlet/<version>/ (the community
 repository's layout: a version file, a default-locale file in Spanish, an en-US locale file and
@@ -18,17 +22,17 @@ structure; the checks (scripts/check_manifests.py) read it back with a real YAML
 """
 import argparse
 import hashlib
+import ipaddress
 import json
 import os
 import re
 import subprocess
 import sys
+import urllib.parse
 
 MANIFEST_VERSION = '1.10.0'
 NAME = 'Varnlet'
 DISPLAY_NAME = 'Varnlet!'
-# Windows 7, the oldest Windows the program is built for.
-MINIMUM_OS = '6.1.7600.0'
 DESCRIPTION = {
     'es-ES': ('Libera la memoria de Firefox, Thunderbird y XULRunner',
               'Un icono en el área de notificación que cada 5 segundos pide a Windows que vacíe el '
@@ -37,22 +41,62 @@ DESCRIPTION = {
               'A notification-area icon that every 5 seconds asks Windows to empty the working set of '
               'Firefox, Thunderbird and XULRunner, and every 3 seconds its own.'),
 }
-# Windows Installer's own code for a refused or failed install, a refused downgrade included.
-MSI_FAILED = 1603
+# What each exit code of the NSIS installer tells winget (the README lists them). 1 and 2 are
+# also NSIS's own (Cancel on its pages, an abort); 2 is mostly a file nothing could close, which
+# the Restart Manager already tried, so "close it and try again" is the fitting advice.
+NSIS_RESPONSES = {
+    1: 'cancelledByUser',
+    2: 'fileInUse',
+    3: 'downgrade',
+    4: 'alreadyInstalled',       # the MSI of the same program
+    5: 'contactSupport',         # a registry value or the folder's rights could not be written
+    6: 'invalidParameter',       # the folder named for the install (--location) was refused
+}
+# Installed, all but the start-up value that was asked for: the package is there.
+NSIS_SUCCESS = {7}
+# The uninstaller's alone (a restart finishes the removal); never an install's.
+NSIS_UNINSTALL_ONLY = {3010}
 
 
 def nsis_exit_codes(script):
-    """The EXIT_* codes the installer's script defines (!define EXIT_BUSY 2)."""
-    codes = {}
+    """The codes the installer exits with: NSIS's own and the EXIT_* its script defines, each of
+    which must be one winget is told about."""
+    codes = {1, 2}
     with open(script, encoding='utf-8') as f:
         for line in f:
-            match = re.match(r'\s*!define\s+EXIT_([A-Z]+)\s+(\d+)\s*$', line)
+            match = re.match(r'\s*!define\s+EXIT_\w+\s+(\d+)\s*$', line)
             if match:
-                codes[match.group(1)] = int(match.group(2))
-    for name in ('BUSY', 'NEWER'):
-        if name not in codes:
-            sys.exit(f'manifests.py: {script} defines no EXIT_{name}')
-    return codes
+                codes.add(int(match.group(1)))
+    codes -= NSIS_UNINSTALL_ONLY
+    unknown = sorted(codes - set(NSIS_RESPONSES) - NSIS_SUCCESS)
+    if unknown:
+        sys.exit(f'manifests.py: {script} exits with {unknown}, which NSIS_RESPONSES does not tell winget about')
+    return sorted(codes)
+
+
+# Hosts no one outside can reach, so the community repositories' validation, which downloads
+# every address, fails: RFC 2606 and 6761's reserved names, mDNS, onion and private-use names.
+RESERVED_DOMAINS = ('example', 'example.com', 'example.net', 'example.org', 'test', 'invalid', 'localhost',
+                    'local', 'internal', 'onion', 'alt', 'home.arpa')
+
+
+def unpublishable(url):
+    """Why the address cannot be a published one, or None."""
+    host = (urllib.parse.urlsplit(url).hostname or '').rstrip('.').lower()
+    if not host:
+        return f'{url} names no host'
+    try:
+        address = ipaddress.ip_address(host)
+    except ValueError:
+        address = None
+    if address is not None:
+        return None if address.is_global else f'{host} is a private, local or documentation address'
+    if '.' not in host:
+        return f'{host} is a name of a local network'
+    for domain in RESERVED_DOMAINS:
+        if host == domain or host.endswith('.' + domain):
+            return f'{host} is under .{domain}, which is reserved: no one can reach it'
+    return None
 
 
 # A winget identifier's part: no dot, space, path or wildcard character, at most 32 characters.
@@ -129,62 +173,51 @@ def facts(args):
                               'sha256': sha256(path)}
     if 'wix' in packages:
         packages['wix'].update(msi_codes(args.msi))
-    exits = nsis_exit_codes(args.nsis_script)
     record = {'arch': args.arch, 'version': args.version, 'maker': args.maker,
               'release_url': args.release_url.rstrip('/'), 'home_page': args.home_page, 'license': args.license,
-              'codes': {'busy': exits['BUSY'], 'downgrade': exits['NEWER'], 'msi_downgrade': MSI_FAILED},
-              'packages': packages}
+              'nsis_exit_codes': nsis_exit_codes(args.nsis_script), 'packages': packages}
     with open(args.out, 'w', encoding='utf-8') as f:
         json.dump(record, f, indent=2, sort_keys=True)
         f.write('\n')
 
 
 def installer_entries(record):
-    """The winget installer entries of one build: the NSIS installer and the MSI."""
-    arch, version, maker = record['arch'], record['version'], record['maker']
-    codes = record['codes']
-
-    def entry(kind, package, elevation, switches, return_codes, listed):
-        # What both installers share: per machine, upgraded by installing over, listed in
-        # Add/Remove Programs under the program's name and maker.
-        return {
-            'Architecture': arch,
-            'InstallerType': kind,
-            'Scope': 'machine',
-            'InstallerUrl': package['url'],
-            'InstallerSha256': package['sha256'],
-            'ElevationRequirement': elevation,
-            'InstallerSwitches': switches,
-            'UpgradeBehavior': 'install',
-            **({'ProductCode': package['ProductCode']} if kind == 'wix' else {}),
-            'ExpectedReturnCodes': [{'InstallerReturnCode': code, 'ReturnResponse': response}
-                                    for code, response in return_codes],
-            'AppsAndFeaturesEntries': [
-                {'DisplayName': DISPLAY_NAME, 'Publisher': maker, 'DisplayVersion': version, **listed,
-                 'InstallerType': kind}],
-        }
+    """The winget installer entries of one build: the NSIS installer and the MSI. Each says only
+    what the client would not assume for its type: no switch where the client's own are right
+    (nullsoft: /S and /D=<INSTALLPATH>; wix: /quiet /norestart, /passive /norestart), no return
+    code the client knows (wix: 3010, 1602, 1618, 1638), and both are upgraded by installing over,
+    the client's default."""
+    def entry(kind, package, elevation, rest):
+        return {'Architecture': record['arch'], 'InstallerType': kind, 'Scope': 'machine',
+                'InstallerUrl': package['url'], 'InstallerSha256': package['sha256'],
+                'ElevationRequirement': elevation, **rest}
 
     entries = []
     nsis = record['packages'].get('nullsoft')
     if nsis:
+        codes = record['nsis_exit_codes']
+        success = [code for code in codes if code in NSIS_SUCCESS]
         # It asks for elevation itself (its manifest requires an administrator).
-        entries.append(entry('nullsoft', nsis, 'elevatesSelf',
-                             {'Silent': '/S', 'SilentWithProgress': '/S', 'InstallLocation': '/D=<INSTALLPATH>'},
-                             [(codes['busy'], 'packageInUse'), (3010, 'rebootRequiredToFinish'),
-                              (codes['downgrade'], 'downgrade')], {}))
+        entries.append(entry('nullsoft', nsis, 'elevatesSelf', {
+            **({'InstallerSuccessCodes': success} if success else {}),
+            'ExpectedReturnCodes': [{'InstallerReturnCode': code, 'ReturnResponse': NSIS_RESPONSES[code]}
+                                    for code in codes if code in NSIS_RESPONSES]}))
     msi = record['packages'].get('wix')
     if msi:
-        # A per-machine package: msiexec run quietly needs an elevated caller. Its 3010 is Windows
-        # Installer's own: a file in use waits for the restart, which it reports.
-        entries.append(entry('wix', msi, 'elevationRequired',
-                             {'Silent': '/qn', 'SilentWithProgress': '/qb',
-                              'InstallLocation': 'INSTALLFOLDER="<INSTALLPATH>"'},
-                             [(3010, 'rebootRequiredToFinish'), (codes['msi_downgrade'], 'downgrade')],
-                             {'ProductCode': msi['ProductCode'], 'UpgradeCode': msi['UpgradeCode']}))
+        # A per-machine package: msiexec run quietly needs an elevated caller. Its
+        # failures, a refused downgrade among them, all end in Windows Installer's 1603, which
+        # tells no cause. The folder is INSTALLFOLDER (the client's TARGETDIR= moves nothing).
+        # Its product code is in Add/Remove Programs; the upgrade code ties the versions together.
+        entries.append(entry('wix', msi, 'elevationRequired', {
+            'InstallerSwitches': {'InstallLocation': 'INSTALLFOLDER="<INSTALLPATH>"'},
+            'ProductCode': msi['ProductCode'],
+            'AppsAndFeaturesEntries': [{'ProductCode': msi['ProductCode'], 'UpgradeCode': msi['UpgradeCode']}]}))
     return entries
 
 
 SCOOP_ARCH = {'x64': '64bit', 'x86': '32bit'}
+# Beside the version folders at the release address: the newest version, alone.
+LATEST = 'latest.txt'
 
 
 def write(out, records):
@@ -201,37 +234,44 @@ def write(out, records):
                {**head, 'DefaultLocale': 'es-ES', 'ManifestType': 'version', 'ManifestVersion': MANIFEST_VERSION})
     for locale, kind in (('es-ES', 'defaultLocale'), ('en-US', 'locale')):
         short, long = DESCRIPTION[locale]
-        document = {**head, 'PackageLocale': locale, 'Publisher': maker, 'PublisherUrl': home_page,
-                    'PackageName': DISPLAY_NAME, 'PackageUrl': home_page, 'License': license_name,
-                    'ShortDescription': short, 'Description': long}
+        document = dict(head, PackageLocale=locale)
+        # Another locale takes what it does not say from the default one.
         if kind == 'defaultLocale':
-            document['Moniker'] = NAME.lower()  # the default locale's alone
-        document.update({'ManifestType': kind, 'ManifestVersion': MANIFEST_VERSION})
+            document.update({'Publisher': maker, 'PublisherUrl': home_page, 'PackageName': DISPLAY_NAME,
+                             'PackageUrl': home_page, 'License': license_name, 'Moniker': NAME.lower()})
+        document.update({'ShortDescription': short, 'Description': long, 'ManifestType': kind,
+                         'ManifestVersion': MANIFEST_VERSION})
         write_yaml(os.path.join(folder, f'{identifier}.locale.{locale}.yaml'), kind, document)
+    # No MinimumOSVersion: the program runs on every Windows the client runs on (10 1809 on).
+    # Spanish, the language of both installers (the NSIS one speaks English on an English Windows);
+    # the same for both, so that the client's preference for a locale picks neither over the other.
     write_yaml(os.path.join(folder, f'{identifier}.installer.yaml'), 'installer',
-               {**head, 'MinimumOSVersion': MINIMUM_OS, 'InstallerLocale': 'es-ES',
-                'Installers': [e for r in records for e in installer_entries(r)],
+               {**head, 'InstallerLocale': 'es-ES', 'Installers': [e for r in records for e in installer_entries(r)],
                 'ManifestType': 'installer', 'ManifestVersion': MANIFEST_VERSION})
 
+    zips = [r for r in records if 'zip' in r['packages']]
+    # In the order the Extras bucket keeps its manifests' keys.
     scoop = {
         'version': version,
         'description': DESCRIPTION['en-US'][0],
         'homepage': home_page,
         'license': license_name,
-        'notes': ['"Iniciar con Windows" adds only an exe that no standard user can replace: a copy installed '
-                  'by Scoop in your profile cannot start with Windows. Use the installer for that.'],
         'architecture': {SCOOP_ARCH[r['arch']]: {'url': r['packages']['zip']['url'],
-                                                 'hash': r['packages']['zip']['sha256'].lower()}
-                         for r in records if 'zip' in r['packages']},
+                                                 'hash': r['packages']['zip']['sha256'].lower()} for r in zips},
         'shortcuts': [['varnlet.exe', DISPLAY_NAME]],
-        # The release address holds one folder per version, named by it; its index lists them.
-        'checkver': {'url': release_url + '/', 'regex': r'href="(?:\./)?([\d.]+)/"'},
+        # One answer: the release address's latest.txt names the newest version (an index of the
+        # version folders would give its first entry, in whatever order the server lists them).
+        'checkver': {'url': f'{release_url}/{LATEST}', 'regex': r'^(\d+(?:\.\d+)*)\s*$'},
         'autoupdate': {
             'architecture': {SCOOP_ARCH[r['arch']]: {'url': f'{release_url}/$version/varnlet-$version-{r["arch"]}.zip'}
-                             for r in records if 'zip' in r['packages']},
+                             for r in zips},
             'hash': {'url': '$baseurl/SHA256SUMS'},
         },
+        'notes': ['"Iniciar con Windows" adds only an exe that no standard user can replace: a copy installed '
+                  'by Scoop in your profile cannot start with Windows. Use the installer for that.'],
     }
+    with open(os.path.join(out, LATEST), 'w', encoding='utf-8', newline='\n') as f:
+        f.write(version + '\n')
     with open(os.path.join(out, 'SHA256SUMS'), 'w', encoding='utf-8', newline='\n') as f:
         for r in records:
             for p in sorted(r['packages'].values(), key=lambda p: p['file']):
@@ -252,9 +292,10 @@ def main():
     for name in ('zip', 'installer', 'msi'):
         f.add_argument('--' + name, default='')
     f.add_argument('--nsis-script', required=True)
-    w = sub.add_parser('write')
-    w.add_argument('out')
-    w.add_argument('facts', nargs='+')
+    for verb in ('write', 'submission'):
+        w = sub.add_parser(verb)
+        w.add_argument('out')
+        w.add_argument('facts', nargs='+')
     args = parser.parse_args()
     if args.command == 'facts':
         facts(args)
@@ -265,6 +306,15 @@ def main():
             records.append(json.load(fh))
     if len({r['arch'] for r in records}) != len(records):
         sys.exit('manifests.py: two builds of one architecture')
+    if args.command == 'submission':
+        addresses = {('VARNLET_RELEASE_URL', r['release_url']) for r in records} | \
+                    {('VARNLET_HOME_PAGE', r['home_page']) for r in records}
+        reasons = [f'{name} {url}: {unpublishable(url)}' for name, url in sorted(addresses) if unpublishable(url)]
+        if reasons:
+            sys.exit('manifests.py: not publishable, the community repositories download every address and '
+                     f'these cannot be reached: {"; ".join(reasons)}. Configure the builds with the real ones '
+                     '(cmake --preset win64 -DVARNLET_RELEASE_URL=https://... -DVARNLET_HOME_PAGE=https://..., '
+                     'and win32).')
     write(args.out, records)
 
 

@@ -12,7 +12,9 @@
 #   unsigned one, a signed exe altered after signing, one whose signer chains to another root and
 #   one whose time stamp does;
 # - the builds' winget and Scoop manifests, written together for the release, are complete and
-#   name the signed packages, and the manifest check refuses a misspelt or a missing field.
+#   name the signed packages, are said not publishable with the example addresses (a submission
+#   is then refused, and prepared with real ones), and the manifest check refuses a broken copy
+#   for each rule of the formats and of the clients.
 #   scripts/release_check.sh [--tree SRC] [x64] [x86]        (default: x64)
 # SRC: a clone already built in (reproduce.sh --sign passes its own); otherwise a fresh clone of HEAD.
 set -euo pipefail
@@ -210,8 +212,9 @@ for refusal in \
   echo "  refused               $(cat refusal.log)"
 done
 # The release's manifests: one winget folder and one Scoop manifest for every architecture built,
-# from the facts each build wrote of its signed packages, checked as the repositories would; and
-# the check must catch a field that is misspelt or missing.
+# from the facts each build wrote of its signed packages, checked as the repositories would. The
+# build's reserved addresses make them unpublishable: the check says so, and the step that prepares
+# a submission refuses them, and takes real ones.
 facts=() folders=()
 for arch in "${arches[@]}"; do
   packages="$src/build/$(preset_of "$arch")/packages"
@@ -220,15 +223,111 @@ done
 python3 "$src/packaging/manifests.py" write release "${facts[@]}" || fail "the release's manifests were not written"
 python3 "$root/scripts/check_manifests.py" release "${folders[@]}" >check.log 2>&1 || { cat check.log >&2; fail "the release's manifests"; }
 echo "  complete              manifests of ${arches[*]}: $(find release/winget -name '*.yaml' | wc -l) winget files, Scoop's varnlet.json"
-broken() {
-  rm -rf broken && cp -r release broken
-  "$@"
-  if python3 "$root/scripts/check_manifests.py" broken "${folders[@]}" >check.log 2>&1; then
-    fail "the manifest check let a broken manifest through ($*)"
-  fi
-  echo "  refused               $(head -1 check.log)"
-}
-broken sed -i 's/InstallerSha256:/InstallerSha265:/' "$(find release -name '*.installer.yaml' | sed 's/^release/broken/')"
-broken sed -i '/^License:/d' "$(find release -name '*.locale.es-ES.yaml' | sed 's/^release/broken/')"
-broken python3 -c 'import json,sys; p=sys.argv[1]; m=json.load(open(p)); m["homepage_url"]=m.pop("homepage"); json.dump(m,open(p,"w"))' broken/scoop/varnlet.json
+grep -q '^check_manifests: NOT PUBLISHABLE until the addresses are real: releases.varnlet.example ' check.log ||
+  { cat check.log >&2; fail "the manifest check does not say that the example addresses are not publishable"; }
+echo "  not publishable       $(grep -o 'releases.varnlet.example [^;]*' check.log)"
+if python3 "$src/packaging/manifests.py" submission submission "${facts[@]}" 2>refusal.log ||
+   ! grep -q '^manifests.py: not publishable, .*VARNLET_RELEASE_URL https://releases.varnlet.example: ' refusal.log; then
+  cat refusal.log >&2
+  fail "the submission was prepared with the example addresses"
+fi
+echo "  refused               submission with the example addresses"
+real=()
+for f in "${facts[@]}"; do
+  sed 's#https://releases.varnlet.example#https://releases.varnlet.org#; s#https://www.varnlet.example/#https://www.varnlet.org/#' \
+    "$f" >"real-$(basename "$f")"
+  real+=("real-$(basename "$f")")
+done
+python3 "$src/packaging/manifests.py" submission submission "${real[@]}" || fail "no submission with real addresses"
+python3 "$root/scripts/check_manifests.py" submission "${folders[@]}" >check.log 2>&1 && ! grep -q 'NOT PUBLISHABLE' check.log ||
+  { cat check.log >&2; fail "the submission's manifests"; }
+echo "  complete              submission with real addresses"
+# Every broken copy the manifest check must refuse, one a row: the file, the change, and the
+# fault the check must name (None: a valid variant it must pass). In a change, d is the parsed
+# file, n and w the installer file's nullsoft and wix entries, head its comment lines, tail text
+# added at its end.
+python3 - "$root/scripts/check_manifests.py" release "${folders[@]}" <<'EOF_ROWS' || fail "the manifest check"
+import glob, json, shutil, subprocess, sys
+import yaml
+checker, release, folders = sys.argv[1], sys.argv[2], sys.argv[3:]
+ROWS = [
+    ('installer', "n['InstallerSha265'] = n.pop('InstallerSha256')", 'InstallerSha265 is no field of this format'),
+    ('es-ES', "del d['License']", 'License is missing'),
+    ('scoop', "d['homepage_url'] = d.pop('homepage')", 'homepage_url is no field of this format'),
+    ('installer', "n['InstallerType'] = 'font'", 'InstallerType: "font" is none of'),
+    ('installer', "n['ExpectedReturnCodes'][0]['ReturnResponse'] = 'missingDependencies'",
+     '"missingDependencies" is none of'),
+    ('installer', "n['ExpectedReturnCodes'][0]['ReturnResponse'] = 'missingDependency'", None),
+    ('es-ES', "d['ShortDescription'] = 'x' * 300", 'ShortDescription: has 300 characters, not 3 to 256'),
+    ('es-ES', "d['Moniker'] = 'm' * 41", 'Moniker: has 41 characters, not 1 to 40'),
+    ('es-ES', "d['Tags'] = ['t' * 41]", 'Tags[0]: has 41 characters, not 1 to 40'),
+    ('es-ES', "d['Tags'] = [f't{i}' for i in range(17)]", 'Tags: has 17 items, not 0 to 16'),
+    ('es-ES', "d['Publisher'] = 'V'", 'Publisher: has 1 characters, not 2 to 256'),
+    ('es-ES', "d['License'] = 'GP'", 'License: has 2 characters, not 3 to 512'),
+    ('es-ES', "d['PackageUrl'] = 'ftp://ftp.varnlet.example/'", 'is not an http or https address'),
+    ('installer', "d['MinimumOSVersion'] = 'Windows 7'", 'is not up to four dot-separated numbers'),
+    ('en-US', "d['PackageLocale'] = 'en_US'", '"en_US" is not a language tag'),
+    ('installer', "w['InstallerSwitches']['InstallLocation'] = ''", 'InstallLocation: has 0 characters, not 1 to 512'),
+    ('installer', "n['ReleaseDate'] = '2025/01/02'", 'is no ISO date'),
+    ('installer', "n['ExpectedReturnCodes'][0]['InstallerReturnCode'] = 5000000000", '5000000000 is not a non-zero'),
+    ('installer', "w['AppsAndFeaturesEntries'] *= 2", 'AppsAndFeaturesEntries[1]: is given twice'),
+    ('installer', "n['Markets'] = {'AllowedMarkets': ['ES'], 'ExcludedMarkets': ['US']}",
+     'holds 2 of AllowedMarkets, ExcludedMarkets'),
+    ('installer', "n['ExpectedReturnCodes'].append({'InstallerReturnCode': 3, 'ReturnResponse': 'custom'})",
+     'the return code 3 is given twice'),
+    ('installer', "head = head.replace('installer.1.10.0', 'locale.1.9.0')", 'its header names the schema'),
+    ('installer', "tail = 'ManifestVersion: \"1.10.0\"\\n'", 'a key given twice'),
+    ('installer', "n['Authentication'] = {'AuthenticationType': 'none'}", None),
+    ('scoop', "d['architecture']['64bit']['extract_to'] = 'bin'", '64bit: extract_to is no field of this format'),
+    ('scoop', "d['checkver']['pattern'] = d['checkver'].pop('regex')", 'checkver: pattern is no field of this format'),
+    ('scoop', "d['checkver'] = d['checkver']['regex']", None),
+    ('scoop', "d['autoupdate']['hash']['algorithm'] = 'sha256'", 'hash: algorithm is no field of this format'),
+    ('scoop', "d['shortcuts'] = [['varnlet.exe']]", 'shortcuts[0]: has 1 items, not 2 to 4'),
+    ('scoop', "d['notes'] = {'es': 'Notas'}", "notes: {'es': 'Notas'} is not text or list"),
+    ('scoop', "a = d['architecture']['64bit']; a['hash'] = 'sha256:' + a['hash']", None),
+    # What the clients and the repositories' reviewers would misread.
+    ('installer', "w['InstallerSwitches']['Silent'] = '/qn'", 'without /norestart'),
+    ('installer', "n['InstallerSwitches'] = {'InstallLocation': '/D=<INSTALLPATH>'}", "is the client's own for nullsoft"),
+    ('installer', "w['ExpectedReturnCodes'] = [{'InstallerReturnCode': 3010, 'ReturnResponse': 'rebootRequiredToFinish'}]",
+     '3010 is one the client knows for wix'),
+    ('installer', "w['ExpectedReturnCodes'] = [{'InstallerReturnCode': 1603, 'ReturnResponse': 'downgrade'}]",
+     "1603 is Windows Installer's failure of any cause"),
+    ('installer', "w['AppsAndFeaturesEntries'][0]['DisplayVersion'] = d['PackageVersion']", 'is what the client assumes'),
+    ('installer', "w['AppsAndFeaturesEntries'][0]['InstallerType'] = 'wix'", '"wix" is what the client assumes'),
+    ('installer', "d['MinimumOSVersion'] = '6.1.7600.0'", 'older than any Windows the client runs on'),
+    ('scoop', "d = {'notes': d.pop('notes'), **d}", "not the Extras bucket's"),
+    ('scoop', "d['checkver']['url'] = d['homepage']", 'is an index'),
+]
+FILES = {'installer': '*.installer.yaml', 'es-ES': '*.locale.es-ES.yaml', 'en-US': '*.locale.en-US.yaml',
+         'scoop': 'varnlet.json'}
+failed = 0
+for kind, change, expected in ROWS:
+    shutil.rmtree('broken', ignore_errors=True)
+    shutil.copytree(release, 'broken')
+    path = glob.glob(f'broken/**/{FILES[kind]}', recursive=True)[0]
+    with open(path, encoding='utf-8') as f:
+        source = f.read()
+    scope = {'head': ''.join(line for line in source.splitlines(True) if line.startswith('#')), 'tail': ''}
+    scope['d'] = json.loads(source) if kind == 'scoop' else yaml.safe_load(source)
+    for entry in scope['d'].get('Installers', []):
+        scope[entry['InstallerType'][0]] = entry
+    exec(change, scope)
+    with open(path, 'w', encoding='utf-8') as f:
+        if kind == 'scoop':
+            json.dump(scope['d'], f, indent=4, ensure_ascii=False)
+        else:
+            f.write(scope['head'] + '\n' + yaml.safe_dump(scope['d'], sort_keys=False, allow_unicode=True, width=4096)
+                    + scope['tail'])
+    run = subprocess.run([sys.executable, checker, 'broken', *folders], capture_output=True, text=True)
+    said = run.stdout + run.stderr
+    if expected is None and run.returncode == 0:
+        print(f'  passed                {change}')
+    elif expected is not None and run.returncode == 1 and expected in said:
+        print(f'  refused               {next(line for line in said.splitlines() if expected in line)}')
+    else:
+        failed += 1
+        print(f'release_check: the manifest check {"refused" if run.returncode else "let through"} {change}, '
+              f'expected {expected or "a pass"}:\n{said}', file=sys.stderr)
+sys.exit(1 if failed else 0)
+EOF_ROWS
 echo "release_check: every package signed by the token's key and time-stamped, ${arches[*]}, in $((SECONDS - start)) s"
