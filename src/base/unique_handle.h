@@ -13,7 +13,8 @@ class UniqueApiHandle {
   explicit UniqueApiHandle(Api& api, Handle handle = Handle{}) noexcept : api_(&api), handle_(handle) {}
   UniqueApiHandle(const UniqueApiHandle&) = delete;
   UniqueApiHandle& operator=(const UniqueApiHandle&) = delete;
-  UniqueApiHandle(UniqueApiHandle&& other) noexcept : api_(other.api_), handle_(std::exchange(other.handle_, Handle{})) {}
+  UniqueApiHandle(UniqueApiHandle&& other) noexcept
+      : api_(other.api_), handle_(std::exchange(other.handle_, Handle{})) {}
   UniqueApiHandle& operator=(UniqueApiHandle&& other) noexcept {
     if (this != &other) {
       reset();

@@ -5,8 +5,8 @@
 namespace varnlet::platform {
 
 UniqueFileHandle OpenForInspection(FileSecurityApi& files, const std::wstring& path) {
-  return UniqueFileHandle(files, files.CreateFileW(path.c_str(), kInspectAccess, kFileShareAll, kOpenExisting,
-                                                   kInspectFlags));
+  return UniqueFileHandle(files,
+                          files.CreateFileW(path.c_str(), kInspectAccess, kFileShareAll, kOpenExisting, kInspectFlags));
 }
 
 std::wstring FinalPathName(FileSecurityApi& files, FileHandle handle) {

@@ -54,7 +54,7 @@ InstallFolderVerdict Judge(std::wstring_view folder, std::wstring_view previous,
   if (!app::IsOrdinaryDrivePath(folder) || folder.size() == 3) {
     // The root of a drive is never a folder of its own.
     return folder.size() == 3 && app::IsOrdinaryDrivePath(folder) ? InstallFolderVerdict::Occupied
-                                                                   : InstallFolderVerdict::Unusable;
+                                                                  : InstallFolderVerdict::Unusable;
   }
   // From the root down: each folder that exists is no link; the first that does not exist is made,
   // with all below it.
@@ -74,8 +74,7 @@ InstallFolderVerdict Judge(std::wstring_view folder, std::wstring_view previous,
 
 }  // namespace
 
-InstallFolderVerdict JudgeInstallFolder(std::wstring_view folder, std::wstring_view previous,
-                                        FileSecurityApi& files) {
+InstallFolderVerdict JudgeInstallFolder(std::wstring_view folder, std::wstring_view previous, FileSecurityApi& files) {
   try {
     return Judge(folder, previous, files);
   } catch (...) {

@@ -98,8 +98,8 @@ std::uint32_t FileSecurityApiWin32::GetDriveTypeW(const wchar_t* lpRootPathName)
 std::uint32_t FileSecurityApiWin32::QueryStorageBusType(const wchar_t* lpVolumeName, std::uint32_t& busType) {
   if (lpVolumeName == nullptr) return ERROR_INVALID_PARAMETER;
   // No access right is needed to ask a volume for its device's properties.
-  const win32::UniqueHandle volume(::CreateFileW(lpVolumeName, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                                 OPEN_EXISTING, 0, nullptr));
+  const win32::UniqueHandle volume(
+      ::CreateFileW(lpVolumeName, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
   if (!volume) return ::GetLastError();
   STORAGE_PROPERTY_QUERY query{};
   query.PropertyId = StorageDeviceProperty;
@@ -114,7 +114,8 @@ std::uint32_t FileSecurityApiWin32::QueryStorageBusType(const wchar_t* lpVolumeN
                         nullptr) == FALSE) {
     return ::GetLastError();
   }
-  if (returned < offsetof(STORAGE_DEVICE_DESCRIPTOR, BusType) + sizeof out.descriptor.BusType) return ERROR_INVALID_DATA;
+  if (returned < offsetof(STORAGE_DEVICE_DESCRIPTOR, BusType) + sizeof out.descriptor.BusType)
+    return ERROR_INVALID_DATA;
   busType = static_cast<std::uint32_t>(out.descriptor.BusType);
   return ERROR_SUCCESS;
 }
@@ -148,9 +149,9 @@ std::uint32_t FileSecurityApiWin32::GetSecurityInfo(FileHandle handle, FileSecur
   PSID owner = nullptr;
   PACL dacl = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
-  const DWORD status = ::GetSecurityInfo(ToHandle(handle), SE_FILE_OBJECT,
-                                         OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner, nullptr,
-                                         &dacl, nullptr, &descriptor);
+  const DWORD status =
+      ::GetSecurityInfo(ToHandle(handle), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                        &owner, nullptr, &dacl, nullptr, &descriptor);
   if (status != ERROR_SUCCESS) return status;
   const win32::UniqueLocal owned(descriptor);
   return ConvertSecurity(owner, dacl, security);
