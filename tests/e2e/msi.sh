@@ -51,6 +51,19 @@ program_switch_on() { reg_view add "$RUN_KEY" /v Varnlet /d "\"$windir\\varnlet.
 has_row() { msiinfo export "$msi" "$1" | tr -d '\r' | grep -qF -- "$2"; }
 setup_key="$uninstall\\Varnlet"
 setup_quiet() { reg_string "$setup_key" QuietUninstallString; }
+# Wine rolls a failed uninstall back only in part (the last case below): the package's components
+# stay registered to a product no longer installed, and a later uninstall of any build then keeps
+# their files. Forgets those registrations, each component's key named by its packed GUID.
+forget_components() {
+  local id packed
+  for id in $(msiinfo export "$msi" Component | tr -d '\r' | awk -F'\t' 'NR > 3 { print $2 }'); do
+    id="${id//[\{\}-]/}"
+    packed="$(rev <<<"${id:0:8}")$(rev <<<"${id:8:4}")$(rev <<<"${id:12:4}")"
+    for i in 16 18 20 22 24 26 28 30; do packed+="${id:$((i + 1)):1}${id:$i:1}"; done
+    "$WR" reg delete "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Installer\\UserData\\S-1-5-18\\Components\\$packed" \
+      /f /reg:64 >/dev/null 2>&1 || true
+  done
+}
 # Another build of the next version: another maker's.
 python3 "$here/packaging/make_msi.py" "$WORK/rebuild.msi" "$ARCH" 1.0.1 Otro "$packaged" \
   "${next_msi%/modelled-packages/*}/packaging/stage/LEAME.txt" "$here/res/varnlet.ico" "$setup_dll" 315532800 ||
@@ -59,6 +72,7 @@ model_security
 
 # What an earlier, interrupted run may have left in the shared prefix.
 for package in "$shipped" "$msi" "$next_msi" "$WORK/rebuild.msi"; do msiexec /x "$(winpath "$package")" /qn || true; done
+forget_components
 [ -z "$(setup_quiet)" ] || tool run "$(setup_quiet)" >/dev/null
 reg_view delete "$RUN_KEY" /v Varnlet /f >/dev/null 2>&1 || true
 rm -rf "$dir" "$PREFIX/drive_c/Tools"
@@ -206,6 +220,7 @@ check "an uninstall that cannot delete the value fails (got $status)" test "$sta
 check "and the value stays" has_run_value
 # What Wine's partial rollback leaves, for the next test in this prefix.
 msiexec /x "$(winpath "$msi")" /qn || true
+forget_components
 reg_view delete "$RUN_KEY" /v Varnlet /f >/dev/null 2>&1 || true
 reg_view delete 'HKLM\SOFTWARE\Varnlet' /f >/dev/null 2>&1 || true
 rm -rf "$dir" "${shortcuts[@]}"
