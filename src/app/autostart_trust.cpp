@@ -118,27 +118,31 @@ bool IsDrivePathAsStarted(std::wstring_view given) {
   return true;
 }
 
-// The exe through its handle, then every folder above it up to the root, each through a handle;
-// the disk's bus last: a disk that calls itself fixed may still be plugged in from outside.
-ExecutableTrust JudgeOpenedPath(platform::FileSecurityApi& files, platform::FileHandle exe, const std::wstring& path) {
-  if (const ExecutableTrust file = JudgeObject(files, exe, PathPart::File); file != ExecutableTrust::Trusted)
-    return file;
-  PathPart part = PathPart::OwnFolder;
-  for (std::size_t slash = path.find_last_of(L'\\'); slash != std::wstring::npos;
-       slash = slash == 2 ? std::wstring::npos : path.find_last_of(L'\\', slash - 1)) {
-    // The root keeps its backslash: "C:\".
-    const platform::UniqueFileHandle folder =
-        platform::OpenForInspection(files, path.substr(0, slash == 2 ? 3 : slash));
-    if (!folder) return ExecutableTrust::Unknown;
-    if (const ExecutableTrust verdict = JudgeObject(files, folder.get(), part); verdict != ExecutableTrust::Trusted) {
+// `folder` ("C:\" for a root) and every folder above it, each through a handle on it, `folder`
+// judged as `part` and those above as ancestors; the disk's bus last: a disk that calls itself
+// fixed may still be plugged in from outside.
+ExecutableTrust JudgeFolders(platform::FileSecurityApi& files, const std::wstring& folder, PathPart part) {
+  for (std::size_t end = folder.size();;) {
+    const platform::UniqueFileHandle handle = platform::OpenForInspection(files, folder.substr(0, end));
+    if (!handle) return ExecutableTrust::Unknown;
+    if (const ExecutableTrust verdict = JudgeObject(files, handle.get(), part); verdict != ExecutableTrust::Trusted) {
       return verdict;
     }
+    if (end == 3) break;
+    const std::size_t slash = folder.find_last_of(L'\\', end - 1);
+    // The root keeps its backslash.
+    end = slash == 2 ? 3 : slash;
     part = PathPart::Ancestor;
   }
   std::uint32_t bus = 0;
-  const std::wstring volume = L"\\\\.\\" + path.substr(0, 2);
+  const std::wstring volume = L"\\\\.\\" + folder.substr(0, 2);
   if (files.QueryStorageBusType(volume.c_str(), bus) != 0) return ExecutableTrust::Unknown;
   return IsExternalBus(bus) ? ExecutableTrust::NotLocal : ExecutableTrust::Trusted;
+}
+
+std::wstring ParentFolder(const std::wstring& path) {
+  const std::size_t slash = path.find_last_of(L'\\');
+  return path.substr(0, slash == 2 ? 3 : slash);
 }
 
 RunValueTarget Judge(std::wstring_view exePath, platform::FileSecurityApi& files) {
@@ -160,7 +164,8 @@ RunValueTarget Judge(std::wstring_view exePath, platform::FileSecurityApi& files
   }
   const std::wstring root = path->substr(0, 3);
   if (files.GetDriveTypeW(root.c_str()) != platform::kDriveFixed) return {ExecutableTrust::NotLocal, {}};
-  const ExecutableTrust trust = JudgeOpenedPath(files, exe.get(), *path);
+  ExecutableTrust trust = JudgeObject(files, exe.get(), PathPart::File);
+  if (trust == ExecutableTrust::Trusted) trust = JudgeFolders(files, ParentFolder(*path), PathPart::OwnFolder);
   if (trust != ExecutableTrust::Trusted) return {trust, {}};
   return {ExecutableTrust::Trusted, std::move(*path)};
 }
@@ -209,6 +214,23 @@ RunValueTarget JudgeRunValueTarget(std::wstring_view exePath, platform::FileSecu
     return Judge(exePath, files);
   } catch (...) {
     return {};
+  }
+}
+
+ExecutableTrust JudgeRunValueFolder(std::wstring_view folder, platform::FileSecurityApi& files) {
+  try {
+    if (!IsOrdinaryDrivePath(folder) || folder.size() == 3) return ExecutableTrust::Unknown;
+    const std::wstring path(folder);
+    // Every folder above it exists: one made on the way would inherit what its parent passes on.
+    const std::wstring parent = ParentFolder(path);
+    if (const ExecutableTrust links = NoLinkOnTheWay(parent, files); links != ExecutableTrust::Trusted) return links;
+    if (files.GetDriveTypeW(path.substr(0, 3).c_str()) != platform::kDriveFixed) return ExecutableTrust::NotLocal;
+    const std::uint32_t attributes = files.GetFileAttributesW(path.c_str());
+    if (attributes == platform::kInvalidFileAttributes) return JudgeFolders(files, parent, PathPart::Ancestor);
+    if ((attributes & platform::kFileAttributeReparsePoint) != 0) return ExecutableTrust::Linked;
+    return JudgeFolders(files, path, PathPart::OwnFolder);
+  } catch (...) {
+    return ExecutableTrust::Unknown;
   }
 }
 

@@ -70,4 +70,10 @@ struct RunValueTarget {
 // the file and every folder above it up to the drive's root, each through a handle opened on it.
 RunValueTarget JudgeRunValueTarget(std::wstring_view exePath, platform::FileSecurityApi& files);
 
+// The verdict the same rule will give an exe an installer is about to put in `folder`, judged
+// before it writes anything: the folder as it stands (or, not made yet, as the installer makes it,
+// the administrators' from its first instant), every folder above it, which must all exist, the
+// drive and its bus. The exe itself is new there and takes the folder's rights.
+ExecutableTrust JudgeRunValueFolder(std::wstring_view folder, platform::FileSecurityApi& files);
+
 }  // namespace varnlet::app

@@ -348,6 +348,21 @@ TEST(AutostartTrust, OnlyAnExeNoStandardUserCanReplaceIsAddedToTheStartOfWindows
     EXPECT_EQ(target.path, r.written) << std::wstring(r.path);
     EXPECT_EQ(files.openHandles(), 0u) << std::wstring(r.path);
   }
+  // Before an installer writes anything: the folder it is about to make, or finds, and those above.
+  files.absent = {L"C:\\Program Files\\Fresh", L"C:\\Tools\\Fresh", L"C:\\New"};
+  for (const auto& [folder, trust] : std::initializer_list<std::pair<const wchar_t*, ExecutableTrust>>{
+           {L"C:\\Program Files\\Fresh", ExecutableTrust::Trusted},
+           {L"C:\\Program Files\\Varnlet", ExecutableTrust::Trusted},
+           {L"C:\\Tools\\Fresh", ExecutableTrust::WritableByOthers},
+           {L"C:\\j", ExecutableTrust::Linked},
+           {L"C:\\j\\Sub", ExecutableTrust::Linked},
+           {L"C:\\New\\Varnlet", ExecutableTrust::Unknown},
+           {L"U:\\Apps", ExecutableTrust::NotLocal},
+           {L"C:\\", ExecutableTrust::Unknown},
+       }) {
+    EXPECT_EQ(JudgeRunValueFolder(folder, files), trust) << std::wstring(folder);
+  }
+  files.absent.clear();
   for (const char* call : {"GetSecurityInfo", "GetFileAttributesW", "CreateFileW", "GetFinalPathNameByHandleW",
                            "GetFileAttributesByHandle", "QueryStorageBusType"}) {
     FakeFileSecurity failing = files;

@@ -100,6 +100,21 @@ std::wstring FolderRefusal(const std::wstring& folder, InstallFolderVerdict verd
   return text + L" Elija una carpeta nueva, como la que se propone en Archivos de programa.";
 }
 
+std::wstring AutostartRefusal(const std::wstring& exe) {
+  return L"Varnlet! no se puede iniciar con Windows desde " + exe +
+         L": otros usuarios pueden cambiar el programa o su carpeta, o no se pudo comprobar. "
+         L"Instale sin AUTOSTART=1, o en una carpeta nueva de Archivos de programa.";
+}
+
+// Whether the install writes the start-up value: the component that holds it is to be installed.
+bool WritesRunValue(MSIHANDLE install) {
+  auto* state = MsiCall<decltype(::MsiGetComponentStateW)>("MsiGetComponentStateW");
+  INSTALLSTATE installed = INSTALLSTATE_UNKNOWN;
+  INSTALLSTATE action = INSTALLSTATE_UNKNOWN;
+  return state != nullptr && state(install, L"Autostart", &installed, &action) == ERROR_SUCCESS &&
+         action == INSTALLSTATE_LOCAL;
+}
+
 }  // namespace
 
 extern "C" {
@@ -138,9 +153,18 @@ __declspec(dllexport) UINT WINAPI CheckInstallFolder(MSIHANDLE install) {
   const std::wstring folder = WithoutFinalBackslash(Property(install, L"INSTALLFOLDER"));
   const InstallFolderVerdict verdict =
       varnlet::setup::JudgeInstallFolder(folder, PreviousInstall(install, folder), varnlet::setup::SetupFiles());
-  if (verdict == InstallFolderVerdict::Create || verdict == InstallFolderVerdict::Reuse) return ERROR_SUCCESS;
-  ReportError(install, FolderRefusal(folder, verdict));
-  return ERROR_INSTALL_FAILURE;
+  if (verdict != InstallFolderVerdict::Create && verdict != InstallFolderVerdict::Reuse) {
+    ReportError(install, FolderRefusal(folder, verdict));
+    return ERROR_INSTALL_FAILURE;
+  }
+  // The start-up value is judged again on the installed exe (CheckAutostart); judged here on the
+  // folder too, so that a refusal comes before an upgrade removes the installed version.
+  if (WritesRunValue(install) &&
+      varnlet::app::JudgeRunValueFolder(folder, varnlet::setup::SetupFiles()) != ExecutableTrust::Trusted) {
+    ReportError(install, AutostartRefusal(folder + L"\\varnlet.exe"));
+    return ERROR_INSTALL_FAILURE;
+  }
+  return ERROR_SUCCESS;
 }
 
 // Deferred custom action, once the files are in place and before the start-up value is written:
@@ -149,9 +173,7 @@ __declspec(dllexport) UINT WINAPI CheckAutostart(MSIHANDLE install) {
   const std::wstring exe = Property(install, L"CustomActionData");
   const varnlet::app::RunValueTarget target = varnlet::app::JudgeRunValueTarget(exe, varnlet::setup::SetupFiles());
   if (target.trust == ExecutableTrust::Trusted) return ERROR_SUCCESS;
-  ReportError(install, L"Varnlet! no se puede iniciar con Windows desde " + exe +
-                           L": otros usuarios pueden cambiar el programa o su carpeta, o no se pudo comprobar. "
-                           L"Instale sin AUTOSTART=1, o en una carpeta nueva de Archivos de programa.");
+  ReportError(install, AutostartRefusal(exe));
   return ERROR_INSTALL_FAILURE;
 }
 
