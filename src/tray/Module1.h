@@ -44,7 +44,6 @@ inline constexpr std::uint32_t kNiifRespectQuietTime = 0x80;
 
 inline constexpr std::intptr_t kWmContextMenu = 0x7B;
 inline constexpr std::intptr_t kWmRButtonUp = 0x205;
-inline constexpr std::intptr_t kNinSelect = 0x400;
 inline constexpr std::intptr_t kNinKeySelect = 0x401;
 inline constexpr std::intptr_t kNinBalloonShow = 0x402;
 inline constexpr std::intptr_t kNinBalloonHide = 0x403;
