@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "base/scope_guard.h"
 #include "platform/win32/process_token.h"
 #include "platform/win32/system_library.h"
 #include "toolkit/single_instance.h"
@@ -280,12 +281,12 @@ class ToolkitWin32::TimerImpl final : public Timer {
     // A tick that falls due while the handler runs (inside a modal loop) is dropped, never nested.
     if (running_) return;
     running_ = true;
+    const ScopeGuard done([this] { running_ = false; });
     try {
       onTick_();
     } catch (...) {
       // Tick handlers skip their own errors; nothing may cross the window procedure.
     }
-    running_ = false;
   }
 
  private:
