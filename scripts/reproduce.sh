@@ -4,7 +4,7 @@
 # fresh clone in a folder of its own name, with its own umask, configured and built with the
 # README's two commands and nothing in the environment (no SOURCE_DATE_EPOCH, no key); the second
 # starts at least a minute after the first, so a clock's time anywhere in a package shows.
-# Fails on any difference. With --sign, it then runs scripts/release_check.sh on the second tree.
+# Fails on any difference. With --sign, it then runs scripts/rehearse_release.sh on the second tree.
 #   scripts/reproduce.sh [--sign] [x64] [x86]        (default: x64 and x86)
 # Only committed files are built: commit first.
 set -euo pipefail
@@ -76,4 +76,4 @@ done
 echo "reproduce: identical packages from two plain builds in $((SECONDS - first)) s"
 
 [ "$sign" -eq 1 ] || exit 0
-scripts/release_check.sh --tree "$work/second-tree/src" "${arches[@]}"
+scripts/rehearse_release.sh --tree "$work/second-tree/src" "${arches[@]}"

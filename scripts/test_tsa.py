@@ -1,5 +1,5 @@
 #!/usr/bin/env python3
-"""A throwaway RFC 3161 time-stamping authority for the release check: answers every POSTed
+"""A throwaway RFC 3161 time-stamping authority for the release rehearsal: answers every POSTed
 time-stamp query with `openssl ts -reply`, on 127.0.0.1 only.
 
   test_tsa.py CONFIG PORTFILE

@@ -12,22 +12,14 @@ namespace {
 
 using platform::AceKind;
 using platform::FileSecurity;
+using platform::kAppendData, platform::kDelete, platform::kDeleteChild, platform::kGenericAll, platform::kGenericWrite,
+    platform::kWriteDac, platform::kWriteData, platform::kWriteOwner;
 
 constexpr std::array<std::wstring_view, 3> kTrustedSids = {
     L"S-1-5-32-544",                                                    // Administrators
     L"S-1-5-18",                                                        // SYSTEM
     L"S-1-5-80-956008885-3418522649-1831038044-1853292631-2271478464",  // TrustedInstaller
 };
-
-// File and folder rights, and the generic ones an entry may carry unmapped.
-constexpr std::uint32_t kWriteData = 0x0002;       // a folder: add a file
-constexpr std::uint32_t kAppendData = 0x0004;      // a folder: add a subfolder
-constexpr std::uint32_t kDeleteChild = 0x0040;     // a folder: delete or rename what it holds
-constexpr std::uint32_t kDelete = 0x00010000;      // delete or rename the object itself
-constexpr std::uint32_t kWriteDac = 0x00040000;    // re-permission
-constexpr std::uint32_t kWriteOwner = 0x00080000;  // take ownership, then re-permission
-constexpr std::uint32_t kGenericAll = 0x10000000;
-constexpr std::uint32_t kGenericWrite = 0x40000000;
 
 constexpr std::uint32_t kAlwaysDangerous = kDelete | kWriteDac | kWriteOwner | kGenericAll | kGenericWrite;
 

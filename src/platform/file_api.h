@@ -18,10 +18,6 @@ class FileApi {
   virtual std::uint32_t GetWindowsDirectoryA(char* lpBuffer, std::uint32_t uSize) = 0;
   virtual std::uint32_t GetSystemDirectoryA(char* lpBuffer, std::uint32_t uSize) = 0;
   virtual std::uint32_t GetTempPathA(std::uint32_t nBufferLength, char* lpBuffer) = 0;
-  // With uUnique 0 the system picks a unique name and creates the empty file; lpTempFileName
-  // must hold MAX_PATH characters.
-  virtual std::uint32_t GetTempFileNameA(const char* lpPathName, const char* lpPrefixString, std::uint32_t uUnique,
-                                         char* lpTempFileName) = 0;
   virtual bool SetFileAttributesA(const char* lpFileName, std::uint32_t dwFileAttributes) = 0;
   virtual bool DeleteFileA(const char* lpFileName) = 0;
   virtual bool CopyFileA(const char* lpExistingFileName, const char* lpNewFileName, bool bFailIfExists) = 0;
@@ -33,7 +29,7 @@ class FileApi {
   virtual std::uint32_t GetLastError() = 0;
 };
 
-// MAX_PATH: the room GetTempFileNameA writes into.
+// MAX_PATH: the longest path the classic file calls take, NUL included.
 inline constexpr std::uint32_t kMaxPath = 260;
 // FILE_ATTRIBUTE_NORMAL: no attribute set.
 inline constexpr std::uint32_t kFileAttributeNormal = 0x80;

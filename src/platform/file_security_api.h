@@ -61,6 +61,16 @@ inline constexpr std::uint32_t kInspectFlags = 0x02200000;
 // GetFinalPathNameByHandleW's flags for the normalised path with a drive letter ("\\?\C:\...").
 inline constexpr std::uint32_t kFinalPathWithDrive = 0;
 
+// File and folder rights an access entry grants, and the generic ones it may carry unmapped.
+inline constexpr std::uint32_t kWriteData = 0x0002;       // a folder: add a file
+inline constexpr std::uint32_t kAppendData = 0x0004;      // a folder: add a subfolder
+inline constexpr std::uint32_t kDeleteChild = 0x0040;     // a folder: delete or rename what it holds
+inline constexpr std::uint32_t kDelete = 0x00010000;      // delete or rename the object itself
+inline constexpr std::uint32_t kWriteDac = 0x00040000;    // re-permission
+inline constexpr std::uint32_t kWriteOwner = 0x00080000;  // take ownership, then re-permission
+inline constexpr std::uint32_t kGenericAll = 0x10000000;
+inline constexpr std::uint32_t kGenericWrite = 0x40000000;
+
 // One entry of a folder as FindFirstFileW and FindNextFileW give it.
 struct FolderEntry {
   std::uint32_t attributes = 0;

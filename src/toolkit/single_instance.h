@@ -3,16 +3,16 @@
 // program's named mutex gave.
 #include <cstdint>
 
-namespace varnlet::toolkit {
+#include "platform/system_errors.h"
 
-inline constexpr std::uint32_t kErrorAccessDenied = 5;
-inline constexpr std::uint32_t kErrorAlreadyExists = 183;
+namespace varnlet::toolkit {
 
 // The name exists when the system says so, and also when it refuses to open it: a copy at
 // another integrity level (an elevated one, seen from an unelevated start) made it. Any other
 // failure tells nothing, and the program starts.
 constexpr bool AnotherInstanceHolds(bool created, std::uint32_t lastError) {
-  return (created && lastError == kErrorAlreadyExists) || (!created && lastError == kErrorAccessDenied);
+  const auto is = [lastError](std::int32_t error) { return lastError == static_cast<std::uint32_t>(error); };
+  return (created && is(platform::kErrorAlreadyExists)) || (!created && is(platform::kErrorAccessDenied));
 }
 
 }  // namespace varnlet::toolkit

@@ -14,9 +14,6 @@
 namespace varnlet::toolkit {
 
 using platform::Hwnd;
-using platform::kVbFalse;
-using platform::kVbTrue;
-using platform::VbBool;
 
 class Application {
  public:
@@ -27,7 +24,6 @@ class Application {
   virtual std::wstring Path() = 0;
   // The executable's file name without its extension.
   virtual std::wstring EXEName() = 0;
-  virtual std::wstring Title() = 0;
   // Destroys every form and leaves the message loop; no handler of the program runs after it.
   virtual void End() = 0;
   virtual bool Ended() const = 0;
@@ -49,8 +45,6 @@ struct MenuItemDesign {
 class Menu {
  public:
   virtual ~Menu() = default;
-  virtual std::int16_t Count() const = 0;
-  virtual std::wstring Caption(std::int16_t index) const = 0;
   virtual bool Checked(std::int16_t index) const = 0;
   virtual void SetChecked(std::int16_t index, bool checked) = 0;
 };
@@ -66,19 +60,17 @@ class Form {
   virtual ~Form() = default;
   virtual Hwnd hWnd() const = 0;
   virtual void SetVisible(bool visible) = 0;
-  virtual bool Visible() const = 0;
   virtual void Hide() = 0;
-  virtual std::wstring Caption() const = 0;
   // Opens `menu` as a popup at the mouse pointer with `defaultItem` drawn bold; returns when it
   // has closed, after the chosen item's click handler has run. False when it closed without a
   // choice.
   virtual bool PopupMenu(Menu& menu, std::int16_t defaultItem) = 0;
 };
 
+// A running timer; it stops when destroyed.
 class Timer {
  public:
   virtual ~Timer() = default;
-  virtual std::uint32_t Interval() const = 0;
 };
 
 // An icon handle that its holder destroys when it lets it go.

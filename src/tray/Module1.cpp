@@ -10,8 +10,6 @@
 namespace varnlet::tray {
 namespace {
 constexpr const char* kShellLibrary = "shell32.dll";
-// The major version is the high word of dwFileVersionMS in VS_FIXEDFILEINFO.
-constexpr std::size_t kMajorVersionOffset = 10;
 }  // namespace
 
 bool Module1::IsShellVersion(std::int32_t required) {

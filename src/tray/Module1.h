@@ -1,6 +1,7 @@
 #pragma once
 // The notification-area icon: its record and the four operations on it, the window procedure
 // that receives the shell's notifications, and the timer that takes the balloon away.
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -26,6 +27,8 @@ inline constexpr std::uint32_t BalloonShowTime = 7000;
 inline constexpr std::uintptr_t IconRetryTimerId = 997;
 inline constexpr std::uint32_t kIconRetryInterval = 5000;
 inline constexpr int kIconRetries = 60;
+// Where VS_FIXEDFILEINFO keeps the major file version: the high word of dwFileVersionMS.
+inline constexpr std::size_t kMajorVersionOffset = 10;
 
 inline constexpr std::uint32_t kNimAdd = 0;
 inline constexpr std::uint32_t kNimModify = 1;
@@ -44,7 +47,6 @@ inline constexpr std::uint32_t kNiifRespectQuietTime = 0x80;
 
 inline constexpr std::intptr_t kWmContextMenu = 0x7B;
 inline constexpr std::intptr_t kWmRButtonUp = 0x205;
-inline constexpr std::intptr_t kNinSelect = 0x400;
 inline constexpr std::intptr_t kNinKeySelect = 0x401;
 inline constexpr std::intptr_t kNinBalloonShow = 0x402;
 inline constexpr std::intptr_t kNinBalloonHide = 0x403;

@@ -68,9 +68,6 @@ class TakenFirstName final : public platform::FileApi {
   std::uint32_t GetWindowsDirectoryA(char* b, std::uint32_t n) override { return files_.GetWindowsDirectoryA(b, n); }
   std::uint32_t GetSystemDirectoryA(char* b, std::uint32_t n) override { return files_.GetSystemDirectoryA(b, n); }
   std::uint32_t GetTempPathA(std::uint32_t n, char* b) override { return files_.GetTempPathA(n, b); }
-  std::uint32_t GetTempFileNameA(const char* p, const char* x, std::uint32_t u, char* out) override {
-    return files_.GetTempFileNameA(p, x, u, out);
-  }
   bool SetFileAttributesA(const char* f, std::uint32_t a) override { return files_.SetFileAttributesA(f, a); }
   bool DeleteFileA(const char* f) override { return files_.DeleteFileA(f); }
   bool CopyFileA(const char* f, const char* t, bool e) override { return files_.CopyFileA(f, t, e); }

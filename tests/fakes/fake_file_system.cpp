@@ -1,6 +1,5 @@
 #include "fakes/fake_file_system.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "fakes/ansi_case.h"
@@ -69,31 +68,6 @@ std::uint32_t FakeFileSystem::GetSystemDirectoryA(char* lpBuffer, std::uint32_t 
 std::uint32_t FakeFileSystem::GetTempPathA(std::uint32_t nBufferLength, char* lpBuffer) {
   if (faults_.ShouldFail("GetTempPathA")) return 0;
   return CopyDirectory(tempDirectory, lpBuffer, nBufferLength);
-}
-
-std::uint32_t FakeFileSystem::GetTempFileNameA(const char* lpPathName, const char* lpPrefixString,
-                                               std::uint32_t uUnique, char* lpTempFileName) {
-  if (lpPathName == nullptr || lpTempFileName == nullptr || lpPrefixString == nullptr) return 0;
-  if (faults_.ShouldFail("GetTempFileNameA")) return 0;
-  std::string directory = lpPathName;
-  if (!directory.empty() && directory.back() != '\\') directory += '\\';
-  const std::string prefix = std::string(lpPrefixString).substr(0, 3);
-  for (int attempt = 0; attempt < 0x10000; ++attempt) {
-    const std::uint32_t unique = uUnique != 0 ? uUnique : (nextUnique_++ & 0xFFFF);
-    if (unique == 0) continue;
-    char hex[8];
-    std::snprintf(hex, sizeof hex, "%X", static_cast<unsigned>(unique & 0xFFFF));
-    const std::string name = directory + prefix + hex + ".tmp";
-    if (name.size() >= platform::kMaxPath) return 0;
-    // With a number of its own the caller gets the name only; with 0 the file is made, so the
-    // name stays unique.
-    if (uUnique != 0 || !Exists(name)) {
-      if (uUnique == 0) Write(name, "");
-      std::memcpy(lpTempFileName, name.c_str(), name.size() + 1);
-      return unique;
-    }
-  }
-  return 0;
 }
 
 bool FakeFileSystem::SetFileAttributesA(const char* lpFileName, std::uint32_t dwFileAttributes) {

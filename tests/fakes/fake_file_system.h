@@ -45,8 +45,6 @@ class FakeFileSystem final : public platform::FileApi {
   std::uint32_t GetWindowsDirectoryA(char* lpBuffer, std::uint32_t uSize) override;
   std::uint32_t GetSystemDirectoryA(char* lpBuffer, std::uint32_t uSize) override;
   std::uint32_t GetTempPathA(std::uint32_t nBufferLength, char* lpBuffer) override;
-  std::uint32_t GetTempFileNameA(const char* lpPathName, const char* lpPrefixString, std::uint32_t uUnique,
-                                 char* lpTempFileName) override;
   bool SetFileAttributesA(const char* lpFileName, std::uint32_t dwFileAttributes) override;
   bool DeleteFileA(const char* lpFileName) override;
   bool CopyFileA(const char* lpExistingFileName, const char* lpNewFileName, bool bFailIfExists) override;
@@ -73,7 +71,6 @@ class FakeFileSystem final : public platform::FileApi {
   std::map<std::string, std::string> folders_;  // upper-cased name to stored name
   std::uint32_t lastError_ = 0;
   FaultInjector faults_;
-  std::uint32_t nextUnique_ = 0x1A2B;
 };
 
 // Paths as the system resolves them. Every path exists, as a folder, unless it or a folder above

@@ -19,7 +19,7 @@ class FakeApplication final : public toolkit::Application {
   bool PrevInstance() override { return prevInstance; }
   std::wstring Path() override { return path; }
   std::wstring EXEName() override { return exeName; }
-  std::wstring Title() override { return L"Varnlet!"; }
+  std::wstring Title() const { return L"Varnlet!"; }
   void End() override;
   bool Ended() const override { return ended; }
 
@@ -39,8 +39,6 @@ class FakeMenu final : public toolkit::Menu {
  public:
   FakeMenu(std::wstring c, std::vector<toolkit::MenuItemDesign> i, std::function<void(std::int16_t)> f)
       : caption(std::move(c)), items(std::move(i)), onClick(std::move(f)) {}
-  std::int16_t Count() const override { return static_cast<std::int16_t>(items.size()); }
-  std::wstring Caption(std::int16_t index) const override { return items.at(static_cast<std::size_t>(index)).caption; }
   bool Checked(std::int16_t index) const override { return items.at(static_cast<std::size_t>(index)).checked; }
   void SetChecked(std::int16_t index, bool checked) override {
     items.at(static_cast<std::size_t>(index)).checked = checked;
@@ -64,9 +62,7 @@ class FakeForm final : public toolkit::Form {
   ~FakeForm() override;
   toolkit::Hwnd hWnd() const override { return destroyed ? 0 : hwnd; }
   void SetVisible(bool visible) override;
-  bool Visible() const override { return visible; }
   void Hide() override;
-  std::wstring Caption() const override { return design.caption; }
   bool PopupMenu(toolkit::Menu& menu, std::int16_t defaultItem) override;
 
   // What the window does with WM_CLOSE: unload unless cancelled.
@@ -84,7 +80,6 @@ class FakeTimer final : public toolkit::Timer {
  public:
   FakeTimer(FakeToolkit& toolkit, std::uint32_t interval, std::function<void()> onTick);
   ~FakeTimer() override;
-  std::uint32_t Interval() const override { return interval; }
   void Fire();
 
   FakeToolkit& toolkit;

@@ -61,7 +61,7 @@ TEST_F(Form1Test, LoadHidesTheFormStartsBothTimersAndTrimsItselfFirst) {
   const std::wstring home(HomePageWithoutSlash());
   EXPECT_EQ(home + L"/", config::kHomePage);
   EXPECT_FALSE(home.ends_with(L'/'));
-  EXPECT_EQ(form->Caption(), L"Varnlet!     " + home + L" =]");
+  EXPECT_EQ(form->design.caption, L"Varnlet!     " + home + L" =]");
 
   // Visible set to false, then hidden; then the own process, then the Mozilla pass.
   const long visible = journal.IndexOf("Form.Visible=false");
@@ -255,13 +255,13 @@ TEST_F(Form1Test, EveryWayOfEndingEndsTheProgramInEveryStateOfTheIcon) {
 TEST_F(Form1Test, TheMenuTreeHasItsFourItems) {
   Form1 form1(services);
   form1.Load();
-  auto* menu = form1.zmnuSysTrayDemo();
+  const auto* menu = dynamic_cast<const fakes::FakeMenu*>(form1.zmnuSysTrayDemo());
   ASSERT_NE(menu, nullptr);
-  ASSERT_EQ(menu->Count(), 4);
-  EXPECT_EQ(menu->Caption(0), L"Acerca de...");
-  EXPECT_EQ(menu->Caption(1), L"Iniciar con Windows");
-  EXPECT_EQ(menu->Caption(2), L"-");
-  EXPECT_EQ(menu->Caption(3), L"Salir");
+  ASSERT_EQ(menu->items.size(), 4u);
+  EXPECT_EQ(menu->items[0].caption, L"Acerca de...");
+  EXPECT_EQ(menu->items[1].caption, L"Iniciar con Windows");
+  EXPECT_EQ(menu->items[2].caption, L"-");
+  EXPECT_EQ(menu->items[3].caption, L"Salir");
   // The separator does nothing.
   fakes.user.posted.clear();
   form1.mnuFile_Click(kMenuSeparator);

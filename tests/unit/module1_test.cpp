@@ -19,6 +19,8 @@ namespace {
 using fakes::FakeUser;
 
 constexpr Hwnd kHwnd = 0x10010;
+// NIN_SELECT, a left click on the icon: the program has nothing for it.
+constexpr std::intptr_t kNinSelect = 0x400;
 
 struct Host final : TrayHost {
   Hwnd hWnd() const override { return hwnd; }

@@ -35,11 +35,13 @@ TEST(ToolkitWin32, AFormIsAHiddenTopLevelWindowThatUnloadsOnClose) {
   ASSERT_TRUE(::IsWindow(hwnd));
   EXPECT_FALSE(::IsWindowVisible(hwnd));
   EXPECT_EQ(::GetParent(hwnd), nullptr);
-  EXPECT_EQ(form->Caption(), L"Varnlet!     x =]");
+  wchar_t caption[32] = {};
+  ::GetWindowTextW(hwnd, caption, 32);
+  EXPECT_STREQ(caption, L"Varnlet!     x =]");
   EXPECT_EQ(::FindWindowW(L"Varnlet.Test.Form", nullptr), hwnd);
   form->SetVisible(false);
   form->Hide();
-  EXPECT_FALSE(form->Visible());
+  EXPECT_FALSE(::IsWindowVisible(hwnd));
 
   // A cancelled unload keeps the window; an accepted one destroys it.
   events.cancel = 1;
@@ -77,7 +79,6 @@ TEST(ToolkitWin32, TimersTickOnTheUiThreadWithoutNestingUntilTheEnd) {
     if (fastTicks == 3 && slowTicks > 0) toolkit.App().End();
   });
   slow = toolkit.CreateTimer(30, [&] { ++slowTicks; });
-  EXPECT_EQ(fast->Interval(), 20u);
   toolkit.RunMessageLoop();
   EXPECT_TRUE(toolkit.App().Ended());
   EXPECT_FALSE(offThread);
@@ -112,7 +113,6 @@ TEST(ToolkitWin32, TheApplicationObjectKnowsItsInstanceFolderAndName) {
   folder.pop_back();
   EXPECT_EQ(first.App().Path(), folder);
   EXPECT_EQ(first.App().EXEName(), L"win_tests");
-  EXPECT_EQ(first.App().Title(), L"Varnlet!");
 }
 
 }  // namespace

@@ -7,8 +7,6 @@
 
 namespace varnlet::platform {
 namespace {
-static_assert(kWcNoBestFitChars == WC_NO_BEST_FIT_CHARS);
-
 int CheckedLength(std::size_t n) {
   if (n > static_cast<std::size_t>(std::numeric_limits<int>::max())) throw std::length_error("text too long");
   return static_cast<int>(n);

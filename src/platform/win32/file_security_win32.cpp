@@ -13,24 +13,6 @@
 namespace varnlet::platform {
 namespace {
 
-// The mirrored constants are the system's.
-// A handle fits the number, and INVALID_HANDLE_VALUE is all its bits set.
-static_assert(sizeof(FileHandle) == sizeof(HANDLE) && kInvalidFileHandle == static_cast<FileHandle>(-1));
-static_assert(kDriveFixed == DRIVE_FIXED);
-static_assert(kBusType1394 == BusType1394 && kBusTypeUsb == BusTypeUsb && kBusTypeSd == BusTypeSd &&
-              kBusTypeMmc == BusTypeMmc);
-static_assert(kInvalidFileAttributes == INVALID_FILE_ATTRIBUTES);
-static_assert(kFileAttributeDirectory == FILE_ATTRIBUTE_DIRECTORY);
-static_assert(kFileAttributeReparsePoint == FILE_ATTRIBUTE_REPARSE_POINT);
-static_assert(kInspectAccess == (READ_CONTROL | FILE_READ_ATTRIBUTES));
-static_assert(kFileShareAll == (FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE));
-static_assert(kOpenExisting == OPEN_EXISTING);
-static_assert(kInspectFlags == (FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT));
-static_assert(kFinalPathWithDrive == (FILE_NAME_NORMALIZED | VOLUME_NAME_DOS));
-static_assert(kErrorFileNotFound == ERROR_FILE_NOT_FOUND && kErrorPathNotFound == ERROR_PATH_NOT_FOUND &&
-              kErrorAlreadyExists == ERROR_ALREADY_EXISTS);
-static_assert(kInheritOnlyAce == INHERIT_ONLY_ACE);
-
 HANDLE ToHandle(FileHandle h) { return reinterpret_cast<HANDLE>(h); }
 
 // The SID as text; empty when there is none or it cannot be converted.

@@ -37,7 +37,6 @@ bool ReadEntry(ReadEntryFn read, ProcessHandle snapshot, ProcessEntry32W* lppe) 
 
 static_assert(sizeof(DWORD) == sizeof(std::uint32_t));
 static_assert(sizeof(WCHAR) == sizeof(wchar_t));
-static_assert(kTh32csSnapProcess == TH32CS_SNAPPROCESS);
 static_assert(sizeof(PROCESSENTRY32W::szExeFile) == sizeof(ProcessEntry32W::szExeFile));
 
 ProcessHandle ProcessApiWin32::CreateToolhelp32Snapshot(std::uint32_t dwFlags, std::uint32_t th32ProcessID) {

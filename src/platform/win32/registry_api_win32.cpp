@@ -153,11 +153,6 @@ std::uint32_t FileApiWin32::GetTempPathA(std::uint32_t nBufferLength, char* lpBu
   return ::GetTempPathA(nBufferLength, lpBuffer);
 }
 
-std::uint32_t FileApiWin32::GetTempFileNameA(const char* lpPathName, const char* lpPrefixString, std::uint32_t uUnique,
-                                             char* lpTempFileName) {
-  return ::GetTempFileNameA(lpPathName, lpPrefixString, uUnique, lpTempFileName);
-}
-
 bool FileApiWin32::SetFileAttributesA(const char* lpFileName, std::uint32_t dwFileAttributes) {
   return ::SetFileAttributesA(lpFileName, dwFileAttributes) != FALSE;
 }

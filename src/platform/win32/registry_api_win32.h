@@ -42,8 +42,6 @@ class FileApiWin32 final : public FileApi {
   std::uint32_t GetWindowsDirectoryA(char* lpBuffer, std::uint32_t uSize) override;
   std::uint32_t GetSystemDirectoryA(char* lpBuffer, std::uint32_t uSize) override;
   std::uint32_t GetTempPathA(std::uint32_t nBufferLength, char* lpBuffer) override;
-  std::uint32_t GetTempFileNameA(const char* lpPathName, const char* lpPrefixString, std::uint32_t uUnique,
-                                 char* lpTempFileName) override;
   bool SetFileAttributesA(const char* lpFileName, std::uint32_t dwFileAttributes) override;
   bool DeleteFileA(const char* lpFileName) override;
   bool CopyFileA(const char* lpExistingFileName, const char* lpNewFileName, bool bFailIfExists) override;

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/scope_guard.h"
 #include "platform/win32/system_library.h"
 #include "toolkit/dialog_colours.h"
 #include "toolkit/win32/window_object.h"
@@ -36,8 +37,9 @@ int DpiOf(HWND hwnd) {
     if (const UINT dpi = getDpiForWindow(hwnd); dpi != 0) return static_cast<int>(dpi);
   }
   const HDC screen = ::GetDC(nullptr);
-  const int dpi = screen != nullptr ? ::GetDeviceCaps(screen, LOGPIXELSY) : kDefaultDpi;
-  if (screen != nullptr) ::ReleaseDC(nullptr, screen);
+  if (screen == nullptr) return kDefaultDpi;
+  const ScopeGuard release([screen] { ::ReleaseDC(nullptr, screen); });
+  const int dpi = ::GetDeviceCaps(screen, LOGPIXELSY);
   return dpi > 0 ? dpi : kDefaultDpi;
 }
 
@@ -93,12 +95,10 @@ class DialogsWin32::DialogImpl final : public Dialog {
     ::CreateWindowExW(kExStyle, windowClass.c_str(), caption.c_str(), kStyle, 0, 0, 0, 0, nullptr, nullptr, instance,
                       this);
     if (!hwnd_) throw std::runtime_error("the dialog window could not be created");
-    try {
-      Build();
-    } catch (...) {
-      hwnd_.reset();  // a window half made goes at once, with whatever it holds
-      throw;
-    }
+    // A window half made goes at once, with whatever it holds.
+    ScopeGuard unmade([this] { hwnd_.reset(); });
+    Build();
+    unmade.Dismiss();
   }
 
   DialogImpl(const DialogImpl&) = delete;
@@ -129,6 +129,7 @@ class DialogsWin32::DialogImpl final : public Dialog {
       return;
     }
     modal_ = true;
+    const ScopeGuard modalEnds([this] { modal_ = false; });
     ::ShowWindow(hwnd_.get(), SW_SHOWNORMAL);
     ::UpdateWindow(hwnd_.get());
     ::SetForegroundWindow(hwnd_.get());
@@ -146,7 +147,6 @@ class DialogsWin32::DialogImpl final : public Dialog {
       ::TranslateMessage(&msg);
       ::DispatchMessageW(&msg);
     }
-    modal_ = false;
   }
 
  private:
@@ -312,13 +312,14 @@ class DialogsWin32::DialogImpl final : public Dialog {
     ::GetObjectW(bitmap, sizeof info, &info);
     const HDC memory = ::CreateCompatibleDC(dc);
     if (memory == nullptr) return;
+    const ScopeGuard deleteMemory([memory] { ::DeleteDC(memory); });
     const HGDIOBJ old = ::SelectObject(memory, bitmap);
+    // The bitmap is the control's: it leaves the device context before the context goes.
+    const ScopeGuard deselect([memory, old] { ::SelectObject(memory, old); });
     // Sized to its picture at 96 DPI; at other DPIs the picture is scaled with the box.
     ::SetStretchBltMode(dc, HALFTONE);
     ::SetBrushOrgEx(dc, 0, 0, nullptr);
     ::StretchBlt(dc, 0, 0, rc.right, rc.bottom, memory, 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
-    ::SelectObject(memory, old);
-    ::DeleteDC(memory);
   }
 
   bool Handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {

@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <vector>
 
+#include "base/scope_guard.h"
 #include "platform/win32/process_token.h"
 #include "platform/win32/system_library.h"
 #include "toolkit/single_instance.h"
@@ -131,7 +132,7 @@ class ToolkitWin32::AppImpl final : public Application {
     return name;
   }
 
-  std::wstring Title() override { return title_; }
+  const std::wstring& Title() const { return title_; }
 
   void End() override {
     if (ended_) return;
@@ -166,8 +167,6 @@ class ToolkitWin32::MenuImpl final : public Menu {
     }
   }
 
-  std::int16_t Count() const override { return static_cast<std::int16_t>(captions_.size()); }
-  std::wstring Caption(std::int16_t index) const override { return captions_.at(Position(index)); }
   bool Checked(std::int16_t index) const override {
     return (::GetMenuState(menu_.get(), Position(index), MF_BYPOSITION) & MF_CHECKED) != 0;
   }
@@ -213,7 +212,6 @@ class ToolkitWin32::FormImpl final : public Form {
   void SetVisible(bool visible) override {
     if (hwnd_) ::ShowWindow(hwnd_.get(), visible ? SW_SHOW : SW_HIDE);
   }
-  bool Visible() const override { return hwnd_ && ::IsWindowVisible(hwnd_.get()) != FALSE; }
   void Hide() override { SetVisible(false); }
   bool PopupMenu(Menu& menu, std::int16_t defaultItem) override {
     auto& popup = dynamic_cast<MenuImpl&>(menu);
@@ -227,13 +225,6 @@ class ToolkitWin32::FormImpl final : public Form {
     if (chosen <= 0) return false;
     popup.Click(static_cast<std::int16_t>(chosen - 1));
     return true;
-  }
-
-  std::wstring Caption() const override {
-    if (!hwnd_) return {};
-    std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(hwnd_.get())) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(::GetWindowTextW(hwnd_.get(), text.data(), static_cast<int>(text.size()))));
-    return text;
   }
 
  private:
@@ -277,32 +268,30 @@ class ToolkitWin32::FormImpl final : public Form {
 class ToolkitWin32::TimerImpl final : public Timer {
  public:
   TimerImpl(ToolkitWin32& toolkit, UINT_PTR id, std::uint32_t interval, std::function<void()> onTick)
-      : toolkit_(toolkit), id_(id), interval_(interval), onTick_(std::move(onTick)) {
+      : toolkit_(toolkit), id_(id), onTick_(std::move(onTick)) {
     toolkit_.timers_.emplace_back(id_, this);
-    ::SetTimer(toolkit_.timerWindow_.get(), id_, interval_, nullptr);
+    ::SetTimer(toolkit_.timerWindow_.get(), id_, interval, nullptr);
   }
   ~TimerImpl() override {
     if (toolkit_.timerWindow_) ::KillTimer(toolkit_.timerWindow_.get(), id_);
     std::erase_if(toolkit_.timers_, [this](const auto& timer) { return timer.first == id_; });
   }
-  std::uint32_t Interval() const override { return interval_; }
 
   void Tick() {
     // A tick that falls due while the handler runs (inside a modal loop) is dropped, never nested.
     if (running_) return;
     running_ = true;
+    const ScopeGuard done([this] { running_ = false; });
     try {
       onTick_();
     } catch (...) {
       // Tick handlers skip their own errors; nothing may cross the window procedure.
     }
-    running_ = false;
   }
 
  private:
   ToolkitWin32& toolkit_;
   UINT_PTR id_;
-  std::uint32_t interval_;
   std::function<void()> onTick_;
   bool running_ = false;
 };

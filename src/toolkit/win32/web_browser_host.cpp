@@ -49,26 +49,7 @@
 
 namespace varnlet::toolkit::win32 {
 
-// The policy's values are the system's, passed on unchanged.
 namespace dl = download_control;
-static_assert(dl::kDownloadImages == DLCTL_DLIMAGES && dl::kNoScripts == DLCTL_NO_SCRIPTS &&
-              dl::kNoJava == DLCTL_NO_JAVA && dl::kNoRunActiveX == DLCTL_NO_RUNACTIVEXCTLS &&
-              dl::kNoDownloadActiveX == DLCTL_NO_DLACTIVEXCTLS && dl::kNoBehaviors == DLCTL_NO_BEHAVIORS &&
-              dl::kNoClientPull == DLCTL_NO_CLIENTPULL && dl::kSilent == DLCTL_SILENT);
-constexpr bool SameFeature(BrowserFeature ours, INTERNETFEATURELIST system) {
-  return static_cast<std::uint32_t>(ours) == static_cast<std::uint32_t>(system);
-}
-static_assert(SameFeature(BrowserFeature::ZoneElevation, FEATURE_ZONE_ELEVATION) &&
-              SameFeature(BrowserFeature::MimeHandling, FEATURE_MIME_HANDLING) &&
-              SameFeature(BrowserFeature::MimeSniffing, FEATURE_MIME_SNIFFING) &&
-              SameFeature(BrowserFeature::WindowRestrictions, FEATURE_WINDOW_RESTRICTIONS) &&
-              SameFeature(BrowserFeature::WebOcPopupManagement, FEATURE_WEBOC_POPUPMANAGEMENT) &&
-              SameFeature(BrowserFeature::Behaviors, FEATURE_BEHAVIORS) &&
-              SameFeature(BrowserFeature::DisableMkProtocol, FEATURE_DISABLE_MK_PROTOCOL) &&
-              SameFeature(BrowserFeature::LocalMachineLockdown, FEATURE_LOCALMACHINE_LOCKDOWN) &&
-              SameFeature(BrowserFeature::RestrictActiveXInstall, FEATURE_RESTRICT_ACTIVEXINSTALL) &&
-              SameFeature(BrowserFeature::RestrictFileDownload, FEATURE_RESTRICT_FILEDOWNLOAD) &&
-              SameFeature(BrowserFeature::HttpUserNamePasswordDisable, FEATURE_HTTP_USERNAME_PASSWORD_DISABLE));
 
 namespace {
 

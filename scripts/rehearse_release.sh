@@ -7,15 +7,15 @@
 #   installer, the uninstaller it installs, the MSI; the zip carries the exe) has a SHA-256
 #   signature by the token's key that verifies against the test root, with a time stamp that
 #   verifies too and keeps the signature valid after the certificate has expired;
-# - the release check passes those packages, verified against the test root, and a PKCS#12 file
-#   signs as well; the release check refuses, naming it and why, a file without a time stamp, an
+# - the signature check passes those packages, verified against the test root, and a PKCS#12 file
+#   signs as well; the signature check refuses, naming it and why, a file without a time stamp, an
 #   unsigned one, a signed exe altered after signing, one whose signer chains to another root and
 #   one whose time stamp does;
 # - the builds' winget and Scoop manifests, written together for the release, are complete and
 #   name the signed packages, are said not publishable with the example addresses (a submission
 #   is then refused, and prepared with real ones), and the manifest check refuses a broken copy
 #   for each rule of the formats and of the clients.
-#   scripts/release_check.sh [--tree SRC] [x64] [x86]        (default: x64)
+#   scripts/rehearse_release.sh [--tree SRC] [x64] [x86]        (default: x64)
 # SRC: a clone already built in (reproduce.sh --sign passes its own); otherwise a fresh clone of HEAD.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -38,7 +38,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-fail() { echo "release_check: FAILED, $*" >&2; exit 1; }
+fail() { echo "rehearse_release: FAILED, $*" >&2; exit 1; }
 # Runs a tool whose chatter matters only when it fails.
 quiet() { "$@" >"$work/tool.log" 2>&1 || { cat "$work/tool.log" >&2; fail "$1 failed"; }; }
 if [ -z "$src" ]; then
@@ -49,7 +49,7 @@ if [ -z "$src" ]; then
 fi
 
 # A test root, which issues the code-signing certificate, the PKCS#12 file's and the authority's;
-# and another root, which the release check must not trust.
+# and another root, which the signature check must not trust.
 cd "$work"
 # new_root NAME SUBJECT: NAME.key and NAME.pem, valid two days.
 new_root() {
@@ -108,7 +108,7 @@ tsa_pid=$!
 for _ in $(seq 100); do [ -s tsa.port ] || ! kill -0 "$tsa_pid" 2>/dev/null && break; sleep 0.1; done
 [ -s tsa.port ] || { cat tsa.log >&2; fail "the time-stamping authority did not start"; }
 tsa_url="http://127.0.0.1:$(cat tsa.port)/"
-echo "release_check: token and time-stamping authority up in $((SECONDS - start)) s"
+echo "rehearse_release: token and time-stamping authority up in $((SECONDS - start)) s"
 
 # verify FILE LABEL: a SHA-256 signature by the token's key, verifying against the root, with a
 # time stamp that verifies against it too: verified as of after the certificates expire, it holds
@@ -151,9 +151,9 @@ for arch in "${arches[@]}"; do
   for file in "${signed[@]}"; do
     verify "$file" "$arch: ${file#"$packages/"}"
   done
-  VARNLET_SIGN_CAFILE=root.pem "$src/packaging/check_release.sh" 1 "${signed[@]}" 2>refusal.log ||
-    { cat refusal.log >&2; fail "$arch: the release check refused the genuine packages"; }
-  echo "  passed                $arch: the release check, on the three"
+  VARNLET_SIGN_CAFILE=root.pem "$src/packaging/verify_signatures.sh" 1 "${signed[@]}" 2>refusal.log ||
+    { cat refusal.log >&2; fail "$arch: the signature check refused the genuine packages"; }
+  echo "  passed                $arch: the signature check, on the three"
   unzip -p "$packages/varnlet-1.0-$arch.zip" varnlet.exe | cmp -s - "$packages/$arch/varnlet.exe" ||
     fail "$arch: the zip does not carry the signed exe"
   (cd "$packages" && sha256sum --quiet -c SHA256SUMS) || fail "$arch: SHA256SUMS is stale"
@@ -185,7 +185,7 @@ if ! osslsigncode verify -CAfile root.pem -in file-signed.exe >verify.log 2>&1 |
   fail "the PKCS#12 file does not sign"
 fi
 echo "  signed                PKCS#12: varnlet.exe"
-# What else the release check must refuse: the exe signed by the other root's signer; signed by the
+# What else the signature check must refuse: the exe signed by the other root's signer; signed by the
 # file signer but time-stamped by an authority of the other root (the authority reads its
 # configuration afresh for each request); the genuine exe with one byte changed in what its
 # signature covers (the DOS stub's text).
@@ -197,18 +197,18 @@ VARNLET_SIGN_PASSWORD="$pin" "$src/packaging/sign.sh" file-signer.conf stray-sta
 cp "$packages/$arch/varnlet.exe" altered.exe
 at="$(grep -obUa 'DOS mode' altered.exe | head -1 | cut -d: -f1)"
 printf d | dd of=altered.exe bs=1 seek="$at" conv=notrunc status=none
-# FILE|WHY: the release check, trusting only the test root, refuses FILE alone, saying WHY.
+# FILE|WHY: the signature check, trusting only the test root, refuses FILE alone, saying WHY.
 for refusal in \
   "file-signed.exe|file-signed.exe has no time stamp" \
   "unsigned.exe|unsigned.exe is not signed" \
   "altered.exe|altered.exe was altered after signing (its digest is not the one signed)" \
   "stranger.exe|stranger.exe is signed by a certificate that does not verify against the roots in root.pem (Certificate not found in local repository: self-signed certificate in certificate chain)" \
   "stray-stamp.exe|stray-stamp.exe's time stamp does not verify against the roots in root.pem"; do
-  if VARNLET_SIGN_CAFILE=root.pem "$src/packaging/check_release.sh" 1 "${refusal%%|*}" 2>refusal.log; then
-    fail "the release check let ${refusal%%|*} through"
+  if VARNLET_SIGN_CAFILE=root.pem "$src/packaging/verify_signatures.sh" 1 "${refusal%%|*}" 2>refusal.log; then
+    fail "the signature check let ${refusal%%|*} through"
   fi
   [ "$(cat refusal.log)" = "VARNLET_RELEASE=1: not a release, ${refusal#*|}." ] ||
-    { cat refusal.log >&2; fail "the release check does not say why it refuses ${refusal%%|*}"; }
+    { cat refusal.log >&2; fail "the signature check does not say why it refuses ${refusal%%|*}"; }
   echo "  refused               $(cat refusal.log)"
 done
 # The release's manifests: one winget folder and one Scoop manifest for every architecture built,
@@ -326,8 +326,8 @@ for kind, change, expected in ROWS:
         print(f'  refused               {next(line for line in said.splitlines() if expected in line)}')
     else:
         failed += 1
-        print(f'release_check: the manifest check {"refused" if run.returncode else "let through"} {change}, '
+        print(f'rehearse_release: the manifest check {"refused" if run.returncode else "let through"} {change}, '
               f'expected {expected or "a pass"}:\n{said}', file=sys.stderr)
 sys.exit(1 if failed else 0)
 EOF_ROWS
-echo "release_check: every package signed by the token's key and time-stamped, ${arches[*]}, in $((SECONDS - start)) s"
+echo "rehearse_release: every package signed by the token's key and time-stamped, ${arches[*]}, in $((SECONDS - start)) s"

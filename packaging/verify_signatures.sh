@@ -4,7 +4,7 @@
 # is the file's own, and the signer's certificate chains to a trusted root) with an RFC 3161 time
 # stamp that verifies too. RELEASE is 1 when the build was configured with VARNLET_RELEASE=1; the
 # variable set when the build runs counts too. Otherwise it does nothing.
-#   check_release.sh RELEASE FILE...
+#   verify_signatures.sh RELEASE FILE...
 # The roots trusted, for the signer's chain and the time stamp's: those in the PEM file
 # VARNLET_SIGN_CAFILE names, else this machine's (osslsigncode's default). The intermediates come
 # from the signature itself, which carries the chain it was signed with.
