@@ -22,6 +22,13 @@ std::wstring Form1Caption() {
   return caption;
 }
 
+std::wstring BalloonText() {
+  return L"El programa contin\u00faa ejecut\u00e1ndose en la barra de tareas.\r\n"
+         L"Puede continuar trabajando normalmente.\r\n\r\n"
+         L"Este mensaje desaparecer\u00e1 autom\u00e1ticamente en " +
+         std::to_wstring(tray::BalloonShowTime / 1000) + L" segundos.";
+}
+
 Form1::Form1(const Services& services)
     : services_(services), module1_({services.shell, services.version, services.user, services.ansi}, *this) {}
 
@@ -34,7 +41,7 @@ void Form1::Form_Initialize() {
 
 void Form1::Load() {
   form_ = services_.toolkit.CreateForm({Form1Caption(), std::wstring(kForm1WindowClass)}, *this);
-  // Enabled from the load: the first ticks come 5 s and 3 s after it.
+  // Enabled from the load: the first ticks come one interval after it.
   timer1_ = services_.toolkit.CreateTimer(kTimer1Interval, [this] { Timer1_Timer(); });
   timer2_ = services_.toolkit.CreateTimer(kTimer2Interval, [this] { Timer2_Timer(); });
   zmnuSysTrayDemo_ =
@@ -62,7 +69,7 @@ void Form1::Form_Load() {
   // program reachable.
   if (icon == 0) SkipErrors([&] { icon = services_.toolkit.ProgramIcon(); });
   SkipErrors([&] { module1_.ShellTrayAdd(hWnd(), icon, kTrayTip); });
-  SkipErrors([&] { module1_.ShellTrayShowBalloon(hWnd(), tray::kNiifInfo, kBalloonTitle, kBalloonText); });
+  SkipErrors([&] { module1_.ShellTrayShowBalloon(hWnd(), tray::kNiifInfo, kBalloonTitle, BalloonText()); });
   SkipErrors([&] { Timer2_Timer(); });
   SkipErrors([&] { Timer1_Timer(); });
   SkipErrors([&] { zmnuSysTrayDemo_->SetChecked(kMenuStartWithWindows, AutostartRegistered(Registry())); });

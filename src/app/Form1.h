@@ -7,6 +7,7 @@
 
 #include "about/Form2.h"
 #include "app/autostart_switch.h"
+#include "build_config.h"
 #include "platform/ansi_code_page.h"
 #include "platform/file_api.h"
 #include "platform/file_security_api.h"
@@ -21,16 +22,13 @@
 
 namespace varnlet::app {
 
-inline constexpr std::wstring_view kAppTitle = L"Varnlet!";
-inline constexpr std::uint32_t kTimer1Interval = 5000;
-inline constexpr std::uint32_t kTimer2Interval = 3000;
+// The title, the intervals and the processes are the build's (CMakeLists.txt).
+inline constexpr std::wstring_view kAppTitle = config::kTitle;
+inline constexpr std::uint32_t kTimer1Interval = config::kTimer1Interval;
+inline constexpr std::uint32_t kTimer2Interval = config::kTimer2Interval;
 inline constexpr std::wstring_view kForm1WindowClass = L"Varnlet.Form1";
-inline constexpr std::wstring_view kTrayTip = L"Varnlet!";
-inline constexpr std::wstring_view kBalloonTitle = L"Varnlet!";
-inline constexpr std::wstring_view kBalloonText =
-    L"El programa contin\u00faa ejecut\u00e1ndose en la barra de tareas.\r\n"
-    L"Puede continuar trabajando normalmente.\r\n\r\n"
-    L"Este mensaje desaparecer\u00e1 autom\u00e1ticamente en 7 segundos.";
+inline constexpr std::wstring_view kTrayTip = kAppTitle;
+inline constexpr std::wstring_view kBalloonTitle = kAppTitle;
 
 // The Restart Manager starts the program again only after an installer closed it: not after a
 // crash or a hang, and not after a reboot, which the Run value covers. No arguments.
@@ -50,8 +48,11 @@ inline constexpr std::int16_t kMenuExit = 3;
 // The maker's home page as the caption and the error box show it: without its final "/".
 std::wstring_view HomePageWithoutSlash();
 
-// "Varnlet!", five blanks, the home page without its final "/", a blank and "=]".
+// The title, five blanks, the home page without its final "/", a blank and "=]".
 std::wstring Form1Caption();
+
+// The start-up balloon's text, which says how long it stays: tray::BalloonShowTime, in seconds.
+std::wstring BalloonText();
 
 class Form1 final : private toolkit::FormEvents, private tray::TrayHost {
  public:

@@ -9,15 +9,16 @@
 #include <string_view>
 
 #include "app/autostart_trust.h"
+#include "build_config.h"
 #include "platform/file_security_api.h"
 #include "registry/cQueryReg.h"
 
 namespace varnlet::app {
 
-// Where the program records that it starts with Windows; read at start and by the menu.
-inline constexpr std::wstring_view kAutostartKey =
-    L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\";
-inline constexpr std::wstring_view kAutostartValue = L"Varnlet";
+// Where the program records that it starts with Windows (the build's, as the installers'); read at
+// start and by the menu.
+inline constexpr std::wstring_view kAutostartKey = config::kRunKeyPath;
+inline constexpr std::wstring_view kAutostartValue = config::kRunValue;
 
 // Whether the Run value holds text: the mark at start. A registry object that could not be made
 // raises.

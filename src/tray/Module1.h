@@ -7,6 +7,7 @@
 #include <optional>
 #include <string_view>
 
+#include "build_config.h"
 #include "platform/ansi_code_page.h"
 #include "platform/shell_api.h"
 #include "platform/user_api.h"
@@ -21,7 +22,7 @@ using toolkit::Hwnd;
 inline constexpr std::uint32_t TrayIconId = 999;
 inline constexpr std::uint32_t TrayCallbackMessage = 0x8015;
 inline constexpr std::uintptr_t BalloonTimerId = 998;
-inline constexpr std::uint32_t BalloonShowTime = 7000;
+inline constexpr std::uint32_t BalloonShowTime = config::kBalloonShowTime;
 // An icon the shell refused (a taskbar not created yet, a shell too busy to answer) is tried
 // again every 5 s for 5 minutes, and at every TaskbarCreated.
 inline constexpr std::uintptr_t IconRetryTimerId = 997;

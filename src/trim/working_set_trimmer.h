@@ -1,9 +1,11 @@
 #pragma once
-// The two trimming passes: the Mozilla processes (every 5 s) and the program itself (every 3 s).
+// The two trimming passes: the Mozilla processes (Timer1) and the program itself (Timer2).
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
+#include "build_config.h"
 #include "platform/process_api.h"
 
 namespace varnlet::trim {
@@ -13,7 +15,16 @@ namespace varnlet::trim {
 inline constexpr std::uint32_t kTrimAccess = 0x1100;
 // Bytes handed to the path query: at most 254 characters and the NUL.
 inline constexpr std::uint32_t kPathBufferSize = 255;
-inline constexpr std::array<std::string_view, 3> kTargetNames{"firefox.exe", "thunderbird.exe", "xulrunner.exe"};
+// The processes trimmed, each with its application's name: the build's list.
+inline constexpr const auto& kTargetProcesses = config::kTargetProcesses;
+// Their file names alone, which the passes search for: the applications' names, which only the
+// build's documents use, stay out of the program.
+inline constexpr auto kTargetNames = [] {
+  std::array<std::string_view, kTargetProcesses.size()> names{};
+  std::size_t next = 0;
+  for (const auto& target : kTargetProcesses) names[next++] = target.exeName;
+  return names;
+}();
 
 // True when the path holds one of the target names anywhere, compared case-sensitively.
 bool IsMozillaPath(std::string_view path);

@@ -3,7 +3,13 @@
 #include <algorithm>
 #include <cstring>
 
+#include "trim/working_set_trimmer.h"
+
 namespace varnlet::fakes {
+
+std::string TargetPath(std::string_view folder, std::size_t index) {
+  return std::string(folder) + '\\' + std::string(trim::kTargetProcesses.at(index).exeName);
+}
 
 std::uint32_t FakeProcessTable::Add(std::string path) {
   const std::uint32_t pid = nextPid_;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -13,6 +14,9 @@
 #include "platform/process_api.h"
 
 namespace varnlet::fakes {
+
+// A path in `folder` of a program the trimming pass is after: the build's `index`th target.
+std::string TargetPath(std::string_view folder, std::size_t index = 0);
 
 class FakeProcessTable final : public platform::ProcessApi {
  public:

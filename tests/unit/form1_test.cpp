@@ -4,10 +4,14 @@
 
 #include <cstring>
 #include <functional>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "build_config.h"
 #include "fakes/fake_platform.h"
 #include "toolkit/single_instance.h"
+#include "trim/working_set_trimmer.h"
 
 namespace varnlet::app {
 namespace {
@@ -28,7 +32,7 @@ struct Form1Test : ::testing::Test {
 };
 
 TEST_F(Form1Test, ASecondInstanceEndsBeforeAnythingHappens) {
-  processes.Add(R"(C:\f\firefox.exe)");
+  processes.Add(fakes::TargetPath(R"(C:\f)"));
   toolkit.app.prevInstance = true;
   EXPECT_EQ(RunProgram(services), 0);
   EXPECT_TRUE(toolkit.app.ended);
@@ -47,7 +51,7 @@ TEST_F(Form1Test, ASecondInstanceEndsBeforeAnythingHappens) {
 }
 
 TEST_F(Form1Test, LoadHidesTheFormStartsBothTimersAndTrimsItselfFirst) {
-  const auto firefox = processes.Add(R"(C:\f\firefox.exe)");
+  const auto target = processes.Add(fakes::TargetPath(R"(C:\f)"));
   Form1 form1(services);
   form1.Form_Initialize();
   ASSERT_FALSE(toolkit.app.ended);
@@ -61,15 +65,15 @@ TEST_F(Form1Test, LoadHidesTheFormStartsBothTimersAndTrimsItselfFirst) {
   const std::wstring home(HomePageWithoutSlash());
   EXPECT_EQ(home + L"/", config::kHomePage);
   EXPECT_FALSE(home.ends_with(L'/'));
-  EXPECT_EQ(form->design.caption, L"Varnlet!     " + home + L" =]");
+  EXPECT_EQ(form->design.caption, std::wstring(kAppTitle) + L"     " + home + L" =]");
 
   // Visible set to false, then hidden; then the own process, then the Mozilla pass.
   const long visible = journal.IndexOf("Form.Visible=false");
   const long hide = journal.IndexOf("Form.Hide");
   const long own = journal.IndexOf("EmptyWorkingSet(own)");
   const long enumerate = journal.IndexOf("CreateToolhelp32Snapshot");
-  const long mozilla = journal.IndexOf("EmptyWorkingSet(" + std::to_string(firefox) + ")");
-  EXPECT_LT(journal.IndexOf("CreateTimer(5000)"), visible);
+  const long mozilla = journal.IndexOf("EmptyWorkingSet(" + std::to_string(target) + ")");
+  EXPECT_LT(journal.IndexOf("CreateTimer(" + std::to_string(kTimer1Interval) + ")"), visible);
   EXPECT_LT(visible, hide);
   EXPECT_LT(hide, own);
   EXPECT_LT(own, enumerate);
@@ -82,15 +86,15 @@ TEST_F(Form1Test, LoadHidesTheFormStartsBothTimersAndTrimsItselfFirst) {
   ASSERT_NE(timer2, nullptr);
   timer2->Fire();
   EXPECT_EQ(processes.ownTrims(), 2);
-  EXPECT_EQ(processes.Get(firefox).trims, 1);
+  EXPECT_EQ(processes.Get(target).trims, 1);
   timer1->Fire();
-  EXPECT_EQ(processes.Get(firefox).trims, 2);
+  EXPECT_EQ(processes.Get(target).trims, 2);
   EXPECT_EQ(processes.ownTrims(), 2);
   EXPECT_EQ(processes.openHandles(), 0u);
 }
 
 TEST_F(Form1Test, AFailingStepOfTheLoadIsSkipped) {
-  processes.Add(R"(C:\f\firefox.exe)");
+  processes.Add(fakes::TargetPath(R"(C:\f)"));
   toolkit.faults.Inject("Form.SetVisible", 0, FaultKind::Throw);
   processes.faults().Inject("EmptyWorkingSet", 1, FaultKind::Throw);  // the own trim raises
   Form1 form1(services);
@@ -139,15 +143,17 @@ TEST_F(Form1Test, LoadAddsTheIconThenTheBalloonBeforeTrimming) {
   EXPECT_EQ(fakes.dialogs.loads, 1);
   EXPECT_LT(journal.IndexOf("LoadDialog"), add);
   EXPECT_EQ(fakes.dialogs.navigations.size(), 1u);
-  EXPECT_EQ(std::string(reinterpret_cast<const char*>(addRecord.data() + l.szTip), 9), std::string("Varnlet!\0", 9));
+  const std::string tip = fakes.ansi.ToAnsi(kTrayTip);
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(addRecord.data() + l.szTip), tip.size() + 1), tip + '\0');
 
   const auto& balloonRecord = fakes.shell.notifyCalls.at(2).bytes;
-  const std::string text = fakes.ansi.ToAnsi(kBalloonText);
+  const std::string text = fakes.ansi.ToAnsi(BalloonText());
   EXPECT_EQ(text,
             "El programa contin\xFA"
             "a ejecut\xE1ndose en la barra de tareas.\r\n"
             "Puede continuar trabajando normalmente.\r\n\r\n"
-            "Este mensaje desaparecer\xE1 autom\xE1ticamente en 7 segundos.");
+            "Este mensaje desaparecer\xE1 autom\xE1ticamente en " +
+                std::to_string(tray::BalloonShowTime / 1000) + " segundos.");
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(balloonRecord.data() + l.szInfo), text.size() + 1), text + '\0');
   std::uint32_t kind = 0;
   std::memcpy(&kind, balloonRecord.data() + l.dwInfoFlags, 4);
@@ -217,8 +223,7 @@ TEST_F(Form1Test, EveryWayOfEndingEndsTheProgramInEveryStateOfTheIcon) {
         hwnd = form->hwnd;
         state.meanwhile(f, hwnd);
         if (end == End::Session) return endSession();
-        if (end == End::SessionInErrorBox)
-          f.registry.DenyAccess(0x80000002, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run");
+        if (end == End::SessionInErrorBox) f.registry.DenyAccess(0x80000002, f.ansi.ToAnsi(config::kRunKey));
         f.toolkit.menuChoice = end == End::Salir            ? kMenuExit
                                : end == End::SessionInAbout ? kMenuAbout
                                                             : kMenuStartWithWindows;
@@ -266,6 +271,29 @@ TEST_F(Form1Test, TheMenuTreeHasItsFourItems) {
   fakes.user.posted.clear();
   form1.mnuFile_Click(kMenuSeparator);
   EXPECT_TRUE(fakes.user.posted.empty());
+}
+
+// The product's facts, written here once more on purpose, as the values the program promises:
+// everything else (the code, the packages, every other test and script) takes them from the build.
+// A process added to the build's list is a row here.
+TEST(ProductFacts, AreThePromisedOnes) {
+  const std::vector<std::pair<std::string, std::wstring>> promised{
+      {"firefox.exe", L"Firefox"},
+      {"thunderbird.exe", L"Thunderbird"},
+      {"xulrunner.exe", L"XULRunner"},
+  };
+  std::vector<std::pair<std::string, std::wstring>> targets;
+  for (const auto& target : trim::kTargetProcesses) targets.emplace_back(target.exeName, target.application);
+  EXPECT_EQ(targets, promised);
+
+  EXPECT_EQ(kTimer1Interval, 5000u);
+  EXPECT_EQ(kTimer2Interval, 3000u);
+  EXPECT_EQ(tray::BalloonShowTime, 7000u);
+  EXPECT_EQ(kAutostartKey, L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\");
+  EXPECT_EQ(kAutostartValue, L"Varnlet");
+  EXPECT_EQ(kAppTitle, L"Varnlet!");
+  EXPECT_EQ(kTrayTip, L"Varnlet!");
+  EXPECT_EQ(kBalloonTitle, L"Varnlet!");
 }
 
 }  // namespace
