@@ -26,7 +26,7 @@ std::wstring BalloonText() {
   return L"El programa contin\u00faa ejecut\u00e1ndose en la barra de tareas.\r\n"
          L"Puede continuar trabajando normalmente.\r\n\r\n"
          L"Este mensaje desaparecer\u00e1 autom\u00e1ticamente en " +
-         std::to_wstring(tray::BalloonShowTime / 1000) + L" segundos.";
+         std::wstring(config::kBalloonShowSeconds) + L" segundos.";
 }
 
 Form1::Form1(const Services& services)
