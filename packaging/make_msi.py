@@ -2,11 +2,12 @@
 """Builds the Varnlet! MSI with wixl from varnlet.wxs, then adds with msibuild what wixl
 cannot express, and makes the file reproducible.
 
-  make_msi.py OUT.msi ARCH VERSION MAKER EXE README ICON SETUP_DLL EPOCH
+  make_msi.py OUT.msi ARCH FACTS EXE README ICON SETUP_DLL EPOCH
   make_msi.py --upgrade-code ARCH      prints the upgrade code (the NSIS installer looks for it)
 
-ARCH is x64 or x86; SETUP_DLL the installers' checks (varnlet_setup.dll); EPOCH the time
-(seconds since 1970) that every time stamp takes.
+ARCH is x64 or x86; FACTS the build's facts of the product (<build>/varnlet-facts.json: its title,
+version, maker, description and Run key and value); SETUP_DLL the installers' checks
+(varnlet_setup.dll); EPOCH the time (seconds since 1970) that every time stamp takes.
 
 - Every GUID is derived from the product, version and architecture (a name-based UUID), so two
   builds agree: the upgrade code from the product and architecture only, so that a later
@@ -42,6 +43,7 @@ ARCH is x64 or x86; SETUP_DLL the installers' checks (varnlet_setup.dll); EPOCH 
 - The summary information's creation and save times become EPOCH, and the payload's file times
   in the cabinet too.
 """
+import json
 import os
 import shutil
 import struct
@@ -52,7 +54,6 @@ import time
 import uuid
 
 NAMESPACE = uuid.UUID('6f3b8a52-4d0e-5c1a-9e27-b1c4d8f0a3e6')  # Varnlet's own namespace
-RUN_KEY = r'SOFTWARE\Microsoft\Windows\CurrentVersion\Run'
 # The NSIS installer's Add/Remove Programs entry (packaging/varnlet.nsi).
 SETUP_KEY = r'SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Varnlet'
 # As the NSIS installer gives its folder (FOLDER_SDDL in varnlet.nsi).
@@ -110,14 +111,15 @@ def component_id(msi, component):
     sys.exit(f'make_msi.py: no component {component} in {msi}')
 
 
-def add_tables(msi, arch, version, autostart_off_guid):
+def add_tables(msi, arch, facts, autostart_off_guid):
     """What wixl cannot express, in Windows Installer's own tables."""
     x64 = arch == 'x64'
+    version, title, run_key, run_value = facts['version'], facts['title'], facts['run_key'], facts['run_value']
     # RegLocator types: msidbLocatorTypeRawValue, + msidbLocatorType64bit for the 64-bit view.
     locator = 18 if x64 else 2
     system = 'System64Folder' if x64 else 'SystemFolder'
     view = ' /reg:64' if x64 else ''
-    delete = f'"[{system}]reg.exe" delete "HKLM\\{RUN_KEY}" /v Varnlet /f{view}'
+    delete = f'"[{system}]reg.exe" delete "HKLM\\{run_key}" /v {run_value} /f{view}'
     query(msi,
           # msidbUpgradeAttributesMigrateFeatures + VersionMaxInclusive: the same version too (the
           # attributes are part of the row's key, so the row is made anew).
@@ -148,13 +150,13 @@ def add_tables(msi, arch, version, autostart_off_guid):
           "INSERT INTO RemoveFile (FileKey, Component_, FileName, DirProperty, InstallMode) "
           "VALUES ('EmptyFolder', 'Program', '*', 'INSTALLFOLDER', 1)",
           "INSERT INTO RegLocator (Signature_, Root, `Key`, Name, Type) "
-          f"VALUES ('RunValue', 2, '{RUN_KEY}', 'Varnlet', {locator})",
+          f"VALUES ('RunValue', 2, '{run_key}', '{run_value}', {locator})",
           "INSERT INTO RegLocator (Signature_, Root, `Key`, Name, Type) "
           f"VALUES ('SetupInstall', 2, '{SETUP_KEY}', 'QuietUninstallString', {locator})",
           "INSERT INTO AppSearch (Property, Signature_) VALUES ('RUNVALUE', 'RunValue')",
           "INSERT INTO AppSearch (Property, Signature_) VALUES ('SETUPUNINSTALL', 'SetupInstall')",
           "INSERT INTO LaunchCondition (Condition, Description) VALUES ('Installed OR NOT SETUPUNINSTALL', "
-          "'Varnlet! está instalado con su instalador. Desinstálelo antes en Agregar o quitar programas, "
+          f"'{title} está instalado con su instalador. Desinstálelo antes en Agregar o quitar programas, "
           "o con: [SETUPUNINSTALL]')",
           # Type 34 (an exe in a folder) + 1024 (deferred) + 2048 (as the system, not the user), its
           # exit code counted; first in the script, so a failure leaves the rest undone, and before
@@ -173,7 +175,7 @@ def add_tables(msi, arch, version, autostart_off_guid):
           "`Key` CHAR(255) NOT NULL LOCALIZABLE, `Name` CHAR(255) LOCALIZABLE, `Component_` CHAR(72) NOT NULL "
           "PRIMARY KEY `RemoveRegistry`)",
           "INSERT INTO RemoveRegistry (`RemoveRegistry`, `Root`, `Key`, `Name`, `Component_`) "
-          f"VALUES ('RunValueOff', 2, '{RUN_KEY}', 'Varnlet', 'AutostartOff')",
+          f"VALUES ('RunValueOff', 2, '{run_key}', '{run_value}', 'AutostartOff')",
           "CREATE TABLE `MsiLockPermissionsEx` (`MsiLockPermissionsEx` CHAR(72) NOT NULL, "
           "`LockObject` CHAR(72) NOT NULL, `Table` CHAR(32) NOT NULL, `SDDL` LONGCHAR NOT NULL, "
           "`Condition` CHAR(255) PRIMARY KEY `MsiLockPermissionsEx`)",
@@ -190,8 +192,11 @@ def main(argv):
     if argv[1:2] == ['--upgrade-code']:
         print(upgrade_code(argv[2]))
         return
-    out, arch, version, maker, exe, readme, icon, setup_dll, epoch = argv[1:]
+    out, arch, facts, exe, readme, icon, setup_dll, epoch = argv[1:]
     epoch = int(epoch)
+    with open(facts, encoding='utf-8') as f:
+        facts = json.load(f)
+    version, maker = facts['version'], facts['maker']
     here = os.path.dirname(os.path.abspath(__file__))
     payload = open(exe, 'rb').read() + open(readme, 'rb').read() + open(setup_dll, 'rb').read()
     content = uuid.uuid5(NAMESPACE, payload.hex()).hex
@@ -208,16 +213,18 @@ def main(argv):
             shutil.copyfile(source, os.path.join(work, name))
             os.utime(os.path.join(work, name), (epoch, epoch))
         msi = os.path.join(work, 'out.msi')
-        defines = [a for k, v in dict(Arch=arch, Version=version, Maker=maker, **codes).items()
+        defines = [a for k, v in dict(Arch=arch, Version=version, Maker=maker, Title=facts['title'],
+                                      Description=facts['description'], RunKey=facts['run_key'],
+                                      RunValue=facts['run_value'], **codes).items()
                    for a in ('-D', f'{k}={v}')]
         before = int(time.time())
         subprocess.run(['wixl', '-a', arch, *defines, '-o', msi, os.path.join(here, 'varnlet.wxs')], cwd=work,
                        check=True)
         after = int(time.time())
-        add_tables(msi, arch, version, guid('component', 'autostart-off', arch))
+        add_tables(msi, arch, facts, guid('component', 'autostart-off', arch))
         # Title, author, template (platform and language) and the package code.
         platform = 'x64' if arch == 'x64' else 'Intel'
-        msibuild(msi, '-s', 'Varnlet!', maker, f'{platform};3082', guid('package', version, arch, maker, content))
+        msibuild(msi, '-s', facts['title'], maker, f'{platform};3082', guid('package', version, arch, maker, content))
         fix_summary_times(msi, epoch, before, after)
         shutil.copyfile(msi, out)
 

@@ -2,9 +2,10 @@
 """Writes the winget and Scoop manifests of the packages just built, so that publishing a release
 is a pull request to each community repository and nothing is typed by hand.
 
-  manifests.py facts FACTS --arch A --version V --maker M --release-url U --home-page H
-                     --license L --zip Z --installer I --msi M --nsis-script varnlet.nsi
-                                     what one build knows of its packages, as JSON; the
+  manifests.py facts FACTS --arch A --product P --zip Z --installer I --msi M --nsis-script varnlet.nsi
+                                     what one build knows of its packages, as JSON: the product's
+                                     facts from the build's P (<build>/varnlet-facts.json: version,
+                                     maker, addresses, license, title, descriptions, intervals); the
                                      installer's exit codes are read from its script
   manifests.py write OUT FACTS...    the manifests of the builds whose facts are given: one build's
                                      beside its packages, both architectures' for a release, with
@@ -32,15 +33,18 @@ import urllib.parse
 
 MANIFEST_VERSION = '1.10.0'
 NAME = 'Varnlet'
-DISPLAY_NAME = 'Varnlet!'
-DESCRIPTION = {
-    'es-ES': ('Libera la memoria de Firefox, Thunderbird y XULRunner',
-              'Un icono en el área de notificación que cada 5 segundos pide a Windows que vacíe el '
-              'conjunto de trabajo de Firefox, Thunderbird y XULRunner, y cada 3 segundos el suyo propio.'),
-    'en-US': ('Frees the memory of Firefox, Thunderbird and XULRunner',
-              'A notification-area icon that every 5 seconds asks Windows to empty the working set of '
-              'Firefox, Thunderbird and XULRunner, and every 3 seconds its own.'),
+# Each locale's short description and applications' list (the build's), and its long description
+# made of them and the intervals.
+LOCALES = {
+    'es-ES': ('description', 'applications',
+              'Un icono en el área de notificación que cada {timer1} segundos pide a Windows que vacíe el '
+              'conjunto de trabajo de {applications}, y cada {timer2} segundos el suyo propio.'),
+    'en-US': ('description_en', 'applications_en',
+              'A notification-area icon that every {timer1} seconds asks Windows to empty the working set of '
+              '{applications}, and every {timer2} seconds its own.'),
 }
+# What a record says of the product, the same in every build of one release.
+PRODUCT = ('version', 'maker', 'release_url', 'home_page', 'license', 'title', 'descriptions')
 # What each exit code of the NSIS installer tells winget (the README lists them). 1 and 2 are
 # also NSIS's own (Cancel on its pages, an abort); 2 is mostly a file nothing could close, which
 # the Restart Manager already tried, so "close it and try again" is the fitting advice.
@@ -160,12 +164,14 @@ def write_yaml(path, kind, document):
 
 
 def facts(args):
-    if not args.release_url.startswith('https://'):
+    with open(args.product, encoding='utf-8') as f:
+        product = json.load(f)
+    if not product['release_url'].startswith('https://'):
         sys.exit('manifests.py: the release URL must be https://')
-    if not ID_PART.match(args.maker):
-        sys.exit(f'manifests.py: the maker "{args.maker}" cannot name a winget identifier '
+    if not ID_PART.match(product['maker']):
+        sys.exit(f'manifests.py: the maker "{product["maker"]}" cannot name a winget identifier '
                  '(no dot, space or path character, at most 32 characters)')
-    base = args.release_url.rstrip('/') + '/' + args.version + '/'
+    base = product['release_url'].rstrip('/') + '/' + product['version'] + '/'
     packages = {}
     for kind, path in (('zip', args.zip), ('nullsoft', args.installer), ('wix', args.msi)):
         if path:
@@ -173,8 +179,13 @@ def facts(args):
                               'sha256': sha256(path)}
     if 'wix' in packages:
         packages['wix'].update(msi_codes(args.msi))
-    record = {'arch': args.arch, 'version': args.version, 'maker': args.maker,
-              'release_url': args.release_url.rstrip('/'), 'home_page': args.home_page, 'license': args.license,
+    descriptions = {locale: [product[short], text.format(applications=product[applications],
+                                                         timer1=product['timer1_interval_seconds'],
+                                                         timer2=product['timer2_interval_seconds'])]
+                    for locale, (short, applications, text) in LOCALES.items()}
+    record = {'arch': args.arch, 'version': product['version'], 'maker': product['maker'],
+              'release_url': product['release_url'].rstrip('/'), 'home_page': product['home_page'],
+              'license': product['license'], 'title': product['title'], 'descriptions': descriptions,
               'nsis_exit_codes': nsis_exit_codes(args.nsis_script), 'packages': packages}
     with open(args.out, 'w', encoding='utf-8') as f:
         json.dump(record, f, indent=2, sort_keys=True)
@@ -221,10 +232,12 @@ LATEST = 'latest.txt'
 
 
 def write(out, records):
-    versions = {(r['version'], r['maker'], r['release_url'], r['home_page'], r['license']) for r in records}
-    if len(versions) != 1:
-        sys.exit('manifests.py: the builds differ in version, maker or addresses; they make no one release')
-    version, maker, release_url, home_page, license_name = versions.pop()
+    products = {json.dumps({key: r[key] for key in PRODUCT}, sort_keys=True) for r in records}
+    if len(products) != 1:
+        sys.exit('manifests.py: the builds differ in version, maker, addresses or descriptions; '
+                 'they make no one release')
+    product = json.loads(products.pop())
+    version, maker, release_url, home_page, license_name = (product[key] for key in PRODUCT[:5])
     records = sorted(records, key=lambda r: r['arch'])
     identifier = f'{maker}.{NAME}'
     folder = os.path.join(out, 'winget', 'manifests', maker[0].lower(), maker, NAME, version)
@@ -233,11 +246,11 @@ def write(out, records):
     write_yaml(os.path.join(folder, f'{identifier}.yaml'), 'version',
                {**head, 'DefaultLocale': 'es-ES', 'ManifestType': 'version', 'ManifestVersion': MANIFEST_VERSION})
     for locale, kind in (('es-ES', 'defaultLocale'), ('en-US', 'locale')):
-        short, long = DESCRIPTION[locale]
+        short, long = product['descriptions'][locale]
         document = dict(head, PackageLocale=locale)
         # Another locale takes what it does not say from the default one.
         if kind == 'defaultLocale':
-            document.update({'Publisher': maker, 'PublisherUrl': home_page, 'PackageName': DISPLAY_NAME,
+            document.update({'Publisher': maker, 'PublisherUrl': home_page, 'PackageName': product['title'],
                              'PackageUrl': home_page, 'License': license_name, 'Moniker': NAME.lower()})
         document.update({'ShortDescription': short, 'Description': long, 'ManifestType': kind,
                          'ManifestVersion': MANIFEST_VERSION})
@@ -253,12 +266,12 @@ def write(out, records):
     # In the order the Extras bucket keeps its manifests' keys.
     scoop = {
         'version': version,
-        'description': DESCRIPTION['en-US'][0],
+        'description': product['descriptions']['en-US'][0],
         'homepage': home_page,
         'license': license_name,
         'architecture': {SCOOP_ARCH[r['arch']]: {'url': r['packages']['zip']['url'],
                                                  'hash': r['packages']['zip']['sha256'].lower()} for r in zips},
-        'shortcuts': [['varnlet.exe', DISPLAY_NAME]],
+        'shortcuts': [['varnlet.exe', product['title']]],
         # One answer: the release address's latest.txt names the newest version (an index of the
         # version folders would give its first entry, in whatever order the server lists them).
         'checkver': {'url': f'{release_url}/{LATEST}', 'regex': r'^(\d+(?:\.\d+)*)\s*$'},
@@ -287,7 +300,7 @@ def main():
     sub = parser.add_subparsers(dest='command', required=True)
     f = sub.add_parser('facts')
     f.add_argument('out')
-    for name in ('arch', 'version', 'maker', 'release-url', 'home-page', 'license'):
+    for name in ('arch', 'product'):
         f.add_argument('--' + name, required=True)
     for name in ('zip', 'installer', 'msi'):
         f.add_argument('--' + name, default='')

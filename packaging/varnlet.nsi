@@ -1,6 +1,7 @@
 ; The Varnlet! installer, one script for both architectures. The build runs
 ;   makensis -INPUTCHARSET UTF8 -DARCH=x64|x86 -DVERSION=1.0 -DFILE_VERSION=1.0.0.0 -DMAKER=...
-;            -DCOPYRIGHT=... -DEXE=<stripped varnlet.exe> -DREADME=<LEAME.txt> -DICON=<varnlet.ico>
+;            -DCOPYRIGHT=... -DTITLE=Varnlet! -DRUN_KEY=<the Run key under HKLM> -DRUN_VALUE=<its name>
+;            -DEXE=<stripped varnlet.exe> -DREADME=<LEAME.txt> -DICON=<varnlet.ico>
 ;            -DWIZARD=<wizard.bmp> -DHEADER=<header.bmp> -DMSI_UPGRADE_CODE=<the MSI's>
 ;            -DSETUP_DLL=<varnlet_setup.dll> -DOUTFILE=<setup.exe> [-DSIGN=<command>]
 ; Silent: "setup.exe /S" installs (or upgrades, in the folder of the install it finds) without
@@ -9,7 +10,8 @@
 ; lets it (varnlet_setup.dll judges the folder and the exe as the program does); the entry's
 ; QuietUninstallString removes it, and its exit code is 3010 when a file it could not delete goes
 ; at the next restart. Each fails (non-zero, EXIT_* below) rather than skip what it cannot write.
-; Spanish, the program's language, unless Windows' display language is English.
+; The title, and the Run key and value that the program's "Iniciar con Windows" writes, are the
+; build's. Spanish, the program's language, unless Windows' display language is English.
 Unicode true
 !if "${ARCH}" == "x64"
   Target amd64-unicode
@@ -33,10 +35,8 @@ Unicode true
 !endif
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Varnlet"
-; Where the program's "Iniciar con Windows" writes its value.
-!define RUN_KEY "Software\Microsoft\Windows\CurrentVersion\Run"
 !define WINDOW_CLASS "Varnlet.Form1"
-!define SHORTCUT "$SMPROGRAMS\Varnlet!.lnk"
+!define SHORTCUT "$SMPROGRAMS\${TITLE}.lnk"
 ; What a deployment tool reads from the exit code (the README lists them): 0 done; 1 cancelled on
 ; the pages; 2 a running Varnlet! or a file that could not be closed, replaced or deleted; then:
 !define EXIT_NEWER 3
@@ -64,7 +64,7 @@ Unicode true
 !define EXE_NOT_LOCAL 2
 !define EXE_LINKED 3
 
-Name "Varnlet!"
+Name "${TITLE}"
 OutFile "${OUTFILE}"
 InstallDir "${PROGRAM_FILES}\Varnlet"
 ; An upgrade goes where the installed version is, unless /D= names a folder.
@@ -77,7 +77,7 @@ AllowSkipFiles off
 ManifestDPIAware true
 ShowInstDetails nevershow
 ShowUninstDetails nevershow
-BrandingText "Varnlet! ${VERSION}"
+BrandingText "${TITLE} ${VERSION}"
 
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
@@ -113,24 +113,24 @@ BrandingText "Varnlet! ${VERSION}"
 !insertmacro MUI_LANGUAGE "Spanish"
 !insertmacro MUI_LANGUAGE "English"
 
-LangString AutostartSection ${LANG_SPANISH} "Iniciar Varnlet! con Windows"
-LangString AutostartSection ${LANG_ENGLISH} "Start Varnlet! with Windows"
-LangString StartNow ${LANG_SPANISH} "Iniciar Varnlet! ahora"
-LangString StartNow ${LANG_ENGLISH} "Start Varnlet! now"
-LangString StillRunning ${LANG_SPANISH} "Varnlet! sigue en ejecución. Ciérrelo (clic derecho en su icono, «Salir») y pulse Reintentar."
-LangString StillRunning ${LANG_ENGLISH} "Varnlet! is still running. Close it (right click on its icon, $\"Salir$\") and press Retry."
-LangString Newer ${LANG_SPANISH} "Ya está instalada una versión más reciente de Varnlet! ($0). Para instalar la ${VERSION}, desinstale antes la instalada."
-LangString Newer ${LANG_ENGLISH} "A newer version of Varnlet! ($0) is installed. To install ${VERSION}, uninstall the installed one first."
-LangString MsiInstalled ${LANG_SPANISH} "Varnlet! está instalado con su paquete MSI. Desinstálelo antes en Agregar o quitar programas, o con: msiexec /x $1"
-LangString MsiInstalled ${LANG_ENGLISH} "Varnlet! is installed from its MSI package. Uninstall it first in Add/Remove Programs, or with: msiexec /x $1"
+LangString AutostartSection ${LANG_SPANISH} "Iniciar ${TITLE} con Windows"
+LangString AutostartSection ${LANG_ENGLISH} "Start ${TITLE} with Windows"
+LangString StartNow ${LANG_SPANISH} "Iniciar ${TITLE} ahora"
+LangString StartNow ${LANG_ENGLISH} "Start ${TITLE} now"
+LangString StillRunning ${LANG_SPANISH} "${TITLE} sigue en ejecución. Ciérrelo (clic derecho en su icono, «Salir») y pulse Reintentar."
+LangString StillRunning ${LANG_ENGLISH} "${TITLE} is still running. Close it (right click on its icon, $\"Salir$\") and press Retry."
+LangString Newer ${LANG_SPANISH} "Ya está instalada una versión más reciente de ${TITLE} ($0). Para instalar la ${VERSION}, desinstale antes la instalada."
+LangString Newer ${LANG_ENGLISH} "A newer version of ${TITLE} ($0) is installed. To install ${VERSION}, uninstall the installed one first."
+LangString MsiInstalled ${LANG_SPANISH} "${TITLE} está instalado con su paquete MSI. Desinstálelo antes en Agregar o quitar programas, o con: msiexec /x $1"
+LangString MsiInstalled ${LANG_ENGLISH} "${TITLE} is installed from its MSI package. Uninstall it first in Add/Remove Programs, or with: msiexec /x $1"
 LangString FolderRights ${LANG_SPANISH} "No se pudieron fijar los permisos de la carpeta $INSTDIR (error $1)."
 LangString FolderRights ${LANG_ENGLISH} "The rights of the folder $INSTDIR could not be set (error $1)."
-LangString RegistryFailed ${LANG_SPANISH} "No se pudo escribir en el registro de Windows: Varnlet! no quedó bien instalado."
-LangString RegistryFailed ${LANG_ENGLISH} "The Windows registry could not be written: Varnlet! is not installed correctly."
-LangString RegistryLeft ${LANG_SPANISH} "No se pudo borrar del registro de Windows la entrada o el valor de inicio de Varnlet!."
-LangString RegistryLeft ${LANG_ENGLISH} "Varnlet!'s entry or start-up value could not be removed from the Windows registry."
-LangString FolderRefused ${LANG_SPANISH} "Varnlet! no se instala en la carpeta $INSTDIR: $1 Elija una carpeta nueva, como la que se propone en Archivos de programa, que el instalador crea solo para administradores."
-LangString FolderRefused ${LANG_ENGLISH} "Varnlet! is not installed in the folder $INSTDIR: $1 Choose a new folder, such as the one offered under Program Files, which the installer makes for administrators only."
+LangString RegistryFailed ${LANG_SPANISH} "No se pudo escribir en el registro de Windows: ${TITLE} no quedó bien instalado."
+LangString RegistryFailed ${LANG_ENGLISH} "The Windows registry could not be written: ${TITLE} is not installed correctly."
+LangString RegistryLeft ${LANG_SPANISH} "No se pudo borrar del registro de Windows la entrada o el valor de inicio de ${TITLE}."
+LangString RegistryLeft ${LANG_ENGLISH} "${TITLE}'s entry or start-up value could not be removed from the Windows registry."
+LangString FolderRefused ${LANG_SPANISH} "${TITLE} no se instala en la carpeta $INSTDIR: $1 Elija una carpeta nueva, como la que se propone en Archivos de programa, que el instalador crea solo para administradores."
+LangString FolderRefused ${LANG_ENGLISH} "${TITLE} is not installed in the folder $INSTDIR: $1 Choose a new folder, such as the one offered under Program Files, which the installer makes for administrators only."
 LangString FolderOccupied ${LANG_SPANISH} "ya existe y no es la de la versión instalada."
 LangString FolderOccupied ${LANG_ENGLISH} "it exists and is not the installed version's."
 LangString FolderNotAdministrators ${LANG_SPANISH} "su propietario no es Administradores, SYSTEM ni TrustedInstaller."
@@ -141,8 +141,8 @@ LangString FolderUnusable ${LANG_SPANISH} "no es una ruta local válida, o no se
 LangString FolderUnusable ${LANG_ENGLISH} "it is no valid local path, or it could not be read."
 LangString FileBusy ${LANG_SPANISH} "No se pudo borrar $0 para escribirlo de nuevo. Cierre lo que lo use y pulse Reintentar."
 LangString FileBusy ${LANG_ENGLISH} "$0 could not be deleted to be written anew. Close whatever uses it and press Retry."
-LangString AutostartRefused ${LANG_SPANISH} "Varnlet! se instaló, pero no se iniciará con Windows: $2 Windows lo ejecutaría al iniciar la sesión de cualquier usuario, también la de los administradores. Para iniciarlo con Windows, instálelo en una carpeta nueva de Archivos de programa."
-LangString AutostartRefused ${LANG_ENGLISH} "Varnlet! is installed, but it will not start with Windows: $2 Windows would run it at every user's logon, administrators' included. To start it with Windows, install it in a new folder under Program Files."
+LangString AutostartRefused ${LANG_SPANISH} "${TITLE} se instaló, pero no se iniciará con Windows: $2 Windows lo ejecutaría al iniciar la sesión de cualquier usuario, también la de los administradores. Para iniciarlo con Windows, instálelo en una carpeta nueva de Archivos de programa."
+LangString AutostartRefused ${LANG_ENGLISH} "${TITLE} is installed, but it will not start with Windows: $2 Windows would run it at every user's logon, administrators' included. To start it with Windows, install it in a new folder under Program Files."
 LangString ExeWritable ${LANG_SPANISH} "otros usuarios de este equipo pueden cambiar o reemplazar el programa en $INSTDIR o en una carpeta por encima."
 LangString ExeWritable ${LANG_ENGLISH} "other users of this computer can change or replace the program in $INSTDIR or in a folder above it."
 LangString ExeNotLocal ${LANG_SPANISH} "el programa está en una unidad de red, extraíble o externa, que otros pueden cambiar."
@@ -167,11 +167,11 @@ Var PreviousExe
 Var Verdict
 
 VIProductVersion "${FILE_VERSION}"
-VIAddVersionKey /LANG=${LANG_SPANISH} "ProductName" "Varnlet!"
+VIAddVersionKey /LANG=${LANG_SPANISH} "ProductName" "${TITLE}"
 VIAddVersionKey /LANG=${LANG_SPANISH} "ProductVersion" "${FILE_VERSION}"
 VIAddVersionKey /LANG=${LANG_SPANISH} "FileVersion" "${FILE_VERSION}"
 VIAddVersionKey /LANG=${LANG_SPANISH} "CompanyName" "${MAKER}"
-VIAddVersionKey /LANG=${LANG_SPANISH} "FileDescription" "Instalador de Varnlet! (${ARCH})"
+VIAddVersionKey /LANG=${LANG_SPANISH} "FileDescription" "Instalador de ${TITLE} (${ARCH})"
 VIAddVersionKey /LANG=${LANG_SPANISH} "LegalCopyright" "${COPYRIGHT}"
 
 ; Ends every running copy of Varnlet!, so its exe can be replaced or deleted. First through the
@@ -453,7 +453,7 @@ Function RefuseAutostart
   SetErrorLevel ${EXIT_AUTOSTART}
 FunctionEnd
 
-Section "Varnlet!"
+Section "${TITLE}"
   SectionIn RO
   ; Nothing is written into a folder the rule refuses.
   Call JudgeFolder
@@ -475,7 +475,7 @@ Section "Varnlet!"
   WriteUninstaller "$INSTDIR\uninstall.exe"
   CreateShortcut "${SHORTCUT}" "$INSTDIR\varnlet.exe"
 
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "Varnlet!"
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${TITLE}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${MAKER}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\varnlet.exe,0"
@@ -499,16 +499,16 @@ Section "Varnlet!"
     Delete /REBOOTOK "$PreviousDir\LEAME.txt"
     Delete /REBOOTOK "$PreviousDir\uninstall.exe"
     RMDir /REBOOTOK $PreviousDir
-    ReadRegStr $0 HKLM "${RUN_KEY}" "Varnlet"
+    ReadRegStr $0 HKLM "${RUN_KEY}" "${RUN_VALUE}"
     ${If} $0 == '"$PreviousExe"'
     ${OrIf} $0 == $PreviousExe
       Call JudgeAutostart
       ClearErrors
       ${If} $1 != ""
-        WriteRegStr HKLM "${RUN_KEY}" "Varnlet" '"$1"'
+        WriteRegStr HKLM "${RUN_KEY}" "${RUN_VALUE}" '"$1"'
       ${Else}
         ; It would name a deleted exe, and the new one may not start with Windows.
-        DeleteRegValue HKLM "${RUN_KEY}" "Varnlet"
+        DeleteRegValue HKLM "${RUN_KEY}" "${RUN_VALUE}"
         Call RefuseAutostart
       ${EndIf}
       !insertmacro FAIL_ON_ERRORS
@@ -528,7 +528,7 @@ Section "$(AutostartSection)" SecAutostart
     Return
   ${EndIf}
   ClearErrors
-  WriteRegStr HKLM "${RUN_KEY}" "Varnlet" '"$1"'
+  WriteRegStr HKLM "${RUN_KEY}" "${RUN_VALUE}" '"$1"'
   !insertmacro FAIL_ON_ERRORS
 SectionEnd
 
@@ -551,9 +551,9 @@ Section "-AutostartOff"
   ${IfNot} ${SectionIsSelected} ${SecAutostart}
     ${If} $Autostart == "0"
     ${OrIfNot} ${Silent}
-      DeleteRegValue HKLM "${RUN_KEY}" "Varnlet"
+      DeleteRegValue HKLM "${RUN_KEY}" "${RUN_VALUE}"
       StrCpy $0 "${RUN_KEY}"
-      StrCpy $1 "Varnlet"
+      StrCpy $1 "${RUN_VALUE}"
       Call ValueStays
       !insertmacro FAIL_ON_ERRORS
     ${EndIf}
@@ -611,13 +611,13 @@ Section "Uninstall"
   Call un.RemoveFolder
   Delete "${SHORTCUT}"
   ; The program's own start-up value goes with it.
-  DeleteRegValue HKLM "${RUN_KEY}" "Varnlet"
+  DeleteRegValue HKLM "${RUN_KEY}" "${RUN_VALUE}"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
   ${If} ${RebootFlag}
     SetErrorLevel 3010
   ${EndIf}
   StrCpy $0 "${RUN_KEY}"
-  StrCpy $1 "Varnlet"
+  StrCpy $1 "${RUN_VALUE}"
   Call un.ValueStays
   ${IfNot} ${Errors}
     StrCpy $0 "${UNINSTALL_KEY}"

@@ -65,8 +65,11 @@ forget_components() {
   done
 }
 # Another build of the next version: another maker's.
-python3 "$here/packaging/make_msi.py" "$WORK/rebuild.msi" "$ARCH" 1.0.1 Otro "$packaged" \
-  "${next_msi%/modelled-packages/*}/packaging/stage/LEAME.txt" "$here/res/varnlet.ico" "$setup_dll" 315532800 ||
+next_tree="${next_msi%/modelled-packages/*}"
+python3 -c 'import json, sys; facts = json.load(open(sys.argv[1])); facts["maker"] = "Otro"; json.dump(facts, open(sys.argv[2], "w"))' \
+  "$next_tree/varnlet-facts.json" "$WORK/rebuild-facts.json"
+python3 "$here/packaging/make_msi.py" "$WORK/rebuild.msi" "$ARCH" "$WORK/rebuild-facts.json" "$packaged" \
+  "$next_tree/packaging/stage/LEAME.txt" "$here/res/varnlet.ico" "$setup_dll" 315532800 ||
   fail "no rebuild of 1.0.1"
 model_security
 
