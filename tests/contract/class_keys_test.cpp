@@ -1,7 +1,9 @@
 // cQueryReg's key paths, keys and handles, on the registry this build runs against.
 #include <gtest/gtest.h>
 
+#include "build_config.h"
 #include "contract/registry_fixture.h"
+#include "platform/ansi_code_page.h"
 
 namespace varnlet::contract {
 namespace {
@@ -20,9 +22,9 @@ class UserName : public RegistryTest {};
 // The program's autostart value: the root named in the path wins over hKey, and the trailing
 // backslash goes.
 TEST_F(KeyPaths, TheAutostartPathWritesReadsAndDeletesUnderTheLocalMachine) {
-  const std::wstring runKey = L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\";
-  const std::string runPath = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
-  const std::string name = Unique("Varnlet");
+  const std::wstring runKey(config::kRunKeyPath);
+  const std::string runPath = platform::Windows1252().ToAnsi(config::kRunKey);
+  const std::string name = Unique(platform::Windows1252().ToAnsi(config::kRunValue));
   const std::wstring wideName(name.begin(), name.end());
   const std::wstring exe = L"C:\\Program Files\\Varnlet\\varnlet.exe";
   RemoveValueLater(kHkeyLocalMachine, runPath, name);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "build_config.h"
 #include "fakes/fault_injector.h"
 #include "fakes/journal.h"
 #include "toolkit/toolkit.h"
@@ -19,7 +20,8 @@ class FakeApplication final : public toolkit::Application {
   bool PrevInstance() override { return prevInstance; }
   std::wstring Path() override { return path; }
   std::wstring EXEName() override { return exeName; }
-  std::wstring Title() const { return L"Varnlet!"; }
+  // The title the program gives its toolkit.
+  std::wstring Title() const { return std::wstring(config::kTitle); }
   void End() override;
   bool Ended() const override { return ended; }
 

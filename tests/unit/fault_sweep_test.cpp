@@ -14,6 +14,7 @@
 
 #include "app/Form1.h"
 #include "base/error_skipping.h"
+#include "build_config.h"
 #include "fakes/fake_platform.h"
 
 namespace varnlet::app {
@@ -24,19 +25,21 @@ using fakes::FaultInjector;
 using fakes::FaultKind;
 
 constexpr platform::RegKey kHklm = 0x80000002;
-constexpr char kRunKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+// The start-up value's key and name as the in-memory registry holds them.
+const std::string kRunKey = platform::Windows1252().ToAnsi(config::kRunKey);
+const std::string kRunValue = platform::Windows1252().ToAnsi(config::kRunValue);
 
 struct Session {
   fakes::FakePlatform f;
   std::unique_ptr<Form1> form1;
   toolkit::Hwnd hwnd = 0;
-  std::uint32_t firefox = 0;
+  std::uint32_t target = 0;
   std::uint32_t notepad = 0;
   // How the faulted call misbehaves.
   FaultKind kind = FaultKind::Fail;
 
   Session() {
-    firefox = f.processes.Add(R"(C:\Program Files\Mozilla Firefox\firefox.exe)");
+    target = f.processes.Add(fakes::TargetPath(R"(C:\Program Files\Mozilla)"));
     notepad = f.processes.Add(R"(C:\Windows\notepad.exe)");
   }
 
@@ -65,7 +68,7 @@ struct Session {
   }
   bool Mark() { return form1->zmnuSysTrayDemo()->Checked(kMenuStartWithWindows); }
   bool RunValue() {
-    const auto v = f.registry.GetValue(kHklm, kRunKey, "Varnlet");
+    const auto v = f.registry.GetValue(kHklm, kRunKey, kRunValue);
     return v && v->data.size() > 1;
   }
   // What the key dump returned, and left in the temporary folder.
@@ -182,7 +185,7 @@ std::map<std::string, Expectation> Promises() {
          EXPECT_FALSE(r.f.shell.iconPresent);
          EXPECT_EQ(r.f.user.ProcOf(r.hwnd), FakeUser::kTrayProc);
          EXPECT_TRUE(r.form1->module1().IconRetryTimerOn());
-         EXPECT_EQ(r.f.processes.Get(r.firefox).trims, 1);
+         EXPECT_EQ(r.f.processes.Get(r.target).trims, 1);
          EXPECT_EQ(r.f.processes.ownTrims(), 1);
        }},
       {"start-up/user/SetWindowLongA",
@@ -197,15 +200,15 @@ std::map<std::string, Expectation> Promises() {
          for (const auto& call : r.f.shell.notifyCalls) EXPECT_EQ(call.bytes.size(), tray::kNativeLayout.sizeShell4);
        }},
       {"start-up/registry/RegOpenKeyExA", [](Session& r) { EXPECT_FALSE(r.Mark()); }},
-      {"trimming/process/OpenProcess", [](Session& r) { EXPECT_EQ(r.f.processes.Get(r.firefox).trims, 1); }},
+      {"trimming/process/OpenProcess", [](Session& r) { EXPECT_EQ(r.f.processes.Get(r.target).trims, 1); }},
       // A path that cannot be read, or a query that raises, skips the process for that pass.
       {"trimming/process/QueryFullProcessImageNameA",
-       [](Session& r) { EXPECT_EQ(r.f.processes.Get(r.firefox).trims, 1); }},
+       [](Session& r) { EXPECT_EQ(r.f.processes.Get(r.target).trims, 1); }},
       // Without the list the tick trims nothing; a list that breaks off keeps what it read.
       {"trimming/process/CreateToolhelp32Snapshot",
-       [](Session& r) { EXPECT_EQ(r.f.processes.Get(r.firefox).trims, 1); }},
-      {"trimming/process/Process32FirstW", [](Session& r) { EXPECT_EQ(r.f.processes.Get(r.firefox).trims, 1); }},
-      {"trimming/process/Process32NextW", [](Session& r) { EXPECT_EQ(r.f.processes.Get(r.firefox).trims, 2); }},
+       [](Session& r) { EXPECT_EQ(r.f.processes.Get(r.target).trims, 1); }},
+      {"trimming/process/Process32FirstW", [](Session& r) { EXPECT_EQ(r.f.processes.Get(r.target).trims, 1); }},
+      {"trimming/process/Process32NextW", [](Session& r) { EXPECT_EQ(r.f.processes.Get(r.target).trims, 2); }},
       {"balloon/user/SetTimer",
        [](Session& r) {
          // The timer never ran, so nothing hid the balloon.

@@ -16,7 +16,9 @@ using fakes::FakeFileSecurity;
 
 constexpr platform::RegKey kHklm = 0x80000002;
 constexpr platform::RegKey kHkcu = 0x80000001;
-constexpr char kRunKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
+// The start-up value's key and name as the in-memory registry holds them.
+const std::string kRunKey = platform::Windows1252().ToAnsi(config::kRunKey);
+const std::string kRunValue = platform::Windows1252().ToAnsi(config::kRunValue);
 constexpr wchar_t kExe[] = L"C:\\Program Files\\Varnlet\\varnlet.exe";
 constexpr char kExeAnsi[] = "C:\\Program Files\\Varnlet\\varnlet.exe";
 // What the switch writes: the path holds a space, so it is quoted.
@@ -36,7 +38,7 @@ struct MenuCommands : ::testing::Test {
 
   // Starts the program with the autostart value as given (nothing when empty optional).
   void Start(std::optional<std::string> value, std::uint32_t type = 1) {
-    if (value) fakes.registry.SetValue(kHklm, kRunKey, "Varnlet", type, *value);
+    if (value) fakes.registry.SetValue(kHklm, kRunKey, kRunValue, type, *value);
     form1.Form_Initialize();
     form1.Load();
     fakes.journal.Clear();
@@ -45,11 +47,11 @@ struct MenuCommands : ::testing::Test {
   bool Mark() { return form1.zmnuSysTrayDemo()->Checked(kMenuStartWithWindows); }
   void SetMark(bool on) { form1.zmnuSysTrayDemo()->SetChecked(kMenuStartWithWindows, on); }
   std::optional<std::string> Value() {
-    const auto v = fakes.registry.GetValue(kHklm, kRunKey, "Varnlet");
+    const auto v = fakes.registry.GetValue(kHklm, kRunKey, kRunValue);
     return v ? std::optional<std::string>(v->data) : std::nullopt;
   }
   std::size_t Writes() {
-    return fakes.journal.Count("RegSetValueExA(Varnlet,1," + std::to_string(sizeof kCommandAnsi) + ")");
+    return fakes.journal.Count("RegSetValueExA(" + kRunValue + ",1," + std::to_string(sizeof kCommandAnsi) + ")");
   }
   std::size_t Count(const std::string& call) const {
     return static_cast<std::size_t>(std::count(calls.begin(), calls.end(), call));
@@ -70,7 +72,7 @@ TEST_F(MenuCommands, TheMarkAtStartShowsWhetherTheValueHoldsText) {
   for (const Case& c : {Case{Stored(kExeAnsi), 1, true}, Case{Stored(""), 1, false}, Case{std::nullopt, 1, false},
                         Case{std::string("\x01\0\0\0", 4), 4, false}, Case{Stored("x"), 2, true}}) {
     fakes::FakePlatform f;
-    if (c.value) f.registry.SetValue(kHklm, kRunKey, "Varnlet", c.type, *c.value);
+    if (c.value) f.registry.SetValue(kHklm, kRunKey, kRunValue, c.type, *c.value);
     Form1 form(f.services());
     form.Load();
     EXPECT_EQ(form.zmnuSysTrayDemo()->Checked(kMenuStartWithWindows), c.mark) << c.type;
@@ -78,7 +80,7 @@ TEST_F(MenuCommands, TheMarkAtStartShowsWhetherTheValueHoldsText) {
   }
   // A value only under HKEY_CURRENT_USER does not count: the path names HKEY_LOCAL_MACHINE.
   fakes::FakePlatform f;
-  f.registry.SetValue(kHkcu, kRunKey, "Varnlet", 1, Stored(kExeAnsi));
+  f.registry.SetValue(kHkcu, kRunKey, kRunValue, 1, Stored(kExeAnsi));
   Form1 form(f.services());
   form.Load();
   EXPECT_FALSE(form.zmnuSysTrayDemo()->Checked(kMenuStartWithWindows));
@@ -98,7 +100,7 @@ TEST_F(MenuCommands, AFailedWriteShowsTheBoxAndTheMarkTellsTheTruth) {
   for (const std::optional<std::string>& before : {std::optional<std::string>{}, std::optional(Stored(""))}) {
     fakes::FakePlatform f;
     Form1 form(f.services());
-    if (before) f.registry.SetValue(kHklm, kRunKey, "Varnlet", 1, *before);
+    if (before) f.registry.SetValue(kHklm, kRunKey, kRunValue, 1, *before);
     form.Load();
     f.registry.FailWith("RegSetValueExA", 5);
     form.mnuFile_Click(kMenuStartWithWindows);
@@ -108,7 +110,7 @@ TEST_F(MenuCommands, AFailedWriteShowsTheBoxAndTheMarkTellsTheTruth) {
               std::wstring(L"Ocurri\u00f3 un error al tratar de agregar la aplicaci\u00f3n\r\n") + kExe +
                   L"\r\nal inicio de windows.\r\nPor favor, reporte este fallo en " + home);
     EXPECT_EQ(f.toolkit.msgBoxes[0].buttons, 16u);
-    EXPECT_EQ(f.toolkit.msgBoxes[0].title, L"Varnlet!");
+    EXPECT_EQ(f.toolkit.msgBoxes[0].title, kAppTitle);
     // Nothing was written, so the menu must not claim that the program starts with Windows.
     EXPECT_FALSE(form.zmnuSysTrayDemo()->Checked(kMenuStartWithWindows));
   }
@@ -126,7 +128,7 @@ TEST_F(MenuCommands, AStaleValueIsWrittenTwiceWithThisPath) {
   // Both writes failing: one box after each, and the mark follows the stale value still there.
   fakes::FakePlatform f;
   Form1 form(f.services());
-  f.registry.SetValue(kHklm, kRunKey, "Varnlet", 1, Stored("D:\\old\\varnlet.exe"));
+  f.registry.SetValue(kHklm, kRunKey, kRunValue, 1, Stored("D:\\old\\varnlet.exe"));
   form.Load();
   form.zmnuSysTrayDemo()->SetChecked(kMenuStartWithWindows, false);
   f.registry.FailWith("RegSetValueExA", 5, 0);
@@ -159,7 +161,7 @@ TEST_F(MenuCommands, AFailedDeleteBringsTheMarkBackWithoutABox) {
 
   // With the rewrite failing too, the box about adding comes first, then the mark returns.
   fakes::FakePlatform f;
-  f.registry.SetValue(kHklm, kRunKey, "Varnlet", 1, Stored(kExeAnsi));
+  f.registry.SetValue(kHklm, kRunKey, kRunValue, 1, Stored(kExeAnsi));
   Form1 form(f.services());
   form.Load();
   f.registry.FailWith("RegSetValueExA", 5);
@@ -173,8 +175,8 @@ TEST_F(MenuCommands, SwitchingOffAValueAlreadyGoneWritesNothing) {
   Start(Stored(kExeAnsi));
   // Another program removed it meanwhile.
   platform::RegKey run = 0;
-  ASSERT_EQ(fakes.registry.RegOpenKeyExA(kHklm, kRunKey, 0, 0x20006, &run), 0);
-  fakes.registry.RegDeleteValueA(run, "Varnlet");
+  ASSERT_EQ(fakes.registry.RegOpenKeyExA(kHklm, kRunKey.c_str(), 0, 0x20006, &run), 0);
+  fakes.registry.RegDeleteValueA(run, kRunValue.c_str());
   fakes.registry.RegCloseKey(run);
   calls.clear();
   Click();
@@ -190,7 +192,7 @@ TEST_F(MenuCommands, SalirDuringTheErrorBoxEndsTheHandlerThere) {
   for (const bool switchingOn : {true, false}) {
     fakes::FakePlatform f;
     Form1 form(f.services());
-    if (!switchingOn) f.registry.SetValue(kHklm, kRunKey, "Varnlet", 1, Stored(kExeAnsi));
+    if (!switchingOn) f.registry.SetValue(kHklm, kRunKey, kRunValue, 1, Stored(kExeAnsi));
     form.Form_Initialize();
     form.Load();
     f.registry.FailWith("RegSetValueExA", 5);
@@ -449,16 +451,16 @@ TEST_F(MenuCommands, AnExeOthersMayReplaceIsRefusedAndItsValueStillRemoved) {
       L"Varnlet! no se agreg\u00f3 al inicio de Windows:\r\nC:\\Tools\\varnlet.exe\r\n\r\nOtros usuarios"));
   EXPECT_NE(fakes.toolkit.msgBoxes[0].prompt.find(L"Instale Varnlet! con su instalador"), std::wstring::npos);
   EXPECT_EQ(fakes.toolkit.msgBoxes[0].buttons, kRefusalBoxStyle);
-  EXPECT_EQ(fakes.toolkit.msgBoxes[0].title, L"Varnlet!");
+  EXPECT_EQ(fakes.toolkit.msgBoxes[0].title, kAppTitle);
 
   fakes::FakePlatform f;
   f.toolkit.app.path = L"N:\\Apps";
   f.paths.driveTypes[L'N'] = 4;
-  f.registry.SetValue(kHklm, kRunKey, "Varnlet", 1, Stored("N:\\Apps\\varnlet.exe"));
+  f.registry.SetValue(kHklm, kRunKey, kRunValue, 1, Stored("N:\\Apps\\varnlet.exe"));
   Form1 form(f.services());
   form.Load();
   form.mnuFile_Click(kMenuStartWithWindows);
-  EXPECT_FALSE(f.registry.GetValue(kHklm, kRunKey, "Varnlet"));
+  EXPECT_FALSE(f.registry.GetValue(kHklm, kRunKey, kRunValue));
   EXPECT_FALSE(form.zmnuSysTrayDemo()->Checked(kMenuStartWithWindows));
   const auto& made = f.journal.entries();
   EXPECT_TRUE(std::none_of(made.begin(), made.end(), [](const std::string& c) {
@@ -468,7 +470,7 @@ TEST_F(MenuCommands, AnExeOthersMayReplaceIsRefusedAndItsValueStillRemoved) {
 }
 
 TEST_F(MenuCommands, AboutShowsTheWindowModallyWhileTheTimersTrim) {
-  const auto firefox = fakes.processes.Add(R"(C:\f\firefox.exe)");
+  const auto target = fakes.processes.Add(fakes::TargetPath(R"(C:\f)"));
   Start(std::nullopt);
   fakes.dialogs.whileShown = [&](fakes::FakeDialog&) {
     fakes.toolkit.TimerWithInterval(kTimer1Interval)->Fire();
@@ -476,7 +478,7 @@ TEST_F(MenuCommands, AboutShowsTheWindowModallyWhileTheTimersTrim) {
   };
   form1.mnuFile_Click(kMenuAbout);
   const long shown = fakes.journal.IndexOf("ShowModal");
-  const long trimmed = fakes.journal.IndexOf("EmptyWorkingSet(" + std::to_string(firefox) + ")");
+  const long trimmed = fakes.journal.IndexOf("EmptyWorkingSet(" + std::to_string(target) + ")");
   const long own = fakes.journal.IndexOf("EmptyWorkingSet(own)");
   const long closed = fakes.journal.IndexOf("ShowModal returns");
   EXPECT_LT(shown, trimmed);

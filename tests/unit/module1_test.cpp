@@ -21,6 +21,8 @@ using fakes::FakeUser;
 constexpr Hwnd kHwnd = 0x10010;
 // NIN_SELECT, a left click on the icon: the program has nothing for it.
 constexpr std::intptr_t kNinSelect = 0x400;
+// The program's tip and balloon title, as the record holds them.
+const std::string kTitle = platform::Windows1252().ToAnsi(config::kTitle);
 
 struct Host final : TrayHost {
   Hwnd hWnd() const override { return hwnd; }
@@ -94,7 +96,7 @@ struct Module1Test : ::testing::TestWithParam<const NotifyIconLayout*> {
   Module1Test() { host.journal = &journal; }
   const NotifyIconLayout& Layout() const { return *GetParam(); }
   Fields Call(std::size_t i) const { return Fields{Layout(), shell.notifyCalls.at(i).bytes}; }
-  void Add() { module.ShellTrayAdd(kHwnd, 0x4321, L"Varnlet!"); }
+  void Add() { module.ShellTrayAdd(kHwnd, 0x4321, config::kTitle); }
 };
 
 TEST_P(Module1Test, TheAddRecordHoldsEveryFieldAtItsOffset) {
@@ -114,7 +116,7 @@ TEST_P(Module1Test, TheAddRecordHoldsEveryFieldAtItsOffset) {
   EXPECT_EQ(f.Dword(l.uFlags), 23u);
   EXPECT_EQ(f.Dword(l.uCallbackMessage), 0x8015u);
   EXPECT_EQ(f.Handle(l.hIcon), 0x4321u);
-  EXPECT_EQ(f.Text(l.szTip, kTipWidth), Padded("Varnlet!", kTipWidth));
+  EXPECT_EQ(f.Text(l.szTip, kTipWidth), Padded(kTitle, kTipWidth));
   EXPECT_EQ(f.Dword(l.dwState), 2u);
   EXPECT_EQ(f.Dword(l.dwStateMask), 0u);
   EXPECT_TRUE(f.Zero(l.szInfo, l.szInfo + kInfoWidth)) << "adding shows no balloon";
@@ -150,12 +152,12 @@ TEST_P(Module1Test, TheShellVersionChoosesTheSizeOnceForTheWholeRun) {
     v.shellMajor = c.major;
     Module1 m({s, v, u, ansi}, host, l);
     // Whichever operation comes first chooses; here the balloon.
-    m.ShellTrayShowBalloon(kHwnd, 1, L"Varnlet!", L"text");
+    m.ShellTrayShowBalloon(kHwnd, 1, config::kTitle, L"text");
     EXPECT_EQ(static_cast<std::size_t>(m.NotifyIconDataSize()), c.size);
     EXPECT_EQ(v.sizeQueries, c.resourceReads);
     // Later operations reuse the size even when the shell changes under them.
     v.shellMajor = 6;
-    m.ShellTrayAdd(kHwnd, 1, L"Varnlet!");
+    m.ShellTrayAdd(kHwnd, 1, config::kTitle);
     m.ShellTrayRemove(kHwnd);
     EXPECT_EQ(v.sizeQueries, c.resourceReads);
     for (const auto& call : s.notifyCalls) EXPECT_EQ(call.bytes.size(), c.size);
@@ -182,7 +184,7 @@ TEST_P(Module1Test, ARefusedAddIsTriedAgainUntilTheIconIsThere) {
     fakes::FakeUser u;
     s.notifyResult[kNimAdd] = answer;
     Module1 m({s, version, u, ansi}, host, Layout());
-    m.ShellTrayAdd(kHwnd, 1, L"Varnlet!");
+    m.ShellTrayAdd(kHwnd, 1, config::kTitle);
     ASSERT_EQ(s.notifyCalls.size(), 1u) << "no version for a refused icon";
     EXPECT_EQ(m.PrevWndProc(), FakeUser::kOriginalProc);
     EXPECT_EQ(u.ProcOf(kHwnd), FakeUser::kTrayProc);
@@ -219,7 +221,7 @@ TEST_P(Module1Test, ARefusedAddIsTriedAgainUntilTheIconIsThere) {
     shell.iconPresent = false;
     shell.notifyResult[kNimAdd] = 0;
     Add();
-    module.ShellTrayShowBalloon(kHwnd, kNiifInfo, L"Varnlet!", L"texto");
+    module.ShellTrayShowBalloon(kHwnd, kNiifInfo, config::kTitle, L"texto");
     ASSERT_EQ(shell.notifyCalls.size(), 1u) << "the balloon waits for the icon";
     EXPECT_TRUE(module.IconRetryTimerOn());
     // Still refused: the update, then the add, both fail; the timer goes on.
@@ -227,7 +229,7 @@ TEST_P(Module1Test, ARefusedAddIsTriedAgainUntilTheIconIsThere) {
     ASSERT_EQ(shell.notifyCalls.size(), 3u);
     EXPECT_EQ(shell.notifyCalls[1].message, kNimModify);
     EXPECT_EQ(Call(1).Dword(l.uFlags), kNifMessage | kNifIcon | kNifTip) << "an update leaves a balloon alone";
-    EXPECT_EQ(Call(1).Text(l.szTip, kTipWidth), Padded("Varnlet!", kTipWidth));
+    EXPECT_EQ(Call(1).Text(l.szTip, kTipWidth), Padded(kTitle, kTipWidth));
     EXPECT_EQ(shell.notifyCalls[2].bytes, shell.notifyCalls[0].bytes);
     EXPECT_TRUE(module.IconRetryTimerOn());
 
@@ -276,7 +278,7 @@ TEST_P(Module1Test, TheRetriesStopAfterFiveMinutesAndTaskbarCreatedStartsThemAga
 
 TEST_P(Module1Test, BalloonTextsAreConvertedPaddedAndAlwaysTerminated) {
   const NotifyIconLayout& l = Layout();
-  module.ShellTrayShowBalloon(kHwnd, 1, L"Varnlet!", L"El programa contin\u00faa");
+  module.ShellTrayShowBalloon(kHwnd, 1, config::kTitle, L"El programa contin\u00faa");
   const Fields f = Call(0);
   EXPECT_EQ(shell.notifyCalls[0].message, kNimModify);
   // NIF_INFO | NIF_REALTIME: a notice that cannot show now is dropped; its kind keeps quiet time.
@@ -286,7 +288,7 @@ TEST_P(Module1Test, BalloonTextsAreConvertedPaddedAndAlwaysTerminated) {
   EXPECT_EQ(f.Text(l.szInfo, kInfoWidth), Padded("El programa contin\xFA"
                                                  "a",
                                                  kInfoWidth));
-  EXPECT_EQ(f.Text(l.szInfoTitle, kInfoTitleWidth), Padded("Varnlet!", kInfoTitleWidth));
+  EXPECT_EQ(f.Text(l.szInfoTitle, kInfoTitleWidth), Padded(kTitle, kInfoTitleWidth));
   EXPECT_TRUE(f.Zero(l.szTip, l.szTip + kTipWidth)) << "the tip is not sent with the balloon";
 
   // Texts longer than their fields keep a terminating NUL as their last byte.
@@ -396,10 +398,10 @@ TEST_P(Module1Test, TheBalloonTimerRunsOnceFromTheFirstShow) {
   const std::size_t before = shell.notifyCalls.size();
   user.Send(kHwnd, TrayCallbackMessage, 0, kNinBalloonShow);
   EXPECT_TRUE(module.BalloonTimerOn());
-  EXPECT_EQ(user.timers, (std::map<std::uintptr_t, std::uint32_t>{{998, 7000}}));
+  EXPECT_EQ(user.timers, (std::map<std::uintptr_t, std::uint32_t>{{998, BalloonShowTime}}));
   // A second show does not restart it.
   user.Send(kHwnd, TrayCallbackMessage, 0, kNinBalloonShow);
-  EXPECT_EQ(journal.Count("SetTimer(998,7000)"), 1u);
+  EXPECT_EQ(journal.Count("SetTimer(998," + std::to_string(BalloonShowTime) + ")"), 1u);
   // Ticks of another id, or other messages, do nothing.
   module.BalloonTimerProc(kHwnd, platform::kWmTimer, 997, 0);
   module.BalloonTimerProc(kHwnd, 0x0112, 998, 0);
@@ -432,10 +434,10 @@ TEST_P(Module1Test, TheBalloonGoneByOtherMeansStopsTheTimerAndKeepsTheTip) {
   module.BalloonTimerStart(kHwnd, 0);
   EXPECT_FALSE(module.BalloonTimerOn());
   user.setTimerResult = [](std::uintptr_t) { return std::uintptr_t{0}; };
-  module.BalloonTimerStart(kHwnd, 7000);
+  module.BalloonTimerStart(kHwnd, BalloonShowTime);
   EXPECT_FALSE(module.BalloonTimerOn());
   user.setTimerResult = [](std::uintptr_t) { return std::uintptr_t{5}; };  // not the id asked for
-  module.BalloonTimerStart(kHwnd, 7000);
+  module.BalloonTimerStart(kHwnd, BalloonShowTime);
   EXPECT_FALSE(module.BalloonTimerOn());
   EXPECT_EQ(journal.Count("KillTimer(998)"), 3u);
 }

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "build_config.h"
 #include "registry/key_path.h"
 
 namespace varnlet::registry {
@@ -18,8 +19,7 @@ TEST(ResolveRootKey, SplitsEveryKindOfPath) {
   constexpr RegKey kOpenedKey = 0x000004C8;
   const PathCase cases[] = {
       // The autostart key: the root named in the path wins over hKey; one trailing backslash goes.
-      {L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\", 0x80000001, kHkeyLocalMachine,
-       L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run"},
+      {std::wstring(config::kRunKeyPath), 0x80000001, kHkeyLocalMachine, std::wstring(config::kRunKey)},
       {L"HKCR\\.txt", 0x80000001, kHkeyClassesRoot, L".txt"},
       {L"HKCU\\Software\\X", 0x80000002, kHkeyCurrentUser, L"Software\\X"},
       {L"HKLM\\Software", 0, kHkeyLocalMachine, L"Software"},

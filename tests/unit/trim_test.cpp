@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "fakes/fake_process_table.h"
@@ -14,63 +16,85 @@ namespace {
 using fakes::FakeProcessTable;
 using fakes::FaultKind;
 
-TEST(IsMozillaPath, MatchesTheThreeNamesAnywhereAndCaseSensitively) {
-  EXPECT_TRUE(IsMozillaPath(R"(C:\Program Files\Mozilla Firefox\firefox.exe)"));
-  EXPECT_TRUE(IsMozillaPath(R"(C:\Program Files\Mozilla Thunderbird\thunderbird.exe)"));
-  EXPECT_TRUE(IsMozillaPath(R"(D:\xr\xulrunner.exe)"));
-  EXPECT_TRUE(IsMozillaPath("firefox.exe"));
-  // Inside a folder name or a longer file name still counts.
-  EXPECT_TRUE(IsMozillaPath(R"(C:\tools\firefox.exe.d\notepad.exe)"));
-  EXPECT_TRUE(IsMozillaPath(R"(C:\x\myfirefox.exe.bak)"));
-  EXPECT_FALSE(IsMozillaPath(R"(C:\Program Files\Mozilla Firefox\FIREFOX.EXE)"));
-  EXPECT_FALSE(IsMozillaPath(R"(C:\Program Files\Mozilla Firefox\Firefox.exe)"));
+// The examples are made of the build's target names: `name` as it is, in capitals, with a capital
+// first letter, and widened for the process list.
+std::string Upper(std::string name) {
+  for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return name;
+}
+std::string Capitalised(std::string name) {
+  name[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(name[0])));
+  return name;
+}
+std::wstring Wide(std::string_view ascii) {
+  std::wstring wide;
+  for (const char c : ascii) wide += static_cast<wchar_t>(c);
+  return wide;
+}
+
+TEST(IsMozillaPath, MatchesEveryTargetNameAnywhereAndCaseSensitively) {
+  for (const auto& target : kTargetProcesses) {
+    const std::string name(target.exeName);
+    SCOPED_TRACE(name);
+    EXPECT_TRUE(IsMozillaPath(R"(C:\Program Files\Mozilla\)" + name));
+    EXPECT_TRUE(IsMozillaPath(name));
+    // Inside a folder name or a longer file name still counts.
+    EXPECT_TRUE(IsMozillaPath(R"(C:\tools\)" + name + R"(.d\notepad.exe)"));
+    EXPECT_TRUE(IsMozillaPath(R"(C:\x\my)" + name + ".bak"));
+    EXPECT_FALSE(IsMozillaPath(R"(C:\Program Files\Mozilla\)" + Upper(name)));
+    EXPECT_FALSE(IsMozillaPath(R"(C:\Program Files\Mozilla\)" + Capitalised(name)));
+    EXPECT_FALSE(IsMozillaPath(name.substr(0, name.size() - 1)));
+  }
   EXPECT_FALSE(IsMozillaPath(R"(C:\Windows\notepad.exe)"));
-  EXPECT_FALSE(IsMozillaPath("firefox.ex"));
   EXPECT_FALSE(IsMozillaPath(""));
 }
 
 // One pass over one table: the list names the candidates, the path decides. Only a candidate is
 // opened, with the trim rights and no more, one handle at a time, each closed.
 TEST(TrimMozillaProcesses, OpensTheCandidatesOnlyAndTrimsThoseWhosePathMatches) {
-  const std::string firefox = R"(C:\Program Files\Mozilla Firefox\firefox.exe)";
-  const std::string name = "firefox.exe";
+  const std::string name(kTargetProcesses.front().exeName);
+  const std::string target = fakes::TargetPath(R"(C:\Program Files\Mozilla)");
   struct Row {
-    const char* what;
+    std::string what;
     std::string path;
     std::function<void(FakeProcessTable::Process&)> setUp;
     bool opened;
     bool trimmed;
   };
-  const std::vector<Row> rows = {
-      {"firefox", firefox, nullptr, true, true},
-      {"thunderbird", R"(C:\Program Files\Mozilla Thunderbird\thunderbird.exe)", nullptr, true, true},
-      {"xulrunner", R"(D:\xr\xulrunner.exe)", nullptr, true, true},
-      {"a longer file name", R"(C:\x\myfirefox.exe.bak)", nullptr, true, true},
-      {"notepad", R"(C:\Windows\notepad.exe)", nullptr, false, false},
-      {"capitals", R"(C:\FF\FIREFOX.EXE)", nullptr, false, false},
-      {"the name in a folder only", R"(C:\firefox.exe\tool.exe)", nullptr, false, false},
-      // A wide character whose low byte is an ASCII letter is not that letter.
-      {"a listed name with a letter beyond ASCII", firefox, [](auto& p) { p.exeName = L"\u0166irefox.exe"; }, false,
-       false},
-      {"a listed name the path lacks", R"(C:\w\calc.exe)", [](auto& p) { p.exeName = L"firefox.exe"; }, true, false},
-      {"refuses the open", firefox, [](auto& p) { p.refuseOpen = true; }, true, false},
-      {"grants less than the trim rights", firefox, [](auto& p) { p.grants = FakeProcessTable::kQueryLimited; }, true,
-       false},
-      {"grants exactly the trim rights", firefox,
-       [](auto& p) { p.grants = FakeProcessTable::kQueryLimited | FakeProcessTable::kSetQuota; }, true, true},
-      {"hides its path", firefox, [](auto& p) { p.failPathQuery = true; }, true, false},
-      {"reports a path size past the buffer", firefox, [](auto& p) { p.reportedPathSize = 0xFFFFFFFF; }, true, true},
-      // The name ends at character 254: the path fits with its NUL. One more and the query fails.
-      {"a path of 254 characters", "C:\\" + std::string(254 - 4 - name.size(), 'a') + "\\" + name, nullptr, true, true},
-      {"a path of 255 characters", "C:\\" + std::string(255 - 4 - name.size(), 'a') + "\\" + name, nullptr, true,
-       false},
-      // A name that fills the entry without a NUL is read to the entry's end and no further.
-      {"an unterminated name ending in the target", firefox,
-       [&](auto& p) { p.exeName = std::wstring(platform::kMaxPath - name.size(), L'a') + L"firefox.exe"; }, true, true},
-      {"an unterminated name cut inside the target", firefox,
-       [&](auto& p) { p.exeName = std::wstring(platform::kMaxPath - name.size() + 1, L'a') + L"firefox.exe"; }, false,
-       false},
-  };
+  std::vector<Row> rows;
+  for (std::size_t i = 0; i < kTargetProcesses.size(); ++i) {
+    rows.push_back({std::string(kTargetProcesses[i].exeName), fakes::TargetPath(R"(D:\apps)", i), nullptr, true, true});
+  }
+  rows.insert(
+      rows.end(),
+      {
+          {"a longer file name", R"(C:\x\my)" + name + ".bak", nullptr, true, true},
+          {"notepad", R"(C:\Windows\notepad.exe)", nullptr, false, false},
+          {"capitals", R"(C:\FF\)" + Upper(name), nullptr, false, false},
+          {"the name in a folder only", R"(C:\)" + name + R"(\tool.exe)", nullptr, false, false},
+          // A wide character whose low byte is an ASCII letter is not that letter.
+          {"a listed name with a letter beyond ASCII", target,
+           [&](auto& p) { p.exeName = static_cast<wchar_t>(0x0100 + name[0]) + Wide(name).substr(1); }, false, false},
+          {"a listed name the path lacks", R"(C:\w\calc.exe)", [&](auto& p) { p.exeName = Wide(name); }, true, false},
+          {"refuses the open", target, [](auto& p) { p.refuseOpen = true; }, true, false},
+          {"grants less than the trim rights", target, [](auto& p) { p.grants = FakeProcessTable::kQueryLimited; },
+           true, false},
+          {"grants exactly the trim rights", target,
+           [](auto& p) { p.grants = FakeProcessTable::kQueryLimited | FakeProcessTable::kSetQuota; }, true, true},
+          {"hides its path", target, [](auto& p) { p.failPathQuery = true; }, true, false},
+          {"reports a path size past the buffer", target, [](auto& p) { p.reportedPathSize = 0xFFFFFFFF; }, true, true},
+          // The name ends at character 254: the path fits with its NUL. One more and the query fails.
+          {"a path of 254 characters", "C:\\" + std::string(254 - 4 - name.size(), 'a') + "\\" + name, nullptr, true,
+           true},
+          {"a path of 255 characters", "C:\\" + std::string(255 - 4 - name.size(), 'a') + "\\" + name, nullptr, true,
+           false},
+          // A name that fills the entry without a NUL is read to the entry's end and no further.
+          {"an unterminated name ending in the target", target,
+           [&](auto& p) { p.exeName = std::wstring(platform::kMaxPath - name.size(), L'a') + Wide(name); }, true, true},
+          {"an unterminated name cut inside the target", target,
+           [&](auto& p) { p.exeName = std::wstring(platform::kMaxPath - name.size() + 1, L'a') + Wide(name); }, false,
+           false},
+      });
   FakeProcessTable table;
   std::vector<std::uint32_t> pids;
   for (const Row& row : rows) {
@@ -118,9 +142,9 @@ TEST(TrimMozillaProcesses, AFailureEndsOnlyWhatItMustAndTheNextPassTriesAgain) {
         Case{"EmptyWorkingSet", 1, FaultKind::Throw, false, true}}) {
     SCOPED_TRACE(std::string(c.call) + (c.kind == FaultKind::Throw ? " raises" : " fails"));
     FakeProcessTable table;
-    const auto first = table.Add(R"(C:\f\firefox.exe)");
+    const auto first = table.Add(fakes::TargetPath(R"(C:\f)"));
     table.Add(R"(C:\w\notepad.exe)");
-    const auto second = table.Add(R"(C:\f\firefox.exe)");
+    const auto second = table.Add(fakes::TargetPath(R"(C:\f)"));
     table.faults().Inject(c.call, c.nth, c.kind);
     TrimMozillaProcesses(table);
     EXPECT_EQ(table.Get(first).trims, c.firstTrimmed ? 1 : 0);
@@ -137,7 +161,7 @@ TEST(TrimMozillaProcesses, AFailureEndsOnlyWhatItMustAndTheNextPassTriesAgain) {
 TEST(TrimMozillaProcesses, ThousandsOfProcessesOpenOnlyTheCandidates) {
   FakeProcessTable table;
   table.AddMany(2500, R"(C:\w\svchost.exe)");
-  table.AddMany(2500, R"(C:\m\firefox.exe)");
+  table.AddMany(2500, fakes::TargetPath(R"(C:\m)"));
   TrimMozillaProcesses(table);
   EXPECT_EQ(table.opened().size(), 2500u);
   EXPECT_EQ(table.trimmed().size(), 2500u);
@@ -147,7 +171,7 @@ TEST(TrimMozillaProcesses, ThousandsOfProcessesOpenOnlyTheCandidates) {
 
 TEST(TrimOwnProcess, UsesThePseudoHandleAndNeverClosesIt) {
   FakeProcessTable table;
-  table.Add(R"(C:\f\firefox.exe)");
+  table.Add(fakes::TargetPath(R"(C:\f)"));
   TrimOwnProcess(table);
   TrimOwnProcess(table);
   EXPECT_EQ(table.ownTrims(), 2);

@@ -7,6 +7,8 @@
 #include <cwchar>
 #include <set>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "platform/win32/process_api_win32.h"
 #include "trim/working_set_trimmer.h"
@@ -73,20 +75,24 @@ void ExpectOpenedOnlyToTrim(const RecordingProcessApi& api) {
   EXPECT_EQ(api.accessMasks, (std::set<std::uint32_t>{0x1100})) << "the limited query and the quota right only";
 }
 
+// The build's `index`th target name, as a stand-in's file name.
+std::wstring TargetName(std::size_t index = 0) {
+  const std::string_view name = trim::kTargetProcesses.at(index).exeName;
+  return std::wstring(name.begin(), name.end());
+}
+
 TEST(ProcessAdapter, OnePassTrimsTheMozillaStandInsOnly) {
   wintest::ScratchFolder folder(L"varnlet-trim");
-  wintest::StandIn firefox(folder, L"firefox.exe");
-  wintest::StandIn thunderbird(folder, L"thunderbird.exe");
-  wintest::StandIn xulrunner(folder, L"xulrunner.exe");
+  std::vector<wintest::StandIn> targets;
+  targets.reserve(trim::kTargetProcesses.size());
+  for (std::size_t i = 0; i < trim::kTargetProcesses.size(); ++i) targets.emplace_back(folder, TargetName(i));
   wintest::StandIn notepad(folder, L"notepad.exe");
-  wintest::StandIn inFolder(folder, L"firefox.exe.d\\notepad.exe");
+  wintest::StandIn inFolder(folder, TargetName() + L".d\\notepad.exe");
 
   RecordingProcessApi api;
   trim::TrimMozillaProcesses(api);
 
-  EXPECT_TRUE(api.trimmed.count(firefox.pid()));
-  EXPECT_TRUE(api.trimmed.count(thunderbird.pid()));
-  EXPECT_TRUE(api.trimmed.count(xulrunner.pid()));
+  for (const auto& target : targets) EXPECT_TRUE(api.trimmed.count(target.pid()));
   // Only a process whose file name holds a target is opened: the folder's name does not count.
   EXPECT_FALSE(api.opened.count(notepad.pid()));
   EXPECT_FALSE(api.opened.count(inFolder.pid()));
@@ -98,13 +104,13 @@ TEST(ProcessAdapter, OnePassTrimsTheMozillaStandInsOnly) {
 TEST(ProcessAdapter, OnePassTrimsTheOtherArchitecturesMozillaStandIns) {
   if (!wintest::OtherArchitectureRuns()) GTEST_SKIP() << "32-bit programs cannot run here: no 32-bit stand-ins";
   wintest::ScratchFolder folder(L"varnlet-trim-other");
-  wintest::StandIn firefox(folder, L"firefox.exe", wintest::Architecture::kOther);
+  wintest::StandIn target(folder, TargetName(), wintest::Architecture::kOther);
   wintest::StandIn notepad(folder, L"notepad.exe", wintest::Architecture::kOther);
 
   RecordingProcessApi api;
   trim::TrimMozillaProcesses(api);
 
-  EXPECT_TRUE(api.trimmed.count(firefox.pid()));
+  EXPECT_TRUE(api.trimmed.count(target.pid()));
   EXPECT_FALSE(api.opened.count(notepad.pid()));
   ExpectOpenedOnlyToTrim(api);
 }

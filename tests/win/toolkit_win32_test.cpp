@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sddl.h>
 
+#include "build_config.h"
 #include "win_test_support.h"
 
 namespace varnlet::toolkit::win32 {
@@ -22,22 +23,25 @@ struct RecordingEvents final : FormEvents {
   std::function<void()> onUnload;
 };
 
+// The program's title, which it gives its toolkit.
+const std::wstring kTitle(config::kTitle);
+
 std::wstring UniqueName(const wchar_t* stem) {
   return std::wstring(L"Local\\") + stem + std::to_wstring(::GetCurrentProcessId()) + L"." +
          std::to_wstring(::GetTickCount());
 }
 
 TEST(ToolkitWin32, AFormIsAHiddenTopLevelWindowThatUnloadsOnClose) {
-  ToolkitWin32 toolkit(::GetModuleHandleW(nullptr), UniqueName(L"tk"), L"Varnlet!");
+  ToolkitWin32 toolkit(::GetModuleHandleW(nullptr), UniqueName(L"tk"), kTitle);
   RecordingEvents events;
-  auto form = toolkit.CreateForm({L"Varnlet!     x =]", L"Varnlet.Test.Form"}, events);
+  auto form = toolkit.CreateForm({kTitle + L"     x =]", L"Varnlet.Test.Form"}, events);
   const HWND hwnd = ToHwnd(form->hWnd());
   ASSERT_TRUE(::IsWindow(hwnd));
   EXPECT_FALSE(::IsWindowVisible(hwnd));
   EXPECT_EQ(::GetParent(hwnd), nullptr);
   wchar_t caption[32] = {};
   ::GetWindowTextW(hwnd, caption, 32);
-  EXPECT_STREQ(caption, L"Varnlet!     x =]");
+  EXPECT_EQ(std::wstring(caption), kTitle + L"     x =]");
   EXPECT_EQ(::FindWindowW(L"Varnlet.Test.Form", nullptr), hwnd);
   form->SetVisible(false);
   form->Hide();
@@ -56,7 +60,7 @@ TEST(ToolkitWin32, AFormIsAHiddenTopLevelWindowThatUnloadsOnClose) {
 }
 
 TEST(ToolkitWin32, TimersTickOnTheUiThreadWithoutNestingUntilTheEnd) {
-  ToolkitWin32 toolkit(::GetModuleHandleW(nullptr), UniqueName(L"tk"), L"Varnlet!");
+  ToolkitWin32 toolkit(::GetModuleHandleW(nullptr), UniqueName(L"tk"), kTitle);
   RecordingEvents events;
   auto form = toolkit.CreateForm({L"t", L"Varnlet.Test.Form"}, events);
   const DWORD uiThread = ::GetCurrentThreadId();
@@ -92,7 +96,7 @@ TEST(ToolkitWin32, TimersTickOnTheUiThreadWithoutNestingUntilTheEnd) {
 TEST(ToolkitWin32, TheApplicationObjectKnowsItsInstanceFolderAndName) {
   const std::wstring name = UniqueName(L"prev");
   platform::win32::UniqueHandle other(::CreateMutexW(nullptr, FALSE, name.c_str()));
-  ToolkitWin32 second(::GetModuleHandleW(nullptr), name, L"Varnlet!");
+  ToolkitWin32 second(::GetModuleHandleW(nullptr), name, kTitle);
   EXPECT_TRUE(second.App().PrevInstance());
   // A copy at a higher integrity level made the name, whose security refuses this one.
   const std::wstring refused = UniqueName(L"refused");
@@ -103,9 +107,9 @@ TEST(ToolkitWin32, TheApplicationObjectKnowsItsInstanceFolderAndName) {
   SECURITY_ATTRIBUTES denied{sizeof(SECURITY_ATTRIBUTES), denyAll, FALSE};
   platform::win32::UniqueHandle elevated(::CreateMutexW(&denied, FALSE, refused.c_str()));
   ASSERT_TRUE(elevated);
-  ToolkitWin32 unelevated(::GetModuleHandleW(nullptr), refused, L"Varnlet!");
+  ToolkitWin32 unelevated(::GetModuleHandleW(nullptr), refused, kTitle);
   EXPECT_TRUE(unelevated.App().PrevInstance());
-  ToolkitWin32 first(::GetModuleHandleW(nullptr), UniqueName(L"alone"), L"Varnlet!");
+  ToolkitWin32 first(::GetModuleHandleW(nullptr), UniqueName(L"alone"), kTitle);
   EXPECT_FALSE(first.App().PrevInstance());
   EXPECT_FALSE(first.App().PrevInstance()) << "asking twice does not turn the first instance into a second";
 

@@ -52,8 +52,9 @@ class RecordingShell final : public platform::ShellApi {
 };
 
 struct TrayWin32 : ::testing::Test {
-  toolkit::win32::ToolkitWin32 toolkit{
-      ::GetModuleHandleW(nullptr), L"Local\\Varnlet.TrayTest." + std::to_wstring(::GetCurrentProcessId()), L"Varnlet!"};
+  toolkit::win32::ToolkitWin32 toolkit{::GetModuleHandleW(nullptr),
+                                       L"Local\\Varnlet.TrayTest." + std::to_wstring(::GetCurrentProcessId()),
+                                       std::wstring(config::kTitle)};
   fakes::FakeProcessTable processes;
   RecordingShell shell;
   platform::VersionApiWin32 version;

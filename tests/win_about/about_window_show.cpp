@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "about/Form2.h"
+#include "build_config.h"
 #include "platform/win32/ansi_code_page_win32.h"
 #include "platform/win32/handles.h"
 #include "platform/win32/shell_api_win32.h"
@@ -14,7 +15,8 @@ int main(int argc, char** argv) {
   if (argc != 2) return 2;
   const char* doneFile = argv[1];
   const HINSTANCE instance = ::GetModuleHandleW(nullptr);
-  varnlet::toolkit::win32::ToolkitWin32 toolkit(instance, L"Local\\Varnlet.AboutWindowShow", L"Varnlet!");
+  varnlet::toolkit::win32::ToolkitWin32 toolkit(instance, L"Local\\Varnlet.AboutWindowShow",
+                                                std::wstring(varnlet::config::kTitle));
   varnlet::toolkit::win32::WebBrowserFactory browsers;
   varnlet::toolkit::win32::DialogsWin32 dialogs(instance, browsers);
   varnlet::platform::ShellApiWin32 shell;

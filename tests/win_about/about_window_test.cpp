@@ -14,6 +14,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "about/Form2.h"
@@ -522,8 +523,14 @@ struct SiteTest : AboutWindowTest {
     for (auto& a : args) ::VariantInit(&a);
     return args;
   }
+  // An address on the ads page's host (the build's), and the same over plain http.
+  static std::wstring Ads(std::wstring_view path) {
+    const std::wstring_view page = config::kAdsPage;
+    return std::wstring(page.substr(0, page.find(L'/', std::wstring_view(L"https://").size()))) + std::wstring(path);
+  }
+  static std::wstring PlainAds(std::wstring_view path) { return L"http" + Ads(path).substr(5); }
   // BeforeNavigate2 of `browser` with these flags: true when cancelled.
-  bool BeforeNavigateCancelled(IDispatch* browser, const wchar_t* url, LONG flags) {
+  bool BeforeNavigateCancelled(IDispatch* browser, std::wstring_view url, LONG flags) {
     const toolkit::win32::UniqueBstr address(url);
     VARIANT urlValue{};
     urlValue.vt = VT_BSTR;
@@ -545,7 +552,7 @@ struct SiteTest : AboutWindowTest {
     return cancel == VARIANT_TRUE;
   }
   // NavigateComplete2 or DocumentComplete of `browser`: what the site asked it to do.
-  std::vector<std::pair<DISPID, std::wstring>> Arrived(DISPID event, RecordingFrame& browser, const wchar_t* url) {
+  std::vector<std::pair<DISPID, std::wstring>> Arrived(DISPID event, RecordingFrame& browser, std::wstring_view url) {
     const toolkit::win32::UniqueBstr address(url);
     VARIANT urlValue{};
     urlValue.vt = VT_BSTR;
@@ -581,9 +588,9 @@ TEST_F(SiteTest, TheBrowserHasThePolicysFeaturesAndFlagsAndTheFence) {
   EXPECT_EQ(site->Invoke(DISPID_AMBIENT_USERMODE, IID_NULL, 0, DISPATCH_PROPERTYGET, &none, &result, nullptr, nullptr),
             DISP_E_MEMBERNOTFOUND);
 
-  EXPECT_FALSE(BeforeNavigateCancelled(&frame, L"https://ads.varnlet.example/frame.html", 0));
+  EXPECT_FALSE(BeforeNavigateCancelled(&frame, Ads(L"/frame.html"), 0));
   EXPECT_TRUE(BeforeNavigateCancelled(&frame, L"file:///C:/windows/win.ini", 0));
-  EXPECT_TRUE(BeforeNavigateCancelled(&frame, L"http://ads.varnlet.example/frame.html", 0));
+  EXPECT_TRUE(BeforeNavigateCancelled(&frame, PlainAds(L"/frame.html"), 0));
   EXPECT_FALSE(BeforeNavigateCancelled(&frame, L"about:blank", 0)) << "the page that replaces one off the fence";
 
   const auto downloadCancelled = [&](bool activeDocument) {
@@ -606,7 +613,7 @@ TEST_F(SiteTest, TheBrowserHasThePolicysFeaturesAndFlagsAndTheFence) {
 // completed (with script and client pull off, only a click or key does). Before that, the same
 // navigation is the page's own and stays fenced.
 TEST_F(SiteTest, WhatTheUserFollowsOpensOutsideAndThePagesOwnNavigationsStayFenced) {
-  const auto newWindowCancelled = [&](const wchar_t* url, LONG flags) {
+  const auto newWindowCancelled = [&](std::wstring_view url, LONG flags) {
     const toolkit::win32::UniqueBstr address(url);
     VARIANT_BOOL cancel = VARIANT_FALSE;
     auto args = Args(5);  // (ppDisp, Cancel, dwFlags, bstrUrlContext, bstrUrl), last first
@@ -620,19 +627,19 @@ TEST_F(SiteTest, WhatTheUserFollowsOpensOutsideAndThePagesOwnNavigationsStayFenc
     return cancel == VARIANT_TRUE;
   };
   EXPECT_TRUE(newWindowCancelled(L"https://shop.example/offer", NWMF_USERINITED | NWMF_FIRST));
-  EXPECT_TRUE(newWindowCancelled(L"https://ads.varnlet.example/popup", 0));
+  EXPECT_TRUE(newWindowCancelled(Ads(L"/popup"), 0));
   EXPECT_EQ(followed, std::vector<std::wstring>{L"https://shop.example/offer"});
 
   constexpr LONG kByPage = navHyperlink;
   EXPECT_TRUE(BeforeNavigateCancelled(&top, L"https://shop.example/early", kByPage)) << "still loading";
-  EXPECT_FALSE(BeforeNavigateCancelled(&frame, L"https://ads.varnlet.example/frame.html", kByPage));
-  EXPECT_TRUE(Arrived(DISPID_DOCUMENTCOMPLETE, top, L"https://ads.varnlet.example/ads.php").empty());
+  EXPECT_FALSE(BeforeNavigateCancelled(&frame, Ads(L"/frame.html"), kByPage));
+  EXPECT_TRUE(Arrived(DISPID_DOCUMENTCOMPLETE, top, config::kAdsPage).empty());
   EXPECT_TRUE(BeforeNavigateCancelled(&top, L"https://shop.example/click", kByPage));
-  EXPECT_TRUE(BeforeNavigateCancelled(&frame, L"https://ads.varnlet.example/next.html", kByPage));
+  EXPECT_TRUE(BeforeNavigateCancelled(&frame, Ads(L"/next.html"), kByPage));
   EXPECT_TRUE(BeforeNavigateCancelled(&frame, L"file:///C:/windows/win.ini", kByPage));
-  EXPECT_FALSE(BeforeNavigateCancelled(&frame, L"https://ads.varnlet.example/back.html", 0)) << "not the document's";
+  EXPECT_FALSE(BeforeNavigateCancelled(&frame, Ads(L"/back.html"), 0)) << "not the document's";
   EXPECT_EQ(followed, (std::vector<std::wstring>{L"https://shop.example/offer", L"https://shop.example/click",
-                                                 L"https://ads.varnlet.example/next.html"}));
+                                                 Ads(L"/next.html")}));
 }
 
 // As the document host the site leaves the control its own menu, keys and sunken border, asks
@@ -654,10 +661,10 @@ TEST_F(SiteTest, APageOffTheFenceOrNotHtmlIsBlanked) {
   for (const DISPID event : {DISPID_NAVIGATECOMPLETE2, DISPID_DOCUMENTCOMPLETE}) {
     frame.html = true;
     EXPECT_EQ(Arrived(event, frame, L"https://tracker.example/landing"), blanked) << event;
-    EXPECT_EQ(Arrived(event, frame, L"http://ads.varnlet.example/ads.php"), blanked) << event;
-    EXPECT_TRUE(Arrived(event, frame, L"https://ads.varnlet.example/ads.php").empty()) << event;
+    EXPECT_EQ(Arrived(event, frame, L"http" + std::wstring(config::kAdsPage.substr(5))), blanked) << event;
+    EXPECT_TRUE(Arrived(event, frame, config::kAdsPage).empty()) << event;
     frame.html = false;
-    EXPECT_EQ(Arrived(event, frame, L"https://ads.varnlet.example/offer.pdf"), blanked) << event;
+    EXPECT_EQ(Arrived(event, frame, Ads(L"/offer.pdf")), blanked) << event;
     EXPECT_TRUE(Arrived(event, frame, L"about:blank").empty()) << event;
   }
 }
@@ -677,7 +684,8 @@ TEST_F(AboutWindowTest, ElevatedTheBannerNavigatesNowhere) {
 }
 
 TEST_F(AboutWindowTest, LoadCloseAndLoadAgainNavigatesTwiceWhileTimersTick) {
-  toolkit::win32::ToolkitWin32 toolkit(::GetModuleHandleW(nullptr), L"Local\\Varnlet.AboutWindowTest", L"Varnlet!");
+  toolkit::win32::ToolkitWin32 toolkit(::GetModuleHandleW(nullptr), L"Local\\Varnlet.AboutWindowTest",
+                                       std::wstring(config::kTitle));
   const std::uintptr_t icon = form2.Icon();
   ASSERT_EQ(browsers.navigations.size(), 1u);
   EXPECT_EQ(browsers.navigations[0], config::kAdsPage);

@@ -51,17 +51,21 @@ class VersionResource : public ::testing::Test {
   std::vector<BYTE> block_;
 };
 
-TEST_F(VersionResource, FixedPartSaysVersionOneOfAnApplication) {
+// The four numbers of a version, "1.0.0.0", from its two double words.
+std::wstring Dotted(DWORD high, DWORD low) {
+  return std::to_wstring(HIWORD(high)) + L"." + std::to_wstring(LOWORD(high)) + L"." + std::to_wstring(HIWORD(low)) +
+         L"." + std::to_wstring(LOWORD(low));
+}
+
+TEST_F(VersionResource, FixedPartSaysTheBuildsVersionOfAnApplication) {
   void* value = nullptr;
   UINT length = 0;
   ASSERT_TRUE(::VerQueryValueW(block_.data(), L"\\", &value, &length));
   ASSERT_EQ(length, sizeof(VS_FIXEDFILEINFO));
   const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
   EXPECT_EQ(fixed->dwSignature, 0xFEEF04BDu);
-  EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
-  EXPECT_EQ(fixed->dwFileVersionLS, 0u);
-  EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000u);
-  EXPECT_EQ(fixed->dwProductVersionLS, 0u);
+  EXPECT_EQ(Dotted(fixed->dwFileVersionMS, fixed->dwFileVersionLS), varnlet::config::kFileVersion);
+  EXPECT_EQ(Dotted(fixed->dwProductVersionMS, fixed->dwProductVersionLS), varnlet::config::kFileVersion);
   EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_APP));
   EXPECT_EQ(fixed->dwFileFlags & fixed->dwFileFlagsMask, 0u) << "neither debug nor pre-release";
 }
@@ -78,13 +82,13 @@ TEST_F(VersionResource, OneSpanishUnicodeTranslation) {
 
 TEST_F(VersionResource, Strings) {
   const std::wstring maker(varnlet::config::kMaker);
-  EXPECT_EQ(String(L"ProductName"), L"Varnlet!");
-  EXPECT_EQ(String(L"ProductVersion"), L"1.0.0.0");
-  EXPECT_EQ(String(L"FileVersion"), L"1.0.0.0");
+  EXPECT_EQ(String(L"ProductName"), varnlet::config::kTitle);
+  EXPECT_EQ(String(L"ProductVersion"), varnlet::config::kFileVersion);
+  EXPECT_EQ(String(L"FileVersion"), varnlet::config::kFileVersion);
   EXPECT_EQ(String(L"CompanyName"), maker);
   EXPECT_EQ(String(L"OriginalFilename"), L"varnlet.exe");
   EXPECT_EQ(String(L"InternalName"), L"varnlet");
-  EXPECT_TRUE(String(L"FileDescription").starts_with(L"Varnlet!"));
+  EXPECT_TRUE(String(L"FileDescription").starts_with(varnlet::config::kTitle));
   const std::wstring copyright = String(L"LegalCopyright");
   EXPECT_TRUE(copyright.starts_with(L"Copyright (C) ")) << testing::PrintToString(copyright);
   EXPECT_TRUE(copyright.ends_with(L" " + maker)) << testing::PrintToString(copyright);
