@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include "about/page_policy.h"
+#include "build_config.h"
 #include "toolkit/win32/web_browser_host.h"
 #include "tray_baseline.h"
 
@@ -21,9 +22,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   {
     // The factory holds OLE and the feature controls; the browser goes first.
     varnlet::toolkit::win32::WebBrowserFactory browsers;
-    const varnlet::about::AdsPagePolicy policy{VARNLET_ADS_PAGE_W};
+    const varnlet::about::AdsPagePolicy policy{varnlet::config::kAdsPage};
     const auto browser = browsers.Embed(browserWindow, policy, nullptr);
-    if (browser && browser->Navigate(VARNLET_ADS_PAGE_W)) status = 0;
+    if (browser && browser->Navigate(varnlet::config::kAdsPage)) status = 0;
     if (!baseline::AddIcon(window, L"Browser tray")) return 1;
     baseline::RunMessageLoop();
   }

@@ -80,11 +80,10 @@ wineserver_pid() {
   return 1
 }
 
-MOZILLA_NAMES=(firefox.exe thunderbird.exe xulrunner.exe)
-# How many stand-ins with a Mozilla name run.
+# How many stand-ins with a Mozilla name (the build's VARNLET_TARGET_NAMES, from lib.sh) run.
 count_mozilla_standins() {
   local n=0 name
-  for name in "${MOZILLA_NAMES[@]}"; do n=$((n + $(tool pids "$name" | grep -c .))); done
+  for name in "${VARNLET_TARGET_NAMES[@]}"; do n=$((n + $(tool pids "$name" | grep -c .))); done
   echo "$n"
 }
 # True when $1 stand-ins with a Mozilla name and $2 (default 0) named notepad.exe run.
@@ -96,7 +95,7 @@ standins_up() { [ "$(count_mozilla_standins)" -eq "$1" ] && [ "$(tool pids notep
 start_standins() {
   local count=$1 all=$(($1 + ${3:-0})) i name dir batch=()
   for ((i = 0; i < all; i++)); do
-    if [ "$i" -lt "$count" ]; then name=${MOZILLA_NAMES[i % 3]} dir=s$i; else name=notepad.exe dir=o$i; fi
+    if [ "$i" -lt "$count" ]; then name=${VARNLET_TARGET_NAMES[i % ${#VARNLET_TARGET_NAMES[@]}]} dir=s$i; else name=notepad.exe dir=o$i; fi
     mkdir -p "$WORK/$dir"
     # Wine names every process run from one file after the first path it ran from, hard links
     # included, so each name has a copy of its own, linked into the folders.

@@ -17,7 +17,7 @@ BACKGROUND+=($m)
 v=$!
 BACKGROUND+=($v)
 wait_icon 'Minimal tray' || fail "no minimal icon"
-wait_icon 'Varnlet!' || fail "no Varnlet icon"
+wait_icon "$VARNLET_TITLE" || fail "no Varnlet icon"
 vl=$(linux_pid "$EXE") || fail "no Linux process for Varnlet"
 ml=$(linux_pid "$MINIMAL") || fail "no Linux process for the minimal program"
 # Past the start-up: the About window's page load and the first passes.

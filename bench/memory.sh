@@ -34,7 +34,7 @@ round() {
   v=$!
   BACKGROUND+=($v)
   wait_icon 'Minimal tray' || fail "no minimal icon"
-  wait_icon 'Varnlet!' || fail "no Varnlet icon"
+  wait_icon "$VARNLET_TITLE" || fail "no Varnlet icon"
   wait_icon 'Browser tray' || fail "no browser baseline icon"
   vw=$(windows_pid varnlet.exe)
   mw=$(windows_pid minimal_tray.exe)

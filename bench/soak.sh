@@ -9,8 +9,8 @@
 # Fails when Varnlet ends or crashes, when its handle count grows by more than 4, its GDI or USER
 # objects by more than 4 or its private bytes by more than 256 KiB from the start to the end, when
 # a process handle it opened is never closed, when a trim is not of a stand-in through a handle
-# opened for it and whose path was read, when a stand-in that lived 5 s or more was never
-# trimmed, or when it does not exit cleanly on WM_CLOSE.
+# opened for it and whose path was read, when a stand-in that lived a Timer1 interval or more was
+# never trimmed, or when it does not exit cleanly on WM_CLOSE.
 # Usage: bench/soak.sh [MINUTES] [AT_ONCE]     (bench/soak.sh 60 40: about 1 000 stand-ins)
 source "$(dirname "$0")/common.sh"
 source "$root/scripts/lib32.sh"
@@ -30,7 +30,7 @@ relay_only "$TRIM_CALLS"
 WINEDEBUG=err-all,+timestamp,+relay "$WR" "$EXE" 2>"$ART/relay.log" &
 v=$!
 BACKGROUND+=($v)
-wait_icon 'Varnlet!' || fail "no tray icon"
+wait_icon "$VARNLET_TITLE" || fail "no tray icon"
 vw=$(windows_pid varnlet.exe)
 [ -n "$vw" ] || fail "no varnlet.exe process"
 vl=$(linux_pid "$EXE") || fail "no Linux process for Varnlet"
@@ -67,7 +67,7 @@ while [ "$SECONDS" -lt "$end" ]; do
   # All that are missing in one probe run: starting the probe is what takes time under Wine.
   batch=() lives=() names=() batch_kinds=()
   while [ $((${#ends[@]} + ${#lives[@]})) -lt "$at_once" ] && [ $((end - SECONDS)) -ge 4 ]; do
-    name=${MOZILLA_NAMES[RANDOM % 3]}
+    name=${VARNLET_TARGET_NAMES[RANDOM % ${#VARNLET_TARGET_NAMES[@]}]}
     kind=${kinds[RANDOM % ${#kinds[@]}]}
     if [ $((RANDOM % 3)) -eq 0 ]; then life=$((4 + RANDOM % 14)); else life=$((30 + RANDOM % 271)); fi
     [ "$life" -le $((end - SECONDS)) ] || life=$((end - SECONDS))
@@ -135,7 +135,9 @@ total=$(grep -cvE '^(own|leak)' "$ART/trims.txt" || true)
 own=$(grep -c '^own' "$ART/trims.txt" || true)
 stray=$(cat "$ART/stray.txt")
 say "$n stand-ins started; $total trims of stand-ins, $own of Varnlet itself"
-never=$(awk '$6 == 0 && $3 + 0 >= 5' "$ART/standin-trims.txt" | wc -l)
+# A stand-in that lived a whole interval of Timer1 met at least one pass.
+tick=$((VARNLET_TIMER1_INTERVAL / 1000))
+never=$(awk -v tick="$tick" '$6 == 0 && $3 + 0 >= tick' "$ART/standin-trims.txt" | wc -l)
 
 read -r h0 p0 g0 u0 <<<"$start"
 read -r h1 p1 g1 u1 <<<"$finish"
@@ -149,4 +151,4 @@ check "GDI objects do not grow" test "$g1" -le $((g0 + gui_tolerance))
 check "USER objects do not grow" test "$u1" -le $((u0 + gui_tolerance))
 check "every process handle opened was closed" bash -c "! grep -q '^leak' '$ART/trims.txt'"
 check "every trim is of a stand-in, through a handle opened for it and whose path was read ($stray are not)" test "$stray" -eq 0
-check "every stand-in that lived 5 s or more was trimmed ($never were not)" test "$never" -eq 0
+check "every stand-in that lived $tick s or more was trimmed ($never were not)" test "$never" -eq 0

@@ -42,8 +42,8 @@ one_run() {
 : >"$ART/browser.ms"
 # The first run of each warms the disk cache and Wine's; it is not counted.
 for i in $(seq 0 "$reps"); do
-  v=$(one_run varnlet "$EXE" 'Varnlet!' Varnlet.Form1)
-  n=$(one_run nobrowser "$EXE" 'Varnlet!' Varnlet.Form1 'WINEDLLOVERRIDES=mscoree=;ieframe=')
+  v=$(one_run varnlet "$EXE" "$VARNLET_TITLE" Varnlet.Form1)
+  n=$(one_run nobrowser "$EXE" "$VARNLET_TITLE" Varnlet.Form1 'WINEDLLOVERRIDES=mscoree=;ieframe=')
   m=$(one_run minimal "$MINIMAL" 'Minimal tray' "$MINIMAL_CLASS")
   w=$(one_run browser "$BROWSER" 'Browser tray' "$BROWSER_CLASS")
   [ "$i" -eq 0 ] && { say "warm-up run: varnlet $v ms, without browser $n ms, minimal $m ms, browser baseline $w ms"; continue; }

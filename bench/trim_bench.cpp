@@ -5,6 +5,7 @@
 // the ratios pass / limit and pass / raw loop for each table size.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <iostream>
 #include <map>
@@ -23,7 +24,7 @@ std::vector<std::uint32_t> Fill(FakeProcessTable& table, std::size_t n) {
   std::vector<std::uint32_t> mozilla;
   for (std::size_t i = 0; i < n; ++i) {
     if (i % 10 == 0) {
-      mozilla.push_back(table.Add(R"(C:\Program Files\Mozilla Firefox\firefox.exe)"));
+      mozilla.push_back(table.Add(varnlet::fakes::TargetPath(R"(C:\Program Files\Mozilla)")));
     } else {
       table.Add(R"(C:\Windows\System32\svchost.exe)");
     }
@@ -39,7 +40,9 @@ void TrimDirectly(FakeProcessTable& table, std::uint32_t pid) {
   std::uint32_t n = sizeof path;
   if (!table.QueryFullProcessImageNameA(h, 0, path, &n)) n = 0;
   const std::string_view p(path, n < sizeof path ? n : sizeof path - 1);
-  if (p.find("firefox.exe") != p.npos || p.find("thunderbird.exe") != p.npos || p.find("xulrunner.exe") != p.npos) {
+  // The build's target names, each searched for as the raw loop did.
+  const auto& targets = varnlet::trim::kTargetProcesses;
+  if (std::any_of(targets.begin(), targets.end(), [&](const auto& t) { return p.find(t.exeName) != p.npos; })) {
     table.EmptyWorkingSet(h);
   }
   table.CloseHandle(h);

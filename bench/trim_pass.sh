@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Figure: one Timer1_Timer pass over the real process table under Wine, with STANDINS (default
-# 20) stand-in Mozilla processes (copies of standin.exe named firefox.exe, thunderbird.exe,
-# xulrunner.exe) beside Wine's own, and as many more named notepad.exe as make PROCESSES in all
+# 20) stand-in Mozilla processes (copies of standin.exe named after the build's target processes)
+# beside Wine's own, and as many more named notepad.exe as make PROCESSES in all
 # (default: none more). First the relay trace of one pass: which processes it opens (the
 # Mozilla stand-ins only, expected). Then the pass against two loops in the same process,
 # alternating: the raw loop that opens every process, and the limit that opens the Mozilla
@@ -21,7 +21,7 @@ start_standins "$standins" $((600 + (standins + others) * 2)) "$others"
 relay_only 'KERNEL32.CreateToolhelp32Snapshot;KERNEL32.OpenProcess'
 WINEDEBUG=err-all,+relay "$WR" "$PASS" once >/dev/null 2>"$ART/relay.log"
 opened=$(opens_per_pass "$ART/relay.log")
-mozilla=$(for name in "${MOZILLA_NAMES[@]}"; do tool pids "$name"; done | tr -d '\r' |
+mozilla=$(for name in "${VARNLET_TARGET_NAMES[@]}"; do tool pids "$name"; done | tr -d '\r' |
   while read -r h; do echo $((16#$h)); done | sort -n | xargs)
 echo "relay trace of one pass among $("$WR" "$PASS" count | tr -d '\r') processes: $(wc -l <<<"$opened") snapshot," \
   "$(wc -w <<<"$opened") OpenProcess calls, $([ "$opened" = "$mozilla" ] && echo "exactly the $standins Mozilla stand-ins" ||

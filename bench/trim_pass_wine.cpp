@@ -41,7 +41,9 @@ bool TrimDirectly(DWORD pid) {
   DWORD n = sizeof path;
   if (!::QueryFullProcessImageNameA(process.get(), 0, path, &n)) n = 0;
   const std::string_view p(path, std::min<DWORD>(n, sizeof path - 1));
-  if (p.find("firefox.exe") == p.npos && p.find("thunderbird.exe") == p.npos && p.find("xulrunner.exe") == p.npos) {
+  // The build's target names, each searched for as the raw loop did.
+  const auto& targets = varnlet::trim::kTargetProcesses;
+  if (std::none_of(targets.begin(), targets.end(), [&](const auto& t) { return p.find(t.exeName) != p.npos; })) {
     return false;
   }
   ::K32EmptyWorkingSet(process.get());

@@ -19,8 +19,8 @@ set(VARNLET_COPYRIGHT "Copyright (C) ${VARNLET_COPYRIGHT_YEAR} ${VARNLET_MAKER}"
 if(NOT VARNLET_TITLE MATCHES "^[A-Za-z0-9][A-Za-z0-9 .!+-]*$")
   message(FATAL_ERROR "VARNLET_TITLE is \"${VARNLET_TITLE}\": write it in letters, digits, blanks and . ! + -")
 endif()
-if(NOT VARNLET_RUN_VALUE MATCHES "^[A-Za-z0-9][A-Za-z0-9 .-]*$")
-  message(FATAL_ERROR "VARNLET_RUN_VALUE is \"${VARNLET_RUN_VALUE}\": write it in letters, digits, blanks and . -")
+if(NOT VARNLET_RUN_VALUE MATCHES "^[A-Za-z0-9][A-Za-z0-9.-]*$")
+  message(FATAL_ERROR "VARNLET_RUN_VALUE is \"${VARNLET_RUN_VALUE}\": write it in letters, digits and . -")
 endif()
 if(NOT VARNLET_RUN_KEY MATCHES "^[A-Za-z0-9]+(\\\\[A-Za-z0-9 ]+)*$")
   message(FATAL_ERROR "VARNLET_RUN_KEY is \"${VARNLET_RUN_KEY}\": a key under HKEY_LOCAL_MACHINE, its names in letters, "
@@ -90,7 +90,7 @@ endfunction()
 # For the scripts (tests/e2e/lib.sh, and through it bench/common.sh): shell assignments. The Run
 # key as reg.exe names it, with its root.
 set(facts_sh "# Written by the build (cmake/ProductFacts.cmake): the product's facts, for the scripts.\n")
-foreach(fact VARNLET_TITLE VARNLET_TIMER1_INTERVAL VARNLET_TIMER2_INTERVAL VARNLET_BALLOON_SHOW_TIME
+foreach(fact VARNLET_TITLE VARNLET_VERSION VARNLET_TIMER1_INTERVAL VARNLET_TIMER2_INTERVAL VARNLET_BALLOON_SHOW_TIME
              VARNLET_RUN_VALUE)
   string(APPEND facts_sh "${fact}='${${fact}}'\n")
 endforeach()

@@ -24,8 +24,10 @@ stop() { kill "$pid" 2>/dev/null || true; "$build/wine-run" --stop; }
 trap stop INT TERM
 
 tips() { wine_run "$build/tests/e2e/e2e_tool.exe" tray-tips 2>/dev/null | tr -d '\r'; }
+# The program's tip, as the build defines it.
+source "$build/varnlet-facts.sh"
 deadline=$((SECONDS + icon_wait))
-until tips | grep -qx 'Varnlet!'; do
+until tips | grep -qxF "$VARNLET_TITLE"; do
   if [ "$SECONDS" -ge "$deadline" ] || ! kill -0 "$pid" 2>/dev/null; then
     echo "Varnlet's tray icon did not appear within ${icon_wait} s." >&2
     stop

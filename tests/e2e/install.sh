@@ -32,7 +32,7 @@ shipped="$1" packaged="$2" zip="$3" setup="$4" next="$5"
 if [ "$ARCH" = x86 ]; then program_files='Program Files (x86)'; else program_files='Program Files'; fi
 dir="$PREFIX/drive_c/$program_files/Varnlet"
 windir="C:\\$program_files\\Varnlet"
-shortcut="$PREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Varnlet!.lnk"
+shortcut="$PREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/$VARNLET_TITLE.lnk"
 uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Varnlet'
 
 query() { reg_view query "$@" >/dev/null 2>&1; }
@@ -57,7 +57,7 @@ session_manager='HKLM\System\CurrentControlSet\Control\Session Manager'
 # What an earlier, interrupted run may have left in the shared prefix.
 rm -rf "$dir" "$shortcut"
 reg_view delete "$uninstall_key" /f >/dev/null 2>&1 || true
-reg_view delete "$RUN_KEY" /v Varnlet /f >/dev/null 2>&1 || true
+reg_view delete "$VARNLET_RUN_KEY" /v "$VARNLET_RUN_VALUE" /f >/dev/null 2>&1 || true
 check "no Varnlet runs before the test" bash -c "! '$WR' '$TOOL' find Varnlet.Form1 >/dev/null"
 
 # True when the relay trace $1 shows CreateDirectoryW make the folder $2 with a security
@@ -72,7 +72,7 @@ status=0
 env WINEDEBUG=err-all,+relay "$WR" "$(winpath "$shipped")" /S /AUTOSTART=1 2>"$ART/shipped-relay.log" || status=$?
 check "the shipped installer installs but, every file the Unix user's, refuses the start-up value: exit code 7 (got $status)" \
   test "$status" -eq 7
-check "and writes none" absent "$RUN_KEY" /v Varnlet
+check "and writes none" absent "$VARNLET_RUN_KEY" /v "$VARNLET_RUN_VALUE"
 check "the program is installed" cmp "$packaged" "$dir/varnlet.exe"
 check "into a folder made with its rights from the instant it exists" made_with_rights "$ART/shipped-relay.log" "$windir"
 check "Administrators' and SYSTEM's to write, Users' to read and run, inheriting nothing" \
@@ -99,9 +99,9 @@ check "the installer runs silently and succeeds" \
 check "the program is installed under $program_files" cmp "$packaged" "$dir/varnlet.exe"
 check "with its read-me and uninstaller" test -s "$dir/LEAME.txt" -a -s "$dir/uninstall.exe"
 check "a Start-menu shortcut is made" test -s "$shortcut"
-check "Add/Remove Programs lists it" bash -c "'$WR' reg query '$uninstall_key' /v DisplayName $VIEW | tr -d '\r' | grep -q 'REG_SZ *Varnlet!\$'"
+check "Add/Remove Programs lists it" test "$(reg_string "$uninstall_key" DisplayName)" = "$VARNLET_TITLE"
 check "with its uninstaller, run in place" test "$(entry_value UninstallString)" = "\"$windir\\uninstall.exe\" _?=$windir"
-check "a silent install without /AUTOSTART=1 writes no start-up value" absent "$RUN_KEY" /v Varnlet
+check "a silent install without /AUTOSTART=1 writes no start-up value" absent "$VARNLET_RUN_KEY" /v "$VARNLET_RUN_VALUE"
 check "the relay trace sees the installer" grep -q 'Call KERNEL32.GetCommandLineW(' "$ART/first-install-relay.log"
 check "a silent install that closed nothing starts no program" \
   bash -c "! grep -iE 'Call KERNEL32.CreateProcessW\\(.*(explorer|varnlet)\\.exe' '$ART/first-install-relay.log'"
@@ -110,19 +110,19 @@ check "and no Varnlet runs" bash -c "! '$WR' '$TOOL' find Varnlet.Form1 >/dev/nu
 check "the installer runs silently again with /AUTOSTART=1" "$WR" "$(winpath "$setup")" /S /AUTOSTART=1
 # As "Iniciar con Windows" would: the exe's full path, quoted, in the program's own view.
 check "which writes the Run value with the installed exe's path, quoted" test "$(run_value)" = "\"$windir\\varnlet.exe\""
-check "in the program's own registry view only" bash -c "! '$WR' reg query '$RUN_KEY' /v Varnlet $OTHER_VIEW >/dev/null 2>&1"
+check "in the program's own registry view only" bash -c "! '$WR' reg query '$VARNLET_RUN_KEY' /v '$VARNLET_RUN_VALUE' $OTHER_VIEW >/dev/null 2>&1"
 
 # An older version, its exe held open: the install must fail and leave everything as it was.
 echo old-varnlet >"$dir/varnlet.exe"
 reg_view add "$uninstall_key" /v DisplayVersion /d 0.9 /f >/dev/null
-reg_view delete "$RUN_KEY" /v Varnlet /f >/dev/null
+reg_view delete "$VARNLET_RUN_KEY" /v "$VARNLET_RUN_VALUE" /f >/dev/null
 check "another process holds the installed exe" hold_exe
 status=0
 "$WR" "$(winpath "$setup")" /S /AUTOSTART=1 || status=$?
 check "a silent install that cannot replace the exe fails with exit code 2 (got $status)" test "$status" -eq 2
 check "the held exe is unchanged" test "$(cat "$dir/varnlet.exe")" = old-varnlet
 check "Add/Remove Programs still shows the old version" bash -c "'$WR' reg query '$uninstall_key' /v DisplayVersion $VIEW | tr -d '\r' | grep -q 'REG_SZ *0.9\$'"
-check "and the Run value is not written" absent "$RUN_KEY" /v Varnlet
+check "and the Run value is not written" absent "$VARNLET_RUN_KEY" /v "$VARNLET_RUN_VALUE"
 release_exe
 check "once the exe is free, the same install succeeds" "$WR" "$(winpath "$setup")" /S /AUTOSTART=1
 check "and replaces it" cmp "$packaged" "$dir/varnlet.exe"
@@ -131,13 +131,13 @@ check "and replaces it" cmp "$packaged" "$dir/varnlet.exe"
 varnlet=$!
 BACKGROUND+=($varnlet)
 check "the installed program's window exists" wait_for 60 tool find Varnlet.Form1
-check "its tray icon shows the tip Varnlet!" wait_for 60 varnlet_icons 1
+check "its tray icon shows the tip $VARNLET_TITLE" wait_for 60 varnlet_icons 1
 screenshot installed-running
 switch_autostart
-check "its mark was on: Iniciar con Windows removes the value" wait_for 60 absent "$RUN_KEY" /v Varnlet
+check "its mark was on: Iniciar con Windows removes the value" wait_for 60 absent "$VARNLET_RUN_KEY" /v "$VARNLET_RUN_VALUE"
 switch_autostart
 check "switching it on again is refused: Wine reports the installed exe as the Unix user's" autostart_refused
-check "and writes nothing" absent "$RUN_KEY" /v Varnlet
+check "and writes nothing" absent "$VARNLET_RUN_KEY" /v "$VARNLET_RUN_VALUE"
 
 # A silent upgrade over the running program, with the calls that close it traced.
 relay_only 'KERNEL32.LoadLibraryExW;rstrtmgr.RmStartSession;rstrtmgr.RmRegisterResources;rstrtmgr.RmShutdown;rstrtmgr.RmRestart;rstrtmgr.RmEndSession'
@@ -158,8 +158,8 @@ check "the program's window is gone" bash -c "! '$WR' '$TOOL' find Varnlet.Form1
 check "its tray icon is gone" wait_for 60 varnlet_icons 0
 check "the program folder and the shortcut are removed" wait_for 60 nothing_installed
 check "the uninstall key is removed" wait_for 60 absent "$uninstall_key"
-check "the Run value is removed" absent "$RUN_KEY" /v Varnlet
-check "the Run key itself stays" query "$RUN_KEY"
+check "the Run value is removed" absent "$VARNLET_RUN_KEY" /v "$VARNLET_RUN_VALUE"
+check "the Run key itself stays" query "$VARNLET_RUN_KEY"
 
 # An exe nothing can close: the uninstaller removes the rest, leaves the exe to the next restart
 # and exits 3010, to whoever runs its entry's QuietUninstallString and waits for it.
@@ -185,8 +185,8 @@ check "another process holds the installed exe" hold_exe
 tool run "$(entry_value UninstallString)" >"$WORK/un-status" &
 uninstaller=$!
 BACKGROUND+=($uninstaller)
-check "the uninstaller shows its pages" wait_for 60 xdo search --name '^Varnlet! Uninstall'
-xdo search --name '^Varnlet! Uninstall' windowfocus
+check "the uninstaller shows its pages" wait_for 60 xdo search --name "^$TITLE_RE Uninstall"
+xdo search --name "^$TITLE_RE Uninstall" windowfocus
 page uninstall-confirm
 xdo key Return
 page uninstall-finish
@@ -212,7 +212,7 @@ check "the installer installs silently into /D=$other" \
 # Wine keeps no DACL on a file (it maps one onto the Unix mode), so the calls are what shows.
 check "it makes C:\Other with the folder's rights from the instant it exists" made_with_rights "$ART/rights-relay.log" 'C:\Other'
 check "and C:\Other\Varnlet" made_with_rights "$ART/rights-relay.log" "$other"
-reg_view add "$RUN_KEY" /v Varnlet /d "\"$other\\varnlet.exe\"" /f >/dev/null
+reg_view add "$VARNLET_RUN_KEY" /v "$VARNLET_RUN_VALUE" /d "\"$other\\varnlet.exe\"" /f >/dev/null
 check "a later version, silently and without /D=, installs" \
   env WINEDEBUG=err-all,+relay "$WR" "$(winpath "$next")" /S 2>"$ART/reuse-relay.log"
 check "into the same folder, over the installed one" bash -c "head -1 '$otherdir/LEAME.txt' | grep -q ' 1\.0\.1 ' && [ ! -e '$dir' ]"
@@ -236,7 +236,7 @@ check "an install that cannot write its Add/Remove Programs entry fails, exit co
 status="$(tool run "$(entry_value QuietUninstallString)" | tr -d '\r')"
 check "the entry's QuietUninstallString uninstalls, and its caller gets 0 (got $status)" test "$status" = 0
 check "once it returned, the entry is gone" absent "$uninstall_key"
-check "and the start-up value" absent "$RUN_KEY" /v Varnlet
+check "and the start-up value" absent "$VARNLET_RUN_KEY" /v "$VARNLET_RUN_VALUE"
 check "and then the folder" wait_for 60 test ! -e "$dir"
 check "the other program's window is still there" tool find Varnlet.Form1
 kill -9 "$standin"
@@ -258,7 +258,7 @@ for target in 'C:\Tools\Varnlet' 'C:\Linked' 'C:\Linked\Varnlet'; do
   "$WR" "$(winpath "$setup")" /S /AUTOSTART=1 "/D=$target" || status=$?
   check "a silent install into $target is refused, exit code 6 (got $status)" test "$status" -eq 6
   check "with no entry written" absent "$uninstall_key"
-  check "and no start-up value" absent "$RUN_KEY" /v Varnlet
+  check "and no start-up value" absent "$VARNLET_RUN_KEY" /v "$VARNLET_RUN_VALUE"
 done
 check "the planted files are as they were, the same files" test "$(stat -c '%i %s' "$tools/Varnlet"/* | tr '\n' ' ')" = "$planted"
 check "nothing was written through the link" test -z "$(ls -A "$PREFIX/drive_c/Target")"
@@ -269,7 +269,7 @@ status=0
 check "a new folder under one users may change installs without the start-up value, exit code 7 (got $status)" \
   test "$status" -eq 7
 check "the program is there" cmp "$packaged" "$tools/Fresh/varnlet.exe"
-check "and no start-up value was written" absent "$RUN_KEY" /v Varnlet
+check "and no start-up value was written" absent "$VARNLET_RUN_KEY" /v "$VARNLET_RUN_VALUE"
 status="$(tool run "$(entry_value QuietUninstallString)" | tr -d '\r')"
 check "it uninstalls (got $status)" test "$status" = 0
 check "and its folder goes" wait_for 60 test ! -e "$tools/Fresh"
@@ -279,9 +279,9 @@ rm -rf "$tools" "$PREFIX/drive_c/Linked" "$PREFIX/drive_c/Target"
 "$WR" "$(winpath "$setup")" >/dev/null 2>&1 &
 setup_pid=$!
 BACKGROUND+=($setup_pid)
-check "where Windows speaks English, the installer does too" wait_for 60 xdo search --name '^Varnlet! Setup$'
+check "where Windows speaks English, the installer does too" wait_for 60 xdo search --name "^$TITLE_RE Setup\$"
 kill -9 "$setup_pid"
-setup_window_gone() { ! xdo search --name '^Varnlet! Setup$' >/dev/null; }
+setup_window_gone() { ! xdo search --name "^$TITLE_RE Setup\$" >/dev/null; }
 wait_for 60 setup_window_gone || fail "the installer stays"
 
 # Windows in Spanish, with its pages answered from the keyboard as they come: "Siguiente" on the
@@ -292,9 +292,9 @@ setup_pid=$!
 BACKGROUND+=($setup_pid)
 # The title is "Instalación de Varnlet!"; the "ó" is matched loosely, as the window's title
 # encoding and xdotool's locale decide its bytes.
-check "where Windows speaks Spanish, the installer does too" wait_for 60 xdo search --name '^Instalaci.+n de Varnlet!$'
+check "where Windows speaks Spanish, the installer does too" wait_for 60 xdo search --name "^Instalaci.+n de $TITLE_RE\$"
 # With no window manager, nothing gives the new window the keyboard by itself.
-xdo search --name '^Instalaci.+n de Varnlet!$' windowfocus
+xdo search --name "^Instalaci.+n de $TITLE_RE\$" windowfocus
 page welcome
 xdo key Return
 page components
@@ -314,7 +314,7 @@ check "the uninstaller starts silently again" "$WR" "$windir\\uninstall.exe" /S
 check "it ends the program started by the installer" wait_for 60 bash -c "! '$WR' '$TOOL' find Varnlet.Form1 >/dev/null"
 check "and leaves nothing behind" wait_for 60 nothing_installed
 check "not even the uninstall key" wait_for 60 absent "$uninstall_key"
-check "nor the Run value" absent "$RUN_KEY" /v Varnlet
+check "nor the Run value" absent "$VARNLET_RUN_KEY" /v "$VARNLET_RUN_VALUE"
 
 # The portable zip: the exe and its read-me, nothing else; it runs from wherever it is unpacked.
 mkdir "$WORK/portable"
@@ -328,4 +328,4 @@ check "the unpacked program shows its tray icon" wait_for 60 varnlet_icons 1
 check "it ends on WM_CLOSE, as after Salir" tool post Varnlet.Form1 16 0 0
 check "and is gone" wait_gone 60 "$varnlet"
 check "with its icon" wait_for 60 varnlet_icons 0
-check "it wrote no start-up value" absent "$RUN_KEY" /v Varnlet
+check "it wrote no start-up value" absent "$VARNLET_RUN_KEY" /v "$VARNLET_RUN_VALUE"

@@ -3,6 +3,11 @@
 set -euo pipefail
 : "${VARNLET_BUILD:?set VARNLET_BUILD to the build tree}"
 B="$VARNLET_BUILD"
+# The product's facts as the build wrote them (cmake/ProductFacts.cmake): VARNLET_TITLE,
+# VARNLET_VERSION, VARNLET_TARGET_NAMES, the intervals, VARNLET_RUN_KEY and VARNLET_RUN_VALUE.
+source "$B/varnlet-facts.sh"
+# The title as an extended regular expression matches it (window titles).
+TITLE_RE="$(sed -E 's/[.+]/\\&/g' <<<"$VARNLET_TITLE")"
 # The build's architecture, as the build itself wrote it.
 ARCH="$(cat "$B/varnlet-arch")"
 # The registry view the program sees, and the other one: on 64-bit Windows a 32-bit program's HKLM\SOFTWARE is
@@ -82,9 +87,8 @@ absent() {
   reg_view query "$@" >/dev/null 2>&1 || status=$?
   [ "$status" -eq 1 ]
 }
-# Where "Iniciar con Windows" and the installers put the start-up value, and the value itself.
-RUN_KEY='HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Run'
-run_value() { reg_string "$RUN_KEY" Varnlet; }
+# The start-up value that "Iniciar con Windows" and the installers write.
+run_value() { reg_string "$VARNLET_RUN_KEY" "$VARNLET_RUN_VALUE"; }
 
 # Restricts Wine's relay trace to the given semicolon-separated calls.
 relay_only() {
@@ -119,8 +123,8 @@ wait_gone() {
 
 # How many icons of the shell's tray have the tip $1.
 tray_tip_count() { tool tray-tips | tr -d '\r' | grep -cxF "$1" || true; }
-# True when the tray shows exactly $1 icons with the tip "Varnlet!".
-varnlet_icons() { [ "$(tray_tip_count 'Varnlet!')" -eq "$1" ]; }
+# True when the tray shows exactly $1 icons with the program's tip.
+varnlet_icons() { [ "$(tray_tip_count "$VARNLET_TITLE")" -eq "$1" ]; }
 # True while the shell shows the start-up balloon: the shell makes a window with a tooltip of its
 # text for it, and destroys it when the program takes the balloon away.
 balloon_shown() { tool tray-tips | tr -d '\r' | grep -q 'Este mensaje desaparecer'; }
@@ -135,8 +139,8 @@ menu_closed() { ! window_shown '#32768'; }
 # Relay-trace patterns (extended regular expressions, matched without case: Wine writes some DLL
 # names in lower case). Wine prints every argument in hex, padded with zeros.
 arg() { printf '0*%x' "$1"; }
-BALLOON_TIMER=998 BALLOON_MS=7000 # the start-up balloon is taken away 7 s after it showed
-RETRY_TIMER=997 RETRY_MS=5000     # the icon is tried again every 5 s while the shell refuses it
+BALLOON_TIMER=998             # the start-up balloon is taken away VARNLET_BALLOON_SHOW_TIME after it showed
+RETRY_TIMER=997 RETRY_MS=5000 # the icon is tried again every 5 s while the shell refuses it
 NIM_ADD=0 NIM_MODIFY=1 NIM_DELETE=2 NIM_SETFOCUS=3 NIM_SETVERSION=4
 # SetTimer(window, id $1, interval $2 ms if given, ...) and KillTimer(window, id $1).
 set_timer_call() { echo "Call USER32\.SetTimer\([0-9a-f]+,$(arg "$1"),${2:+$(arg "$2"),}"; }

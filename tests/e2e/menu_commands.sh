@@ -7,17 +7,17 @@
 # and shows it again after closing it. Every Wine process is elevated, so the banner is never
 # sent to the advertising page, neither at start nor on opening.
 source "$(dirname "$0")/lib.sh"
-has_run_value() { reg_view query "$RUN_KEY" /v Varnlet >/dev/null 2>&1; }
+has_run_value() { reg_view query "$VARNLET_RUN_KEY" /v "$VARNLET_RUN_VALUE" >/dev/null 2>&1; }
 no_run_value() { ! has_run_value; }
 # No value in the other architecture's view of the same key.
-only_own_view() { ! "$WR" reg query "$RUN_KEY" /v Varnlet "$OTHER_VIEW" >/dev/null 2>&1; }
+only_own_view() { ! "$WR" reg query "$VARNLET_RUN_KEY" /v "$VARNLET_RUN_VALUE" "$OTHER_VIEW" >/dev/null 2>&1; }
 start() { start_varnlet_shown +relay,+ieframe "trace-$1.log" "${2:-$EXE}"; }
 navigations() { grep -c 'WebBrowser_Navigate' "$1" || true; }
 # The trace sees the control being made, so no navigation in it is no blind spot.
 browsers_made() { grep -c 'create_webbrowser' "$1" || true; }
 own_trims() { traced "$1" "$OWN_TRIM_CALL"; }
 
-reg_view delete "$RUN_KEY" /v Varnlet /f >/dev/null 2>&1 || true
+reg_view delete "$VARNLET_RUN_KEY" /v "$VARNLET_RUN_VALUE" /f >/dev/null 2>&1 || true
 relay_only 'KERNEL32.K32EmptyWorkingSet;USER32.KillTimer'
 start first
 check "the About window's browser is made at start" test "$(browsers_made "$ART/trace-first.log")" -eq 1
@@ -40,7 +40,7 @@ check "Salir ends the program" wait_gone 60 "$varnlet"
 # The value as an earlier version wrote it for a copy in a folder with spaces, unquoted: the mark
 # shows it, and the switch removes it, from the program's own view only.
 spaced="C:\\Program Files\\My Apps\\varnlet.exe"
-reg_view add "$RUN_KEY" /v Varnlet /t REG_SZ /d "$spaced" /f >/dev/null 2>&1
+reg_view add "$VARNLET_RUN_KEY" /v "$VARNLET_RUN_VALUE" /t REG_SZ /d "$spaced" /f >/dev/null 2>&1
 start second
 pick autostart
 check "the mark was on from the start: the next click removes the value" wait_for 60 no_run_value

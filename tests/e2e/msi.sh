@@ -22,8 +22,8 @@ if [ "$ARCH" = x86 ]; then program_files='Program Files (x86)'; else program_fil
 dir="$PREFIX/drive_c/$program_files/Varnlet"
 windir="C:\\$program_files\\Varnlet"
 # Wine puts an all-users shortcut in the user's Start menu.
-shortcuts=("$PREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/Varnlet!.lnk"
-           "$PREFIX/drive_c/users/$(id -un)/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/Varnlet!.lnk")
+shortcuts=("$PREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/$VARNLET_TITLE.lnk"
+           "$PREFIX/drive_c/users/$(id -un)/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/$VARNLET_TITLE.lnk")
 uninstall='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
 product_code() { msiinfo export "$1" Property | tr -d '\r' | sed -n 's/^ProductCode\t//p'; }
 code="$(product_code "$msi")"
@@ -37,7 +37,7 @@ nothing_left() {
   [ ! -e "$dir" ] || left+=" the folder ($(ls "$dir" | tr '\n' ' '))"
   [ ! -e "${shortcuts[0]}" ] && [ ! -e "${shortcuts[1]}" ] || left+=" the shortcut"
   absent "$uninstall\\$code" || left+=" the entry"
-  absent "$RUN_KEY" /v Varnlet || left+=" the start-up value"
+  absent "$VARNLET_RUN_KEY" /v "$VARNLET_RUN_VALUE" || left+=" the start-up value"
   absent 'HKLM\SOFTWARE\Varnlet' || left+=" HKLM\SOFTWARE\Varnlet"
   [ -z "$left" ] || echo "left:$left" >&2
   [ -z "$left" ]
@@ -47,7 +47,7 @@ msiexec() { "$WR" msiexec "$@" >/dev/null 2>&1; }
 # msiexec's whole exit code (Wine hands Linux its low byte only), after what its actions print.
 msiexec_status() { tool run "msiexec $*" | tr -d '\r' | tail -1; }
 # The start-up value as the program's own "Iniciar con Windows" writes it.
-program_switch_on() { reg_view add "$RUN_KEY" /v Varnlet /d "\"$windir\\varnlet.exe\"" /f >/dev/null 2>&1; }
+program_switch_on() { reg_view add "$VARNLET_RUN_KEY" /v "$VARNLET_RUN_VALUE" /d "\"$windir\\varnlet.exe\"" /f >/dev/null 2>&1; }
 has_row() { msiinfo export "$msi" "$1" | tr -d '\r' | grep -qF -- "$2"; }
 setup_key="$uninstall\\Varnlet"
 setup_quiet() { reg_string "$setup_key" QuietUninstallString; }
@@ -77,7 +77,7 @@ model_security
 for package in "$shipped" "$msi" "$next_msi" "$WORK/rebuild.msi"; do msiexec /x "$(winpath "$package")" /qn || true; done
 forget_components
 [ -z "$(setup_quiet)" ] || tool run "$(setup_quiet)" >/dev/null
-reg_view delete "$RUN_KEY" /v Varnlet /f >/dev/null 2>&1 || true
+reg_view delete "$VARNLET_RUN_KEY" /v "$VARNLET_RUN_VALUE" /f >/dev/null 2>&1 || true
 rm -rf "$dir" "$PREFIX/drive_c/Tools"
 check "no Varnlet runs before the test" bash -c "! '$WR' '$TOOL' find Varnlet.Form1 >/dev/null"
 
@@ -94,19 +94,19 @@ check "leaving nothing behind" nothing_left
 check "msiexec /i /qn AUTOSTART=1 installs" msiexec /i "$(winpath "$msi")" /qn AUTOSTART=1
 check "the program under $program_files" cmp "$packaged" "$dir/varnlet.exe"
 check "with its read-me" cmp "$readme" "$dir/LEAME.txt"
-check "a Start-menu shortcut Varnlet!" shortcut_made
-check "Add/Remove Programs lists Varnlet!" test "$(entry DisplayName)" = 'Varnlet!'
-check "with its version" test "$(entry DisplayVersion)" = '1.0'
+check "a Start-menu shortcut $VARNLET_TITLE" shortcut_made
+check "Add/Remove Programs lists $VARNLET_TITLE" test "$(entry DisplayName)" = "$VARNLET_TITLE"
+check "with its version" test "$(entry DisplayVersion)" = "$VARNLET_VERSION"
 check "and publisher" test -n "$(entry Publisher)"
 check "the Run value holds the installed exe's path, quoted" test "$(run_value)" = "\"$windir\\varnlet.exe\""
-check "in the program's own registry view only" bash -c "! '$WR' reg query '$RUN_KEY' /v Varnlet $OTHER_VIEW >/dev/null 2>&1"
+check "in the program's own registry view only" bash -c "! '$WR' reg query '$VARNLET_RUN_KEY' /v '$VARNLET_RUN_VALUE' $OTHER_VIEW >/dev/null 2>&1"
 
 "$WR" "$windir\\varnlet.exe" &
 varnlet=$!
 BACKGROUND+=($varnlet)
 check "the installed program shows its tray icon" wait_for 60 varnlet_icons 1
 switch_autostart
-check "its mark was on: Iniciar con Windows removes the value" wait_for 60 absent "$RUN_KEY" /v Varnlet
+check "its mark was on: Iniciar con Windows removes the value" wait_for 60 absent "$VARNLET_RUN_KEY" /v "$VARNLET_RUN_VALUE"
 switch_autostart
 check "switching it on again is refused: Wine reports the installed exe as the Unix user's" autostart_refused
 # What the program's own switch writes where Windows lets it (the installer's folder), for the
@@ -127,21 +127,21 @@ check "and leaves nothing behind" nothing_left
 # again.)
 if [ "$ARCH" = x64 ]; then sys=System64Folder reg64=' /reg:64' locator=18 bits=256; else sys=SystemFolder reg64='' locator=2 bits=0; fi
 check "the uninstall's action runs reg.exe of the package's own view" has_row CustomAction \
-  "RemoveRunValue	3106	$sys	\"[$sys]reg.exe\" delete \"$RUN_KEY\" /v Varnlet /f$reg64	"
+  "RemoveRunValue	3106	$sys	\"[$sys]reg.exe\" delete \"$VARNLET_RUN_KEY\" /v $VARNLET_RUN_VALUE /f$reg64	"
 check "only where the value is, and not in an upgrade" has_row InstallExecuteSequence \
   'RemoveRunValue	RUNVALUE AND REMOVE="ALL" AND NOT UPGRADINGPRODUCTCODE	1550'
-check "which a search in the same view finds" has_row RegLocator "RunValue	2	${RUN_KEY#HKLM\\}	Varnlet	$locator"
+check "which a search in the same view finds" has_row RegLocator "RunValue	2	${VARNLET_RUN_KEY#HKLM\\}	$VARNLET_RUN_VALUE	$locator"
 check "an upgrade that found it writes it again, for the installed exe" has_row Component \
   'AUTOSTART="1" OR (WIX_UPGRADE_DETECTED AND RUNVALUE AND NOT AUTOSTART="0") OR REMOVE="ALL"'
-check "AUTOSTART=0 removes it with the RemoveRegistry table" has_row RemoveRegistry "RunValueOff	2	${RUN_KEY#HKLM\\}	Varnlet	AutostartOff"
+check "AUTOSTART=0 removes it with the RemoveRegistry table" has_row RemoveRegistry "RunValueOff	2	${VARNLET_RUN_KEY#HKLM\\}	$VARNLET_RUN_VALUE	AutostartOff"
 check "in its component's view, the program's" has_row Component "INSTALLFOLDER	$bits	AUTOSTART=\"0\" OR REMOVE=\"ALL\"	"
-check "another build of the installed version replaces it" has_row Upgrade '	1.0		513		WIX_UPGRADE_DETECTED'
+check "another build of the installed version replaces it" has_row Upgrade "	$VARNLET_VERSION		513		WIX_UPGRADE_DETECTED"
 # Wine's msi applies no MsiLockPermissionsEx (its trace sets no security on any file).
 check "the folder gets rights of its own, whatever it would inherit" has_row MsiLockPermissionsEx \
   'InstallFolder	INSTALLFOLDER	CreateFolder	O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)	'
 
 check "without AUTOSTART=1 it installs" msiexec /i "$(winpath "$msi")" /qn
-check "and writes no start-up value" absent "$RUN_KEY" /v Varnlet
+check "and writes no start-up value" absent "$VARNLET_RUN_KEY" /v "$VARNLET_RUN_VALUE"
 check "the program's own switch writes it" program_switch_on
 next="$(product_code "$next_msi")"
 check "the next version has another product code" test -n "$next" -a "$next" != "$code"
@@ -164,7 +164,7 @@ check "another build of 1.0.1 has another product code" test "$(product_code "$W
 check "and with AUTOSTART=0 installs over it" msiexec /i "$(winpath "$WORK/rebuild.msi")" /qn AUTOSTART=0
 check "which it replaces" absent "$uninstall\\$code"
 code="$(product_code "$WORK/rebuild.msi")"
-check "AUTOSTART=0 clears the start-up value" absent "$RUN_KEY" /v Varnlet
+check "AUTOSTART=0 clears the start-up value" absent "$VARNLET_RUN_KEY" /v "$VARNLET_RUN_VALUE"
 if [ -n "$setup" ]; then
   status=0
   "$WR" "$(winpath "$setup")" /S || status=$?
@@ -203,7 +203,7 @@ check "the planted files are as they were" test "$(stat -c '%i %s' "$tools/Varnl
 check "and nothing is installed" absent "$uninstall\\$(product_code "$msi")"
 status="$(msiexec_status /i "$(winpath "$msi")" /qn 'INSTALLFOLDER=C:\Tools\Fresh' AUTOSTART=1)"
 check "AUTOSTART=1 into a new folder under one users may change fails with 1603 (got $status)" test "$status" = 1603
-check "and writes no start-up value" absent "$RUN_KEY" /v Varnlet
+check "and writes no start-up value" absent "$VARNLET_RUN_KEY" /v "$VARNLET_RUN_VALUE"
 check "nor an entry" absent "$uninstall\\$(product_code "$msi")"
 check "without AUTOSTART it installs there" msiexec /i "$(winpath "$msi")" /qn 'INSTALLFOLDER=C:\Tools\Fresh'
 check "the program" cmp "$packaged" "$tools/Fresh/varnlet.exe"
@@ -216,14 +216,14 @@ rm -rf "$tools"
 # makes the uninstall fail and say so (Windows' code is 1603, Wine's 1627), and the value stays.
 check "the MSI installs once more" msiexec /i "$(winpath "$msi")" /qn
 check "the program's own switch writes the value" program_switch_on
-tool key-dacl "${RUN_KEY#HKLM\\}" 'D:(D;;0x2;;;WD)(A;;KA;;;WD)'
+tool key-dacl "${VARNLET_RUN_KEY#HKLM\\}" 'D:(D;;0x2;;;WD)(A;;KA;;;WD)'
 status="$(msiexec_status /x "$(winpath "$msi")" /qn)"
-tool key-dacl "${RUN_KEY#HKLM\\}" 'D:(A;;KA;;;WD)'
+tool key-dacl "${VARNLET_RUN_KEY#HKLM\\}" 'D:(A;;KA;;;WD)'
 check "an uninstall that cannot delete the value fails (got $status)" test "$status" -ne 0
 check "and the value stays" has_run_value
 # What Wine's partial rollback leaves, for the next test in this prefix.
 msiexec /x "$(winpath "$msi")" /qn || true
 forget_components
-reg_view delete "$RUN_KEY" /v Varnlet /f >/dev/null 2>&1 || true
+reg_view delete "$VARNLET_RUN_KEY" /v "$VARNLET_RUN_VALUE" /f >/dev/null 2>&1 || true
 reg_view delete 'HKLM\SOFTWARE\Varnlet' /f >/dev/null 2>&1 || true
 rm -rf "$dir" "${shortcuts[@]}"

@@ -43,7 +43,7 @@ restricted_first() {
 check "the DLL search is restricted before the runtime acquires its cryptographic provider" restricted_first
 pick about
 check "the About window opens" wait_for 60 window_shown Varnlet.Form2
-check "and shows the version" bash -c "'$WR' '$TOOL' texts Varnlet.Form2 | tr -d '\r' | grep -qx 'v1.0'"
+check "and shows the version" bash -c "'$WR' '$TOOL' texts Varnlet.Form2 | tr -d '\r' | grep -qxF 'v$VARNLET_VERSION'"
 screenshot about
 check "the program loaded urlmon.dll, from System32" grep -qiF 'Loaded L"C:\\windows\\system32\\urlmon.dll"' "$ART/loaddll.log"
 tool post Varnlet.Form2 16 0 0

@@ -1,21 +1,23 @@
 #!/usr/bin/env bash
-# Varnlet starts hidden, refuses a second instance, trims the stand-ins firefox.exe,
-# thunderbird.exe and xulrunner.exe at start and on every 5-second tick (and itself every 3
-# seconds), opens nothing but them (notepad.exe never, nor Wine's own processes), and ends on
-# WM_CLOSE. With "other", the stand-ins are of the other architecture (beside one firefox.exe of
-# its own), and are trimmed as often; where 32-bit programs cannot run, that part is skipped.
+# Varnlet starts hidden, refuses a second instance, trims a stand-in of every target process the
+# build names (VARNLET_TARGET_NAMES) at start and on every tick of Timer1 (and itself on every
+# tick of Timer2), opens nothing but them (notepad.exe never, nor Wine's own processes), and ends
+# on WM_CLOSE. With "other", the stand-ins are of the other architecture (beside one of the first
+# name of its own), and are trimmed as often; where 32-bit programs cannot run, that part is
+# skipped.
 # Usage: start_trim_close.sh [other]
 [ "${1:-}" != other ] || E2E_CASE=other_arch
 source "$(dirname "$0")/lib.sh"
 
-# mine/ holds stand-ins of the program's architecture, other/ those of the other one.
-standins=(mine/firefox.exe mine/notepad.exe) others=()
+# mine/ holds stand-ins of the program's architecture, other/ those of the other one. The first
+# target stands for them all where the checks need one.
+first="mine/${VARNLET_TARGET_NAMES[0]}" others=()
 if [ "${1:-}" = other ]; then
   [ "$OTHER_RUNS" = 1 ] || skip_test "32-bit programs cannot run here: no stand-ins of the other architecture"
-  others=(other/firefox.exe other/thunderbird.exe other/xulrunner.exe)
-  standins=(mine/firefox.exe "${others[@]}" other/notepad.exe)
+  others=("${VARNLET_TARGET_NAMES[@]/#/other/}")
+  standins=("$first" "${others[@]}" other/notepad.exe)
 else
-  standins+=(mine/thunderbird.exe mine/xulrunner.exe)
+  standins=("${VARNLET_TARGET_NAMES[@]/#/mine/}" mine/notepad.exe)
 fi
 for s in "${standins[@]}"; do start_standin "$s" 120 "${s%%/*}"; done
 # The decimal id of the stand-in $1.
@@ -46,8 +48,8 @@ if [ "${1:-}" != other ]; then
   check "the first instance still runs" kill -0 "$varnlet"
 fi
 
-# The trace itself says when enough has happened: three own trims (at start and on two 3-second
-# ticks) and two of every Mozilla stand-in (at start and on a 5-second tick).
+# The trace itself says when enough has happened: three own trims (at start and on two ticks of
+# Timer2) and two of every Mozilla stand-in (at start and on a tick of Timer1).
 trims_of() { grep -c "^$1\( \|$\)" "$2" || true; }
 enough_trims() {
   local s
@@ -65,7 +67,7 @@ check "the window is gone" window_gone Varnlet.Form1
 # Each line: who was trimmed, then when (the trace's seconds).
 trims_from_relay "$ART/relay.log" >"$ART/trims.txt"
 own=$(trims_of own "$ART/trims.txt")
-ff=$(trims_of "${pid[mine/firefox.exe]}" "$ART/trims.txt")
+ff=$(trims_of "${pid[$first]}" "$ART/trims.txt")
 # At most one pass at start and one a tick, however late the ticks come on a loaded machine: a
 # timer started at S with interval I has had at most (T - S) / I ticks by the time T of the last
 # trim (a late tick is not doubled up).
@@ -76,22 +78,23 @@ at_most() {
   last=$(awk -v who="$1" '$1 == who { t = $2 } END { print t }' "$ART/trims.txt")
   awk -v s="$set_at" -v t="$last" -v i="$2" 'BEGIN { print 1 + int((t - s) * 1000 / i) }'
 }
-say "own trims $own (at most $(at_most own 3000)), firefox.exe trims $ff (at most $(at_most "${pid[mine/firefox.exe]}" 5000))"
+say "own trims $own (at most $(at_most own "$VARNLET_TIMER2_INTERVAL")), $first trims $ff" \
+  "(at most $(at_most "${pid[$first]}" "$VARNLET_TIMER1_INTERVAL"))"
 check "the first trim is the program's own" test "$(head -1 "$ART/trims.txt" | cut -d' ' -f1)" = own
-check "firefox.exe is trimmed at start and on later ticks, no more often than every 5 s" \
-  test "$ff" -ge 2 -a "$ff" -le "$(at_most "${pid[mine/firefox.exe]}" 5000)"
-for s in mine/thunderbird.exe mine/xulrunner.exe "${others[@]}"; do
-  [ -n "${pid[$s]:-}" ] || continue
+check "$first is trimmed at start and on later ticks, no more often than every $VARNLET_TIMER1_INTERVAL ms" \
+  test "$ff" -ge 2 -a "$ff" -le "$(at_most "${pid[$first]}" "$VARNLET_TIMER1_INTERVAL")"
+for s in "${standins[@]}"; do
+  [[ "$s" != "$first" && "$s" != */notepad.exe ]] || continue
   check "$s is trimmed as often" test "$(trims_of "${pid[$s]}" "$ART/trims.txt")" -eq "$ff"
 done
-check "the program trims itself at start and on later ticks, no more often than every 3 s" \
-  test "$own" -ge 3 -a "$own" -le "$(at_most own 3000)"
+check "the program trims itself at start and on later ticks, no more often than every $VARNLET_TIMER2_INTERVAL ms" \
+  test "$own" -ge 3 -a "$own" -le "$(at_most own "$VARNLET_TIMER2_INTERVAL")"
 for s in "${standins[@]}"; do
   [[ "$s" == */notepad.exe ]] || continue
   check "$s is never trimmed" test "$(trims_of "${pid[$s]}" "$ART/trims.txt")" -eq 0
 done
-check "the own trim precedes the first firefox.exe trim" \
-  test "$(grep -n '^own ' "$ART/trims.txt" | head -1 | cut -d: -f1)" -lt "$(grep -n "^${pid[mine/firefox.exe]} " "$ART/trims.txt" | head -1 | cut -d: -f1)"
+check "the own trim precedes the first $first trim" \
+  test "$(grep -n '^own ' "$ART/trims.txt" | head -1 | cut -d: -f1)" -lt "$(grep -n "^${pid[$first]} " "$ART/trims.txt" | head -1 | cut -d: -f1)"
 # Each pass lists the processes without opening them and opens the Mozilla stand-ins only.
 opens_per_pass "$ART/relay.log" >"$ART/opens.txt"
 mozilla=$(for s in "${standins[@]}"; do [[ "$s" == */notepad.exe ]] || echo "${pid[$s]}"; done | sort -n | xargs)

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The tray icon appears with its tip and the start-up balloon; a right click opens the menu with
-# "Salir" in bold; a balloon reported shown is hidden 7 s later and the tip stays; the icon comes
-# back after the shell restarts, and is updated in place when the shell announces itself while
-# it still shows it; a second start adds no icon; "Salir" removes the icon and ends.
+# "Salir" in bold; a balloon reported shown is hidden the balloon's time later and the tip stays;
+# the icon comes back after the shell restarts, and is updated in place when the shell announces
+# itself while it still shows it; a second start adds no icon; "Salir" removes the icon and ends.
 # Started again, it registers for a restart by the Restart Manager, and the end of the session
 # (as the Restart Manager closes a program for an installer) removes the icon and ends it.
 source "$(dirname "$0")/lib.sh"
@@ -25,12 +25,13 @@ screenshot icon-and-balloon
 
 # Wine never reports the balloon shown; post the notification the shell would send.
 check "a balloon-shown notification is accepted" notify_program 1026
-check "the balloon timer starts with 7000 ms" wait_for 60 grep -qiE "$(set_timer_call $BALLOON_TIMER $BALLOON_MS)" "$ART/relay.log"
+check "the balloon timer starts with $VARNLET_BALLOON_SHOW_TIME ms" \
+  wait_for 60 grep -qiE "$(set_timer_call $BALLOON_TIMER "$VARNLET_BALLOON_SHOW_TIME")" "$ART/relay.log"
 modifies_before=$(traced "$ART/relay.log" "$(notify_call $NIM_MODIFY)")
-check "7 s later the timer is killed" wait_for 60 grep -qiE "$(kill_timer_call $BALLOON_TIMER)" "$ART/relay.log"
+check "that long later the timer is killed" wait_for 60 grep -qiE "$(kill_timer_call $BALLOON_TIMER)" "$ART/relay.log"
 check "and the balloon is hidden" wait_for 60 traced_more "$ART/relay.log" "$(notify_call $NIM_MODIFY)" "$modifies_before"
 check "the shell takes it away" wait_for 60 balloon_gone
-check "the tip is still Varnlet!" varnlet_icons 1
+check "the tip is still $VARNLET_TITLE" varnlet_icons 1
 screenshot after-balloon
 
 # A right click on the icon opens the menu, once: the shell's WM_CONTEXTMENU after the release
