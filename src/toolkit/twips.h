@@ -6,21 +6,18 @@ namespace varnlet::toolkit {
 inline constexpr int kTwipsPerInch = 1440;
 inline constexpr int kPointsPerInch = 72;
 
-struct TwipRect {
+// A rectangle in one unit; the unit is part of the type, so twips never pass for pixels.
+enum class Unit { Twips, Pixels };
+template <Unit>
+struct Rect {
   int left = 0;
   int top = 0;
   int width = 0;
   int height = 0;
-  friend constexpr bool operator==(const TwipRect&, const TwipRect&) = default;
+  friend constexpr bool operator==(const Rect&, const Rect&) = default;
 };
-
-struct PixelRect {
-  int left = 0;
-  int top = 0;
-  int width = 0;
-  int height = 0;
-  friend constexpr bool operator==(const PixelRect&, const PixelRect&) = default;
-};
+using TwipRect = Rect<Unit::Twips>;
+using PixelRect = Rect<Unit::Pixels>;
 
 // Rounds half up, as MulDiv does for the non-negative values a layout holds.
 constexpr int TwipsToPixels(int twips, int dpi) { return (twips * dpi + kTwipsPerInch / 2) / kTwipsPerInch; }

@@ -7,11 +7,6 @@
 namespace varnlet::contract {
 namespace {
 
-using namespace std::string_literals;
-using registry::kHkeyClassesRoot;
-using registry::kHkeyCurrentUser;
-using registry::kHkeyLocalMachine;
-
 class Associations : public RegistryTest {
  protected:
   void SetUp() override {

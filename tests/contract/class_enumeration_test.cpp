@@ -10,9 +10,6 @@
 namespace varnlet::contract {
 namespace {
 
-using namespace std::string_literals;
-using registry::kHkeyClassesRoot;
-using registry::kHkeyCurrentUser;
 using Strings = std::vector<std::wstring>;
 
 class EnumKeys : public RegistryTest {};

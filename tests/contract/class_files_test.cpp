@@ -7,10 +7,6 @@
 namespace varnlet::contract {
 namespace {
 
-using namespace std::string_literals;
-using registry::kHkeyCurrentUser;
-using registry::kHkeyLocalMachine;
-using registry::kHkeyUsers;
 using Strings = std::vector<std::wstring>;
 
 class RegSaveKey : public RegistryTest {

@@ -8,11 +8,6 @@
 namespace varnlet::contract {
 namespace {
 
-using namespace std::string_literals;
-using registry::kHkeyClassesRoot;
-using registry::kHkeyCurrentUser;
-using registry::kHkeyLocalMachine;
-
 class KeyPaths : public RegistryTest {};
 class CreateAndExistKey : public RegistryTest {};
 class QueryRegBase : public RegistryTest {};

@@ -8,12 +8,8 @@
 namespace varnlet::contract {
 namespace {
 
-using namespace std::string_literals;
 using registry::ByteArray;
 using registry::Empty;
-using registry::kHkeyClassesRoot;
-using registry::kHkeyCurrentUser;
-using registry::kHkeyLocalMachine;
 using registry::Variant;
 
 class Reading : public RegistryTest {};

@@ -9,10 +9,6 @@
 namespace varnlet::contract {
 namespace {
 
-using namespace std::string_literals;
-using registry::kHkeyClassesRoot;
-using registry::kHkeyCurrentUser;
-
 constexpr char kSentinel = '\x5A';
 
 class RegistryApiTest : public RegistryTest {

@@ -17,6 +17,12 @@ namespace varnlet::contract {
 using registry::RegKey;
 using registry::RegStatus;
 using namespace platform;  // the error numbers
+// What every suite names: byte strings with NULs in them, and the roots.
+using namespace std::string_literals;
+using registry::kHkeyClassesRoot;
+using registry::kHkeyCurrentUser;
+using registry::kHkeyLocalMachine;
+using registry::kHkeyUsers;
 
 struct StoredValue {
   std::uint32_t type = 0;

@@ -15,18 +15,18 @@ std::string Narrow(std::wstring_view text) {
 }  // namespace
 
 FakeDialog::FakeDialog(FakeDialogs& d, toolkit::Hwnd h, const toolkit::DialogDesign& des, toolkit::DialogEvents& e)
-    : dialogs(d), hwnd(h), design(des), events(e) {
-  browserCreated = !dialogs.faults.ShouldFail("BrowserCreate");
-  dialogs.current = this;
+    : FakeWindowState{d, h, des, e} {
+  browserCreated = !maker.faults.ShouldFail("BrowserCreate");
+  maker.current = this;
 }
 
 FakeDialog::~FakeDialog() {
   if (loaded) Close();
-  if (dialogs.current == this) dialogs.current = nullptr;
+  if (maker.current == this) maker.current = nullptr;
 }
 
-std::uintptr_t FakeDialog::Icon() const { return dialogs.icon; }
-std::uintptr_t FakeDialog::SmallIcon() const { return dialogs.smallIcon; }
+std::uintptr_t FakeDialog::Icon() const { return maker.icon; }
+std::uintptr_t FakeDialog::SmallIcon() const { return maker.smallIcon; }
 
 toolkit::WebBrowser& FakeDialog::Browser(std::size_t control) {
   if (control >= design.controls.size() || design.controls[control].kind != toolkit::ControlKind::WebBrowser) {
@@ -36,18 +36,18 @@ toolkit::WebBrowser& FakeDialog::Browser(std::size_t control) {
 }
 
 bool FakeDialog::Navigate(std::wstring_view URL) {
-  dialogs.Log("Navigate(" + Narrow(URL) + ")");
-  dialogs.navigations.emplace_back(URL);
+  maker.Log("Navigate(" + Narrow(URL) + ")");
+  maker.navigations.emplace_back(URL);
   if (!loaded || !browserCreated) return false;
-  return !dialogs.faults.ShouldFail("Navigate");
+  return !maker.faults.ShouldFail("Navigate");
 }
 
 void FakeDialog::ShowModal() {
-  dialogs.Log("ShowModal");
+  maker.Log("ShowModal");
   if (!loaded || visible) return;
   visible = true;
-  if (dialogs.whileShown) dialogs.whileShown(*this);
-  dialogs.Log("ShowModal returns");
+  if (maker.whileShown) maker.whileShown(*this);
+  maker.Log("ShowModal returns");
 }
 
 std::size_t FakeDialog::IndexOf(std::wstring_view controlName) const {
@@ -67,9 +67,9 @@ void FakeDialog::Close() {
   if (!loaded) return;
   loaded = false;
   visible = false;
-  if (browserCreated) ++dialogs.browsersReleased;
-  ++dialogs.unloads;
-  dialogs.Log("Unload");
+  if (browserCreated) ++maker.browsersReleased;
+  ++maker.unloads;
+  maker.Log("Unload");
 }
 
 std::unique_ptr<toolkit::Dialog> FakeDialogs::LoadDialog(const toolkit::DialogDesign& design,

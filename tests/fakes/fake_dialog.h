@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "fakes/fake_toolkit.h"
 #include "fakes/fault_injector.h"
 #include "fakes/journal.h"
 #include "toolkit/dialog.h"
@@ -15,7 +16,9 @@ namespace varnlet::fakes {
 
 class FakeDialogs;
 
-class FakeDialog final : public toolkit::Dialog, private toolkit::WebBrowser {
+class FakeDialog final : public toolkit::Dialog,
+                         public FakeWindowState<FakeDialogs, toolkit::DialogDesign, toolkit::DialogEvents>,
+                         private toolkit::WebBrowser {
  public:
   FakeDialog(FakeDialogs& dialogs, toolkit::Hwnd hwnd, const toolkit::DialogDesign& design,
              toolkit::DialogEvents& events);
@@ -35,12 +38,7 @@ class FakeDialog final : public toolkit::Dialog, private toolkit::WebBrowser {
   // What the close button does: the window and its browser go.
   void Close();
 
-  FakeDialogs& dialogs;
-  toolkit::Hwnd hwnd;
-  toolkit::DialogDesign design;
-  toolkit::DialogEvents& events;
   bool loaded = true;
-  bool visible = false;
   bool browserCreated = false;
 
  private:

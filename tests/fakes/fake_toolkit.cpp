@@ -11,21 +11,21 @@ void FakeApplication::End() {
 }
 
 FakeForm::FakeForm(FakeToolkit& tk, toolkit::Hwnd h, toolkit::FormDesign d, toolkit::FormEvents& e)
-    : toolkit(tk), hwnd(h), design(std::move(d)), events(e) {
-  toolkit.forms.push_back(this);
+    : FakeWindowState{tk, h, std::move(d), e} {
+  maker.forms.push_back(this);
 }
 
-FakeForm::~FakeForm() { std::erase(toolkit.forms, this); }
+FakeForm::~FakeForm() { std::erase(maker.forms, this); }
 
 void FakeForm::SetVisible(bool v) {
-  toolkit.faults.ShouldFail("Form.SetVisible");
-  toolkit.Log(v ? "Form.Visible=true" : "Form.Visible=false");
+  maker.faults.ShouldFail("Form.SetVisible");
+  maker.Log(v ? "Form.Visible=true" : "Form.Visible=false");
   visible = v;
 }
 
 void FakeForm::Hide() {
-  toolkit.faults.ShouldFail("Form.Hide");
-  toolkit.Log("Form.Hide");
+  maker.faults.ShouldFail("Form.Hide");
+  maker.Log("Form.Hide");
   visible = false;
 }
 
@@ -35,7 +35,7 @@ void FakeForm::Close() {
     events.Form_Unload(cancel);
   } catch (...) {
     // As the real toolkit: an error no handler took ends the program.
-    toolkit.app.End();
+    maker.app.End();
     destroyed = true;
     return;
   }
@@ -43,12 +43,12 @@ void FakeForm::Close() {
 }
 
 bool FakeForm::PopupMenu(toolkit::Menu& menu, std::int16_t defaultItem) {
-  toolkit.faults.ShouldFail("Form.PopupMenu");
-  toolkit.lastPopupDefault = defaultItem;
-  toolkit.Log("PopupMenu(" + std::to_string(defaultItem) + ")");
-  if (!toolkit.menuChoice) return false;
-  const std::int16_t choice = *toolkit.menuChoice;
-  toolkit.menuChoice.reset();
+  maker.faults.ShouldFail("Form.PopupMenu");
+  maker.lastPopupDefault = defaultItem;
+  maker.Log("PopupMenu(" + std::to_string(defaultItem) + ")");
+  if (!maker.menuChoice) return false;
+  const std::int16_t choice = *maker.menuChoice;
+  maker.menuChoice.reset();
   dynamic_cast<FakeMenu&>(menu).Click(choice);
   return true;
 }

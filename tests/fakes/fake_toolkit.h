@@ -14,6 +14,17 @@
 
 namespace varnlet::fakes {
 
+// What a fake window keeps: what made it, its made-up handle, its design, where its events go,
+// and whether it shows.
+template <class Maker, class Design, class Events>
+struct FakeWindowState {
+  Maker& maker;
+  toolkit::Hwnd hwnd;
+  Design design;
+  Events& events;
+  bool visible = false;
+};
+
 class FakeApplication final : public toolkit::Application {
  public:
   explicit FakeApplication(Journal* journal) : journal_(journal) {}
@@ -58,7 +69,10 @@ struct MsgBoxCall {
   std::wstring title;
 };
 
-class FakeForm final : public toolkit::Form {
+class FakeToolkit;
+
+class FakeForm final : public toolkit::Form,
+                       public FakeWindowState<FakeToolkit, toolkit::FormDesign, toolkit::FormEvents> {
  public:
   FakeForm(FakeToolkit& toolkit, toolkit::Hwnd hwnd, toolkit::FormDesign design, toolkit::FormEvents& events);
   ~FakeForm() override;
@@ -70,11 +84,6 @@ class FakeForm final : public toolkit::Form {
   // What the window does with WM_CLOSE: unload unless cancelled.
   void Close();
 
-  FakeToolkit& toolkit;
-  toolkit::Hwnd hwnd;
-  toolkit::FormDesign design;
-  toolkit::FormEvents& events;
-  bool visible = false;
   bool destroyed = false;
 };
 

@@ -89,9 +89,27 @@ std::wstring ClassName(HWND hwnd) {
   return buffer;
 }
 
-RECT RectInParent(HWND hwnd) {
+RECT ClientRect(HWND hwnd) {
+  RECT rc{};
+  ::GetClientRect(hwnd, &rc);
+  return rc;
+}
+
+RECT WindowRect(HWND hwnd) {
   RECT rc{};
   ::GetWindowRect(hwnd, &rc);
+  return rc;
+}
+
+// The font a control draws its text with.
+LOGFONTW FontOf(HWND hwnd) {
+  LOGFONTW lf{};
+  ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(hwnd, WM_GETFONT, 0, 0)), sizeof lf, &lf);
+  return lf;
+}
+
+RECT RectInParent(HWND hwnd) {
+  RECT rc = WindowRect(hwnd);
   ::MapWindowPoints(nullptr, ::GetParent(hwnd), reinterpret_cast<POINT*>(&rc), 2);
   return rc;
 }
@@ -254,13 +272,11 @@ TEST_F(AboutWindowTest, IsAHiddenFixedDialogWithOnlyACloseButton) {
 
 TEST_F(AboutWindowTest, ClientAreaIs348By204AndCentredOnTheScreen) {
   form2.Icon();
-  RECT client{};
-  ::GetClientRect(Window(), &client);
+  const RECT client = ClientRect(Window());
   EXPECT_EQ(client.right, 348);
   EXPECT_EQ(client.bottom, 204);
 
-  RECT window{};
-  ::GetWindowRect(Window(), &window);
+  const RECT window = WindowRect(Window());
   MONITORINFO monitor{};
   monitor.cbSize = sizeof monitor;
   ::GetMonitorInfoW(::MonitorFromPoint({0, 0}, MONITOR_DEFAULTTOPRIMARY), &monitor);
@@ -456,8 +472,7 @@ TEST_F(AboutWindowTest, TheRealBrowserIsActiveInPlaceInTheBannerArea) {
   EXPECT_EQ(ClassName(area), L"Varnlet.BrowserArea");
   const HWND control = ::GetWindow(area, GW_CHILD);
   ASSERT_NE(control, nullptr) << "the control's own window inside the area";
-  RECT rc{};
-  ::GetClientRect(control, &rc);
+  const RECT rc = ClientRect(control);
   EXPECT_EQ(rc.right, 329);
   EXPECT_EQ(rc.bottom, 73);
 }
@@ -739,17 +754,12 @@ TEST_F(AboutWindowTest, ANewDpiRescalesTheWindowTheControlsAndTheFonts) {
     SCOPED_TRACE(i);
     EXPECT_EQ(ToPixelRect(RectInParent(Control(i))), toolkit::ToPixels(Form2Controls()[i].rect, 144));
   }
-  LOGFONTW lf{};
-  ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(Control(kLabel1), WM_GETFONT, 0, 0)), sizeof lf, &lf);
-  EXPECT_EQ(lf.lfHeight, -24);
-  ::GetObjectW(reinterpret_cast<HFONT>(::SendMessageW(Control(kLabel4), WM_GETFONT, 0, 0)), sizeof lf, &lf);
-  EXPECT_EQ(lf.lfHeight, -17);
-  RECT window{};
-  ::GetWindowRect(Window(), &window);
+  EXPECT_EQ(FontOf(Control(kLabel1)).lfHeight, -24);
+  EXPECT_EQ(FontOf(Control(kLabel4)).lfHeight, -17);
+  const RECT window = WindowRect(Window());
   EXPECT_EQ(window.left, 100);
   EXPECT_EQ(window.top, 100);
-  RECT client{};
-  ::GetClientRect(Window(), &client);
+  const RECT client = ClientRect(Window());
   EXPECT_GE(client.right, 522);
   EXPECT_GE(client.bottom, 306);
 }

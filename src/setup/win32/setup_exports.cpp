@@ -5,6 +5,8 @@
 #include <msi.h>
 #include <msiquery.h>
 
+#include <algorithm>
+#include <array>
 #include <string>
 #include <string_view>
 
@@ -82,22 +84,17 @@ std::wstring PreviousInstall(MSIHANDLE install, const std::wstring& folder) {
 }
 
 std::wstring FolderRefusal(const std::wstring& folder, InstallFolderVerdict verdict) {
-  std::wstring text = L"Varnlet! no se instala en la carpeta " + folder + L": ";
-  switch (verdict) {
-    case InstallFolderVerdict::Occupied:
-      text += L"ya existe y no es la de la versi\u00f3n instalada.";
-      break;
-    case InstallFolderVerdict::NotAdministrators:
-      text += L"su propietario no es Administradores, SYSTEM ni TrustedInstaller.";
-      break;
-    case InstallFolderVerdict::Linked:
-      text += L"ella, una carpeta por encima o algo en ella es un v\u00ednculo o una uni\u00f3n.";
-      break;
-    default:
-      text += L"no es una ruta local v\u00e1lida o no se pudo leer.";
-      break;
-  }
-  return text + L" Elija una carpeta nueva, como la que se propone en Archivos de programa.";
+  // Why, by the verdict's number from Occupied on; anything else cannot be used.
+  constexpr std::array<std::wstring_view, 4> kWhy{
+      L"ya existe y no es la de la versi\u00f3n instalada.",
+      L"su propietario no es Administradores, SYSTEM ni TrustedInstaller.",
+      L"ella, una carpeta por encima o algo en ella es un v\u00ednculo o una uni\u00f3n.",
+      L"no es una ruta local v\u00e1lida o no se pudo leer.",
+  };
+  const auto index = static_cast<std::size_t>(verdict) - static_cast<std::size_t>(InstallFolderVerdict::Occupied);
+  return L"Varnlet! no se instala en la carpeta " + folder + L": " +
+         std::wstring(kWhy[std::min(index, kWhy.size() - 1)]) +
+         L" Elija una carpeta nueva, como la que se propone en Archivos de programa.";
 }
 
 std::wstring AutostartRefusal(const std::wstring& exe) {

@@ -322,21 +322,24 @@ class DialogsWin32::DialogImpl final : public Dialog {
     ::StretchBlt(dc, 0, 0, rc.right, rc.bottom, memory, 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
   }
 
+  // The message is handled, and the window procedure returns `value`.
+  static bool Answer(LRESULT& result, LRESULT value) {
+    result = value;
+    return true;
+  }
+
   bool Handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
     switch (msg) {
       case WM_COMMAND:
         if (HIWORD(wParam) == STN_CLICKED && lParam != 0) Clicked(IndexOf(reinterpret_cast<HWND>(lParam)));
-        result = 0;
-        return true;
+        return Answer(result, 0);
       case WM_CTLCOLORSTATIC:
-        result = ColourStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
-        return true;
+        return Answer(result, ColourStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam)));
       case WM_ERASEBKGND: {
         RECT rc{};
         ::GetClientRect(hwnd, &rc);
         ::FillRect(reinterpret_cast<HDC>(wParam), &rc, static_cast<HBRUSH>(formBrush_.get()));
-        result = 1;
-        return true;
+        return Answer(result, 1);
       }
       case WM_SYSCOLORCHANGE:
       case WM_SETTINGCHANGE:
@@ -346,13 +349,11 @@ class DialogsWin32::DialogImpl final : public Dialog {
       case WM_DPICHANGED:
         dpi_ = LOWORD(wParam);
         Layout(reinterpret_cast<const RECT*>(lParam));
-        result = 0;
-        return true;
+        return Answer(result, 0);
       case WM_CLOSE:
         // Closing unloads: the window, its controls and its browser go.
         ::DestroyWindow(hwnd);
-        result = 0;
-        return true;
+        return Answer(result, 0);
       case WM_DESTROY:
         for (Control& c : controls_) c.browser.reset();
         return false;
@@ -378,24 +379,21 @@ class DialogsWin32::DialogImpl final : public Dialog {
         // From a label inside a picture box.
         return Handle(hwnd_.get(), msg, wParam, lParam, result);
       case WM_ERASEBKGND:
-        result = 1;  // painted whole in WM_PAINT
-        return true;
+        // painted whole in WM_PAINT
+        return Answer(result, 1);
       case WM_PAINT: {
         PAINTSTRUCT ps;
         const HDC dc = ::BeginPaint(hwnd, &ps);
         PaintPictureBox(hwnd, dc);
         ::EndPaint(hwnd, &ps);
-        result = 0;
-        return true;
+        return Answer(result, 0);
       }
       case WM_PRINTCLIENT:
         PaintPictureBox(hwnd, reinterpret_cast<HDC>(wParam));
-        result = 0;
-        return true;
+        return Answer(result, 0);
       case WM_LBUTTONDOWN:
         ::SetCapture(hwnd);
-        result = 0;
-        return true;
+        return Answer(result, 0);
       case WM_LBUTTONUP:
         // A click is a press and a release on the same box.
         if (::GetCapture() == hwnd) {
@@ -407,8 +405,7 @@ class DialogsWin32::DialogImpl final : public Dialog {
             Clicked(IndexOf(hwnd));
           }
         }
-        result = 0;
-        return true;
+        return Answer(result, 0);
       case WM_SIZE: {
         const std::size_t index = IndexOf(hwnd);
         if (index < controls_.size() && controls_[index].browser) {

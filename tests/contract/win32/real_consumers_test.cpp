@@ -18,9 +18,6 @@
 namespace varnlet::contract {
 namespace {
 
-using registry::kHkeyClassesRoot;
-using registry::kHkeyUsers;
-
 // Runs a command and returns what it printed.
 std::string RunCommand(const std::string& command) {
   std::string output;
