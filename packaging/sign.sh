@@ -18,6 +18,10 @@ timestamp=()
 # A time stamp keeps the signature valid after the certificate expires.
 [ -z "${setting[1]}" ] || timestamp=(-ts "${setting[1]}")
 rm -f "$file.signed"
+# One signature at a time: the build signs several files in parallel, and a token (SoftHSM's file
+# store as much as a hardware one) fails a second session opened while the first logs in.
+exec 9>"$conf.lock"
+flock 9
 # The PIN or password through standard input, not the command line, where other users could read it.
 printf '%s' "$VARNLET_SIGN_PASSWORD" |
   osslsigncode sign "${key[@]}" -readpass - -h sha256 -n 'Varnlet!' "${timestamp[@]}" \
