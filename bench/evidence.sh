@@ -1,38 +1,187 @@
 #!/usr/bin/env bash
-# Measures every figure of bench/RESULTS.md in one run, one script after the other (builds the
-# win64 and win32 presets first; the figures under Wine for both architectures), and keeps the
-# whole output in build/win64/bench-artifacts/evidence.txt. About 35 minutes. Not part of the
-# test run: timings and sizes are evidence, not pass/fail.
+# Measures every figure of bench/RESULTS.md in one run, one script after the other, and writes
+# that file anew: a table of each figure, its value, its target or baseline, and the command that
+# measures it alone. Builds the win64 and win32 presets first; the figures under Wine are taken for
+# x64 and, where 32-bit programs run, for x86, each beside the baselines of its own architecture.
+# The scripts' whole output stays in build/win64/bench-artifacts/evidence/ (evidence.txt, and one
+# file a figure). About 35 minutes on 2 cores. Not part of the test run: timings and sizes are
+# evidence, not pass/fail; a script that fails leaves its rows saying so, and the run goes on.
+# Usage: bench/evidence.sh            measure, then write bench/RESULTS.md
+#        bench/evidence.sh --table    write bench/RESULTS.md again from the last run's output
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib32.sh
-for preset in win64 win32; do
-  cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset" >/dev/null
-done
-out=build/win64/bench-artifacts
-mkdir -p "$out"
-{
-  for figure in size trim_native; do
-    echo "=== bench/$figure.sh"
-    "bench/$figure.sh"
-    echo
+out=build/win64/bench-artifacts/evidence
+if [ "${1:-}" != --table ]; then
+  began=$SECONDS
+  commit="$(git rev-parse --short HEAD)"
+  git diff --quiet HEAD -- src res cmake CMakeLists.txt bench/*.cpp bench/*.h || commit="$commit with uncommitted changes"
+  for preset in win64 win32; do
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset" >/dev/null
   done
-  # The figures under Wine, for each architecture, each beside the baselines of its own
-  # architecture (the minimal tray program and the browser baseline of the same build). The x86
-  # figures need a kernel and a Wine that run 32-bit programs.
-  presets=(win64)
-  if wine_runs_32bit; then presets+=(win32); else echo "$NO_32BIT_LINE"; fi
-  for preset in "${presets[@]}"; do
-    for figure in startup memory trim_pass idle_cpu; do
-      echo "=== bench/$figure.sh ($preset)"
-      VARNLET_BUILD="$PWD/build/$preset" "bench/$figure.sh"
-      "build/$preset/wine-run" --stop
-      echo
+  rm -rf "$out"
+  mkdir -p "$out"
+  {
+    echo "commit=\"$commit\""
+    echo "day=$(date -u '+%Y-%m-%d')"
+    echo "machine=\"nproc $(nproc), $(lscpu | sed -nE 's/^Model name: *//p' | head -1)," \
+      "$(free -g | awk '/^Mem:/ { print $2 }') GiB, $(. /etc/os-release && echo "$PRETTY_NAME")," \
+      "$(wine --version 2>/dev/null), load average $(cut -d' ' -f1-3 /proc/loadavg) at the start\""
+  } >"$out/run.sh"
+
+  # measure NAME 'COMMAND AS SHOWN' COMMAND...: runs one figure's script, its output to the screen,
+  # to $out/NAME.txt and to $out/evidence.txt; $out/steps.txt keeps NAME, whether the script
+  # passed, and the command as a reader would type it.
+  measure() {
+    local name="$1" as_shown="$2" status=0
+    shift 2
+    echo "=== $as_shown ($(date -u +%H:%M:%S))" | tee -a "$out/evidence.txt"
+    "$@" >"$out/$name.txt" 2>&1 || status=$?
+    tee -a "$out/evidence.txt" <"$out/$name.txt"
+    [ "$status" = 0 ] || echo "=== $as_shown FAILED with $status" | tee -a "$out/evidence.txt"
+    printf '%s\t%s\t%s\n' "$name" "$status" "$as_shown" >>"$out/steps.txt"
+  }
+
+  measure size 'bench/size.sh' bench/size.sh
+  measure native 'bench/trim_native.sh' bench/trim_native.sh
+  arches=(x64)
+  if wine_runs_32bit; then arches+=(x86); else echo "$NO_32BIT_LINE" | tee -a "$out/evidence.txt"; fi
+  for arch in "${arches[@]}"; do
+    preset=$([ "$arch" = x64 ] && echo win64 || echo win32)
+    prefix=$([ "$arch" = x64 ] && echo "" || echo "VARNLET_BUILD=build/win32 ")
+    for figure in "startup 10" "memory 3" "trim_pass" "trim_pass 11 2 20 1000" "idle_cpu 5"; do
+      read -r script args <<<"$figure"
+      name="$script${args:+-${args// /-}}-$arch"
+      measure "$name" "${prefix}bench/$script.sh${args:+ $args}" \
+        env VARNLET_BUILD="$PWD/build/$preset" "bench/$script.sh" $args
+      "build/$preset/wine-run" --stop || true
     done
-    echo "=== bench/trim_pass.sh 11 2 20 1000 ($preset)"
-    VARNLET_BUILD="$PWD/build/$preset" bench/trim_pass.sh 11 2 20 1000
-    "build/$preset/wine-run" --stop
-    echo
   done
-} 2>&1 | tee "$out/evidence.txt"
+  echo "minutes=$(((SECONDS - began + 30) / 60))" >>"$out/run.sh"
+fi
+
+# --- The table, from the scripts' own lines -------------------------------------------------------
+
+# pick NAME EXPRESSION: the first group of the sed expression in the first line of NAME's output
+# that matches it.
+pick() { { sed -nE "s/$2/\1/p" "$out/$1.txt" 2>/dev/null || true; } | head -1; }
+# Thousands apart, as in 184 320.
+grouped() { sed -E ':a; s/([0-9])([0-9]{3})($|[^0-9.])/\1 \2\3/; ta' <<<"$1"; }
+# Two decimals of a ratio.
+r2() { awk -v x="$1" 'BEGIN { printf "%.2f", x }'; }
+# verdict VALUE LIMIT: "met" when VALUE <= LIMIT.
+verdict() { awk -v x="$1" -v t="$2" 'BEGIN { print (x != "" && x + 0 <= t + 0) ? "met" : "**not met**" }'; }
+
+[ -f "$out/run.sh" ] && [ -f "$out/steps.txt" ] || { echo "no run in $out: bench/evidence.sh first" >&2; exit 1; }
+source "$out/run.sh"
+declare -A shown failed
+while IFS=$'\t' read -r name status as_shown; do
+  shown[$name]="$as_shown" failed[$name]="$status"
+done <"$out/steps.txt"
+arches=(x64)
+[ -z "${shown[startup-10-x86]:-}" ] || arches+=(x86)
+rows=()
+# row NAME FIGURE VALUE TARGET: a row of the table, unless NAME's script failed or gave no value.
+row() {
+  local name="$1" figure="$2" value="$3" target="$4"
+  if [ "${failed[$name]:-1}" != 0 ] || [ -z "$value" ]; then
+    value="not measured: the script failed (\`$out/$name.txt\`)" target=""
+  fi
+  rows+=("| $figure | $value | $target | \`${shown[$name]}\` |")
+}
+
+for pair in win64:x64:200 win32:x86:240; do
+  IFS=: read -r preset arch limit <<<"$pair"
+  bytes=$(pick size "^$preset: varnlet\.exe ([0-9]+) bytes.*")
+  kib=$(pick size "^$preset: varnlet\.exe [0-9]+ bytes \(([0-9.]+) KiB\).*")
+  minimal=$(pick size "^$preset: .*minimal tray program [0-9]+ bytes \(([0-9.]+) KiB\).*")
+  ratio=$(pick size "^$preset: .*; ratio ([0-9.]+)$")
+  row size "$arch: the stripped exe" "$kib KiB ($(grouped "$bytes") bytes)" \
+    "at most $limit KiB: $(verdict "${kib:-x}" "$limit"); minimal tray program $minimal KiB ($(r2 "$ratio") times)"
+  imports=$(pick size "^$preset: varnlet\.exe imports: (.*)$")
+  row size "$arch: DLLs imported" "${imports//.dll/}" \
+    "system DLLs only: $(grep -q "^$preset: varnlet\.exe imports:" "$out/size.txt" && ! grep -q 'not a system DLL' "$out/size.txt" && echo met || echo '**not met**')"
+done
+
+# Google Benchmark's aggregate lines: "BM_Timer1Pass/50_median  3.40 us  3.40 us  5" (CPU time is
+# the second).
+native_cpu() { pick native "^$1\/$2_median +[0-9.]+ [a-z]+ +([0-9.]+ [a-z]+) .*" | sed 's/ us$/ µs/'; }
+for processes in 50 500 5000; do
+  limit_ratio=$(pick native "^$processes processes \(median\): ratio pass\/limit ([0-9.e+-]+) .*")
+  raw_ratio=$(pick native "^$processes processes \(median\): .*pass\/raw loop ([0-9.e+-]+).*")
+  row native "native: one trimming pass over the in-memory table, $(grouped "$processes") processes (CPU time, median of 5)" \
+    "$(native_cpu BM_Timer1Pass "$processes")" \
+    "limit $(native_cpu BM_Limit "$processes") ($(r2 "$limit_ratio") times, at most 1.10: $(verdict "$limit_ratio" 1.10)); raw loop $(native_cpu BM_RawLoop "$processes") ($(r2 "$raw_ratio") times)"
+done
+[ "${#arches[@]}" -eq 2 ] || rows+=("| x86: the figures under Wine | not measured: $NO_32BIT_LINE | | |")
+
+for arch in "${arches[@]}"; do
+  n=startup-10-$arch
+  ms() { pick "$n" "^$1: ([0-9.]+) ms .*"; }
+  v=$(ms Varnlet) m=$(ms 'minimal tray program \(baseline\)') w=$(ms 'browser baseline \(.*\)')
+  vm=$(pick "$n" '^ratio Varnlet \/ minimal: ([0-9.]+);.*')
+  nm=$(pick "$n" '^ratio Varnlet \/ minimal: .*without the browser: ([0-9.]+)$')
+  vw=$(pick "$n" '^ratio Varnlet \/ browser baseline: ([0-9.]+)$')
+  row "$n" "$arch: start to tray icon added (median of 10)" "$v ms" \
+    "minimal tray program $m ms ($(r2 "$vm") times, at most 1.5: $(verdict "$vm" 1.5)); browser baseline $w ms ($(r2 "$vw") times, at most 1.25: $(verdict "$vw" 1.25))"
+  row "$n" "$arch: the same, the browser control unavailable" "$(ms 'Varnlet without the browser control') ms" \
+    "minimal tray program $m ms ($(r2 "$nm") times)"
+
+  n=memory-3-$arch
+  kib() { echo "$(grouped "$1") KiB"; }
+  for who in Varnlet 'Varnlet without the browser control'; do
+    # "at 60 s: WHO: working set W, private P; minimal beside it: working set W, private P; ratios
+    # a and b; browser baseline beside it: working set W, private P; ratios c and d": its numbers.
+    read -r ws pb mws mpb rws rpb bws bpb rbws rbpb < <(pick "$n" "^at 60 s: $who: (.*)$" | grep -oE '[0-9.]+' | xargs) || true
+    read -r ews epb _ < <(pick "$n" "^at 10 s: $who: (.*)$" | grep -oE '[0-9.]+' | xargs) || true
+    if [ "$who" = Varnlet ]; then
+      label="$arch: working set at 60 s (median of 3)" plabel="$arch: private bytes at 60 s (median of 3)"
+      wtarget="browser baseline $(kib "$bws") ($(r2 "$rbws") times, at most 1.25: $(verdict "$rbws" 1.25)); minimal tray program $(kib "$mws") ($(r2 "$rws") times)"
+      ptarget="browser baseline $(kib "$bpb") ($(r2 "$rbpb") times, at most 1.25: $(verdict "$rbpb" 1.25)); minimal tray program $(kib "$mpb") ($(r2 "$rpb") times)"
+    else
+      label="$arch: working set, the browser control unavailable" plabel="$arch: private bytes, the browser control unavailable"
+      wtarget="minimal tray program $(kib "$mws") ($(r2 "$rws") times, at most 1.5: $(verdict "$rws" 1.5))"
+      ptarget="minimal tray program $(kib "$mpb") ($(r2 "$rpb") times, at most 1.5: $(verdict "$rpb" 1.5))"
+    fi
+    row "$n" "$label" "${ws:+$(kib "$ws") (at 10 s: $(kib "$ews"))}" "$wtarget"
+    row "$n" "$plabel" "${pb:+$(kib "$pb") (at 10 s: $(kib "$epb"))}" "$ptarget"
+  done
+
+  for n in trim_pass-$arch trim_pass-11-2-20-1000-$arch; do
+    among=$(pick "$n" '^relay trace of one pass among ([0-9]+) processes:.*')
+    opened=$(pick "$n" '^relay trace of one pass among [0-9]+ processes: (.*)$')
+    row "$n" "$arch: processes one trimming pass opens, among $(grouped "$among")" "${opened//OpenProcess/\`OpenProcess\`}" \
+      "the Mozilla stand-ins only"
+    loop() { pick "$n" "^$1: +median ([0-9.]+) ms.*"; }
+    pl=$(pick "$n" '^ratio pass \/ limit \(medians\): ([0-9.]+).*')
+    pr=$(pick "$n" '^ratio pass \/ raw loop \(medians\): ([0-9.]+).*')
+    row "$n" "$arch: one \`Timer1_Timer\` pass under Wine, among $(grouped "$among") processes (median)" \
+      "$(loop 'Timer1_Timer pass') ms" \
+      "limit $(loop limit) ms ($(r2 "$pl") times, at most 1.10: $(verdict "$pl" 1.10)); raw loop $(loop 'raw loop') ms ($(r2 "$pr") times); the list of processes alone $(loop 'the list alone') ms"
+  done
+
+  n=idle_cpu-5-$arch
+  seconds=$(pick "$n" '^figure: CPU seconds over ([0-9]+) idle seconds.*')
+  row "$n" "$arch: CPU time over $seconds idle seconds, 20 stand-ins running" \
+    "$(pick "$n" '^Varnlet: ([0-9.]+ s \(.*\))$')" \
+    "minimal tray program $(pick "$n" '^minimal tray program \(baseline\): ([0-9.]+ s) .*'); the wineserver $(pick "$n" '^wineserver with Varnlet running: ([0-9.]+ s a minute);.*') with Varnlet, $(pick "$n" '.*without Varnlet: ([0-9.]+ s a minute)$') after it ended; no target"
+done
+
+{
+  echo "# Varnlet: measured figures"
+  echo
+  echo "Written by \`bench/evidence.sh\`, which takes every figure below in one run and rewrites this"
+  echo "file; do not edit it by hand. Each command measures its figure alone, from the repository's"
+  echo "root once \`cmake --build --preset win64\` (and \`--preset win32\`, for sizes and x86) has"
+  echo "built. What the figures and their baselines are, and why some targets cannot be met under"
+  echo "Wine: [docs/testing.md](../docs/testing.md#figures)."
+  echo
+  echo "Measured at $commit, $day, in $minutes minutes: $machine."
+  echo "The scripts' whole output: \`$out/\`."
+  echo
+  echo "| figure | value | target or baseline | command |"
+  echo "|---|---|---|---|"
+  printf '%s\n' "${rows[@]}"
+} >bench/RESULTS.md
+echo "bench/RESULTS.md written ($minutes minutes)"
