@@ -45,9 +45,9 @@ LOCALES = {
 }
 # What a record says of the product, the same in every build of one release.
 PRODUCT = ('version', 'maker', 'release_url', 'home_page', 'license', 'title', 'descriptions')
-# What each exit code of the NSIS installer tells winget (the README lists them). 1 and 2 are
-# also NSIS's own (Cancel on its pages, an abort); 2 is mostly a file nothing could close, which
-# the Restart Manager already tried, so "close it and try again" is the fitting advice.
+# What each exit code of the NSIS installer tells winget (docs/administration.md lists the codes).
+# 1 and 2 are also NSIS's own (Cancel on its pages, an abort); 2 is mostly a file nothing could
+# close, which the Restart Manager already tried, so "close it and try again" is the fitting advice.
 NSIS_RESPONSES = {
     1: 'cancelledByUser',
     2: 'fileInUse',

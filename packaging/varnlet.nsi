@@ -37,8 +37,9 @@ Unicode true
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Varnlet"
 !define WINDOW_CLASS "Varnlet.Form1"
 !define SHORTCUT "$SMPROGRAMS\${TITLE}.lnk"
-; What a deployment tool reads from the exit code (the README lists them): 0 done; 1 cancelled on
-; the pages; 2 a running Varnlet! or a file that could not be closed, replaced or deleted; then:
+; What a deployment tool reads from the exit code (docs/administration.md lists them): 0 done;
+; 1 cancelled on the pages; 2 a running Varnlet! or a file that could not be closed, replaced or
+; deleted; then:
 !define EXIT_NEWER 3
 !define EXIT_MSI 4
 !define EXIT_WRITE 5

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Builds the packages of the current commit as a packager would, twice, and compares every file
 # byte for byte: varnlet.exe, the zip, the NSIS installer, the MSI and SHA256SUMS. Each build is a
-# fresh clone in a folder of its own name, with its own umask, configured and built with the
-# README's two commands and nothing in the environment (no SOURCE_DATE_EPOCH, no key); the second
-# starts at least a minute after the first, so a clock's time anywhere in a package shows.
+# fresh clone in a folder of its own name, with its own umask, configured and built with the plain
+# cmake --preset and cmake --build commands and nothing in the environment (no SOURCE_DATE_EPOCH,
+# no key); the second starts at least a minute after the first, so a clock's time anywhere in a
+# package shows.
 # Fails on any difference. With --sign, it then runs scripts/rehearse_release.sh on the second tree.
 #   scripts/reproduce.sh [--sign] [x64] [x86]        (default: x64 and x86)
 # Only committed files are built: commit first.
@@ -30,7 +31,7 @@ clone() {
   git -C "$work/$1/src" fetch -q --depth 1 "file://$root" "$commit"
   git -C "$work/$1/src" checkout -q FETCH_HEAD
 }
-# build NAME UMASK ARCH: the README's configure and build commands in $work/NAME/src.
+# build NAME UMASK ARCH: the plain configure and build commands in $work/NAME/src.
 build() {
   local name="$1" mask="$2" arch="$3" preset start=$SECONDS
   preset="$(preset_of "$arch")"
