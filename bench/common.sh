@@ -47,6 +47,25 @@ windows_pid() { tool pids "$1" | tr -d '\r' | head -1; }
 # Waits for a program's tray icon with tip $1.
 wait_icon() { wait_for "${2:-60}" bash -c "'$WR' '$TOOL' tray-tips | tr -d '\r' | grep -qxF '$1'"; }
 
+# launch VAR TIP PROGRAM [ENV...]: starts PROGRAM under Wine (with ENV) in the background, the
+# launcher's pid in VAR (killed at exit if still running); wait_launched then waits for the tray
+# icon of every program launched since, by its tip. Starting them all before waiting lets them
+# start side by side.
+LAUNCHED_TIPS=()
+launch() {
+  local var="$1" tip="$2" program="$3"
+  shift 3
+  env "$@" "$WR" "$program" >/dev/null 2>&1 &
+  printf -v "$var" '%s' "$!"
+  BACKGROUND+=($!)
+  LAUNCHED_TIPS+=("$tip")
+}
+wait_launched() {
+  local tip
+  for tip in "${LAUNCHED_TIPS[@]}"; do wait_icon "$tip" || fail "no tray icon with the tip $tip"; done
+  LAUNCHED_TIPS=()
+}
+
 # Asks the window of class $1 to close and waits up to 30 s for the Linux process $2 to end.
 close_and_wait() {
   tool post "$1" 16 0 0 || true

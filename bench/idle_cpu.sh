@@ -10,14 +10,9 @@ machine
 start_standins 20 $((minutes * 60 + 240))
 server=$(wineserver_pid) || fail "no wineserver for $PREFIX"
 
-"$WR" "$MINIMAL" >/dev/null 2>&1 &
-m=$!
-BACKGROUND+=($m)
-"$WR" "$EXE" >/dev/null 2>&1 &
-v=$!
-BACKGROUND+=($v)
-wait_icon 'Minimal tray' || fail "no minimal icon"
-wait_icon "$VARNLET_TITLE" || fail "no Varnlet icon"
+launch m 'Minimal tray' "$MINIMAL"
+launch v "$VARNLET_TITLE" "$EXE"
+wait_launched
 vl=$(linux_pid "$EXE") || fail "no Linux process for Varnlet"
 ml=$(linux_pid "$MINIMAL") || fail "no Linux process for the minimal program"
 # Past the start-up: the About window's page load and the first passes.

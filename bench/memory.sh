@@ -24,18 +24,11 @@ sample() {
 round() {
   local config="$1" v m b vw mw bw start
   start=$SECONDS
-  "$WR" "$MINIMAL" >/dev/null 2>&1 &
-  m=$!
-  BACKGROUND+=($m)
-  "$WR" "$BROWSER" >/dev/null 2>&1 &
-  b=$!
-  BACKGROUND+=($b)
-  env ${2:-} "$WR" "$EXE" >/dev/null 2>&1 &
-  v=$!
-  BACKGROUND+=($v)
-  wait_icon 'Minimal tray' || fail "no minimal icon"
-  wait_icon "$VARNLET_TITLE" || fail "no Varnlet icon"
-  wait_icon 'Browser tray' || fail "no browser baseline icon"
+  launch m 'Minimal tray' "$MINIMAL"
+  launch b 'Browser tray' "$BROWSER"
+  # $2: zero or more VAR=value words, split on purpose.
+  launch v "$VARNLET_TITLE" "$EXE" ${2:-}
+  wait_launched
   vw=$(windows_pid varnlet.exe)
   mw=$(windows_pid minimal_tray.exe)
   bw=$(windows_pid browser_tray.exe)
