@@ -104,9 +104,12 @@ for pair in win64:x64:200 win32:x86:240; do
     "system DLLs only: $(grep -q "^$preset: varnlet\.exe imports:" "$out/size.txt" && ! grep -q 'not a system DLL' "$out/size.txt" && echo met || echo '**not met**')"
 done
 
-# Google Benchmark's aggregate lines: "BM_Timer1Pass/50_median  3.40 us  3.40 us  5" (CPU time is
-# the second).
-native_cpu() { pick native "^$1\/$2_median +[0-9.]+ [a-z]+ +([0-9.]+ [a-z]+) .*" | sed 's/ us$/ µs/'; }
+# Google Benchmark's aggregate lines: "BM_Timer1Pass/50_median  3400 ns  3400 ns  5" (CPU time is
+# the second), in µs.
+native_cpu() {
+  pick native "^$1\/$2_median +[0-9.]+ [a-z]+ +([0-9.]+ [a-z]+) .*" |
+    awk '{ f = $2 == "ns" ? 0.001 : $2 == "ms" ? 1000 : 1; printf "%.1f µs", $1 * f }'
+}
 for processes in 50 500 5000; do
   limit_ratio=$(pick native "^$processes processes \(median\): ratio pass\/limit ([0-9.e+-]+) .*")
   raw_ratio=$(pick native "^$processes processes \(median\): .*pass\/raw loop ([0-9.e+-]+).*")

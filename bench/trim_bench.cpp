@@ -96,6 +96,9 @@ BENCHMARK(BM_Limit)->Arg(50)->Arg(500)->Arg(5000);
 // Collects the times so the ratio can be printed after the usual table.
 class RatioReporter final : public benchmark::ConsoleReporter {
  public:
+  // Plain text: a reporter of our own does not follow --benchmark_color, and the evidence script
+  // reads these lines.
+  RatioReporter() : ConsoleReporter(OO_Tabular) {}
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
       // With repetitions only the medians count; without, the single runs.
