@@ -91,6 +91,9 @@ std::wstring FolderRefusal(const std::wstring& folder, InstallFolderVerdict verd
       L"ella, una carpeta por encima o algo en ella es un v\u00ednculo o una uni\u00f3n.",
       L"no es una ruta local v\u00e1lida o no se pudo leer.",
   };
+  static_assert(static_cast<int>(InstallFolderVerdict::Unusable) - static_cast<int>(InstallFolderVerdict::Occupied) ==
+                    static_cast<int>(kWhy.size()) - 1,
+                "one reason a refusal, in the verdicts' order");
   const auto index = static_cast<std::size_t>(verdict) - static_cast<std::size_t>(InstallFolderVerdict::Occupied);
   return L"Varnlet! no se instala en la carpeta " + folder + L": " +
          std::wstring(kWhy[std::min(index, kWhy.size() - 1)]) +
