@@ -132,7 +132,7 @@ void Form1::ToggleStartWithWindows(std::int16_t Index, const std::wstring& exePa
   SkipErrors([&] { menu.SetChecked(Index, !menu.Checked(Index)); });
   bool on = false;
   SkipErrors([&] { on = menu.Checked(Index); });
-  const AutostartOutcome outcome = ClickAutostart(registry_.get(), services_.paths, exePath, on, [&] {
+  const AutostartOutcome outcome = ClickAutostart(registry_.get(), services_.fileSecurity, exePath, on, [&] {
     SkipErrors(
         [&] { services_.toolkit.MsgBox(AutostartErrorText(exePath, HomePageWithoutSlash()), kErrorBoxStyle, L""); });
     return !Ended();

@@ -66,7 +66,7 @@ class Form1 final : private toolkit::FormEvents, private tray::TrayHost {
     about::Form2& form2;
     platform::RegistryApi& registry;
     platform::FileApi& files;
-    platform::FileSecurityApi& paths;
+    platform::FileSecurityApi& fileSecurity;
   };
 
   explicit Form1(const Services& services);

@@ -8,13 +8,16 @@
 namespace varnlet::app {
 namespace {
 
+using trust::JudgeRunValueTarget;
+using trust::RunValueTarget;
+
 // A write or delete that raised did not happen: it counts as failed, never as done.
 constexpr registry::RegStatus kRaised = -1;
 
 class Click {
  public:
-  Click(registry::cQueryReg* registry, platform::FileSecurityApi& files, std::wstring_view exePath)
-      : registry_(registry), files_(files), exePath_(exePath) {}
+  Click(registry::cQueryReg* registry, platform::FileSecurityApi& fileSecurity, std::wstring_view exePath)
+      : registry_(registry), fileSecurity_(fileSecurity), exePath_(exePath) {}
 
   std::wstring Read() {
     std::wstring value;
@@ -26,7 +29,7 @@ class Click {
   bool Trusted() {
     if (!target_) {
       target_ = RunValueTarget{};
-      SkipErrors([&] { target_ = JudgeRunValueTarget(exePath_, files_); });
+      SkipErrors([&] { target_ = JudgeRunValueTarget(exePath_, fileSecurity_); });
     }
     return target_->trust == ExecutableTrust::Trusted;
   }
@@ -55,7 +58,7 @@ class Click {
   }
 
   registry::cQueryReg* registry_;
-  platform::FileSecurityApi& files_;
+  platform::FileSecurityApi& fileSecurity_;
   std::wstring exePath_;
   const std::wstring key_{kAutostartKey};
   const std::wstring name_{kAutostartValue};
@@ -68,9 +71,9 @@ bool AutostartRegistered(registry::cQueryReg& registry) {
   return !registry.GetRegString(std::wstring(kAutostartKey), std::wstring(kAutostartValue)).empty();
 }
 
-AutostartOutcome ClickAutostart(registry::cQueryReg* registry, platform::FileSecurityApi& files,
+AutostartOutcome ClickAutostart(registry::cQueryReg* registry, platform::FileSecurityApi& fileSecurity,
                                 std::wstring_view exePath, bool on, const std::function<bool()>& reportWriteFailure) {
-  Click click(registry, files, exePath);
+  Click click(registry, fileSecurity, exePath);
   const auto shows = [](bool checked) { return AutostartOutcome{false, checked, std::nullopt}; };
   const AutostartOutcome ended{true, false, std::nullopt};
   // A value already there (perhaps from a copy in another folder, or unquoted from an earlier

@@ -8,12 +8,14 @@
 #include <string>
 #include <string_view>
 
-#include "app/autostart_trust.h"
+#include "trust/autostart_trust.h"
 #include "build_config.h"
 #include "platform/file_security_api.h"
 #include "registry/cQueryReg.h"
 
 namespace varnlet::app {
+
+using trust::ExecutableTrust;
 
 // Where the program records that it starts with Windows (the build's, as the installers'); read at
 // start and by the menu.
@@ -38,7 +40,7 @@ struct AutostartOutcome {
 // when the exe may run at every logon, as the quoted final path of the file judged. A write that
 // fails calls `reportWriteFailure`, which shows the error box and returns false when the program
 // ended meanwhile. `registry` may be null (it could not be made): every call then fails.
-AutostartOutcome ClickAutostart(registry::cQueryReg* registry, platform::FileSecurityApi& files,
+AutostartOutcome ClickAutostart(registry::cQueryReg* registry, platform::FileSecurityApi& fileSecurity,
                                 std::wstring_view exePath, bool on, const std::function<bool()>& reportWriteFailure);
 
 // The text of the box that reports a failed write, naming the home page as `homePage`.

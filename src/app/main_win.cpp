@@ -68,11 +68,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   platform::AnsiCodePageWin32 ansi;
   platform::RegistryApiWin32 registry;
   platform::FileApiWin32 files;
-  platform::FileSecurityApiWin32 paths;
+  platform::FileSecurityApiWin32 fileSecurity;
   toolkit::win32::ToolkitWin32 toolkit(instance, L"Local\\Varnlet.SingleInstance", std::wstring(app::kAppTitle));
   // Declared before the About window: OLE is uninitialised after the last browser is gone.
   toolkit::win32::WebBrowserFactory browsers;
   toolkit::win32::DialogsWin32 dialogs(instance, browsers);
   about::Form2 form2({dialogs, shell, ansi, platform::win32::ProcessTokenElevated()});
-  return app::RunProgram({toolkit, process, shell, version, user, ansi, form2, registry, files, paths});
+  return app::RunProgram({toolkit, process, shell, version, user, ansi, form2, registry, files, fileSecurity});
 }

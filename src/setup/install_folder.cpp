@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/autostart_trust.h"
+#include "trust/autostart_trust.h"
 
 namespace varnlet::setup {
 namespace {
@@ -32,17 +32,17 @@ bool IsLink(std::uint32_t attributes) { return (attributes & platform::kFileAttr
 
 // The folder as it stands: the previous install's, owned by an administrative account, no link,
 // nothing in it but files.
-InstallFolderVerdict JudgeExisting(const std::wstring& folder, FileSecurityApi& files) {
-  const platform::UniqueFileHandle handle = platform::OpenForInspection(files, folder);
+InstallFolderVerdict JudgeExisting(const std::wstring& folder, FileSecurityApi& fileSecurity) {
+  const platform::UniqueFileHandle handle = platform::OpenForInspection(fileSecurity, folder);
   if (!handle) return InstallFolderVerdict::Unusable;
   std::uint32_t attributes = 0;
-  if (!files.GetFileAttributesByHandle(handle.get(), attributes)) return InstallFolderVerdict::Unusable;
+  if (!fileSecurity.GetFileAttributesByHandle(handle.get(), attributes)) return InstallFolderVerdict::Unusable;
   if (IsLink(attributes)) return InstallFolderVerdict::Linked;
   platform::FileSecurity security;
-  if (files.GetSecurityInfo(handle.get(), security) != 0) return InstallFolderVerdict::Unusable;
-  if (!app::IsAdministrativeOwner(security.owner)) return InstallFolderVerdict::NotAdministrators;
+  if (fileSecurity.GetSecurityInfo(handle.get(), security) != 0) return InstallFolderVerdict::Unusable;
+  if (!trust::IsAdministrativeOwner(security.owner)) return InstallFolderVerdict::NotAdministrators;
   std::vector<platform::FolderEntry> entries;
-  if (files.ListFolder(folder.c_str(), entries) != 0) return InstallFolderVerdict::Unusable;
+  if (fileSecurity.ListFolder(folder.c_str(), entries) != 0) return InstallFolderVerdict::Unusable;
   for (const platform::FolderEntry& entry : entries) {
     if (IsLink(entry.attributes)) return InstallFolderVerdict::Linked;
     if ((entry.attributes & platform::kFileAttributeDirectory) != 0) return InstallFolderVerdict::Occupied;
@@ -50,42 +50,42 @@ InstallFolderVerdict JudgeExisting(const std::wstring& folder, FileSecurityApi& 
   return InstallFolderVerdict::Reuse;
 }
 
-InstallFolderVerdict Judge(std::wstring_view folder, std::wstring_view previous, FileSecurityApi& files) {
-  if (!app::IsOrdinaryDrivePath(folder) || folder.size() == 3) {
+InstallFolderVerdict Judge(std::wstring_view folder, std::wstring_view previous, FileSecurityApi& fileSecurity) {
+  if (!trust::IsOrdinaryDrivePath(folder) || folder.size() == 3) {
     // The root of a drive is never a folder of its own.
-    return folder.size() == 3 && app::IsOrdinaryDrivePath(folder) ? InstallFolderVerdict::Occupied
+    return folder.size() == 3 && trust::IsOrdinaryDrivePath(folder) ? InstallFolderVerdict::Occupied
                                                                   : InstallFolderVerdict::Unusable;
   }
   // From the root down: each folder that exists is no link; the first that does not exist is made,
   // with all below it.
   for (std::size_t end = folder.find(L'\\', 3);; end = folder.find(L'\\', end + 1)) {
     const std::wstring prefix(folder.substr(0, end));
-    const std::uint32_t attributes = files.GetFileAttributesW(prefix.c_str());
+    const std::uint32_t attributes = fileSecurity.GetFileAttributesW(prefix.c_str());
     if (attributes == platform::kInvalidFileAttributes) {
-      return Missing(files.GetLastError()) ? InstallFolderVerdict::Create : InstallFolderVerdict::Unusable;
+      return Missing(fileSecurity.GetLastError()) ? InstallFolderVerdict::Create : InstallFolderVerdict::Unusable;
     }
     if (IsLink(attributes)) return InstallFolderVerdict::Linked;
     if ((attributes & platform::kFileAttributeDirectory) == 0) return InstallFolderVerdict::Unusable;
     if (end == std::wstring_view::npos) break;
   }
   if (previous.empty() || !SamePath(folder, previous)) return InstallFolderVerdict::Occupied;
-  return JudgeExisting(std::wstring(folder), files);
+  return JudgeExisting(std::wstring(folder), fileSecurity);
 }
 
 }  // namespace
 
-InstallFolderVerdict JudgeInstallFolder(std::wstring_view folder, std::wstring_view previous, FileSecurityApi& files) {
+InstallFolderVerdict JudgeInstallFolder(std::wstring_view folder, std::wstring_view previous, FileSecurityApi& fileSecurity) {
   try {
-    return Judge(folder, previous, files);
+    return Judge(folder, previous, fileSecurity);
   } catch (...) {
     return InstallFolderVerdict::Unusable;
   }
 }
 
-std::uint32_t CreateInstallFolder(std::wstring_view folder, std::wstring_view sddl, FileSecurityApi& files) {
+std::uint32_t CreateInstallFolder(std::wstring_view folder, std::wstring_view sddl, FileSecurityApi& fileSecurity) {
   constexpr auto kBadPath = static_cast<std::uint32_t>(platform::kErrorBadPathName);
   try {
-    if (!app::IsOrdinaryDrivePath(folder) || folder.size() == 3) return kBadPath;
+    if (!trust::IsOrdinaryDrivePath(folder) || folder.size() == 3) return kBadPath;
     const std::wstring descriptor(sddl);
     // Once one folder is made here, every folder below it must be made here too: one that
     // appeared meanwhile is someone else's.
@@ -93,14 +93,14 @@ std::uint32_t CreateInstallFolder(std::wstring_view folder, std::wstring_view sd
     for (std::size_t end = folder.find(L'\\', 3);; end = folder.find(L'\\', end + 1)) {
       const std::wstring prefix(folder.substr(0, end));
       const bool last = end == std::wstring_view::npos;
-      if (!making && !last && files.GetFileAttributesW(prefix.c_str()) != platform::kInvalidFileAttributes) continue;
-      if (!files.CreateDirectoryW(prefix.c_str(), descriptor.c_str())) return files.GetLastError();
+      if (!making && !last && fileSecurity.GetFileAttributesW(prefix.c_str()) != platform::kInvalidFileAttributes) continue;
+      if (!fileSecurity.CreateDirectoryW(prefix.c_str(), descriptor.c_str())) return fileSecurity.GetLastError();
       making = true;
       if (last) break;
     }
-    const platform::UniqueFileHandle made = platform::OpenForInspection(files, std::wstring(folder));
-    if (!made) return files.GetLastError();
-    const std::optional<std::wstring> reached = app::OrdinaryFinalPath(platform::FinalPathName(files, made.get()));
+    const platform::UniqueFileHandle made = platform::OpenForInspection(fileSecurity, std::wstring(folder));
+    if (!made) return fileSecurity.GetLastError();
+    const std::optional<std::wstring> reached = trust::OrdinaryFinalPath(platform::FinalPathName(fileSecurity, made.get()));
     return reached && SamePath(*reached, folder) ? 0 : static_cast<std::uint32_t>(platform::kErrorCantResolveFilename);
   } catch (...) {
     return static_cast<std::uint32_t>(platform::kErrorNotEnoughMemory);

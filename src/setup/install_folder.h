@@ -31,12 +31,12 @@ enum class InstallFolderVerdict : int {
 
 // Judges `folder` for an install; `previous` is where the installed version lives ("" for none).
 InstallFolderVerdict JudgeInstallFolder(std::wstring_view folder, std::wstring_view previous,
-                                        platform::FileSecurityApi& files);
+                                        platform::FileSecurityApi& fileSecurity);
 
 // Makes `folder` and every folder above it that is missing, each with the security descriptor
 // `sddl` from the instant it exists; then checks that the folder made is the one named, no link
 // in between. 0 on success, else the system's error: ERROR_ALREADY_EXISTS where a folder to make
 // appeared meanwhile, ERROR_CANT_RESOLVE_FILENAME where the path leads elsewhere.
-std::uint32_t CreateInstallFolder(std::wstring_view folder, std::wstring_view sddl, platform::FileSecurityApi& files);
+std::uint32_t CreateInstallFolder(std::wstring_view folder, std::wstring_view sddl, platform::FileSecurityApi& fileSecurity);
 
 }  // namespace varnlet::setup

@@ -12,10 +12,10 @@
 #include <string>
 #include <vector>
 
-#include "app/autostart_trust.h"
+#include "trust/autostart_trust.h"
 #include "platform/win32/file_security_win32.h"
 #include "platform/win32/handles.h"
-#include "setup/win32/setup_files.h"
+#include "setup/win32/setup_file_security.h"
 
 namespace varnlet::setup {
 namespace {
@@ -85,7 +85,7 @@ class ModelledFileSecurity final : public platform::FileSecurityApi {
   std::uint32_t GetLastError() override { return real_.GetLastError(); }
 
   std::uint32_t GetSecurityInfo(FileHandle handle, platform::FileSecurity& security) override {
-    const std::optional<std::wstring> path = app::OrdinaryFinalPath(platform::FinalPathName(real_, handle));
+    const std::optional<std::wstring> path = trust::OrdinaryFinalPath(platform::FinalPathName(real_, handle));
     const std::wstring* sddl = nullptr;
     std::size_t longest = 0;
     const auto model = ReadModel();
@@ -134,7 +134,7 @@ class ModelledFileSecurity final : public platform::FileSecurityApi {
 
 }  // namespace
 
-platform::FileSecurityApi& SetupFiles() {
+platform::FileSecurityApi& SetupFileSecurity() {
   static ModelledFileSecurity files;
   return files;
 }

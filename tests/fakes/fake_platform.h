@@ -27,10 +27,10 @@ struct FakePlatform {
   about::Form2 form2{{dialogs, shell, ansi}};
   FakeFileSystem files;
   FakeRegistry registry{&files, &journal};
-  FakeFileSecurity paths;
+  FakeFileSecurity fileSecurity;
 
   app::Form1::Services services() {
-    return {toolkit, processes, shell, version, user, ansi, form2, registry, files, paths};
+    return {toolkit, processes, shell, version, user, ansi, form2, registry, files, fileSecurity};
   }
 };
 

@@ -13,6 +13,7 @@ namespace varnlet::app {
 namespace {
 
 using fakes::FakeFileSecurity;
+using namespace trust;
 
 constexpr platform::RegKey kHklm = 0x80000002;
 constexpr platform::RegKey kHkcu = 0x80000001;
@@ -246,7 +247,7 @@ TEST_F(MenuCommands, TheValueNamesTheFinalPathOfTheExeJudged) {
   Click();
   EXPECT_EQ(Value(), Stored(kCommandAnsi));
   EXPECT_TRUE(Mark());
-  EXPECT_EQ(fakes.paths.openHandles(), 0u);
+  EXPECT_EQ(fakes.fileSecurity.openHandles(), 0u);
 }
 
 // Who may change a path decides whether Windows is told to run it at every logon.
@@ -438,7 +439,7 @@ TEST(InstallFolder, OnlyANewFolderOrThePreviousInstallsOwnIsUsed) {
 // what to do; switching off still removes the value.
 TEST_F(MenuCommands, AnExeOthersMayReplaceIsRefusedAndItsValueStillRemoved) {
   fakes.toolkit.app.path = L"C:\\Tools";
-  fakes.paths.security[L"C:\\Tools"] = {L"S-1-5-21-1-2-3-1001", true, {}};
+  fakes.fileSecurity.security[L"C:\\Tools"] = {L"S-1-5-21-1-2-3-1001", true, {}};
   Start(std::nullopt);
   Click();
   EXPECT_FALSE(Value());
@@ -455,7 +456,7 @@ TEST_F(MenuCommands, AnExeOthersMayReplaceIsRefusedAndItsValueStillRemoved) {
 
   fakes::FakePlatform f;
   f.toolkit.app.path = L"N:\\Apps";
-  f.paths.driveTypes[L'N'] = 4;
+  f.fileSecurity.driveTypes[L'N'] = 4;
   f.registry.SetValue(kHklm, kRunKey, kRunValue, 1, Stored("N:\\Apps\\varnlet.exe"));
   Form1 form(f.services());
   form.Load();

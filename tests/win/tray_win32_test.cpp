@@ -66,8 +66,8 @@ struct TrayWin32 : ::testing::Test {
   about::Form2 form2{{dialogs, shell, ansi}};
   fakes::FakeFileSystem files;
   fakes::FakeRegistry registry{&files};
-  fakes::FakeFileSecurity paths;
-  app::Form1 form1{{toolkit, processes, shell, version, user, ansi, form2, registry, files, paths}};
+  fakes::FakeFileSecurity fileSecurity;
+  app::Form1 form1{{toolkit, processes, shell, version, user, ansi, form2, registry, files, fileSecurity}};
 
   void PumpFor(DWORD ms) {
     const DWORD until = ::GetTickCount() + ms;

@@ -10,13 +10,13 @@
 #include <string>
 #include <string_view>
 
-#include "app/autostart_trust.h"
+#include "trust/autostart_trust.h"
 #include "setup/install_folder.h"
-#include "setup/win32/setup_files.h"
+#include "setup/win32/setup_file_security.h"
 
 namespace {
 
-using varnlet::app::ExecutableTrust;
+using varnlet::trust::ExecutableTrust;
 using varnlet::setup::InstallFolderVerdict;
 
 // msi.dll is already loaded in the process that runs a custom action; it is never loaded here,
@@ -124,14 +124,14 @@ extern "C" {
 __declspec(dllexport) int WINAPI JudgeInstallFolder(const wchar_t* folder, const wchar_t* previous) {
   if (folder == nullptr) return static_cast<int>(InstallFolderVerdict::Unusable);
   return static_cast<int>(
-      varnlet::setup::JudgeInstallFolder(folder, previous == nullptr ? L"" : previous, varnlet::setup::SetupFiles()));
+      varnlet::setup::JudgeInstallFolder(folder, previous == nullptr ? L"" : previous, varnlet::setup::SetupFileSecurity()));
 }
 
 // Makes the folder, and any missing above it, with the descriptor `sddl` from the instant it
 // exists; 0 or the system's error.
 __declspec(dllexport) DWORD WINAPI CreateInstallFolder(const wchar_t* folder, const wchar_t* sddl) {
   if (folder == nullptr || sddl == nullptr) return ERROR_INVALID_PARAMETER;
-  return varnlet::setup::CreateInstallFolder(folder, sddl, varnlet::setup::SetupFiles());
+  return varnlet::setup::CreateInstallFolder(folder, sddl, varnlet::setup::SetupFileSecurity());
 }
 
 // The verdict on an exe for the Run value (ExecutableTrust's number); when it may run at every
@@ -139,7 +139,7 @@ __declspec(dllexport) DWORD WINAPI CreateInstallFolder(const wchar_t* folder, co
 __declspec(dllexport) int WINAPI JudgeRunValueTarget(const wchar_t* exe, wchar_t* path, DWORD size) {
   if (exe == nullptr || path == nullptr || size == 0) return static_cast<int>(ExecutableTrust::Unknown);
   path[0] = L'\0';
-  const varnlet::app::RunValueTarget target = varnlet::app::JudgeRunValueTarget(exe, varnlet::setup::SetupFiles());
+  const varnlet::trust::RunValueTarget target = varnlet::trust::JudgeRunValueTarget(exe, varnlet::setup::SetupFileSecurity());
   if (target.trust != ExecutableTrust::Trusted) return static_cast<int>(target.trust);
   if (target.path.size() >= size) return static_cast<int>(ExecutableTrust::Unknown);
   target.path.copy(path, target.path.size());
@@ -152,7 +152,7 @@ __declspec(dllexport) int WINAPI JudgeRunValueTarget(const wchar_t* exe, wchar_t
 __declspec(dllexport) UINT WINAPI CheckInstallFolder(MSIHANDLE install) {
   const std::wstring folder = WithoutFinalBackslash(Property(install, L"INSTALLFOLDER"));
   const InstallFolderVerdict verdict =
-      varnlet::setup::JudgeInstallFolder(folder, PreviousInstall(install, folder), varnlet::setup::SetupFiles());
+      varnlet::setup::JudgeInstallFolder(folder, PreviousInstall(install, folder), varnlet::setup::SetupFileSecurity());
   if (verdict != InstallFolderVerdict::Create && verdict != InstallFolderVerdict::Reuse) {
     ReportError(install, FolderRefusal(folder, verdict));
     return ERROR_INSTALL_FAILURE;
@@ -160,7 +160,7 @@ __declspec(dllexport) UINT WINAPI CheckInstallFolder(MSIHANDLE install) {
   // The start-up value is judged again on the installed exe (CheckAutostart); judged here on the
   // folder too, so that a refusal comes before an upgrade removes the installed version.
   if (WritesRunValue(install) &&
-      varnlet::app::JudgeRunValueFolder(folder, varnlet::setup::SetupFiles()) != ExecutableTrust::Trusted) {
+      varnlet::trust::JudgeRunValueFolder(folder, varnlet::setup::SetupFileSecurity()) != ExecutableTrust::Trusted) {
     ReportError(install, AutostartRefusal(folder + L"\\varnlet.exe"));
     return ERROR_INSTALL_FAILURE;
   }
@@ -171,7 +171,7 @@ __declspec(dllexport) UINT WINAPI CheckInstallFolder(MSIHANDLE install) {
 // the installed exe (its CustomActionData) must be one the program itself would add.
 __declspec(dllexport) UINT WINAPI CheckAutostart(MSIHANDLE install) {
   const std::wstring exe = Property(install, L"CustomActionData");
-  const varnlet::app::RunValueTarget target = varnlet::app::JudgeRunValueTarget(exe, varnlet::setup::SetupFiles());
+  const varnlet::trust::RunValueTarget target = varnlet::trust::JudgeRunValueTarget(exe, varnlet::setup::SetupFileSecurity());
   if (target.trust == ExecutableTrust::Trusted) return ERROR_SUCCESS;
   ReportError(install, AutostartRefusal(exe));
   return ERROR_INSTALL_FAILURE;

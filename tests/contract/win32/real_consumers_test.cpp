@@ -10,7 +10,7 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/autostart_trust.h"
+#include "trust/autostart_trust.h"
 #include "contract/registry_fixture.h"
 #include "platform/win32/file_security_win32.h"
 #include "platform/win32/registry_api_win32.h"
@@ -258,12 +258,12 @@ TEST_F(RealConsumers, TheChecksReadWhoMayChangeAPath) {
   }
 
   const std::wstring exe = closed + L"\\varnlet.exe";
-  EXPECT_EQ(app::JudgeRunValueTarget(exe, files).trust, app::ExecutableTrust::WritableByOthers)
+  EXPECT_EQ(trust::JudgeRunValueTarget(exe, files).trust, trust::ExecutableTrust::WritableByOthers)
       << "Windows: the test's own scratch folder lies under the user's profile; Wine: every file is the Unix "
          "user's, who is no administrators' group";
-  EXPECT_EQ(app::JudgeRunValueTarget(link + L"\\varnlet.exe", files).trust, app::ExecutableTrust::Linked);
-  EXPECT_EQ(app::JudgeRunValueTarget(closed + L"\\missing.exe", files).trust, app::ExecutableTrust::Unknown);
-  EXPECT_EQ(app::JudgeRunValueTarget(L"\\\\server\\share\\varnlet.exe", files).trust, app::ExecutableTrust::NotLocal);
+  EXPECT_EQ(trust::JudgeRunValueTarget(link + L"\\varnlet.exe", files).trust, trust::ExecutableTrust::Linked);
+  EXPECT_EQ(trust::JudgeRunValueTarget(closed + L"\\missing.exe", files).trust, trust::ExecutableTrust::Unknown);
+  EXPECT_EQ(trust::JudgeRunValueTarget(L"\\\\server\\share\\varnlet.exe", files).trust, trust::ExecutableTrust::NotLocal);
   for (const std::wstring& folder : {open, closed}) {
     if (folder == L"Z:\\tmp") continue;
     ::DeleteFileW((folder + L"\\varnlet.exe").c_str());

@@ -5,6 +5,6 @@
 
 namespace varnlet::setup {
 
-platform::FileSecurityApi& SetupFiles();
+platform::FileSecurityApi& SetupFileSecurity();
 
 }  // namespace varnlet::setup

@@ -1,9 +1,9 @@
 #include "platform/win32/file_security_win32.h"
-#include "setup/win32/setup_files.h"
+#include "setup/win32/setup_file_security.h"
 
 namespace varnlet::setup {
 
-platform::FileSecurityApi& SetupFiles() {
+platform::FileSecurityApi& SetupFileSecurity() {
   static platform::FileSecurityApiWin32 files;
   return files;
 }

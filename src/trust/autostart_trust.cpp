@@ -1,4 +1,4 @@
-#include "app/autostart_trust.h"
+#include "trust/autostart_trust.h"
 
 #include <algorithm>
 #include <array>
@@ -7,7 +7,7 @@
 
 #include "platform/file_api.h"  // kMaxPath
 
-namespace varnlet::app {
+namespace varnlet::trust {
 namespace {
 
 using platform::AceKind;
@@ -71,11 +71,11 @@ bool IsUncPath(std::wstring_view path) {
 
 // Linked when a name on the path, after its root, is a link; Unknown when one cannot be read;
 // Trusted otherwise. The path may carry "\\?\", which makes the system take each name literally.
-ExecutableTrust NoLinkOnTheWay(std::wstring_view path, platform::FileSecurityApi& files) {
+ExecutableTrust NoLinkOnTheWay(std::wstring_view path, platform::FileSecurityApi& fileSecurity) {
   const std::size_t root = (path.starts_with(kLongPrefix) ? kLongPrefix.size() : 0) + 3;
   for (std::size_t end = path.find(L'\\', root);; end = path.find(L'\\', end + 1)) {
     const std::wstring prefix(path.substr(0, end));
-    const std::uint32_t attributes = files.GetFileAttributesW(prefix.c_str());
+    const std::uint32_t attributes = fileSecurity.GetFileAttributesW(prefix.c_str());
     if (attributes == platform::kInvalidFileAttributes) return ExecutableTrust::Unknown;
     if ((attributes & platform::kFileAttributeReparsePoint) != 0) return ExecutableTrust::Linked;
     if (end == std::wstring_view::npos) return ExecutableTrust::Trusted;
@@ -83,12 +83,12 @@ ExecutableTrust NoLinkOnTheWay(std::wstring_view path, platform::FileSecurityApi
 }
 
 // The verdict on one object of the path, read through a handle on it.
-ExecutableTrust JudgeObject(platform::FileSecurityApi& files, platform::FileHandle handle, PathPart part) {
+ExecutableTrust JudgeObject(platform::FileSecurityApi& fileSecurity, platform::FileHandle handle, PathPart part) {
   std::uint32_t attributes = 0;
-  if (!files.GetFileAttributesByHandle(handle, attributes)) return ExecutableTrust::Unknown;
+  if (!fileSecurity.GetFileAttributesByHandle(handle, attributes)) return ExecutableTrust::Unknown;
   if ((attributes & platform::kFileAttributeReparsePoint) != 0) return ExecutableTrust::Linked;
   platform::FileSecurity security;
-  if (files.GetSecurityInfo(handle, security) != 0) return ExecutableTrust::Unknown;
+  if (fileSecurity.GetSecurityInfo(handle, security) != 0) return ExecutableTrust::Unknown;
   return OnlyAdministratorsMayChange(security, part) ? ExecutableTrust::Trusted : ExecutableTrust::WritableByOthers;
 }
 
@@ -113,11 +113,11 @@ bool IsDrivePathAsStarted(std::wstring_view given) {
 // `folder` ("C:\" for a root) and every folder above it, each through a handle on it, `folder`
 // judged as `part` and those above as ancestors; the disk's bus last: a disk that calls itself
 // fixed may still be plugged in from outside.
-ExecutableTrust JudgeFolders(platform::FileSecurityApi& files, const std::wstring& folder, PathPart part) {
+ExecutableTrust JudgeFolders(platform::FileSecurityApi& fileSecurity, const std::wstring& folder, PathPart part) {
   for (std::size_t end = folder.size();;) {
-    const platform::UniqueFileHandle handle = platform::OpenForInspection(files, folder.substr(0, end));
+    const platform::UniqueFileHandle handle = platform::OpenForInspection(fileSecurity, folder.substr(0, end));
     if (!handle) return ExecutableTrust::Unknown;
-    if (const ExecutableTrust verdict = JudgeObject(files, handle.get(), part); verdict != ExecutableTrust::Trusted) {
+    if (const ExecutableTrust verdict = JudgeObject(fileSecurity, handle.get(), part); verdict != ExecutableTrust::Trusted) {
       return verdict;
     }
     if (end == 3) break;
@@ -128,7 +128,7 @@ ExecutableTrust JudgeFolders(platform::FileSecurityApi& files, const std::wstrin
   }
   std::uint32_t bus = 0;
   const std::wstring volume = L"\\\\.\\" + folder.substr(0, 2);
-  if (files.QueryStorageBusType(volume.c_str(), bus) != 0) return ExecutableTrust::Unknown;
+  if (fileSecurity.QueryStorageBusType(volume.c_str(), bus) != 0) return ExecutableTrust::Unknown;
   return IsExternalBus(bus) ? ExecutableTrust::NotLocal : ExecutableTrust::Trusted;
 }
 
@@ -137,27 +137,27 @@ std::wstring ParentFolder(const std::wstring& path) {
   return path.substr(0, slash == 2 ? 3 : slash);
 }
 
-RunValueTarget Judge(std::wstring_view exePath, platform::FileSecurityApi& files) {
+RunValueTarget Judge(std::wstring_view exePath, platform::FileSecurityApi& fileSecurity) {
   if (IsUncPath(exePath)) return {ExecutableTrust::NotLocal, {}};
   if (!IsDrivePathAsStarted(exePath)) return {};
-  if (const ExecutableTrust links = NoLinkOnTheWay(exePath, files); links != ExecutableTrust::Trusted) {
+  if (const ExecutableTrust links = NoLinkOnTheWay(exePath, fileSecurity); links != ExecutableTrust::Trusted) {
     return {links, {}};
   }
   // What Windows will run is the object this handle is open on: its final path is what is judged
   // and written.
-  const platform::UniqueFileHandle exe = platform::OpenForInspection(files, std::wstring(exePath));
+  const platform::UniqueFileHandle exe = platform::OpenForInspection(fileSecurity, std::wstring(exePath));
   if (!exe) return {};
-  const std::wstring finalPath = platform::FinalPathName(files, exe.get());
+  const std::wstring finalPath = platform::FinalPathName(fileSecurity, exe.get());
   if (IsUncPath(finalPath)) return {ExecutableTrust::NotLocal, {}};
   std::optional<std::wstring> path = OrdinaryFinalPath(finalPath);
   if (!path) return {};
-  if (const ExecutableTrust links = NoLinkOnTheWay(*path, files); links != ExecutableTrust::Trusted) {
+  if (const ExecutableTrust links = NoLinkOnTheWay(*path, fileSecurity); links != ExecutableTrust::Trusted) {
     return {links, {}};
   }
   const std::wstring root = path->substr(0, 3);
-  if (files.GetDriveTypeW(root.c_str()) != platform::kDriveFixed) return {ExecutableTrust::NotLocal, {}};
-  ExecutableTrust trust = JudgeObject(files, exe.get(), PathPart::File);
-  if (trust == ExecutableTrust::Trusted) trust = JudgeFolders(files, ParentFolder(*path), PathPart::OwnFolder);
+  if (fileSecurity.GetDriveTypeW(root.c_str()) != platform::kDriveFixed) return {ExecutableTrust::NotLocal, {}};
+  ExecutableTrust trust = JudgeObject(fileSecurity, exe.get(), PathPart::File);
+  if (trust == ExecutableTrust::Trusted) trust = JudgeFolders(fileSecurity, ParentFolder(*path), PathPart::OwnFolder);
   if (trust != ExecutableTrust::Trusted) return {trust, {}};
   return {ExecutableTrust::Trusted, std::move(*path)};
 }
@@ -201,29 +201,29 @@ std::optional<std::wstring> OrdinaryFinalPath(std::wstring_view finalPath) {
   return std::wstring(finalPath);
 }
 
-RunValueTarget JudgeRunValueTarget(std::wstring_view exePath, platform::FileSecurityApi& files) {
+RunValueTarget JudgeRunValueTarget(std::wstring_view exePath, platform::FileSecurityApi& fileSecurity) {
   try {
-    return Judge(exePath, files);
+    return Judge(exePath, fileSecurity);
   } catch (...) {
     return {};
   }
 }
 
-ExecutableTrust JudgeRunValueFolder(std::wstring_view folder, platform::FileSecurityApi& files) {
+ExecutableTrust JudgeRunValueFolder(std::wstring_view folder, platform::FileSecurityApi& fileSecurity) {
   try {
     if (!IsOrdinaryDrivePath(folder) || folder.size() == 3) return ExecutableTrust::Unknown;
     const std::wstring path(folder);
     // Every folder above it exists: one made on the way would inherit what its parent passes on.
     const std::wstring parent = ParentFolder(path);
-    if (const ExecutableTrust links = NoLinkOnTheWay(parent, files); links != ExecutableTrust::Trusted) return links;
-    if (files.GetDriveTypeW(path.substr(0, 3).c_str()) != platform::kDriveFixed) return ExecutableTrust::NotLocal;
-    const std::uint32_t attributes = files.GetFileAttributesW(path.c_str());
-    if (attributes == platform::kInvalidFileAttributes) return JudgeFolders(files, parent, PathPart::Ancestor);
+    if (const ExecutableTrust links = NoLinkOnTheWay(parent, fileSecurity); links != ExecutableTrust::Trusted) return links;
+    if (fileSecurity.GetDriveTypeW(path.substr(0, 3).c_str()) != platform::kDriveFixed) return ExecutableTrust::NotLocal;
+    const std::uint32_t attributes = fileSecurity.GetFileAttributesW(path.c_str());
+    if (attributes == platform::kInvalidFileAttributes) return JudgeFolders(fileSecurity, parent, PathPart::Ancestor);
     if ((attributes & platform::kFileAttributeReparsePoint) != 0) return ExecutableTrust::Linked;
-    return JudgeFolders(files, path, PathPart::OwnFolder);
+    return JudgeFolders(fileSecurity, path, PathPart::OwnFolder);
   } catch (...) {
     return ExecutableTrust::Unknown;
   }
 }
 
-}  // namespace varnlet::app
+}  // namespace varnlet::trust

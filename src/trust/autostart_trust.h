@@ -10,7 +10,7 @@
 
 #include "platform/file_security_api.h"
 
-namespace varnlet::app {
+namespace varnlet::trust {
 
 enum class ExecutableTrust {
   // Only administrators, the system and the installer service can change what the path runs.
@@ -68,12 +68,12 @@ struct RunValueTarget {
 // Judges the full path of an exe ("C:\Program Files\Varnlet\varnlet.exe"), as the program was
 // started: no link on the way, as given or as resolved; the drive, fixed and not external; then
 // the file and every folder above it up to the drive's root, each through a handle opened on it.
-RunValueTarget JudgeRunValueTarget(std::wstring_view exePath, platform::FileSecurityApi& files);
+RunValueTarget JudgeRunValueTarget(std::wstring_view exePath, platform::FileSecurityApi& fileSecurity);
 
 // The verdict the same rule will give an exe an installer is about to put in `folder`, judged
 // before it writes anything: the folder as it stands (or, not made yet, as the installer makes it,
 // the administrators' from its first instant), every folder above it, which must all exist, the
 // drive and its bus. The exe itself is new there and takes the folder's rights.
-ExecutableTrust JudgeRunValueFolder(std::wstring_view folder, platform::FileSecurityApi& files);
+ExecutableTrust JudgeRunValueFolder(std::wstring_view folder, platform::FileSecurityApi& fileSecurity);
 
-}  // namespace varnlet::app
+}  // namespace varnlet::trust
