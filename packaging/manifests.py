@@ -55,6 +55,7 @@ NSIS_RESPONSES = {
     4: 'alreadyInstalled',       # the MSI of the same program
     5: 'contactSupport',         # a registry value or the folder's rights could not be written
     6: 'invalidParameter',       # the folder named for the install (--location) was refused
+    8: 'contactSupport',         # the installer's own checks could not be set up (blocked?)
 }
 # Installed, all but the start-up value that was asked for: the package is there.
 NSIS_SUCCESS = {7}

@@ -48,22 +48,19 @@ Unicode true
 !define EXIT_FOLDER 6
 ; 7 installed, but the start-up value was not written: others may change the folder or the path.
 !define EXIT_AUTOSTART 7
+; 8 the installer's own checks could not be set up (their folder could not be made, or their
+; library not loaded or called), nothing written; the uninstaller's too;
+!define EXIT_CHECKS 8
 ; and the uninstaller's 3010, a restart finishes it. NSIS's own code for an abort is 2.
 !define EXIT_BUSY 2
 ; The folder's rights, whatever it would inherit (a folder of C:\ gives every user Modify): only
 ; Administrators and SYSTEM may write, Users read and run; the owner is Administrators, since an
 ; owner may always rewrite the rights. The MSI gives its folder the same.
 !define /file FOLDER_SDDL "folder.sddl"
-; The verdicts of varnlet_setup.dll's JudgeInstallFolder, and the trust of its JudgeRunValueTarget.
-!define FOLDER_CREATE 0
-!define FOLDER_REUSE 1
-!define FOLDER_OCCUPIED 2
-!define FOLDER_NOT_ADMINISTRATORS 3
-!define FOLDER_LINKED 4
-!define EXE_TRUSTED 0
-!define EXE_WRITABLE 1
-!define EXE_NOT_LOCAL 2
-!define EXE_LINKED 3
+; The numbers of varnlet_setup.dll's verdicts (InstallFolderVerdict_*, ExecutableTrust_*), as the
+; build writes them from the library's own header. Each is compared as the exact text of the one
+; value that goes on: anything else, "error" from a call that could not be made included, refuses.
+!include "${VERDICTS}"
 
 Name "${TITLE}"
 OutFile "${OUTFILE}"
@@ -130,28 +127,17 @@ LangString RegistryFailed ${LANG_SPANISH} "No se pudo escribir en el registro de
 LangString RegistryFailed ${LANG_ENGLISH} "The Windows registry could not be written: ${TITLE} is not installed correctly."
 LangString RegistryLeft ${LANG_SPANISH} "No se pudo borrar del registro de Windows la entrada o el valor de inicio de ${TITLE}."
 LangString RegistryLeft ${LANG_ENGLISH} "${TITLE}'s entry or start-up value could not be removed from the Windows registry."
-LangString FolderRefused ${LANG_SPANISH} "${TITLE} no se instala en la carpeta $INSTDIR: $1 Elija una carpeta nueva, como la que se propone en Archivos de programa, que el instalador crea solo para administradores."
-LangString FolderRefused ${LANG_ENGLISH} "${TITLE} is not installed in the folder $INSTDIR: $1 Choose a new folder, such as the one offered under Program Files, which the installer makes for administrators only."
-LangString FolderOccupied ${LANG_SPANISH} "ya existe y no es la de la versión instalada."
-LangString FolderOccupied ${LANG_ENGLISH} "it exists and is not the installed version's."
-LangString FolderNotAdministrators ${LANG_SPANISH} "su propietario no es Administradores, SYSTEM ni TrustedInstaller."
-LangString FolderNotAdministrators ${LANG_ENGLISH} "its owner is not Administrators, SYSTEM or TrustedInstaller."
-LangString FolderLinked ${LANG_SPANISH} "ella, una carpeta por encima o algo en ella es un vínculo o una unión, que lleva a otro sitio."
-LangString FolderLinked ${LANG_ENGLISH} "it, a folder above it or something in it is a link or a junction, which leads elsewhere."
-LangString FolderUnusable ${LANG_SPANISH} "no es una ruta local válida, o no se pudo leer."
-LangString FolderUnusable ${LANG_ENGLISH} "it is no valid local path, or it could not be read."
+; What the library cannot say itself: that it could not be made, loaded or called. The reasons of a
+; refusal are the library's (varnlet_setup.dll's FolderRefusalText and AutostartRefusalText), which
+; the program's own messages share.
+LangString ChecksFailed ${LANG_SPANISH} "${TITLE} no se instala ni se desinstala: sus comprobaciones no se pudieron preparar (no se pudo crear su carpeta de trabajo, o cargar o llamar a su biblioteca varnlet_setup.dll, quizá bloqueada por un antivirus). No se ha cambiado nada."
+LangString ChecksFailed ${LANG_ENGLISH} "${TITLE} is neither installed nor removed: its checks could not be set up (their working folder could not be made, or their library varnlet_setup.dll not loaded or called, perhaps blocked by an antivirus). Nothing was changed."
+LangString FolderUnchecked ${LANG_SPANISH} "${TITLE} no se instala en la carpeta $INSTDIR: no se pudo comprobar (la biblioteca varnlet_setup.dll no respondió). No se ha cambiado nada."
+LangString FolderUnchecked ${LANG_ENGLISH} "${TITLE} is not installed in the folder $INSTDIR: it could not be checked (the library varnlet_setup.dll did not answer). Nothing was changed."
+LangString AutostartUnchecked ${LANG_SPANISH} "${TITLE} se instaló, pero no se iniciará con Windows: no se pudo comprobar quién puede cambiar el programa (la biblioteca varnlet_setup.dll no respondió)."
+LangString AutostartUnchecked ${LANG_ENGLISH} "${TITLE} is installed, but it will not start with Windows: who can change the program could not be checked (the library varnlet_setup.dll did not answer)."
 LangString FileBusy ${LANG_SPANISH} "No se pudo borrar $0 para escribirlo de nuevo. Cierre lo que lo use y pulse Reintentar."
 LangString FileBusy ${LANG_ENGLISH} "$0 could not be deleted to be written anew. Close whatever uses it and press Retry."
-LangString AutostartRefused ${LANG_SPANISH} "${TITLE} se instaló, pero no se iniciará con Windows: $2 Windows lo ejecutaría al iniciar la sesión de cualquier usuario, también la de los administradores. Para iniciarlo con Windows, instálelo en una carpeta nueva de Archivos de programa."
-LangString AutostartRefused ${LANG_ENGLISH} "${TITLE} is installed, but it will not start with Windows: $2 Windows would run it at every user's logon, administrators' included. To start it with Windows, install it in a new folder under Program Files."
-LangString ExeWritable ${LANG_SPANISH} "otros usuarios de este equipo pueden cambiar o reemplazar el programa en $INSTDIR o en una carpeta por encima."
-LangString ExeWritable ${LANG_ENGLISH} "other users of this computer can change or replace the program in $INSTDIR or in a folder above it."
-LangString ExeNotLocal ${LANG_SPANISH} "el programa está en una unidad de red, extraíble o externa, que otros pueden cambiar."
-LangString ExeNotLocal ${LANG_ENGLISH} "the program is on a network, removable or external drive, which others can change."
-LangString ExeLinked ${LANG_SPANISH} "la ruta del programa pasa por un vínculo o una unión, que otros pueden hacer apuntar a otro programa."
-LangString ExeLinked ${LANG_ENGLISH} "the program's path goes through a link or a junction, which others can point at another program."
-LangString ExeUnknown ${LANG_SPANISH} "no se pudo comprobar quién puede cambiar el programa en $INSTDIR."
-LangString ExeUnknown ${LANG_ENGLISH} "who can change the program in $INSTDIR could not be checked."
 
 ; What the installer does with the start-up value: "1" writes it, "0" removes it, "" (a silent
 ; install without /AUTOSTART) leaves it as it is, so a silent upgrade keeps the user's choice.
@@ -226,7 +212,7 @@ Function ${un}CloseVarnlet
   ${EndIf}
   ${If} $0 P<> 0
     System::Call "rstrtmgr::RmStartSession(*i .r1, i 0, w .r2) i.r3"
-    ${If} $3 = 0
+    ${If} $3 == 0
       StrCpy $RmSession $1
       ; The exes, as the array of string pointers the call takes.
       System::Call "*(&w${NSIS_MAX_STRLEN} '$INSTDIR\varnlet.exe') p.r1"
@@ -240,7 +226,7 @@ Function ${un}CloseVarnlet
       System::Free $2
       System::Free $4
       System::Free $1
-      ${If} $3 = 0
+      ${If} $3 == 0
         ; RmForceShutdown
         System::Call "rstrtmgr::RmShutdown(i $RmSession, i 1, p 0) i.r3"
       ${EndIf}
@@ -259,7 +245,7 @@ Function ${un}CloseVarnlet
   SendMessage $0 ${WM_CLOSE} 0 0 /TIMEOUT=5000
   System::Call "kernel32::WaitForSingleObject(p r1, i 10000) i.r3"
   System::Call "kernel32::CloseHandle(p r1)"
-  ${If} $3 = 0
+  ${If} $3 == 0
     Goto close_next
   ${EndIf}
   MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "$(StillRunning)" /SD IDCANCEL IDRETRY close_next
@@ -275,6 +261,8 @@ Function un.onInit
     SetRegView 64
   !endif
   SetShellVarContext all
+  ; Before any plug-in is called.
+  Call un.TakePluginsDir
   ; The copy un.RemoveFolder started: once the uninstaller ended, its file and the folder go.
   ${GetParameters} $0
   ClearErrors
@@ -334,42 +322,74 @@ FunctionEnd
   ${EndIf}
 !macroend
 
-; The installers' checks, from the library the installer carries; the uninstaller carries it
-; too, for the folder it runs its elevated copy from.
-!macro SETUP_DLL un
-Function ${un}LoadSetupDll
-  InitPluginsDir
-  ${IfNot} ${FileExists} "$PLUGINSDIR\varnlet_setup.dll"
+; Where the installer and its uninstaller load code from. NSIS would make its plug-ins folder
+; itself in %TEMP%, which is Windows' own temporary folder when a deployment tool runs it as
+; SYSTEM, where every user may make folders, and would use whatever folder and files it found
+; there under that name. So before any plug-in is called, varnlet_setup.dll makes that folder in
+; Windows' temporary folder, with FOLDER_SDDL in the very call that creates it and refusing a name
+; that exists, and hands it to NSIS as $PLUGINSDIR; NSIS's plug-ins and the library are then
+; written into it as new files. That first time, the library runs from a folder made for it under
+; Program Files, where only administrators may make folders, and deleted at once. Whatever fails
+; ends the run (EXIT_CHECKS) before anything is written.
+!macro TAKE_PLUGINS_DIR un
+Function ${un}TakePluginsDir
+  StrCpy $R2 ""
+  StrCpy $R0 0
+  ${Do}
+    StrCpy $R1 "$PROGRAMFILES\${TITLE}-setup-$R0"
+    ${IfNot} ${FileExists} $R1
+      ClearErrors
+      CreateDirectory $R1
+      ${IfNot} ${Errors}
+        File "/oname=$R1\varnlet_setup.dll" "${SETUP_DLL}"
+        ; NSIS's plug-in call: the descriptor in, "0" or the system's error out.
+        Push "${FOLDER_SDDL}"
+        CallInstDLL "$R1\varnlet_setup.dll" MakePluginsDir
+        Pop $R2
+        Delete "$R1\varnlet_setup.dll"
+        RMDir $R1
+      ${EndIf}
+      ${ExitDo}
+    ${EndIf}
+    IntOp $R0 $R0 + 1
+  ${LoopUntil} $R0 >= 10
+  ${If} $R2 == 0
+  ${AndIf} $PLUGINSDIR != ""
+    ClearErrors
     File "/oname=$PLUGINSDIR\varnlet_setup.dll" "${SETUP_DLL}"
+    System::Call '$PLUGINSDIR\varnlet_setup.dll::ChecksReady() i.R2 ? u'
+    ${If} $R2 == 1
+      Return
+    ${EndIf}
   ${EndIf}
+  MessageBox MB_ICONSTOP "$(ChecksFailed)" /SD IDOK
+  SetErrorLevel ${EXIT_CHECKS}
+  Quit
 FunctionEnd
 !macroend
-!insertmacro SETUP_DLL ""
-!insertmacro SETUP_DLL "un."
+!insertmacro TAKE_PLUGINS_DIR ""
+!insertmacro TAKE_PLUGINS_DIR "un."
 
 ; The verdict on $INSTDIR in $Verdict: a new folder, the installed version's own, or refused. In
-; $1 the reason for a refusal, "" for none.
+; $1 the refusal's message, "" for none.
 Function JudgeFolder
-  Call LoadSetupDll
-  System::Call '$PLUGINSDIR\varnlet_setup.dll::JudgeInstallFolder(w "$INSTDIR", w "$PreviousDir") i.s'
+  System::Call '$PLUGINSDIR\varnlet_setup.dll::JudgeInstallFolder(w "$INSTDIR", w "$PreviousDir") i.s ? u'
   Pop $Verdict
   StrCpy $1 ""
-  ${If} $Verdict = ${FOLDER_OCCUPIED}
-    StrCpy $1 "$(FolderOccupied)"
-  ${ElseIf} $Verdict = ${FOLDER_NOT_ADMINISTRATORS}
-    StrCpy $1 "$(FolderNotAdministrators)"
-  ${ElseIf} $Verdict = ${FOLDER_LINKED}
-    StrCpy $1 "$(FolderLinked)"
-  ${ElseIf} $Verdict <> ${FOLDER_CREATE}
-  ${AndIf} $Verdict <> ${FOLDER_REUSE}
-    StrCpy $1 "$(FolderUnusable)"
+  ${If} $Verdict != ${InstallFolderVerdict_Create}
+  ${AndIf} $Verdict != ${InstallFolderVerdict_Reuse}
+    System::Call '$PLUGINSDIR\varnlet_setup.dll::FolderRefusalText(w "$INSTDIR", i $Verdict, i $LANGUAGE, w .r1, i ${NSIS_MAX_STRLEN}) i.r2 ? u'
+    ${If} $2 != 0
+    ${OrIf} $1 == ""
+      StrCpy $1 "$(FolderUnchecked)"
+    ${EndIf}
   ${EndIf}
 FunctionEnd
 
 Function FolderPageLeave
   Call JudgeFolder
   ${If} $1 != ""
-    MessageBox MB_ICONEXCLAMATION "$(FolderRefused)"
+    MessageBox MB_ICONEXCLAMATION $1
     Abort
   ${EndIf}
 FunctionEnd
@@ -379,30 +399,32 @@ FunctionEnd
 ; so that every file is written as a new one that takes the folder's rights and nothing else stays.
 ; An install that cannot fails.
 Function PrepareFolder
-  ${If} $Verdict = ${FOLDER_CREATE}
-    System::Call '$PLUGINSDIR\varnlet_setup.dll::CreateInstallFolder(w "$INSTDIR", w "${FOLDER_SDDL}") i.r1'
+  ; Each call is done only when it answered exactly what success is; $1 is "0" only then.
+  ${If} $Verdict == ${InstallFolderVerdict_Create}
+    System::Call '$PLUGINSDIR\varnlet_setup.dll::CreateInstallFolder(w "$INSTDIR", w "${FOLDER_SDDL}") i.r1 ? u'
   ${Else}
-    System::Call "advapi32::ConvertStringSecurityDescriptorToSecurityDescriptorW(w '${FOLDER_SDDL}', i 1, *p .r0, p 0) i.r1 ?e"
-    Pop $2
-    ${If} $1 = 0
-      StrCpy $1 $2
-      ${If} $1 = 0
-        StrCpy $1 -1
+    StrCpy $1 -1
+    System::Call "advapi32::ConvertStringSecurityDescriptorToSecurityDescriptorW(w '${FOLDER_SDDL}', i 1, *p .r0, p 0) i.r2 ?e"
+    Pop $3
+    ${If} $2 <> 0
+      System::Call "advapi32::GetSecurityDescriptorOwner(p r0, *p .r2, *i .r3) i.r5"
+      System::Call "advapi32::GetSecurityDescriptorDacl(p r0, *i .r3, *p .r4, *i .r3) i.r6"
+      ${If} $5 <> 0
+      ${AndIf} $6 <> 0
+        ; SE_FILE_OBJECT; OWNER_, DACL_ and PROTECTED_DACL_SECURITY_INFORMATION
+        System::Call "advapi32::SetNamedSecurityInfoW(w '$INSTDIR', i 1, i 0x80000005, p r2, p 0, p r4, p 0) i.r1"
       ${EndIf}
-    ${Else}
-      System::Call "advapi32::GetSecurityDescriptorOwner(p r0, *p .r2, *i .r3) i.r1"
-      System::Call "advapi32::GetSecurityDescriptorDacl(p r0, *i .r3, *p .r4, *i .r5) i.r1"
-      ; SE_FILE_OBJECT; OWNER_, DACL_ and PROTECTED_DACL_SECURITY_INFORMATION
-      System::Call "advapi32::SetNamedSecurityInfoW(w '$INSTDIR', i 1, i 0x80000005, p r2, p 0, p r4, p 0) i.r1"
       System::Call "kernel32::LocalFree(p r0)"
+    ${ElseIf} $3 <> 0
+      StrCpy $1 $3
     ${EndIf}
   ${EndIf}
-  ${If} $1 <> 0
+  ${If} $1 != 0
     MessageBox MB_ICONSTOP "$(FolderRights)" /SD IDOK
     SetErrorLevel ${EXIT_WRITE}
     Abort
   ${EndIf}
-  ${If} $Verdict = ${FOLDER_REUSE}
+  ${If} $Verdict == ${InstallFolderVerdict_Reuse}
     StrCpy $0 "$INSTDIR\varnlet.exe"
     retry:
     Delete "$INSTDIR\varnlet.exe"
@@ -429,28 +451,26 @@ Function PrepareFolder
 FunctionEnd
 
 ; Whether the installed exe may start with Windows, judged as the program judges its own path: in
-; $1 its final path to write, "" when it may not, and then the reason in $2.
+; $1 its final path to write, "" when it may not, and then the message that says why in $2.
 Function JudgeAutostart
-  Call LoadSetupDll
-  System::Call '$PLUGINSDIR\varnlet_setup.dll::JudgeRunValueTarget(w "$INSTDIR\varnlet.exe", w .r1, i ${NSIS_MAX_STRLEN}) i.r0'
+  System::Call '$PLUGINSDIR\varnlet_setup.dll::JudgeRunValueTarget(w "$INSTDIR\varnlet.exe", w .r1, i ${NSIS_MAX_STRLEN}) i.r0 ? u'
   StrCpy $2 ""
-  ${If} $0 = ${EXE_TRUSTED}
+  ${If} $0 == ${ExecutableTrust_Trusted}
+  ${AndIf} $1 != ""
+  ${AndIf} $1 != error
     Return
-  ${ElseIf} $0 = ${EXE_WRITABLE}
-    StrCpy $2 "$(ExeWritable)"
-  ${ElseIf} $0 = ${EXE_NOT_LOCAL}
-    StrCpy $2 "$(ExeNotLocal)"
-  ${ElseIf} $0 = ${EXE_LINKED}
-    StrCpy $2 "$(ExeLinked)"
-  ${Else}
-    StrCpy $2 "$(ExeUnknown)"
   ${EndIf}
   StrCpy $1 ""
+  System::Call '$PLUGINSDIR\varnlet_setup.dll::AutostartRefusalText(i r0, i $LANGUAGE, w .r2, i ${NSIS_MAX_STRLEN}) i.r3 ? u'
+  ${If} $3 != 0
+  ${OrIf} $2 == ""
+    StrCpy $2 "$(AutostartUnchecked)"
+  ${EndIf}
 FunctionEnd
 
 ; The choice refused: said, no value written, and the install ends with its own code.
 Function RefuseAutostart
-  MessageBox MB_ICONEXCLAMATION "$(AutostartRefused)" /SD IDOK
+  MessageBox MB_ICONEXCLAMATION $2 /SD IDOK
   SetErrorLevel ${EXIT_AUTOSTART}
 FunctionEnd
 
@@ -459,7 +479,7 @@ Section "${TITLE}"
   ; Nothing is written into a folder the rule refuses.
   Call JudgeFolder
   ${If} $1 != ""
-    MessageBox MB_ICONSTOP "$(FolderRefused)" /SD IDOK
+    MessageBox MB_ICONSTOP $1 /SD IDOK
     SetErrorLevel ${EXIT_FOLDER}
     Abort
   ${EndIf}
@@ -571,21 +591,20 @@ SectionEnd
 ; copy, the uninstaller has nothing else to remove.
 Function un.RemoveFolder
   ${If} $EXEPATH == "$INSTDIR\uninstall.exe"
-    Call un.LoadSetupDll
     System::Call "kernel32::GetCurrentProcessId() i.r2"
     ; A name someone else took is never used: another is tried.
     StrCpy $3 0
     ${Do}
       System::Call "kernel32::GetTickCount() i.r4"
       StrCpy $0 "$WINDIR\Temp\Varnlet-$2-$4-$3"
-      System::Call '$PLUGINSDIR\varnlet_setup.dll::CreateInstallFolder(w "$0", w "${FOLDER_SDDL}") i.r1'
+      System::Call '$PLUGINSDIR\varnlet_setup.dll::CreateInstallFolder(w "$0", w "${FOLDER_SDDL}") i.r1 ? u'
       IntOp $3 $3 + 1
-      ${If} $1 = 0
+      ${If} $1 == 0
       ${OrIf} $3 >= 5
         ${ExitDo}
       ${EndIf}
     ${Loop}
-    ${If} $1 = 0
+    ${If} $1 == 0
       ClearErrors
       System::Call "kernel32::CopyFileW(w '$EXEPATH', w '$0\uninstall.exe', i 1) i.r1"
       ${If} $1 <> 0
@@ -638,6 +657,8 @@ Function .onInit
     SetRegView 64
   !endif
   SetShellVarContext all
+  ; Before any plug-in is called.
+  Call TakePluginsDir
   ${GetParameters} $0
   ClearErrors
   ${GetOptions} $0 "/AUTOSTART=" $Autostart
@@ -651,7 +672,7 @@ Function .onInit
   ${If} $0 P<> 0
     ; The product code takes 39 characters; the buffer holds NSIS_MAX_STRLEN.
     System::Call "msi::MsiEnumRelatedProductsW(w '${MSI_UPGRADE_CODE}', i 0, i 0, w .r1) i.r2"
-    ${If} $2 = 0
+    ${If} $2 == 0
       MessageBox MB_ICONSTOP "$(MsiInstalled)" /SD IDOK
       SetErrorLevel ${EXIT_MSI}
       Abort

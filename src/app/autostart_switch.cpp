@@ -97,31 +97,4 @@ std::wstring AutostartErrorText(std::wstring_view exePath, std::wstring_view hom
   return text;
 }
 
-std::wstring AutostartRefusalText(std::wstring_view exePath, ExecutableTrust why) {
-  std::wstring text = L"Varnlet! no se agreg\u00f3 al inicio de Windows:\r\n";
-  text += exePath;
-  text += L"\r\n\r\n";
-  switch (why) {
-    case ExecutableTrust::NotLocal:
-      text += L"El programa est\u00e1 en una unidad de red, extra\u00edble o externa, que otros pueden cambiar";
-      break;
-    case ExecutableTrust::Linked:
-      text +=
-          L"La ruta del programa pasa por un v\u00ednculo simb\u00f3lico o una uni\u00f3n, que otros pueden hacer "
-          L"apuntar a otro programa";
-      break;
-    case ExecutableTrust::Unknown:
-      text += L"No se pudo comprobar qui\u00e9n puede cambiar el programa en esa carpeta";
-      break;
-    default:
-      text += L"Otros usuarios de este equipo pueden cambiar o reemplazar el programa en esa carpeta";
-      break;
-  }
-  text +=
-      L", y Windows lo ejecutar\u00eda al iniciar la sesi\u00f3n de cualquier usuario, tambi\u00e9n la de los "
-      L"administradores.\r\n\r\nInstale Varnlet! con su instalador, que lo coloca en una carpeta en la que solo los "
-      L"administradores pueden escribir, y active \u00abIniciar con Windows\u00bb desde all\u00ed.";
-  return text;
-}
-
 }  // namespace varnlet::app

@@ -8,13 +8,15 @@
 #include <string>
 #include <string_view>
 
-#include "trust/autostart_trust.h"
 #include "build_config.h"
 #include "platform/file_security_api.h"
 #include "registry/cQueryReg.h"
+#include "trust/autostart_trust.h"
+#include "trust/refusals.h"
 
 namespace varnlet::app {
 
+using trust::AutostartRefusalText;
 using trust::ExecutableTrust;
 
 // Where the program records that it starts with Windows (the build's, as the installers'); read at
@@ -45,7 +47,5 @@ AutostartOutcome ClickAutostart(registry::cQueryReg* registry, platform::FileSec
 
 // The text of the box that reports a failed write, naming the home page as `homePage`.
 std::wstring AutostartErrorText(std::wstring_view exePath, std::wstring_view homePage);
-// The text of the box that says why the exe is not added to the start of Windows, and what to do.
-std::wstring AutostartRefusalText(std::wstring_view exePath, ExecutableTrust why);
 
 }  // namespace varnlet::app

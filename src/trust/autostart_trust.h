@@ -9,24 +9,9 @@
 #include <string_view>
 
 #include "platform/file_security_api.h"
+#include "trust/verdicts.h"
 
 namespace varnlet::trust {
-
-enum class ExecutableTrust {
-  // Only administrators, the system and the installer service can change what the path runs.
-  Trusted,
-  // Someone else may write, replace, rename or re-permission the file or a folder on its path.
-  WritableByOthers,
-  // A network drive, a UNC path, a removable, optical or external disk: whoever holds the medium
-  // decides.
-  NotLocal,
-  // A junction, symbolic link or other reparse point on the way: what the path runs is decided
-  // by whoever may point that link elsewhere.
-  Linked,
-  // The path or its security could not be read, or the file's real path cannot be written as an
-  // ordinary one; nothing is trusted that was not checked.
-  Unknown,
-};
 
 // Where an object stands on the path, which decides the rights that matter on it.
 enum class PathPart {

@@ -259,21 +259,47 @@ for target in 'C:\Tools\Varnlet' 'C:\Linked' 'C:\Linked\Varnlet'; do
   check "a silent install into $target is refused, exit code 6 (got $status)" test "$status" -eq 6
   check "with no entry written" absent "$uninstall_key"
   check "and no start-up value" absent "$VARNLET_RUN_KEY" /v "$VARNLET_RUN_VALUE"
+  # The checks' library made unloadable, as a security product blocking it would: still refused,
+  # now because the checks cannot run (exit code 8), never taken for a pass.
+  status=0
+  WINEDLLOVERRIDES="mscoree=;varnlet_setup=" "$WR" "$(winpath "$setup")" /S /AUTOSTART=1 "/D=$target" || status=$?
+  check "and, the checks' library unloadable, refused all the same, exit code 8 (got $status)" test "$status" -eq 8
+  check "with no entry written" absent "$uninstall_key"
 done
 check "the planted files are as they were, the same files" test "$(stat -c '%i %s' "$tools/Varnlet"/* | tr '\n' ' ')" = "$planted"
 check "nothing was written through the link" test -z "$(ls -A "$PREFIX/drive_c/Target")"
-# A new folder under one every user may change: installed, but without the start-up value (exit
-# code 7), since that user could rename the folder away and put another exe in its place.
+# A new folder under one every user may change is refused too: that user could rename the folder
+# above away and put another program where the shortcut and the uninstall entry point.
 status=0
-"$WR" "$(winpath "$setup")" /S /AUTOSTART=1 '/D=C:\Tools\Fresh' || status=$?
-check "a new folder under one users may change installs without the start-up value, exit code 7 (got $status)" \
-  test "$status" -eq 7
-check "the program is there" cmp "$packaged" "$tools/Fresh/varnlet.exe"
-check "and no start-up value was written" absent "$VARNLET_RUN_KEY" /v "$VARNLET_RUN_VALUE"
-status="$(tool run "$(entry_value QuietUninstallString)" | tr -d '\r')"
-check "it uninstalls (got $status)" test "$status" = 0
-check "and its folder goes" wait_for 60 test ! -e "$tools/Fresh"
+"$WR" "$(winpath "$setup")" /S '/D=C:\Tools\Fresh' || status=$?
+check "a new folder under one users may change is refused, exit code 6 (got $status)" test "$status" -eq 6
+check "and not made" test ! -e "$tools/Fresh"
 rm -rf "$tools" "$PREFIX/drive_c/Linked" "$PREFIX/drive_c/Target"
+
+# What the installer and its uninstaller load comes from a folder they made themselves: a user who
+# races them for their temporary names (a prepared folder with planted libraries renamed onto each
+# ns*.tmp name the moment it is deleted, as Windows' temporary folder lets every user do when a
+# deployment tool runs them as SYSTEM) never gets one loaded.
+mkdir -p "$WORK/squat/prepared" "$WORK/squat/markers"
+for dll in varnlet_setup System nsDialogs; do cp "$B/tests/e2e/version.dll" "$WORK/squat/prepared/$dll.dll"; done
+temp="$("$WR" winepath -u "$("$WR" cmd /c 'echo %TEMP%' | tr -d '\r')")"
+python3 "$(dirname "$0")/squat_temp.py" "$temp" "$WORK/squat/prepared" >"$WORK/squat/taken" &
+racer=$!
+BACKGROUND+=($racer)
+wait_for 60 grep -q watching "$WORK/squat/taken" || fail "the racer does not watch $temp"
+export VARNLET_PLANTED_MARKERS="$(winpath "$WORK/squat/markers")"
+check "with a user racing it for its temporary names, the installer installs" "$WR" "$(winpath "$setup")" /S
+status="$(WINEDLLOVERRIDES="mscoree=;varnlet_setup=" tool run "$(entry_value QuietUninstallString)" | tr -d '\r')"
+check "its uninstaller, the checks' library unloadable, refuses with exit code 8 (got $status)" test "$status" = 8
+check "and removes nothing" installed
+status="$(tool run "$(entry_value QuietUninstallString)" | tr -d '\r')"
+check "with the library, it uninstalls (got $status)" test "$status" = 0
+check "and leaves nothing behind" wait_for 60 nothing_installed
+kill "$racer"
+unset VARNLET_PLANTED_MARKERS
+check "the racer took names they deleted ($(grep -vx watching "$WORK/squat/taken" | tr '\n' ' '))" \
+  grep -qvx watching "$WORK/squat/taken"
+check "yet no planted library was ever loaded" test -z "$(ls -A "$WORK/squat/markers")"
 
 # Windows in English: the installer speaks English.
 "$WR" "$(winpath "$setup")" >/dev/null 2>&1 &

@@ -8,6 +8,7 @@
 #include "build_config.h"
 #include "fakes/fake_platform.h"
 #include "setup/install_folder.h"
+#include "trust/refusals.h"
 
 namespace varnlet::app {
 namespace {
@@ -433,6 +434,35 @@ TEST(InstallFolder, OnlyANewFolderOrThePreviousInstallsOwnIsUsed) {
   EXPECT_EQ(setup::CreateInstallFolder(L"C:\\Linked\\Varnlet", sddl, files),
             static_cast<std::uint32_t>(platform::kErrorCantResolveFilename));
   EXPECT_EQ(files.openHandles(), 0u);
+}
+
+// Every refusal has a reason of its own in each language, which the installers read too; a
+// number no verdict has is never taken for one that goes on, and a folder refused is never
+// offered again.
+TEST(Refusals, EachVerdictHasItsOwnReasonInBothLanguages) {
+  for (const Language language : {Language::Spanish, Language::English}) {
+    std::vector<std::wstring_view> reasons;
+    for (int trust = 1; trust <= 4; ++trust) reasons.push_back(Reason(static_cast<ExecutableTrust>(trust), language));
+    for (int verdict = 2; verdict <= 7; ++verdict) {
+      reasons.push_back(Reason(static_cast<InstallFolderVerdict>(verdict), language));
+    }
+    for (std::size_t i = 0; i < reasons.size(); ++i) {
+      EXPECT_FALSE(reasons[i].empty());
+      EXPECT_EQ(std::count(reasons.begin(), reasons.end(), reasons[i]), 1) << i;
+    }
+    EXPECT_EQ(Reason(static_cast<ExecutableTrust>(99), language), Reason(ExecutableTrust::Unknown, language));
+    EXPECT_EQ(Reason(static_cast<InstallFolderVerdict>(-1), language),
+              Reason(InstallFolderVerdict::Unusable, language));
+    const std::wstring folder = L"C:\\Program Files\\Varnlet";
+    const std::wstring text = FolderRefusal(folder, InstallFolderVerdict::Occupied, language);
+    EXPECT_EQ(text.find(folder), text.rfind(folder)) << text;
+    EXPECT_NE(text.find(Reason(InstallFolderVerdict::Occupied, language)), std::wstring::npos);
+  }
+  EXPECT_NE(Reason(ExecutableTrust::Linked, Language::Spanish), Reason(ExecutableTrust::Linked, Language::English));
+  EXPECT_EQ(LanguageOf(0x0409), Language::English);
+  EXPECT_EQ(LanguageOf(0x0809), Language::English);
+  EXPECT_EQ(LanguageOf(0x0C0A), Language::Spanish);
+  EXPECT_EQ(LanguageOf(0x0407), Language::Spanish);
 }
 
 // Switched on from such a folder, nothing is written, the mark stays off and a box says why and

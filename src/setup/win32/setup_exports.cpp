@@ -5,19 +5,18 @@
 #include <msi.h>
 #include <msiquery.h>
 
-#include <algorithm>
-#include <array>
 #include <string>
 #include <string_view>
 
-#include "trust/autostart_trust.h"
 #include "setup/install_folder.h"
 #include "setup/win32/setup_file_security.h"
+#include "trust/autostart_trust.h"
+#include "trust/refusals.h"
 
 namespace {
 
-using varnlet::trust::ExecutableTrust;
 using varnlet::setup::InstallFolderVerdict;
+using varnlet::trust::ExecutableTrust;
 
 // msi.dll is already loaded in the process that runs a custom action; it is never loaded here,
 // so the library imports nothing but KnownDLLs.
@@ -83,27 +82,66 @@ std::wstring PreviousInstall(MSIHANDLE install, const std::wstring& folder) {
   return {};
 }
 
-std::wstring FolderRefusal(const std::wstring& folder, InstallFolderVerdict verdict) {
-  // Why, by the verdict's number from Occupied on; anything else cannot be used.
-  constexpr std::array<std::wstring_view, 4> kWhy{
-      L"ya existe y no es la de la versi\u00f3n instalada.",
-      L"su propietario no es Administradores, SYSTEM ni TrustedInstaller.",
-      L"ella, una carpeta por encima o algo en ella es un v\u00ednculo o una uni\u00f3n.",
-      L"no es una ruta local v\u00e1lida o no se pudo leer.",
-  };
-  static_assert(static_cast<int>(InstallFolderVerdict::Unusable) - static_cast<int>(InstallFolderVerdict::Occupied) ==
-                    static_cast<int>(kWhy.size()) - 1,
-                "one reason a refusal, in the verdicts' order");
-  const auto index = static_cast<std::size_t>(verdict) - static_cast<std::size_t>(InstallFolderVerdict::Occupied);
-  return L"Varnlet! no se instala en la carpeta " + folder + L": " +
-         std::wstring(kWhy[std::min(index, kWhy.size() - 1)]) +
-         L" Elija una carpeta nueva, como la que se propone en Archivos de programa.";
+// Copies `text` with its NUL into the caller's buffer of `size` characters; false, leaving an
+// empty string, where it does not fit.
+bool CopyOut(const std::wstring& text, wchar_t* out, DWORD size) {
+  if (out == nullptr || size == 0) return false;
+  out[0] = L'\0';
+  if (text.size() >= size) return false;
+  text.copy(out, text.size());
+  out[text.size()] = L'\0';
+  return true;
 }
 
-std::wstring AutostartRefusal(const std::wstring& exe) {
-  return L"Varnlet! no se puede iniciar con Windows desde " + exe +
-         L": otros usuarios pueden cambiar el programa o su carpeta, o no se pudo comprobar. "
-         L"Instale sin AUTOSTART=1, o en una carpeta nueva de Archivos de programa.";
+// NSIS's plug-in interface, as far as it is used here: a stack of strings, each entry allocated
+// with GlobalAlloc as NSIS frees it; and the block of the installer's variables, `size`
+// characters each, in NSIS's order: $0-$9, $R0-$R9, $CMDLINE, $INSTDIR, $OUTDIR, $EXEDIR,
+// $LANGUAGE, $TEMP, $PLUGINSDIR, $EXEPATH.
+struct NsisStackEntry {
+  NsisStackEntry* next;
+  wchar_t text[1];
+};
+constexpr int kPluginsDirVariable = 26;
+constexpr int kExePathVariable = 27;
+
+bool PopString(NsisStackEntry** stack, std::wstring& text) {
+  NsisStackEntry* top = stack == nullptr ? nullptr : *stack;
+  if (top == nullptr) return false;
+  text = top->text;
+  *stack = top->next;
+  ::GlobalFree(top);
+  return true;
+}
+
+void PushString(NsisStackEntry** stack, int size, const std::wstring& text) {
+  if (stack == nullptr || size <= 0) return;
+  auto* entry = static_cast<NsisStackEntry*>(
+      ::GlobalAlloc(GPTR, sizeof(NsisStackEntry) + static_cast<std::size_t>(size) * sizeof(wchar_t)));
+  if (entry == nullptr) return;
+  ::lstrcpynW(entry->text, text.c_str(), size);
+  entry->next = *stack;
+  *stack = entry;
+}
+
+// A folder of its own in Windows' temporary folder (the system's, never a user's profile), made
+// with `sddl` in the call that creates it: a name that exists is someone else's, and another is
+// tried. Its path, or "" with the system's error in `error`.
+std::wstring MakeOwnFolder(const std::wstring& sddl, DWORD& error) {
+  wchar_t windows[MAX_PATH] = {};
+  const UINT length = ::GetSystemWindowsDirectoryW(windows, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH) {
+    error = length == 0 ? ::GetLastError() : static_cast<DWORD>(ERROR_BUFFER_OVERFLOW);
+    return {};
+  }
+  const std::wstring stem = std::wstring(windows, length) + L"\\Temp\\Varnlet-" +
+                            std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(::GetTickCount()) + L"-";
+  for (int attempt = 0; attempt < 10; ++attempt) {
+    const std::wstring folder = stem + std::to_wstring(attempt);
+    error = varnlet::setup::CreateInstallFolder(folder, sddl, varnlet::setup::SetupFileSecurity());
+    if (error == ERROR_SUCCESS) return folder;
+    if (error != ERROR_ALREADY_EXISTS) return {};
+  }
+  return {};
 }
 
 // Whether the install writes the start-up value: the component that holds it is to be installed.
@@ -123,8 +161,8 @@ extern "C" {
 // installed version lives, "" for none.
 __declspec(dllexport) int WINAPI JudgeInstallFolder(const wchar_t* folder, const wchar_t* previous) {
   if (folder == nullptr) return static_cast<int>(InstallFolderVerdict::Unusable);
-  return static_cast<int>(
-      varnlet::setup::JudgeInstallFolder(folder, previous == nullptr ? L"" : previous, varnlet::setup::SetupFileSecurity()));
+  return static_cast<int>(varnlet::setup::JudgeInstallFolder(folder, previous == nullptr ? L"" : previous,
+                                                             varnlet::setup::SetupFileSecurity()));
 }
 
 // Makes the folder, and any missing above it, with the descriptor `sddl` from the instant it
@@ -139,13 +177,64 @@ __declspec(dllexport) DWORD WINAPI CreateInstallFolder(const wchar_t* folder, co
 __declspec(dllexport) int WINAPI JudgeRunValueTarget(const wchar_t* exe, wchar_t* path, DWORD size) {
   if (exe == nullptr || path == nullptr || size == 0) return static_cast<int>(ExecutableTrust::Unknown);
   path[0] = L'\0';
-  const varnlet::trust::RunValueTarget target = varnlet::trust::JudgeRunValueTarget(exe, varnlet::setup::SetupFileSecurity());
+  const varnlet::trust::RunValueTarget target =
+      varnlet::trust::JudgeRunValueTarget(exe, varnlet::setup::SetupFileSecurity());
   if (target.trust != ExecutableTrust::Trusted) return static_cast<int>(target.trust);
-  if (target.path.size() >= size) return static_cast<int>(ExecutableTrust::Unknown);
-  target.path.copy(path, target.path.size());
-  path[target.path.size()] = L'\0';
-  return static_cast<int>(ExecutableTrust::Trusted);
+  return CopyOut(target.path, path, size) ? static_cast<int>(ExecutableTrust::Trusted)
+                                          : static_cast<int>(ExecutableTrust::Unknown);
 }
+
+// The installer's refusal of `folder` for the verdict `verdict`, in the language `languageId`
+// (the installer's own), into `text` of `size` characters; 0, or 1 where it does not fit.
+__declspec(dllexport) int WINAPI
+    FolderRefusalText(const wchar_t* folder, int verdict, int languageId, wchar_t* text, DWORD size) {
+  const std::wstring message =
+      varnlet::trust::FolderRefusal(folder == nullptr ? L"" : folder, static_cast<InstallFolderVerdict>(verdict),
+                                    varnlet::trust::LanguageOf(static_cast<unsigned>(languageId)));
+  return CopyOut(message, text, size) ? 0 : 1;
+}
+
+// The installer's message for an install without the start-up value, for the verdict `trust`.
+__declspec(dllexport) int WINAPI AutostartRefusalText(int trust, int languageId, wchar_t* text, DWORD size) {
+  const std::wstring message = varnlet::trust::InstalledWithoutAutostart(
+      static_cast<ExecutableTrust>(trust), varnlet::trust::LanguageOf(static_cast<unsigned>(languageId)));
+  return CopyOut(message, text, size) ? 0 : 1;
+}
+
+// NSIS plug-in, called before any other: makes the installer's plug-ins folder (MakeOwnFolder,
+// with the descriptor popped from the stack) and sets $PLUGINSDIR to it, which NSIS then uses
+// instead of making one itself in %TEMP%. Pushes "0", or the system's error. The variables'
+// layout is checked first ($EXEPATH is this process's exe, $PLUGINSDIR still unset): any other
+// NSIS than the one the installer was built with is refused, never written into blindly.
+__declspec(dllexport) void __cdecl MakePluginsDir(HWND, int size, wchar_t* variables, NsisStackEntry** stack, void*) {
+  std::wstring sddl;
+  if (size <= 0 || variables == nullptr || !PopString(stack, sddl)) {
+    PushString(stack, size, std::to_wstring(ERROR_INVALID_PARAMETER));
+    return;
+  }
+  const auto variable = [&](int index) { return variables + static_cast<std::ptrdiff_t>(index) * size; };
+  wchar_t exe[MAX_PATH] = {};
+  const DWORD exeLength = ::GetModuleFileNameW(nullptr, exe, MAX_PATH);
+  if (exeLength == 0 || exeLength >= MAX_PATH ||
+      ::CompareStringOrdinal(variable(kExePathVariable), -1, exe, -1, TRUE) != CSTR_EQUAL ||
+      variable(kPluginsDirVariable)[0] != L'\0') {
+    PushString(stack, size, std::to_wstring(ERROR_INVALID_DATA));
+    return;
+  }
+  DWORD error = ERROR_SUCCESS;
+  const std::wstring folder = MakeOwnFolder(sddl, error);
+  if (folder.empty() || folder.size() >= static_cast<std::size_t>(size)) {
+    PushString(stack, size, std::to_wstring(error == ERROR_SUCCESS ? ERROR_BUFFER_OVERFLOW : error));
+    return;
+  }
+  folder.copy(variable(kPluginsDirVariable), folder.size());
+  variable(kPluginsDirVariable)[folder.size()] = L'\0';
+  PushString(stack, size, L"0");
+}
+
+// 1: the library loaded from the plug-ins folder and answers through the System plug-in. Any
+// other answer ("error") means neither can be relied on.
+__declspec(dllexport) int WINAPI ChecksReady() { return 1; }
 
 // Custom action, before anything is written: INSTALLFOLDER must be new, or the installed
 // version's own folder.
@@ -154,14 +243,15 @@ __declspec(dllexport) UINT WINAPI CheckInstallFolder(MSIHANDLE install) {
   const InstallFolderVerdict verdict =
       varnlet::setup::JudgeInstallFolder(folder, PreviousInstall(install, folder), varnlet::setup::SetupFileSecurity());
   if (verdict != InstallFolderVerdict::Create && verdict != InstallFolderVerdict::Reuse) {
-    ReportError(install, FolderRefusal(folder, verdict));
+    ReportError(install, varnlet::trust::FolderRefusal(folder, verdict, varnlet::trust::Language::Spanish));
     return ERROR_INSTALL_FAILURE;
   }
   // The start-up value is judged again on the installed exe (CheckAutostart); judged here on the
   // folder too, so that a refusal comes before an upgrade removes the installed version.
-  if (WritesRunValue(install) &&
-      varnlet::trust::JudgeRunValueFolder(folder, varnlet::setup::SetupFileSecurity()) != ExecutableTrust::Trusted) {
-    ReportError(install, AutostartRefusal(folder + L"\\varnlet.exe"));
+  if (!WritesRunValue(install)) return ERROR_SUCCESS;
+  const ExecutableTrust trust = varnlet::trust::JudgeRunValueFolder(folder, varnlet::setup::SetupFileSecurity());
+  if (trust != ExecutableTrust::Trusted) {
+    ReportError(install, varnlet::trust::MsiAutostartRefusal(folder + L"\\varnlet.exe", trust));
     return ERROR_INSTALL_FAILURE;
   }
   return ERROR_SUCCESS;
@@ -171,9 +261,10 @@ __declspec(dllexport) UINT WINAPI CheckInstallFolder(MSIHANDLE install) {
 // the installed exe (its CustomActionData) must be one the program itself would add.
 __declspec(dllexport) UINT WINAPI CheckAutostart(MSIHANDLE install) {
   const std::wstring exe = Property(install, L"CustomActionData");
-  const varnlet::trust::RunValueTarget target = varnlet::trust::JudgeRunValueTarget(exe, varnlet::setup::SetupFileSecurity());
+  const varnlet::trust::RunValueTarget target =
+      varnlet::trust::JudgeRunValueTarget(exe, varnlet::setup::SetupFileSecurity());
   if (target.trust == ExecutableTrust::Trusted) return ERROR_SUCCESS;
-  ReportError(install, AutostartRefusal(exe));
+  ReportError(install, varnlet::trust::MsiAutostartRefusal(exe, target.trust));
   return ERROR_INSTALL_FAILURE;
 }
 
