@@ -136,6 +136,8 @@ LangString FolderUnchecked ${LANG_SPANISH} "${TITLE} no se instala en la carpeta
 LangString FolderUnchecked ${LANG_ENGLISH} "${TITLE} is not installed in the folder $INSTDIR: it could not be checked (the library varnlet_setup.dll did not answer). Nothing was changed."
 LangString AutostartUnchecked ${LANG_SPANISH} "${TITLE} se instaló, pero no se iniciará con Windows: no se pudo comprobar quién puede cambiar el programa (la biblioteca varnlet_setup.dll no respondió)."
 LangString AutostartUnchecked ${LANG_ENGLISH} "${TITLE} is installed, but it will not start with Windows: who can change the program could not be checked (the library varnlet_setup.dll did not answer)."
+LangString FolderParameter ${LANG_SPANISH} "${TITLE} no se instala: la carpeta de /D= no se pudo leer. Póngala al final y sin comillas (/D=C:\Mis programas\Otra carpeta), o entre comillas con /D= dentro ($\"/D=C:\Mis programas\Otra carpeta$\")."
+LangString FolderParameter ${LANG_ENGLISH} "${TITLE} is not installed: the folder of /D= could not be read. Put it last and unquoted (/D=C:\My Apps\Other folder), or in quotes with /D= inside them ($\"/D=C:\My Apps\Other folder$\")."
 LangString FileBusy ${LANG_SPANISH} "No se pudo borrar $0 para escribirlo de nuevo. Cierre lo que lo use y pulse Reintentar."
 LangString FileBusy ${LANG_ENGLISH} "$0 could not be deleted to be written anew. Close whatever uses it and press Retry."
 
@@ -664,6 +666,17 @@ Function .onInit
   ${GetOptions} $0 "/AUTOSTART=" $Autostart
   ${If} ${Errors}
     StrCpy $Autostart ""
+  ${EndIf}
+  ; NSIS reads /D= only last and unquoted, and passes over any other form for the default
+  ; folder: the library reads the command line itself, so a /D= a launcher quoted still names the
+  ; folder, and one that names none is refused.
+  System::Call '$PLUGINSDIR\varnlet_setup.dll::InstallFolderParameter(w .r1, i ${NSIS_MAX_STRLEN}) i.r2 ? u'
+  ${If} $2 == 1
+    StrCpy $INSTDIR $1
+  ${ElseIf} $2 != 0
+    MessageBox MB_ICONSTOP "$(FolderParameter)" /SD IDOK
+    SetErrorLevel ${EXIT_FOLDER}
+    Abort
   ${EndIf}
 
   ; The MSI installs into the same folder, shortcut and start-up value: one of the two at a time.

@@ -7,6 +7,7 @@
 #include "app/Form1.h"
 #include "build_config.h"
 #include "fakes/fake_platform.h"
+#include "setup/command_line.h"
 #include "setup/install_folder.h"
 #include "trust/refusals.h"
 
@@ -434,6 +435,36 @@ TEST(InstallFolder, OnlyANewFolderOrThePreviousInstallsOwnIsUsed) {
   EXPECT_EQ(setup::CreateInstallFolder(L"C:\\Linked\\Varnlet", sddl, files),
             static_cast<std::uint32_t>(platform::kErrorCantResolveFilename));
   EXPECT_EQ(files.openHandles(), 0u);
+}
+
+// /D= names the folder whether NSIS would read it (last, unquoted) or a launcher quoted it;
+// anything else of a /D= names none and is refused, never passed over for the default folder.
+TEST(InstallFolder, TheFolderParameterIsReadInEveryFormOrRefused) {
+  using setup::FolderParameter;
+  struct Row {
+    std::wstring_view line;
+    FolderParameter expected;
+    std::wstring_view folder;
+  };
+  for (const Row& row :
+       {Row{L"setup.exe /S /AUTOSTART=1", FolderParameter::None, L""},
+        Row{L"\"C:\\Some /D=where\\setup.exe\" /S", FolderParameter::None, L""},
+        Row{L"setup.exe /S /D=C:\\My Apps\\Varnlet  ", FolderParameter::Given, L"C:\\My Apps\\Varnlet"},
+        Row{L"setup.exe /S \"/D=C:\\My Apps\\Varnlet\"", FolderParameter::Given, L"C:\\My Apps\\Varnlet"},
+        Row{L"setup.exe /S /D=\"C:\\My Apps\\Varnlet\"", FolderParameter::Given, L"C:\\My Apps\\Varnlet"},
+        Row{L"\"C:\\x y\\setup.exe\" \"/d=C:\\Tools\" /S", FolderParameter::Given, L"C:\\Tools"},
+        Row{L"setup.exe /S \"/D=C:\\My Apps", FolderParameter::Malformed, L""},
+        Row{L"setup.exe /S /D=\"\"", FolderParameter::Malformed, L""},
+        Row{L"setup.exe /S /D=", FolderParameter::Malformed, L""},
+        Row{L"setup.exe \"/S /D=C:\\X\"", FolderParameter::Malformed, L""},
+        Row{L"setup.exe /D=\"C:\\A\"x", FolderParameter::Malformed, L""},
+        Row{L"setup.exe /D=C:\\A\\\" /S", FolderParameter::Malformed, L""},
+        Row{L"setup.exe \"/D=C:\\A\" \"/D=C:\\B\"", FolderParameter::Malformed, L""},
+        Row{L"setup.exe /S/D=\"C:\\A\"", FolderParameter::None, L""}}) {
+    std::wstring folder = L"stale";
+    EXPECT_EQ(setup::InstallFolderParameter(row.line, folder), row.expected) << testing::PrintToString(row.folder);
+    EXPECT_EQ(folder, row.expected == FolderParameter::Given ? row.folder : L"");
+  }
 }
 
 // Every refusal has a reason of its own in each language, which the installers read too; a

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "setup/command_line.h"
 #include "setup/install_folder.h"
 #include "setup/win32/setup_file_security.h"
 #include "trust/autostart_trust.h"
@@ -235,6 +236,15 @@ __declspec(dllexport) void __cdecl MakePluginsDir(HWND, int size, wchar_t* varia
 // 1: the library loaded from the plug-ins folder and answers through the System plug-in. Any
 // other answer ("error") means neither can be relied on.
 __declspec(dllexport) int WINAPI ChecksReady() { return 1; }
+
+// The folder this process's command line names with /D= (FolderParameter's number): Given with
+// the folder in `folder` of `size` characters, None, or Malformed (also for one that does not fit).
+__declspec(dllexport) int WINAPI InstallFolderParameter(wchar_t* folder, DWORD size) {
+  std::wstring found;
+  auto verdict = varnlet::setup::InstallFolderParameter(::GetCommandLineW(), found);
+  if (!CopyOut(found, folder, size)) verdict = varnlet::setup::FolderParameter::Malformed;
+  return static_cast<int>(verdict);
+}
 
 // Custom action, before anything is written: INSTALLFOLDER must be new, or the installed
 // version's own folder.
