@@ -7,10 +7,11 @@
 # installer writes (byte for byte what makensis makes of it) and gives the plugins NSIS packs in.
 #
 # One exception, asserted exactly so that a change is noticed: an image made from Debian's NSIS
-# stub (the installer and its uninstaller; the stub is built with --disable-reloc-section, because
-# makensis grows the stub's sections without moving a relocation table) has DEP, but its
-# relocations are stripped, so Windows loads it at its fixed base whatever its DYNAMIC_BASE bit
-# says. Should such an image keep its relocations, this check fails until the exception goes.
+# stub (the installer and its uninstaller) has DEP, but its relocations are stripped, so Windows
+# loads it at its fixed base whatever its DYNAMIC_BASE bit says. Debian links the stub with
+# --disable-reloc-section, as NSIS does: its link puts .reloc after .ndata, and makensis, growing
+# .ndata, moves what follows without updating the relocation directory. Should such an image keep
+# its relocations, this check fails until the exception goes.
 #
 #   pe_hardening.sh OBJDUMP [--exe EXE] [--zip ZIP] [--installer SETUP.EXE] [--msi MSI]
 set -euo pipefail
@@ -18,10 +19,10 @@ objdump="$1"
 shift
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-failed=0
+failures=0
 fail() {
   echo "FAIL $*" >&2
-  failed=1
+  failures=$((failures + 1))
 }
 
 # A file written by makensis: NSIS's first header (its signature 0xDEADBEEF, "NullsoftInst")
@@ -44,7 +45,7 @@ check() {
   local state
   state=$(printf 'DllCharacteristics 0x%04x, Characteristics 0x%04x, %d bytes of relocations' \
     $((16#$dll)) $((16#$image)) $((16#$reloc)))
-  local before=$failed
+  local before=$failures
   [ $((16#$dll & 0x0100)) -ne 0 ] || fail "$2: no NX_COMPAT (DEP)"
   # The image moves only with its relocations: the flag that strips them clear, and the table there.
   local relocatable=0
@@ -56,14 +57,14 @@ check() {
     elif [ $((16#$image & 0x0001)) -eq 0 ] || [ $((16#$reloc)) -ne 0 ]; then
       fail "$2: made from an NSIS stub whose relocations are neither stripped nor kept ($state)"
     fi
-    [ $failed -ne $before ] || echo "ok   $2: DEP; NSIS stub, relocations stripped, fixed base ($state)"
+    [ $failures -ne "$before" ] || echo "ok   $2: DEP; NSIS stub, relocations stripped, fixed base ($state)"
     return
   fi
   [ $relocatable -eq 1 ] || fail "$2: relocations stripped, the image cannot move ($state)"
   [ $((16#$dll & 0x0040)) -ne 0 ] || fail "$2: no DYNAMIC_BASE (ASLR)"
   # PE32+ (magic 020b) images can take the high-entropy range; PE32 ones cannot.
   if [ "$magic" = 020b ] && [ $((16#$dll & 0x0020)) -eq 0 ]; then fail "$2: no HIGH_ENTROPY_VA"; fi
-  [ $failed -ne $before ] || echo "ok   $2: DEP, ASLR, relocations kept ($state)"
+  [ $failures -ne "$before" ] || echo "ok   $2: DEP, ASLR, relocations kept ($state)"
 }
 
 # check_all DIR PACKAGE NAME...: every PE file unpacked into DIR, which must hold a PE file of each
@@ -74,7 +75,7 @@ check_all() {
   local file name
   for name in "$@"; do
     file=$(find "$dir" -type f -name "$name" -print -quit)
-    [ -n "$file" ] && is_pe "$file" || fail "$package: carries no $name"
+    if [ -z "$file" ] || ! is_pe "$file"; then fail "$package: carries no $name"; fi
   done
   while IFS= read -r -d '' file; do
     if is_pe "$file"; then check "$file" "$package: ${file#"$dir"/}"; fi
@@ -119,4 +120,4 @@ while [ $# -gt 0 ]; do
       ;;
   esac
 done
-[ $failed -eq 0 ] || exit 1
+[ $failures -eq 0 ] || exit 1
