@@ -25,9 +25,15 @@ fail() {
   failures=$((failures + 1))
 }
 
-# A file written by makensis: NSIS's first header (its signature 0xDEADBEEF, "NullsoftInst")
-# follows the stub.
-made_by_nsis() { LC_ALL=C grep -qaF $'\xef\xbe\xad\xdeNullsoftInst' "$1"; }
+# A PE file written by makensis: NSIS's first header (flags, then 0xDEADBEEF and "NullsoftInst")
+# starts where the stub's last section in the file ends, at the next 512 bytes.
+made_by_nsis() {
+  local end=0 offset size
+  while read -r offset size; do
+    [ $((16#$offset + 16#$size)) -le $end ] || end=$((16#$offset + 16#$size))
+  done < <("$objdump" -h "$1" | awk '$1 ~ /^[0-9]+$/ && $6 !~ /^0+$/ { print $6, $3 }')
+  LC_ALL=C grep -obaF $'\xef\xbe\xad\xdeNullsoftInst' "$1" | grep -q "^$(((end + 511) / 512 * 512 + 4)):"
+}
 is_pe() { [ "$(od -An -c -N2 "$1" | tr -d ' ')" = MZ ]; }
 
 # check FILE NAME: the header's protections, or the stub's exact state.
