@@ -10,7 +10,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev clang-format clang-tidy cppcheck
   mingw-w64 wine wine64 xvfb xauth xdotool imagemagick x11-utils
-  nsis zip unzip wixl msitools osslsigncode openssl python3 python3-yaml
+  nsis 7zip zip unzip wixl msitools osslsigncode openssl python3 python3-yaml
   softhsm2 libengine-pkcs11-openssl
 )
 sudo_cmd=""
