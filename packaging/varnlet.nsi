@@ -111,6 +111,12 @@ BrandingText "${TITLE} ${VERSION}"
 !insertmacro MUI_LANGUAGE "Spanish"
 !insertmacro MUI_LANGUAGE "English"
 
+LangString Started ${LANG_SPANISH} "Inicio:"
+LangString Started ${LANG_ENGLISH} "Started:"
+LangString InstalledIn ${LANG_SPANISH} "Instalado en"
+LangString InstalledIn ${LANG_ENGLISH} "Installed in"
+LangString Ended ${LANG_SPANISH} "Fin, código de salida"
+LangString Ended ${LANG_ENGLISH} "Ended, exit code"
 LangString AutostartSection ${LANG_SPANISH} "Iniciar ${TITLE} con Windows"
 LangString AutostartSection ${LANG_ENGLISH} "Start ${TITLE} with Windows"
 LangString StartNow ${LANG_SPANISH} "Iniciar ${TITLE} ahora"
@@ -162,6 +168,89 @@ VIAddVersionKey /LANG=${LANG_SPANISH} "FileVersion" "${FILE_VERSION}"
 VIAddVersionKey /LANG=${LANG_SPANISH} "CompanyName" "${MAKER}"
 VIAddVersionKey /LANG=${LANG_SPANISH} "FileDescription" "Instalador de ${TITLE} (${ARCH})"
 VIAddVersionKey /LANG=${LANG_SPANISH} "LegalCopyright" "${COPYRIGHT}"
+
+; Every run says in a log what it was asked and how it ended, and why it refused or failed: the
+; boxes a silent run suppresses are written there too. The log lies in Windows' own folder of logs,
+; where administrators look and where only they may write, so no user can have made the file, or
+; a link in its place, first. UTF-16, as Windows' own tools read it.
+!define LOG_FILE "$WINDIR\Logs\${TITLE} setup.log"
+!macro LOG_FUNCTION un
+; Appends the text on the stack as one line, after the local time (once the plug-ins folder is
+; the run's own: the time is read through the System plug-in) and the program's name and version.
+Function ${un}Log
+  Exch $R0
+  Push $R1
+  Push $R2
+  Push $R3
+  Push $R4
+  Push $R5
+  Push $R6
+  Push $R7
+  Push $R8
+  StrCpy $R8 ""
+  ${If} $PLUGINSDIR != ""
+    ${GetTime} "" "L" $R1 $R2 $R3 $R4 $R5 $R6 $R7
+    StrCpy $R8 "$R3-$R2-$R1 $R5:$R6:$R7 "
+  ${EndIf}
+  ClearErrors
+  CreateDirectory "$WINDIR\Logs"
+  FileOpen $R1 "${LOG_FILE}" a
+  ${IfNot} ${Errors}
+    FileSeek $R1 0 END $R2
+    ${If} $R2 == 0
+      FileWriteWord $R1 0xFEFF
+    ${EndIf}
+    FileWriteUTF16LE $R1 "$R8$EXEFILE ${VERSION} ${ARCH}: $R0$\r$\n"
+    FileClose $R1
+  ${EndIf}
+  ClearErrors
+  Pop $R8
+  Pop $R7
+  Pop $R6
+  Pop $R5
+  Pop $R4
+  Pop $R3
+  Pop $R2
+  Pop $R1
+  Pop $R0
+FunctionEnd
+!macroend
+!insertmacro LOG_FUNCTION ""
+!insertmacro LOG_FUNCTION "un."
+
+!macro LOG text
+  Push "${text}"
+  !ifdef __UNINSTALL__
+    Call un.Log
+  !else
+    Call Log
+  !endif
+!macroend
+
+; Says why the run ends with `code`: in the log and in a box (not when silent).
+!macro END_WITH icon code text
+  !insertmacro LOG "${text}"
+  MessageBox ${icon} "${text}" /SD IDOK
+  SetErrorLevel ${code}
+!macroend
+
+!macro LOG_END_FUNCTION un
+; Logs the exit code the run ends with: the one set, else NSIS's own for the way it ends, on the
+; stack (0 done, 2 aborted).
+Function ${un}LogEnd
+  Exch $0
+  Push $1
+  GetErrorLevel $1
+  ${If} $1 == -1
+    StrCpy $1 $0
+  ${EndIf}
+  !insertmacro LOG "$(Ended) $1"
+  Pop $1
+  Pop $0
+FunctionEnd
+!macroend
+!insertmacro LOG_END_FUNCTION ""
+!insertmacro LOG_END_FUNCTION "un."
 
 ; Ends every running copy of Varnlet!, so its exe can be replaced or deleted. First through the
 ; Restart Manager, which reaches the copies of every session (fast user switching, Remote
@@ -251,6 +340,7 @@ Function ${un}CloseVarnlet
     Goto close_next
   ${EndIf}
   MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "$(StillRunning)" /SD IDCANCEL IDRETRY close_next
+  !insertmacro LOG "$(StillRunning)"
   SetErrorLevel ${EXIT_BUSY}
   Abort
 FunctionEnd
@@ -283,6 +373,9 @@ Function un.onInit
     System::Call "kernel32::MoveFileExW(w '$EXEDIR', p 0, i 4)"
     Quit
   ${EndIf}
+  ; The whole line, as the process was given it: NSIS takes /D= and _?= out of $CMDLINE.
+  System::Call "kernel32::GetCommandLineW() w .r0"
+  !insertmacro LOG "$(Started) $0"
 FunctionEnd
 
 ; Started through Explorer so that the program runs as the signed-in user, not elevated like the
@@ -309,17 +402,31 @@ FunctionEnd
 
 Function .onInstSuccess
   Call RestoreVarnlet
+  !insertmacro LOG "$(InstalledIn) $INSTDIR"
+  Push 0
+  Call LogEnd
 FunctionEnd
 
 Function .onInstFailed
   Call RestoreVarnlet
+  Push 2
+  Call LogEnd
+FunctionEnd
+
+Function un.onUninstSuccess
+  Push 0
+  Call un.LogEnd
+FunctionEnd
+
+Function un.onUninstFailed
+  Push 2
+  Call un.LogEnd
 FunctionEnd
 
 ; Ends the install when a registry value could not be written (the error flag is set).
 !macro FAIL_ON_ERRORS
   ${If} ${Errors}
-    MessageBox MB_ICONSTOP "$(RegistryFailed)" /SD IDOK
-    SetErrorLevel ${EXIT_WRITE}
+    !insertmacro END_WITH MB_ICONSTOP ${EXIT_WRITE} "$(RegistryFailed)"
     Abort
   ${EndIf}
 !macroend
@@ -364,8 +471,9 @@ Function ${un}TakePluginsDir
       Return
     ${EndIf}
   ${EndIf}
-  MessageBox MB_ICONSTOP "$(ChecksFailed)" /SD IDOK
-  SetErrorLevel ${EXIT_CHECKS}
+  !insertmacro END_WITH MB_ICONSTOP ${EXIT_CHECKS} "$(ChecksFailed)"
+  Push ${EXIT_CHECKS}
+  Call ${un}LogEnd
   Quit
 FunctionEnd
 !macroend
@@ -422,8 +530,7 @@ Function PrepareFolder
     ${EndIf}
   ${EndIf}
   ${If} $1 != 0
-    MessageBox MB_ICONSTOP "$(FolderRights)" /SD IDOK
-    SetErrorLevel ${EXIT_WRITE}
+    !insertmacro END_WITH MB_ICONSTOP ${EXIT_WRITE} "$(FolderRights)"
     Abort
   ${EndIf}
   ${If} $Verdict == ${InstallFolderVerdict_Reuse}
@@ -447,6 +554,7 @@ Function PrepareFolder
       StrCpy $0 "$INSTDIR\$0"
     ${EndIf}
     MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION "$(FileBusy)" /SD IDCANCEL IDRETRY retry
+    !insertmacro LOG "$(FileBusy)"
     SetErrorLevel ${EXIT_BUSY}
     Abort
   ${EndIf}
@@ -472,6 +580,7 @@ FunctionEnd
 
 ; The choice refused: said, no value written, and the install ends with its own code.
 Function RefuseAutostart
+  !insertmacro LOG $2
   MessageBox MB_ICONEXCLAMATION $2 /SD IDOK
   SetErrorLevel ${EXIT_AUTOSTART}
 FunctionEnd
@@ -481,8 +590,7 @@ Section "${TITLE}"
   ; Nothing is written into a folder the rule refuses.
   Call JudgeFolder
   ${If} $1 != ""
-    MessageBox MB_ICONSTOP $1 /SD IDOK
-    SetErrorLevel ${EXIT_FOLDER}
+    !insertmacro END_WITH MB_ICONSTOP ${EXIT_FOLDER} $1
     Abort
   ${EndIf}
   ${If} $PreviousDir != ""
@@ -647,6 +755,7 @@ Section "Uninstall"
     Call un.ValueStays
   ${EndIf}
   ${If} ${Errors}
+    !insertmacro LOG "$(RegistryLeft)"
     MessageBox MB_ICONSTOP "$(RegistryLeft)" /SD IDOK
     SetErrorLevel ${EXIT_WRITE}
   ${EndIf}
@@ -661,6 +770,9 @@ Function .onInit
   SetShellVarContext all
   ; Before any plug-in is called.
   Call TakePluginsDir
+  ; The whole line, as the process was given it: NSIS takes /D= and _?= out of $CMDLINE.
+  System::Call "kernel32::GetCommandLineW() w .r0"
+  !insertmacro LOG "$(Started) $0"
   ${GetParameters} $0
   ClearErrors
   ${GetOptions} $0 "/AUTOSTART=" $Autostart
@@ -674,8 +786,9 @@ Function .onInit
   ${If} $2 == 1
     StrCpy $INSTDIR $1
   ${ElseIf} $2 != 0
-    MessageBox MB_ICONSTOP "$(FolderParameter)" /SD IDOK
-    SetErrorLevel ${EXIT_FOLDER}
+    !insertmacro END_WITH MB_ICONSTOP ${EXIT_FOLDER} "$(FolderParameter)"
+    Push ${EXIT_FOLDER}
+    Call LogEnd
     Abort
   ${EndIf}
 
@@ -686,8 +799,9 @@ Function .onInit
     ; The product code takes 39 characters; the buffer holds NSIS_MAX_STRLEN.
     System::Call "msi::MsiEnumRelatedProductsW(w '${MSI_UPGRADE_CODE}', i 0, i 0, w .r1) i.r2"
     ${If} $2 == 0
-      MessageBox MB_ICONSTOP "$(MsiInstalled)" /SD IDOK
-      SetErrorLevel ${EXIT_MSI}
+      !insertmacro END_WITH MB_ICONSTOP ${EXIT_MSI} "$(MsiInstalled)"
+      Push ${EXIT_MSI}
+      Call LogEnd
       Abort
     ${EndIf}
   ${EndIf}
@@ -698,8 +812,9 @@ Function .onInit
   ${If} $0 != ""
     ${VersionCompare} $0 "${VERSION}" $1
     ${If} $1 == 1
-      MessageBox MB_ICONSTOP "$(Newer)" /SD IDOK
-      SetErrorLevel ${EXIT_NEWER}
+      !insertmacro END_WITH MB_ICONSTOP ${EXIT_NEWER} "$(Newer)"
+      Push ${EXIT_NEWER}
+      Call LogEnd
       Abort
     ${EndIf}
   ${EndIf}
