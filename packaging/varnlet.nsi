@@ -3,7 +3,8 @@
 ;            -DCOPYRIGHT=... -DTITLE=Varnlet! -DRUN_KEY=<the Run key under HKLM> -DRUN_VALUE=<its name>
 ;            -DEXE=<stripped varnlet.exe> -DREADME=<LEAME.txt> -DICON=<varnlet.ico>
 ;            -DWIZARD=<wizard.bmp> -DHEADER=<header.bmp> -DMSI_UPGRADE_CODE=<the MSI's>
-;            -DSETUP_DLL=<varnlet_setup.dll> -DOUTFILE=<setup.exe> [-DSIGN=<command>]
+;            -DOTHER_MSI_UPGRADE_CODE=<the other architecture's MSI's> -DSETUP_DLL=<varnlet_setup.dll>
+;            -DVERDICTS=<verdicts.nsh> -DOUTFILE=<setup.exe> [-DSIGN=<command>]
 ; Silent: "setup.exe /S" installs (or upgrades, in the folder of the install it finds) without
 ; asking and starts the program only when it closed a running copy in this session to replace it,
 ; and "setup.exe /S /AUTOSTART=1" also makes it start with Windows, where the program's own rule
@@ -16,9 +17,11 @@ Unicode true
 !if "${ARCH}" == "x64"
   Target amd64-unicode
   !define PROGRAM_FILES "$PROGRAMFILES64"
+  !define OTHER_ARCH x86
 !else
   Target x86-unicode
   !define PROGRAM_FILES "$PROGRAMFILES"
+  !define OTHER_ARCH x64
 !endif
 
 !include "MUI2.nsh"
@@ -27,6 +30,7 @@ Unicode true
 !include "WinMessages.nsh"
 !include "Sections.nsh"
 !include "WordFunc.nsh"
+!include "x64.nsh"
 
 ; Signs the uninstaller before it is packed and the installer once written.
 !ifdef SIGN
@@ -126,6 +130,8 @@ LangString StillRunning ${LANG_ENGLISH} "${TITLE} is still running. Close it (ri
 LangString Newer ${LANG_SPANISH} "Ya está instalada una versión más reciente de ${TITLE} ($0). Para instalar la ${VERSION}, desinstale antes la instalada."
 LangString Newer ${LANG_ENGLISH} "A newer version of ${TITLE} ($0) is installed. To install ${VERSION}, uninstall the installed one first."
 LangString MsiInstalled ${LANG_SPANISH} "${TITLE} está instalado con su paquete MSI. Desinstálelo antes en Agregar o quitar programas, o con: msiexec /x $1"
+LangString OtherInstalled ${LANG_SPANISH} "${TITLE} ya está instalado para la otra arquitectura (${OTHER_ARCH}). Desinstálelo antes en Agregar o quitar programas, o con: $1"
+LangString OtherInstalled ${LANG_ENGLISH} "${TITLE} is already installed for the other architecture (${OTHER_ARCH}). Uninstall it first in Add/Remove Programs, or with: $1"
 LangString MsiInstalled ${LANG_ENGLISH} "${TITLE} is installed from its MSI package. Uninstall it first in Add/Remove Programs, or with: msiexec /x $1"
 LangString FolderRights ${LANG_SPANISH} "No se pudieron fijar los permisos de la carpeta $INSTDIR (error $1)."
 LangString FolderRights ${LANG_ENGLISH} "The rights of the folder $INSTDIR could not be set (error $1)."
@@ -792,18 +798,55 @@ Function .onInit
     Abort
   ${EndIf}
 
-  ; The MSI installs into the same folder, shortcut and start-up value: one of the two at a time.
+  ; One Varnlet! per machine: the MSI of either architecture installs into a folder, shortcut and
+  ; start-up value of its own, and so does this installer built for the other architecture, whose
+  ; entry lies in the other registry view. Each is removed first; the installer says how.
   ; msi.dll by its System32 path; without it, no MSI can be installed either.
   System::Call "kernel32::LoadLibraryExW(w '$SYSDIR\msi.dll', p 0, i 0x8) p.r0"
   ${If} $0 P<> 0
     ; The product code takes 39 characters; the buffer holds NSIS_MAX_STRLEN.
-    System::Call "msi::MsiEnumRelatedProductsW(w '${MSI_UPGRADE_CODE}', i 0, i 0, w .r1) i.r2"
-    ${If} $2 == 0
-      !insertmacro END_WITH MB_ICONSTOP ${EXIT_MSI} "$(MsiInstalled)"
-      Push ${EXIT_MSI}
-      Call LogEnd
-      Abort
+    ${ForEach} $3 0 1 + 1
+      ${If} $3 == 0
+        System::Call "msi::MsiEnumRelatedProductsW(w '${MSI_UPGRADE_CODE}', i 0, i 0, w .r1) i.r2"
+      ${Else}
+        System::Call "msi::MsiEnumRelatedProductsW(w '${OTHER_MSI_UPGRADE_CODE}', i 0, i 0, w .r1) i.r2"
+      ${EndIf}
+      ${If} $2 == 0
+        !insertmacro END_WITH MB_ICONSTOP ${EXIT_MSI} "$(MsiInstalled)"
+        Push ${EXIT_MSI}
+        Call LogEnd
+        Abort
+      ${EndIf}
+    ${Next}
+  ${EndIf}
+  ; The other architecture's registry view exists on 64-bit Windows only.
+  !if "${ARCH}" == "x64"
+    SetRegView 32
+  !else
+    ${If} ${RunningX64}
+      SetRegView 64
     ${EndIf}
+  !endif
+  ClearErrors
+  ReadRegStr $1 HKLM "${UNINSTALL_KEY}" "QuietUninstallString"
+  ${If} ${Errors}
+    ; No value there; a key that exists but cannot be read is someone's install all the same.
+    ClearErrors
+    EnumRegValue $2 HKLM "${UNINSTALL_KEY}" 0
+    ${IfNot} ${Errors}
+      StrCpy $1 "${UNINSTALL_KEY}"
+    ${EndIf}
+  ${EndIf}
+  !if "${ARCH}" == "x64"
+    SetRegView 64
+  !else
+    SetRegView default
+  !endif
+  ${If} $1 != ""
+    !insertmacro END_WITH MB_ICONSTOP ${EXIT_MSI} "$(OtherInstalled)"
+    Push ${EXIT_MSI}
+    Call LogEnd
+    Abort
   ${EndIf}
 
   ; A newer installed version is not replaced by this older one.
