@@ -7,10 +7,11 @@
 #   installer, the uninstaller it installs, the MSI; the zip carries the exe) has a SHA-256
 #   signature by the token's key that verifies against the test root, with a time stamp that
 #   verifies too and keeps the signature valid after the certificate has expired;
-# - the signature check passes those packages, verified against the test root, and a PKCS#12 file
-#   signs as well; the signature check refuses, naming it and why, a file without a time stamp, an
-#   unsigned one, a signed exe altered after signing, one whose signer chains to another root and
-#   one whose time stamp does;
+# - the signature check passes those packages, verified against the test root and the certificate
+#   the build's signing configuration names, and a PKCS#12 file signs as well; the signature check
+#   refuses, naming it and why, a file without a time stamp, an unsigned one, a signed exe altered
+#   after signing, one whose signer chains to another root, one whose time stamp does, and one
+#   signed by another certificate of the same root;
 # - the builds' winget and Scoop manifests, written together for the release, are complete and
 #   name the signed packages, are said not publishable with the example addresses (a submission
 #   is then refused, and prepared with real ones), and the manifest check refuses a broken copy
@@ -151,7 +152,8 @@ for arch in "${arches[@]}"; do
   for file in "${signed[@]}"; do
     verify "$file" "$arch: ${file#"$packages/"}"
   done
-  VARNLET_SIGN_CAFILE=root.pem "$src/packaging/verify_signatures.sh" 1 "${signed[@]}" 2>refusal.log ||
+  VARNLET_SIGN_CAFILE=root.pem "$src/packaging/verify_signatures.sh" 1 "$tree/packaging/signing.conf" "${signed[@]}" \
+    2>refusal.log ||
     { cat refusal.log >&2; fail "$arch: the signature check refused the genuine packages"; }
   echo "  passed                $arch: the signature check, on the three"
   unzip -p "$packages/varnlet-1.0-$arch.zip" varnlet.exe | cmp -s - "$packages/$arch/varnlet.exe" ||
@@ -177,7 +179,7 @@ p12() {
   printf 'pkcs12\n%s\n%s\n' "$3" "$work/$1.p12" >"$1.conf"
 }
 p12 file-signer root ""
-for copy in file-signed unsigned stranger stray-stamp; do cp "$tree/src/varnlet.exe" "$copy.exe"; done
+for copy in file-signed unsigned stranger stray-stamp same-root; do cp "$tree/src/varnlet.exe" "$copy.exe"; done
 VARNLET_SIGN_PASSWORD="$pin" "$src/packaging/sign.sh" file-signer.conf file-signed.exe
 if ! osslsigncode verify -CAfile root.pem -in file-signed.exe >verify.log 2>&1 ||
    ! grep -q 'Subject: /CN=Varnlet test file signer$' verify.log; then
@@ -185,30 +187,40 @@ if ! osslsigncode verify -CAfile root.pem -in file-signed.exe >verify.log 2>&1 |
   fail "the PKCS#12 file does not sign"
 fi
 echo "  signed                PKCS#12: varnlet.exe"
-# What else the signature check must refuse: the exe signed by the other root's signer; signed by the
+# What else the signature check must refuse: the exe signed by the other root's signer; signed and
+# time-stamped as a release is, but by the file signer, not the release's certificate; signed by the
 # file signer but time-stamped by an authority of the other root (the authority reads its
 # configuration afresh for each request); the genuine exe with one byte changed in what its
 # signature covers (the DOS stub's text).
 p12 other-signer other-root "$tsa_url"
 VARNLET_SIGN_PASSWORD="$pin" "$src/packaging/sign.sh" other-signer.conf stranger.exe
+p12 file-signer root "$tsa_url"
+VARNLET_SIGN_PASSWORD="$pin" "$src/packaging/sign.sh" file-signer.conf same-root.exe
+cp tsa.cnf own-tsa.cnf
 sed -i 's|/tsa\.pem$|/other-tsa.pem|; s|/tsa\.key$|/other-tsa.key|; s|/root\.pem$|/other-root.pem|' tsa.cnf
 p12 file-signer root "$tsa_url"
 VARNLET_SIGN_PASSWORD="$pin" "$src/packaging/sign.sh" file-signer.conf stray-stamp.exe
+cp own-tsa.cnf tsa.cnf
 cp "$packages/$arch/varnlet.exe" altered.exe
 at="$(grep -obUa 'DOS mode' altered.exe | head -1 | cut -d: -f1)"
 printf d | dd of=altered.exe bs=1 seek="$at" conv=notrunc status=none
-# FILE|WHY: the signature check, trusting only the test root, refuses FILE alone, saying WHY.
+fp() { "$src/packaging/verify_signatures.sh" --fingerprint "$1"; }
+not_ours="not by the release's certificate (SHA-256 $(fp signer.pem))"
+# SIGNER|FILE|WHY: the signature check, trusting only the test root and SIGNER's certificate,
+# refuses FILE alone, saying WHY.
 for refusal in \
-  "file-signed.exe|file-signed.exe has no time stamp" \
-  "unsigned.exe|unsigned.exe is not signed" \
-  "altered.exe|altered.exe was altered after signing (its digest is not the one signed)" \
-  "stranger.exe|stranger.exe is signed by a certificate that does not verify against the roots in root.pem (Certificate not found in local repository: self-signed certificate in certificate chain)" \
-  "stray-stamp.exe|stray-stamp.exe's time stamp does not verify against the roots in root.pem"; do
-  if VARNLET_SIGN_CAFILE=root.pem "$src/packaging/verify_signatures.sh" 1 "${refusal%%|*}" 2>refusal.log; then
-    fail "the signature check let ${refusal%%|*} through"
+  "file-signer.pem|file-signed.exe|file-signed.exe has no time stamp" \
+  "signer.pem|unsigned.exe|unsigned.exe is not signed" \
+  "signer.pem|altered.exe|altered.exe was altered after signing (its digest is not the one signed)" \
+  "other-signer.pem|stranger.exe|stranger.exe is signed by a certificate that does not verify against the roots in root.pem (Certificate not found in local repository: self-signed certificate in certificate chain)" \
+  "file-signer.pem|stray-stamp.exe|stray-stamp.exe's time stamp does not verify against the roots in root.pem" \
+  "signer.pem|same-root.exe|same-root.exe is signed by CN = Varnlet test file signer (SHA-256 $(fp file-signer.pem)), $not_ours"; do
+  IFS='|' read -r signer file why <<<"$refusal"
+  if VARNLET_SIGN_CAFILE=root.pem "$src/packaging/verify_signatures.sh" 1 "$signer" "$file" 2>refusal.log; then
+    fail "the signature check let $file through"
   fi
-  [ "$(cat refusal.log)" = "VARNLET_RELEASE=1: not a release, ${refusal#*|}." ] ||
-    { cat refusal.log >&2; fail "the signature check does not say why it refuses ${refusal%%|*}"; }
+  [ "$(cat refusal.log)" = "VARNLET_RELEASE=1: not a release, $why." ] ||
+    { cat refusal.log >&2; fail "the signature check does not say why it refuses $file"; }
   echo "  refused               $(cat refusal.log)"
 done
 # The release's manifests: one winget folder and one Scoop manifest for every architecture built,
