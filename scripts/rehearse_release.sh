@@ -15,7 +15,10 @@
 # - the builds' winget and Scoop manifests, written together for the release, are complete and
 #   name the signed packages, are said not publishable with the example addresses (a submission
 #   is then refused, and prepared with real ones), and the manifest check refuses a broken copy
-#   for each rule of the formats and of the clients.
+#   for each rule of the formats and of the clients;
+# - a submission, and the manifest check of one, refuse packages unsigned or signed by another
+#   certificate (of the same root, of another), a build without a key, and http, ftp and loopback
+#   addresses in the spellings parsers accept.
 #   scripts/rehearse_release.sh [--tree SRC] [x64] [x86]        (default: x64)
 # SRC: a clone already built in (reproduce.sh --sign passes its own); otherwise a fresh clone of HEAD.
 set -euo pipefail
@@ -244,16 +247,73 @@ if python3 "$src/packaging/manifests.py" submission submission "${facts[@]}" 2>r
   fail "the submission was prepared with the example addresses"
 fi
 echo "  refused               submission with the example addresses"
-real=()
-for f in "${facts[@]}"; do
-  sed 's#https://releases.varnlet.example#https://releases.varnlet.org#; s#https://www.varnlet.example/#https://www.varnlet.org/#' \
-    "$f" >"real-$(basename "$f")"
-  real+=("real-$(basename "$f")")
-done
+# staged CASE: copies of the builds' packages (hard links) in CASE-<arch>/, whose facts name real
+# addresses; tampered CASE FILE [CONF]: the first build's FILE there unsigned, or signed by CONF's key.
+staged() {
+  for arch in "${arches[@]}"; do
+    cp -al "$src/build/$(preset_of "$arch")/packages" "$1-$arch"
+    sed -i 's#https://releases.varnlet.example#https://releases.varnlet.org#; s#https://www.varnlet.example/#https://www.varnlet.org/#' \
+      "$1-$arch/manifests/facts-$arch.json"
+  done
+}
+tampered() {
+  local file="$1-${arches[0]}/$2" old
+  staged "$1"
+  old="$(sha256sum <"$file" | cut -c1-64)"
+  quiet osslsigncode remove-signature -in "$file" -out "$file.new"
+  mv "$file.new" "$file"
+  [ -z "${3:-}" ] || VARNLET_SIGN_PASSWORD="$pin" "$src/packaging/sign.sh" "$3" "$file"
+  sed -i "s/${old^^}/$(sha256sum <"$file" | cut -c1-64 | tr a-f A-F)/" "$1-${arches[0]}/manifests/facts-${arches[0]}.json"
+}
+case_facts() { for arch in "${arches[@]}"; do echo "$1-$arch/manifests/facts-$arch.json"; done; }
+export VARNLET_SIGN_CAFILE="$work/root.pem"
+conf="$src/build/$(preset_of "${arches[0]}")/packaging/signing.conf"
+staged real
+mapfile -t real < <(case_facts real)
 python3 "$src/packaging/manifests.py" submission submission "${real[@]}" || fail "no submission with real addresses"
-python3 "$root/scripts/check_manifests.py" submission "${folders[@]}" >check.log 2>&1 && ! grep -q 'NOT PUBLISHABLE' check.log ||
+python3 "$root/scripts/check_manifests.py" --signer "$conf" submission >check.log 2>&1 && ! grep -q 'NOT PUBLISHABLE' check.log ||
   { cat check.log >&2; fail "the submission's manifests"; }
-echo "  complete              submission with real addresses"
+(cd submission && sha256sum --quiet -c SHA256SUMS) || fail "the submission's SHA256SUMS"
+echo "  complete              submission with real addresses, signed by the release's certificate"
+# CASE|FROM|TO|WHY: a submission from builds whose facts have FROM (a sed pattern) changed to TO
+# is refused, saying WHY; so are one with a package unsigned or signed by another certificate.
+a="${arches[0]}" url=https://releases.varnlet.org
+for row in "http|$url|http://releases.varnlet.org|URL http://releases.varnlet.org: http://releases.varnlet.org is not an https://" \
+  "ftp|https://www.varnlet.org/|ftp://www.varnlet.org/|ftp://www.varnlet.org/ is not an https:// address" \
+  "dotted|$url|https://127.0.0.1|127.0.0.1 is a loopback, private, link-local or reserved address" \
+  "short|$url|https://127.1|127.1 is 127.0.0.1, a loopback" "hex|$url|https://0x7f.1|0x7f.1 is 127.0.0.1, a loopback" \
+  "number|$url|https://2130706433|2130706433 is 127.0.0.1, a loopback" \
+  "octal|$url|https://0177.0.0.1|0177.0.0.1 is 127.0.0.1, a loopback" "ipv6|$url|https://[::1]|[::1] is a loopback" \
+  "mapped|$url|https://[::ffff:7f00:1]|[::ffff:7f00:1] is a loopback" "localhost|$url|https://localhost.|localhost is a name" \
+  "user|$url|https://releases.varnlet.org@127.1|@127.1 is not an address every client reads alike" \
+  "keyless|\"signer\": \"[0-9A-F]*\"|\"signer\": null|a build was made without a signing key" \
+  "unsigned|||varnlet-1.0-$a-setup.exe is not signed" \
+  "same-root||file-signer.conf|varnlet-1.0-$a.msi is signed by CN = Varnlet test file signer (SHA-256 $(fp file-signer.pem)), $not_ours" \
+  "other-root||other-signer.conf|varnlet-1.0-$a-setup.exe is signed by CN = Another signer"; do
+  IFS='|' read -r name from to why <<<"$row"
+  case "$name" in
+    unsigned|other-root) tampered "$name" "varnlet-1.0-$a-setup.exe" "$to" ;;
+    same-root) tampered "$name" "varnlet-1.0-$a.msi" "$to" ;;
+    *) staged "$name"; for f in $(case_facts "$name"); do sed -i "s#$from#$to#" "$f"; done ;;
+  esac
+  mapfile -t facts < <(case_facts "$name")
+  if python3 "$src/packaging/manifests.py" submission "$name.out" "${facts[@]}" 2>refusal.log ||
+     ! grep -qF -- "$why" refusal.log || [ -e "$name.out" ]; then
+    cat refusal.log >&2
+    fail "the submission was not refused for: $why"
+  fi
+  said="$(sed 's/^manifests.py: not publishable, //; s/^.*cannot be reached: //; s/\. Configure the builds .*//' refusal.log)"
+  echo "  refused               submission $name: $said"
+  [ "$name" = unsigned ] || continue
+  python3 "$src/packaging/manifests.py" write unsigned.manifests "${facts[@]}"
+  if python3 "$root/scripts/check_manifests.py" --signer "$conf" unsigned.manifests unsigned-* 2>check.log ||
+     ! grep -qF "$why" check.log; then
+    cat check.log >&2
+    fail "the manifest check passed an unsigned package"
+  fi
+  echo "  refused               manifest check: $why"
+done
+unset VARNLET_SIGN_CAFILE
 # Every broken copy the manifest check must refuse, one a row: the file, the change, and the
 # fault the check must name (None: a valid variant it must pass). In a change, d is the parsed
 # file, n and w the installer file's nullsoft and wix entries, head its comment lines, tail text
