@@ -54,6 +54,17 @@ LOCALES = {
               'A notification-area icon that every {timer1} seconds asks Windows to empty the working set of '
               '{applications}, and every {timer2} seconds its own.'),
 }
+# How a winget user chooses whether Varnlet starts with Windows, as each installer takes it. The
+# manifests pass no choice: a switch would be passed again at every upgrade and undo the choice
+# made since, while without one an upgrade keeps it.
+INSTALLATION_NOTES = {
+    'es-ES': 'Para que {title} se inicie con Windows: winget install {id} --installer-type nullsoft --custom '
+             '"/AUTOSTART=1", o --installer-type wix --custom "AUTOSTART=1" (con 0, deja de iniciarse). Sin '
+             'ellas, una instalación nueva no se inicia con Windows y una actualización mantiene lo elegido.',
+    'en-US': 'To start {title} with Windows: winget install {id} --installer-type nullsoft --custom "/AUTOSTART=1", '
+             'or --installer-type wix --custom "AUTOSTART=1" (0 stops it). Without them a new install does not '
+             'start with Windows, and an upgrade keeps the choice.',
+}
 # What a record says of the product, the same in every build of one release.
 PRODUCT = ('version', 'maker', 'release_url', 'home_page', 'license', 'title', 'descriptions', 'signer')
 # What each exit code of the NSIS installer tells winget (docs/administration.md lists the codes).
@@ -335,7 +346,9 @@ def write(out, records):
         if kind == 'defaultLocale':
             document.update({'Publisher': maker, 'PublisherUrl': home_page, 'PackageName': product['title'],
                              'PackageUrl': home_page, 'License': license_name, 'Moniker': NAME.lower()})
-        document.update({'ShortDescription': short, 'Description': long, 'ManifestType': kind,
+        document.update({'ShortDescription': short, 'Description': long,
+                         'InstallationNotes': INSTALLATION_NOTES[locale].format(title=product['title'], id=identifier),
+                         'ManifestType': kind,
                          'ManifestVersion': MANIFEST_VERSION})
         write_yaml(os.path.join(folder, f'{identifier}.locale.{locale}.yaml'), kind, document)
     # No MinimumOSVersion: the program runs on every Windows the client runs on (10 1809 on).

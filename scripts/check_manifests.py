@@ -9,9 +9,10 @@ that package's name, the MSI's product and upgrade codes are the MSI's own and i
 Windows by itself. Beyond the formats, what the clients would misread: a switch or return code the
 winget client assumes anyway, an MSI switch without /norestart, 1603 (Windows Installer's generic
 failure) given one meaning, Add/Remove Programs fields that add nothing, a MinimumOSVersion older
-than the client itself, Scoop keys out of the Extras bucket's order and a checkver reading an index.
-Addresses the community repositories could not reach are named as not publishable (the build's
-defaults are such), which is no fault.
+than the client itself, a switch that sets the start-up choice (passed again at every upgrade, it
+would undo the choice made since), Scoop keys out of the Extras bucket's order and a checkver
+reading an index. Addresses the community repositories could not reach are named as not
+publishable (the build's defaults are such), which is no fault.
 
   check_manifests.py [--signer SIGNER] MANIFESTS [PACKAGES...]
 
@@ -351,6 +352,10 @@ def check_installer_entry(where, entry, root, folders, locale):
         elif given and kind in ('msi', 'wix') and name != 'InstallLocation' and '/norestart' not in given.lower():
             fault(f'{where} InstallerSwitches {name}', f'"{given}" replaces the client\'s {default} without '
                   '/norestart: Windows Installer may then restart Windows by itself')
+    for name, given in switches.items():
+        if 'AUTOSTART' in str(given).upper():
+            fault(f'{where} InstallerSwitches {name}', f'"{given}" sets the start-up choice at every upgrade too, '
+                  'undoing the one made since')
     codes = [c.get('InstallerReturnCode') for c in merged.get('ExpectedReturnCodes', [])]
     for code in codes:
         if codes.count(code) > 1 or code in merged.get('InstallerSuccessCodes', []):

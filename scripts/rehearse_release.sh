@@ -350,6 +350,7 @@ ROWS = [
     ('installer', "head = head.replace('installer.1.10.0', 'locale.1.9.0')", 'its header names the schema'),
     ('installer', "tail = 'ManifestVersion: \"1.10.0\"\\n'", 'a key given twice'),
     ('installer', "n['Authentication'] = {'AuthenticationType': 'none'}", None),
+    ('installer', "n['InstallerSwitches'] = {'Custom': '/AUTOSTART=1'}", 'sets the start-up choice at every upgrade'),
     ('scoop', "d['architecture']['64bit']['extract_to'] = 'bin'", '64bit: extract_to is no field of this format'),
     ('scoop', "d['checkver']['pattern'] = d['checkver'].pop('regex')", 'checkver: pattern is no field of this format'),
     ('scoop', "d['checkver'] = d['checkver']['regex']", None),
