@@ -401,7 +401,6 @@ def refusals(records):
                 '(docs/releases.md, "Signing a release").')
     if len(signers) > 1:
         return 'the builds name different certificates; a release is signed by one.'
-
     missing = [f'{r["arch"]} {kind}' for r in records for kind in ('zip', 'nullsoft', 'wix')
                if kind not in r['packages']]
     if missing:
@@ -412,6 +411,8 @@ def refusals(records):
 def signature_refusal(signer, paths):
     """Why the release check refuses these packages (an installer or MSI as it is, a zip by the
     varnlet.exe it carries) against the certificate SIGNER names, or None."""
+    if not paths:
+        return 'there is no package to judge'
     judged = []
     with tempfile.TemporaryDirectory() as scratch:
         for path in paths:

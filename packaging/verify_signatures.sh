@@ -47,6 +47,7 @@ fi
 release="$1" signer="$2"
 shift 2
 [ "$release" = 1 ] || [ "${VARNLET_RELEASE:-}" = 1 ] || exit 0
+[ $# -gt 0 ] || { echo "VARNLET_RELEASE=1: not a release, there is no file to check." >&2; exit 1; }
 own="$(fingerprint "$signer")" ||
   { echo "VARNLET_RELEASE=1: not a release, it names no certificate of its own." >&2; exit 1; }
 trust=() roots="this machine's trusted roots"
