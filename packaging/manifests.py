@@ -3,19 +3,28 @@
 is a pull request to each community repository and nothing is typed by hand.
 
   manifests.py facts FACTS --arch A --product P --zip Z --installer I --msi M --nsis-script varnlet.nsi
+                     [--signer CONF]
                                      what one build knows of its packages, as JSON: the product's
                                      facts from the build's P (<build>/varnlet-facts.json: version,
                                      maker, addresses, license, title, descriptions, intervals); the
-                                     installer's exit codes are read from its script
-  manifests.py write OUT FACTS...    the manifests of the builds whose facts are given: one build's
-                                     beside its packages, both architectures' for a release, with
-                                     OUT/SHA256SUMS over every package named (Scoop's updates read it)
-                                     and OUT/latest.txt, the version (Scoop's checkver reads it)
+                                     installer's exit codes are read from its script; the SHA-256
+                                     fingerprint of the certificate the signing configuration CONF
+                                     names, or none for a build without a key
+  manifests.py write OUT FACTS...    the manifests of the builds whose facts are given, to look at
+                                     and check: one build's beside its packages, both architectures'
   manifests.py submission OUT FACTS...
-                                     the same, for a pull request to the community repositories:
-                                     refused while an address is one their validation cannot reach
+                                     a release, for uploading and for a pull request to the community
+                                     repositories, into OUT, which must not exist yet: refused while an
+                                     address is one their validation cannot reach, or while a package
+                                     (the installer, the MSI, the exe in the zip) is not signed and
+                                     time-stamped as a release is, by the certificate the builds' facts
+                                     name (packaging/verify_signatures.sh). OUT then holds the packages,
+                                     copied from beside the facts (the build's packages/, whose
+                                     manifests/ holds them), the manifests, latest.txt (the version,
+                                     which Scoop's checkver reads) and SHA256SUMS over the packages
+                                     (Scoop's updates read it) and the manifests.
 
-OUT receives winget/manifests/<letter>/<Publisher>/Varnlet/<version>/ (the community
+The manifests are winget/manifests/<letter>/<Publisher>/Varnlet/<version>/ (the community
 repository's layout: a version file, a default-locale file in Spanish, an en-US locale file and
 the installer file) and scoop/varnlet.json. Every download is <release URL>/<version>/<file>.
 YAML is written with every string double-quoted, so no value a maker chooses can change the
@@ -27,9 +36,11 @@ import ipaddress
 import json
 import os
 import re
+import shutil
 import subprocess
 import sys
-import urllib.parse
+import tempfile
+import zipfile
 
 MANIFEST_VERSION = '1.10.0'
 NAME = 'Varnlet'
@@ -43,8 +54,19 @@ LOCALES = {
               'A notification-area icon that every {timer1} seconds asks Windows to empty the working set of '
               '{applications}, and every {timer2} seconds its own.'),
 }
+# How a winget user chooses whether Varnlet starts with Windows, as each installer takes it. The
+# manifests pass no choice: a switch would be passed again at every upgrade and undo the choice
+# made since, while without one an upgrade keeps it.
+INSTALLATION_NOTES = {
+    'es-ES': 'Para que {title} se inicie con Windows: winget install {id} --installer-type nullsoft --custom '
+             '"/AUTOSTART=1", o --installer-type wix --custom "AUTOSTART=1" (con 0, deja de iniciarse). Sin '
+             'ellas, una instalación nueva no se inicia con Windows y una actualización mantiene lo elegido.',
+    'en-US': 'To start {title} with Windows: winget install {id} --installer-type nullsoft --custom "/AUTOSTART=1", '
+             'or --installer-type wix --custom "AUTOSTART=1" (0 stops it). Without them a new install does not '
+             'start with Windows, and an upgrade keeps the choice.',
+}
 # What a record says of the product, the same in every build of one release.
-PRODUCT = ('version', 'maker', 'release_url', 'home_page', 'license', 'title', 'descriptions')
+PRODUCT = ('version', 'maker', 'release_url', 'home_page', 'license', 'title', 'descriptions', 'signer')
 # What each exit code of the NSIS installer tells winget (docs/administration.md lists the codes).
 # 1 and 2 are also NSIS's own (Cancel on its pages, an abort); 2 is mostly a file nothing could
 # close, which the Restart Manager already tried, so "close it and try again" is the fitting advice.
@@ -83,29 +105,96 @@ def nsis_exit_codes(script):
 # every address, fails: RFC 2606 and 6761's reserved names, mDNS, onion and private-use names.
 RESERVED_DOMAINS = ('example', 'example.com', 'example.net', 'example.org', 'test', 'invalid', 'localhost',
                     'local', 'internal', 'onion', 'alt', 'home.arpa')
+# IPv6 addresses that a gateway turns into the IPv4 address of their last 32 bits.
+NAT64 = ipaddress.ip_network('64:ff9b::/96')
+
+
+def ipv4_number(labels):
+    """The IPv4 address that a browser reads in a host whose last label is a number (URL
+    Standard: each part decimal, 0x hexadecimal or 0 octal, the last filling what remains, as
+    inet_aton, and so Python's sockets, read it too), or None when the host is no such address.
+    Raises ValueError for a number no parser takes, which no browser opens either."""
+    def number(part):
+        if re.fullmatch(r'0[xX][0-9a-fA-F]*', part):
+            return int(part[2:] or '0', 16)
+        if re.fullmatch(r'0[0-9]+', part):
+            return int(part, 8)
+        if re.fullmatch(r'[0-9]+', part):
+            return int(part)
+        raise ValueError(part)
+    if labels and labels[-1] == '':
+        labels = labels[:-1]
+    if not labels or not re.fullmatch(r'[0-9]+|0[xX][0-9a-fA-F]*', labels[-1]):
+        return None
+    parts = [number(part) for part in labels]
+    if len(parts) > 4 or any(part > 255 for part in parts[:-1]) or parts[-1] >= 256 ** (5 - len(parts)):
+        raise ValueError('out of range')
+    value = parts[-1]
+    for i, part in enumerate(parts[:-1]):
+        value += part << (8 * (3 - i))
+    return ipaddress.IPv4Address(value)
+
+
+def not_public(address):
+    """Whether an IP address, or one it carries (IPv4-mapped, 6to4, Teredo, NAT64), is not a
+    public one: loopback, private, link-local, shared, documentation, multicast, reserved."""
+    carried = [address]
+    if address.version == 6:
+        carried += [a for a in (address.ipv4_mapped, address.sixtofour, *(address.teredo or ())) if a]
+        if address in NAT64:
+            carried.append(ipaddress.IPv4Address(int(address) & 0xFFFFFFFF))
+    return any(not a.is_global or a.is_private or a.is_loopback or a.is_link_local or a.is_multicast
+               or a.is_reserved or a.is_unspecified for a in carried)
 
 
 def unpublishable(url):
-    """Why the address cannot be a published one, or None."""
-    host = (urllib.parse.urlsplit(url).hostname or '').rstrip('.').lower()
-    if not host:
-        return f'{url} names no host'
+    """Why the address cannot be a published one, or None. Only an https address that Python's
+    parser and a browser's read alike, naming a public host, passes: no user name before the host
+    (where the two parsers split differently), no backslash, space, control or non-ASCII character
+    (which browsers drop or read as a slash), no percent escape in the host."""
+    if not isinstance(url, str) or not url.startswith('https://'):
+        return f'{url} is not an https:// address'
+    parts = re.fullmatch(r'https://(\[[0-9A-Fa-f:.]+\]|[A-Za-z0-9.-]*)(?::([0-9]{1,5}))?(?:[/?#][!-~]*)?', url)
+    if not parts or '\\' in url:
+        return f'{url} is not an address every client reads alike (https://host[:port]/path, the host in ASCII)'
+    host, port = parts.group(1).lower(), parts.group(2)
+    if port is not None and not 0 < int(port) < 65536:
+        return f'{url} names no port'
+    if host.startswith('['):
+        try:
+            address = ipaddress.IPv6Address(host[1:-1])
+        except ValueError:
+            return f'{host} is no IPv6 address'
+        return f'{host} is a loopback, private, link-local or reserved address' if not_public(address) else None
+    labels = host.split('.')
     try:
-        address = ipaddress.ip_address(host)
+        address = ipv4_number(labels)
     except ValueError:
-        address = None
+        return f'{host} is no address a browser opens'
     if address is not None:
-        return None if address.is_global else f'{host} is a private, local or documentation address'
-    if '.' not in host:
-        return f'{host} is a name of a local network'
+        kind = 'a loopback, private, link-local or reserved address' if not_public(address) else None
+        if host != str(address):
+            return f'{host} is {address}, {kind or "to be written so"}'
+        return kind and f'{host} is {kind}'
+    name = host[:-1] if host.endswith('.') else host
+    if not name:
+        return f'{url} names no host'
+    if not all(re.fullmatch(r'(?!-)[a-z0-9-]{1,63}(?<!-)', label) for label in name.split('.')):
+        return f'{host} is no host name'
+    if '.' not in name:
+        return f'{name} is a name of a local network'
     for domain in RESERVED_DOMAINS:
-        if host == domain or host.endswith('.' + domain):
-            return f'{host} is under .{domain}, which is reserved: no one can reach it'
+        if name == domain or name.endswith('.' + domain):
+            return f'{name} is under .{domain}, which is reserved: no one can reach it'
     return None
 
 
 # A winget identifier's part: no dot, space, path or wildcard character, at most 32 characters.
 ID_PART = re.compile(r'^[^.\s\\/:*?"<>|\x00-\x1f]{1,32}$')
+
+
+# The release check, which also names the certificate a signing configuration names.
+VERIFY = os.path.join(os.path.dirname(os.path.abspath(__file__)), 'verify_signatures.sh')
 
 
 def sha256(path):
@@ -187,7 +276,12 @@ def facts(args):
     record = {'arch': args.arch, 'version': product['version'], 'maker': product['maker'],
               'release_url': product['release_url'].rstrip('/'), 'home_page': product['home_page'],
               'license': product['license'], 'title': product['title'], 'descriptions': descriptions,
-              'nsis_exit_codes': nsis_exit_codes(args.nsis_script), 'packages': packages}
+              'nsis_exit_codes': nsis_exit_codes(args.nsis_script), 'packages': packages, 'signer': None}
+    if args.signer:
+        named = subprocess.run([VERIFY, '--fingerprint', args.signer], capture_output=True, text=True)
+        if named.returncode != 0:
+            sys.exit(f'manifests.py: {named.stderr.strip()}')
+        record['signer'] = named.stdout.strip()
     with open(args.out, 'w', encoding='utf-8') as f:
         json.dump(record, f, indent=2, sort_keys=True)
         f.write('\n')
@@ -233,9 +327,9 @@ LATEST = 'latest.txt'
 
 
 def write(out, records):
-    products = {json.dumps({key: r[key] for key in PRODUCT}, sort_keys=True) for r in records}
+    products = {json.dumps({key: r.get(key) for key in PRODUCT}, sort_keys=True) for r in records}
     if len(products) != 1:
-        sys.exit('manifests.py: the builds differ in version, maker, addresses or descriptions; '
+        sys.exit('manifests.py: the builds differ in version, maker, addresses, descriptions or certificate; '
                  'they make no one release')
     product = json.loads(products.pop())
     version, maker, release_url, home_page, license_name = (product[key] for key in PRODUCT[:5])
@@ -253,7 +347,9 @@ def write(out, records):
         if kind == 'defaultLocale':
             document.update({'Publisher': maker, 'PublisherUrl': home_page, 'PackageName': product['title'],
                              'PackageUrl': home_page, 'License': license_name, 'Moniker': NAME.lower()})
-        document.update({'ShortDescription': short, 'Description': long, 'ManifestType': kind,
+        document.update({'ShortDescription': short, 'Description': long,
+                         'InstallationNotes': INSTALLATION_NOTES[locale].format(title=product['title'], id=identifier),
+                         'ManifestType': kind,
                          'ManifestVersion': MANIFEST_VERSION})
         write_yaml(os.path.join(folder, f'{identifier}.locale.{locale}.yaml'), kind, document)
     # No MinimumOSVersion: the program runs on every Windows the client runs on (10 1809 on).
@@ -284,16 +380,82 @@ def write(out, records):
         'notes': ['"Iniciar con Windows" adds only an exe that no standard user can replace: a copy installed '
                   'by Scoop in your profile cannot start with Windows. Use the installer for that.'],
     }
-    with open(os.path.join(out, LATEST), 'w', encoding='utf-8', newline='\n') as f:
-        f.write(version + '\n')
-    with open(os.path.join(out, 'SHA256SUMS'), 'w', encoding='utf-8', newline='\n') as f:
-        for r in records:
-            for p in sorted(r['packages'].values(), key=lambda p: p['file']):
-                f.write(f'{p["sha256"].lower()}  {p["file"]}\n')
     os.makedirs(os.path.join(out, 'scoop'), exist_ok=True)
     with open(os.path.join(out, 'scoop', 'varnlet.json'), 'w', encoding='utf-8', newline='\n') as f:
         json.dump(scoop, f, indent=4, ensure_ascii=False)
         f.write('\n')
+
+
+def refusals(records):
+    """Why the builds make no release to publish, as their facts tell: addresses the community
+    repositories cannot reach, no certificate of the release's own, a package missing."""
+    addresses = {('VARNLET_RELEASE_URL', r['release_url']) for r in records} | \
+                {('VARNLET_HOME_PAGE', r['home_page']) for r in records}
+    reasons = [f'{name} {url}: {unpublishable(url)}' for name, url in sorted(addresses) if unpublishable(url)]
+    if reasons:
+        return ('the community repositories download every address and these cannot be reached: '
+                f'{"; ".join(reasons)}. Configure the builds with the real ones (cmake --preset win64 '
+                '-DVARNLET_RELEASE_URL=https://... -DVARNLET_HOME_PAGE=https://..., and win32).')
+    signers = {r.get('signer') for r in records}
+    if None in signers:
+        return ('a build was made without a signing key; a release is signed by its own certificate '
+                '(docs/releases.md, "Signing a release").')
+    if len(signers) > 1:
+        return 'the builds name different certificates; a release is signed by one.'
+    missing = [f'{r["arch"]} {kind}' for r in records for kind in ('zip', 'nullsoft', 'wix')
+               if kind not in r['packages']]
+    if missing:
+        return f'a release carries the zip, the installer and the MSI of every build; missing: {", ".join(missing)}.'
+    return None
+
+
+def signature_refusal(signer, paths):
+    """Why the release check refuses these packages (an installer or MSI as it is, a zip by the
+    varnlet.exe it carries) against the certificate SIGNER names, or None."""
+    if not paths:
+        return 'there is no package to judge'
+    judged = []
+    with tempfile.TemporaryDirectory() as scratch:
+        for path in paths:
+            if not path.endswith('.zip'):
+                judged.append(path)
+                continue
+            judged.append(os.path.join(scratch, f'{os.path.basename(path)}:varnlet.exe'))
+            try:
+                with zipfile.ZipFile(path) as z, z.open('varnlet.exe') as f, open(judged[-1], 'wb') as o:
+                    shutil.copyfileobj(f, o)
+            except (OSError, KeyError, zipfile.BadZipFile) as e:
+                return f'{os.path.basename(path)} carries no readable varnlet.exe: {e}'
+        check = subprocess.run([VERIFY, '1', signer, *judged], capture_output=True, text=True)
+    return None if check.returncode == 0 else check.stderr.strip().removeprefix('VARNLET_RELEASE=1: not a release, ')
+
+
+def copy_signed(out, records, facts_paths):
+    """Copies every package from beside its facts into OUT, checks that each is the one the facts
+    describe, and has the release check judge the copies against the certificate the facts name.
+    Returns why it refuses them, or None."""
+    copies = []
+    for record, path in zip(records, facts_paths):
+        folder = os.path.dirname(os.path.dirname(os.path.abspath(path)))
+        for package in record['packages'].values():
+            copies.append(os.path.join(out, package['file']))
+            try:
+                shutil.copyfile(os.path.join(folder, package['file']), copies[-1])
+            except OSError as e:
+                return f'{package["file"]} is not beside {path}: {e.strerror}'
+            if sha256(copies[-1]) != package['sha256']:
+                return f'{package["file"]} in {folder} is not the package its build described'
+    return signature_refusal(records[0]['signer'], copies)
+
+
+def write_sums(out):
+    """OUT/SHA256SUMS over the packages and the manifests, for sha256sum -c in OUT; Scoop's
+    updates find the zips' lines in it."""
+    names = sorted(os.path.relpath(os.path.join(d, f), out).replace(os.sep, '/')
+                   for d, _, files in os.walk(out) for f in files if f not in ('SHA256SUMS', LATEST))
+    with open(os.path.join(out, 'SHA256SUMS'), 'w', encoding='utf-8', newline='\n') as f:
+        for name in names:
+            f.write(f'{sha256(os.path.join(out, name)).lower()}  {name}\n')
 
 
 def main():
@@ -306,6 +468,7 @@ def main():
     for name in ('zip', 'installer', 'msi'):
         f.add_argument('--' + name, default='')
     f.add_argument('--nsis-script', required=True)
+    f.add_argument('--signer', default='')
     for verb in ('write', 'submission'):
         w = sub.add_parser(verb)
         w.add_argument('out')
@@ -320,16 +483,24 @@ def main():
             records.append(json.load(fh))
     if len({r['arch'] for r in records}) != len(records):
         sys.exit('manifests.py: two builds of one architecture')
-    if args.command == 'submission':
-        addresses = {('VARNLET_RELEASE_URL', r['release_url']) for r in records} | \
-                    {('VARNLET_HOME_PAGE', r['home_page']) for r in records}
-        reasons = [f'{name} {url}: {unpublishable(url)}' for name, url in sorted(addresses) if unpublishable(url)]
-        if reasons:
-            sys.exit('manifests.py: not publishable, the community repositories download every address and '
-                     f'these cannot be reached: {"; ".join(reasons)}. Configure the builds with the real ones '
-                     '(cmake --preset win64 -DVARNLET_RELEASE_URL=https://... -DVARNLET_HOME_PAGE=https://..., '
-                     'and win32).')
+    if args.command == 'write':
+        write(args.out, records)
+        return
+    why = refusals(records)
+    if why:
+        sys.exit(f'manifests.py: not publishable, {why}')
+    # Written whole or not at all: nothing of an earlier or refused submission stays in it.
+    if os.path.lexists(args.out):
+        sys.exit(f'manifests.py: {args.out} exists; a submission goes into a new folder')
+    os.makedirs(args.out)
+    why = copy_signed(args.out, records, args.facts)
+    if why:
+        shutil.rmtree(args.out)
+        sys.exit(f'manifests.py: not publishable, {why}')
     write(args.out, records)
+    with open(os.path.join(args.out, LATEST), 'w', encoding='utf-8', newline='\n') as f:
+        f.write(records[0]['version'] + '\n')
+    write_sums(args.out)
 
 
 if __name__ == '__main__':

@@ -9,16 +9,23 @@ that package's name, the MSI's product and upgrade codes are the MSI's own and i
 Windows by itself. Beyond the formats, what the clients would misread: a switch or return code the
 winget client assumes anyway, an MSI switch without /norestart, 1603 (Windows Installer's generic
 failure) given one meaning, Add/Remove Programs fields that add nothing, a MinimumOSVersion older
-than the client itself, Scoop keys out of the Extras bucket's order and a checkver reading an index.
-Addresses the community repositories could not reach are named as not publishable (the build's
-defaults are such), which is no fault.
+than the client itself, a switch that sets the start-up choice (passed again at every upgrade, it
+would undo the choice made since), Scoop keys out of the Extras bucket's order and a checkver
+reading an index. Addresses the community repositories could not reach are named as not
+publishable (the build's defaults are such), which is no fault.
 
-  check_manifests.py MANIFESTS PACKAGES...
+  check_manifests.py [--signer SIGNER] MANIFESTS [PACKAGES...]
 
 MANIFESTS holds winget/ and scoop/ as packaging/manifests.py writes them; PACKAGES are the folders
-holding the files the manifests name. Exits 1 naming every fault it found.
+holding the files the manifests name (MANIFESTS itself by default, as in a submission). With
+--signer, as for a submission: every package (the installers, the MSIs, the exe in each zip) must
+pass the release check (packaging/verify_signatures.sh) against the release's own certificate,
+which SIGNER names as that check takes it, and MANIFESTS/SHA256SUMS must list every manifest and
+package with its hash. Without it the packages are named not publishable. Exits 1 naming every
+fault it found.
 """
 import datetime
+import functools
 import hashlib
 import importlib.util
 import json
@@ -301,6 +308,10 @@ def hash_matches(digest, path):
         return value.lower() == hashlib.file_digest(f, algorithm or 'sha256').hexdigest()
 
 
+# Every package the manifests name, as found beside them.
+found_packages = set()
+
+
 def package(where, url, digest, folders):
     """The local file the URL names, after checking the URL and the hash against it."""
     name = url.rsplit('/', 1)[-1] if isinstance(url, str) else ''
@@ -313,6 +324,7 @@ def package(where, url, digest, folders):
         return None
     if not isinstance(digest, str) or not hash_matches(digest, found[0]):
         fault(where, f'the hash is not that of {name}')
+    found_packages.add(found[0])
     return found[0]
 
 
@@ -340,6 +352,10 @@ def check_installer_entry(where, entry, root, folders, locale):
         elif given and kind in ('msi', 'wix') and name != 'InstallLocation' and '/norestart' not in given.lower():
             fault(f'{where} InstallerSwitches {name}', f'"{given}" replaces the client\'s {default} without '
                   '/norestart: Windows Installer may then restart Windows by itself')
+    for name, given in switches.items():
+        if 'AUTOSTART' in str(given).upper():
+            fault(f'{where} InstallerSwitches {name}', f'"{given}" sets the start-up choice at every upgrade too, '
+                  'undoing the one made since')
     codes = [c.get('InstallerReturnCode') for c in merged.get('ExpectedReturnCodes', [])]
     for code in codes:
         if codes.count(code) > 1 or code in merged.get('InstallerSuccessCodes', []):
@@ -543,20 +559,51 @@ def addresses(value):
     return found
 
 
-def unpublishable_addresses(documents):
+@functools.cache
+def manifests_module():
+    """packaging/manifests.py, whose rules for a published release these checks share."""
     spec = importlib.util.spec_from_file_location(
         'manifests', os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'packaging', 'manifests.py'))
     manifests = importlib.util.module_from_spec(spec)
     spec.loader.exec_module(manifests)
-    return sorted({manifests.unpublishable(url) for url in addresses(documents)} - {None})
+    return manifests
+
+
+def unpublishable_addresses(documents):
+    return sorted({manifests_module().unpublishable(url) for url in addresses(documents)} - {None})
+
+
+def check_sums(root):
+    """A submission's SHA256SUMS: every manifest and package, each with its own hash."""
+    path = os.path.join(root, 'SHA256SUMS')
+    try:
+        with open(path, encoding='utf-8') as f:
+            listed = {name: digest for digest, _, name in (line.partition('  ') for line in f.read().splitlines())}
+    except (OSError, ValueError) as e:
+        fault(path, f'cannot be read: {e}')
+        return
+    manifests = [os.path.relpath(os.path.join(d, f), root).replace(os.sep, '/')
+                 for top in ('winget', 'scoop') for d, _, files in os.walk(os.path.join(root, top)) for f in files]
+    files = [(m, os.path.join(root, m)) for m in manifests] + [(os.path.basename(p), p) for p in found_packages]
+    for name, file in files:
+        if not re.fullmatch(r'[0-9a-f]{64}', listed.get(name, '')) or not hash_matches(listed[name], file):
+            fault(path, f'does not list {name} with its hash')
 
 
 def main(argv):
-    if len(argv) < 3:
+    signer = None
+    if argv[1:2] == ['--signer'] and len(argv) > 2:
+        signer, argv = argv[2], argv[:1] + argv[3:]
+    if len(argv) < 2:
         sys.exit(__doc__)
-    root, folders = argv[1], argv[2:]
+    root, folders = argv[1], argv[2:] or argv[1:2]
     documents = check_winget(root, folders)
     documents.append(check_scoop(root, folders))
+    if signer is not None and not faults:
+        check_sums(root)
+        refused = manifests_module().signature_refusal(signer, sorted(found_packages))
+        if refused:
+            fault('the packages', refused)
     for line in faults:
         print(f'check_manifests: {line}', file=sys.stderr)
     if faults:
@@ -566,6 +613,9 @@ def main(argv):
     if reasons:
         print(f'check_manifests: NOT PUBLISHABLE until the addresses are real: {"; ".join(reasons)} '
               '(set VARNLET_RELEASE_URL and VARNLET_HOME_PAGE)')
+    if signer is None:
+        print('check_manifests: NOT PUBLISHABLE until the packages are checked as signed by the release\'s '
+              'own certificate (--signer)')
     return 0
 
 

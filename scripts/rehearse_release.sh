@@ -7,14 +7,18 @@
 #   installer, the uninstaller it installs, the MSI; the zip carries the exe) has a SHA-256
 #   signature by the token's key that verifies against the test root, with a time stamp that
 #   verifies too and keeps the signature valid after the certificate has expired;
-# - the signature check passes those packages, verified against the test root, and a PKCS#12 file
-#   signs as well; the signature check refuses, naming it and why, a file without a time stamp, an
-#   unsigned one, a signed exe altered after signing, one whose signer chains to another root and
-#   one whose time stamp does;
+# - the signature check passes those packages, verified against the test root and the certificate
+#   the build's signing configuration names, and a PKCS#12 file signs as well; the signature check
+#   refuses, naming it and why, a file without a time stamp, an unsigned one, a signed exe altered
+#   after signing, one whose signer chains to another root, one whose time stamp does, and one
+#   signed by another certificate of the same root;
 # - the builds' winget and Scoop manifests, written together for the release, are complete and
 #   name the signed packages, are said not publishable with the example addresses (a submission
 #   is then refused, and prepared with real ones), and the manifest check refuses a broken copy
-#   for each rule of the formats and of the clients.
+#   for each rule of the formats and of the clients;
+# - a submission, and the manifest check of one, refuse packages unsigned or signed by another
+#   certificate (of the same root, of another), a build without a key, and http, ftp and loopback
+#   addresses in the spellings parsers accept.
 #   scripts/rehearse_release.sh [--tree SRC] [x64] [x86]        (default: x64)
 # SRC: a clone already built in (reproduce.sh --sign passes its own); otherwise a fresh clone of HEAD.
 set -euo pipefail
@@ -151,7 +155,8 @@ for arch in "${arches[@]}"; do
   for file in "${signed[@]}"; do
     verify "$file" "$arch: ${file#"$packages/"}"
   done
-  VARNLET_SIGN_CAFILE=root.pem "$src/packaging/verify_signatures.sh" 1 "${signed[@]}" 2>refusal.log ||
+  VARNLET_SIGN_CAFILE=root.pem "$src/packaging/verify_signatures.sh" 1 "$tree/packaging/signing.conf" "${signed[@]}" \
+    2>refusal.log ||
     { cat refusal.log >&2; fail "$arch: the signature check refused the genuine packages"; }
   echo "  passed                $arch: the signature check, on the three"
   unzip -p "$packages/varnlet-1.0-$arch.zip" varnlet.exe | cmp -s - "$packages/$arch/varnlet.exe" ||
@@ -177,7 +182,7 @@ p12() {
   printf 'pkcs12\n%s\n%s\n' "$3" "$work/$1.p12" >"$1.conf"
 }
 p12 file-signer root ""
-for copy in file-signed unsigned stranger stray-stamp; do cp "$tree/src/varnlet.exe" "$copy.exe"; done
+for copy in file-signed unsigned stranger stray-stamp same-root; do cp "$tree/src/varnlet.exe" "$copy.exe"; done
 VARNLET_SIGN_PASSWORD="$pin" "$src/packaging/sign.sh" file-signer.conf file-signed.exe
 if ! osslsigncode verify -CAfile root.pem -in file-signed.exe >verify.log 2>&1 ||
    ! grep -q 'Subject: /CN=Varnlet test file signer$' verify.log; then
@@ -185,30 +190,40 @@ if ! osslsigncode verify -CAfile root.pem -in file-signed.exe >verify.log 2>&1 |
   fail "the PKCS#12 file does not sign"
 fi
 echo "  signed                PKCS#12: varnlet.exe"
-# What else the signature check must refuse: the exe signed by the other root's signer; signed by the
+# What else the signature check must refuse: the exe signed by the other root's signer; signed and
+# time-stamped as a release is, but by the file signer, not the release's certificate; signed by the
 # file signer but time-stamped by an authority of the other root (the authority reads its
 # configuration afresh for each request); the genuine exe with one byte changed in what its
 # signature covers (the DOS stub's text).
 p12 other-signer other-root "$tsa_url"
 VARNLET_SIGN_PASSWORD="$pin" "$src/packaging/sign.sh" other-signer.conf stranger.exe
+p12 file-signer root "$tsa_url"
+VARNLET_SIGN_PASSWORD="$pin" "$src/packaging/sign.sh" file-signer.conf same-root.exe
+cp tsa.cnf own-tsa.cnf
 sed -i 's|/tsa\.pem$|/other-tsa.pem|; s|/tsa\.key$|/other-tsa.key|; s|/root\.pem$|/other-root.pem|' tsa.cnf
 p12 file-signer root "$tsa_url"
 VARNLET_SIGN_PASSWORD="$pin" "$src/packaging/sign.sh" file-signer.conf stray-stamp.exe
+cp own-tsa.cnf tsa.cnf
 cp "$packages/$arch/varnlet.exe" altered.exe
 at="$(grep -obUa 'DOS mode' altered.exe | head -1 | cut -d: -f1)"
 printf d | dd of=altered.exe bs=1 seek="$at" conv=notrunc status=none
-# FILE|WHY: the signature check, trusting only the test root, refuses FILE alone, saying WHY.
+fp() { "$src/packaging/verify_signatures.sh" --fingerprint "$1"; }
+not_ours="not by the release's certificate (SHA-256 $(fp signer.pem))"
+# SIGNER|FILE|WHY: the signature check, trusting only the test root and SIGNER's certificate,
+# refuses FILE alone, saying WHY.
 for refusal in \
-  "file-signed.exe|file-signed.exe has no time stamp" \
-  "unsigned.exe|unsigned.exe is not signed" \
-  "altered.exe|altered.exe was altered after signing (its digest is not the one signed)" \
-  "stranger.exe|stranger.exe is signed by a certificate that does not verify against the roots in root.pem (Certificate not found in local repository: self-signed certificate in certificate chain)" \
-  "stray-stamp.exe|stray-stamp.exe's time stamp does not verify against the roots in root.pem"; do
-  if VARNLET_SIGN_CAFILE=root.pem "$src/packaging/verify_signatures.sh" 1 "${refusal%%|*}" 2>refusal.log; then
-    fail "the signature check let ${refusal%%|*} through"
+  "file-signer.pem|file-signed.exe|file-signed.exe has no time stamp" \
+  "signer.pem|unsigned.exe|unsigned.exe is not signed" \
+  "signer.pem|altered.exe|altered.exe was altered after signing (its digest is not the one signed)" \
+  "other-signer.pem|stranger.exe|stranger.exe is signed by a certificate that does not verify against the roots in root.pem (Certificate not found in local repository: self-signed certificate in certificate chain)" \
+  "file-signer.pem|stray-stamp.exe|stray-stamp.exe's time stamp does not verify against the roots in root.pem" \
+  "signer.pem|same-root.exe|same-root.exe is signed by CN = Varnlet test file signer (SHA-256 $(fp file-signer.pem)), $not_ours"; do
+  IFS='|' read -r signer file why <<<"$refusal"
+  if VARNLET_SIGN_CAFILE=root.pem "$src/packaging/verify_signatures.sh" 1 "$signer" "$file" 2>refusal.log; then
+    fail "the signature check let $file through"
   fi
-  [ "$(cat refusal.log)" = "VARNLET_RELEASE=1: not a release, ${refusal#*|}." ] ||
-    { cat refusal.log >&2; fail "the signature check does not say why it refuses ${refusal%%|*}"; }
+  [ "$(cat refusal.log)" = "VARNLET_RELEASE=1: not a release, $why." ] ||
+    { cat refusal.log >&2; fail "the signature check does not say why it refuses $file"; }
   echo "  refused               $(cat refusal.log)"
 done
 # The release's manifests: one winget folder and one Scoop manifest for every architecture built,
@@ -232,16 +247,73 @@ if python3 "$src/packaging/manifests.py" submission submission "${facts[@]}" 2>r
   fail "the submission was prepared with the example addresses"
 fi
 echo "  refused               submission with the example addresses"
-real=()
-for f in "${facts[@]}"; do
-  sed 's#https://releases.varnlet.example#https://releases.varnlet.org#; s#https://www.varnlet.example/#https://www.varnlet.org/#' \
-    "$f" >"real-$(basename "$f")"
-  real+=("real-$(basename "$f")")
-done
+# staged CASE: copies of the builds' packages (hard links) in CASE-<arch>/, whose facts name real
+# addresses; tampered CASE FILE [CONF]: the first build's FILE there unsigned, or signed by CONF's key.
+staged() {
+  for arch in "${arches[@]}"; do
+    cp -al "$src/build/$(preset_of "$arch")/packages" "$1-$arch"
+    sed -i 's#https://releases.varnlet.example#https://releases.varnlet.org#; s#https://www.varnlet.example/#https://www.varnlet.org/#' \
+      "$1-$arch/manifests/facts-$arch.json"
+  done
+}
+tampered() {
+  local file="$1-${arches[0]}/$2" old
+  staged "$1"
+  old="$(sha256sum <"$file" | cut -c1-64)"
+  quiet osslsigncode remove-signature -in "$file" -out "$file.new"
+  mv "$file.new" "$file"
+  [ -z "${3:-}" ] || VARNLET_SIGN_PASSWORD="$pin" "$src/packaging/sign.sh" "$3" "$file"
+  sed -i "s/${old^^}/$(sha256sum <"$file" | cut -c1-64 | tr a-f A-F)/" "$1-${arches[0]}/manifests/facts-${arches[0]}.json"
+}
+case_facts() { for arch in "${arches[@]}"; do echo "$1-$arch/manifests/facts-$arch.json"; done; }
+export VARNLET_SIGN_CAFILE="$work/root.pem"
+conf="$src/build/$(preset_of "${arches[0]}")/packaging/signing.conf"
+staged real
+mapfile -t real < <(case_facts real)
 python3 "$src/packaging/manifests.py" submission submission "${real[@]}" || fail "no submission with real addresses"
-python3 "$root/scripts/check_manifests.py" submission "${folders[@]}" >check.log 2>&1 && ! grep -q 'NOT PUBLISHABLE' check.log ||
+python3 "$root/scripts/check_manifests.py" --signer "$conf" submission >check.log 2>&1 && ! grep -q 'NOT PUBLISHABLE' check.log ||
   { cat check.log >&2; fail "the submission's manifests"; }
-echo "  complete              submission with real addresses"
+(cd submission && sha256sum --quiet -c SHA256SUMS) || fail "the submission's SHA256SUMS"
+echo "  complete              submission with real addresses, signed by the release's certificate"
+# CASE|FROM|TO|WHY: a submission from builds whose facts have FROM (a sed pattern) changed to TO
+# is refused, saying WHY; so are one with a package unsigned or signed by another certificate.
+a="${arches[0]}" url=https://releases.varnlet.org
+for row in "http|$url|http://releases.varnlet.org|URL http://releases.varnlet.org: http://releases.varnlet.org is not an https://" \
+  "ftp|https://www.varnlet.org/|ftp://www.varnlet.org/|ftp://www.varnlet.org/ is not an https:// address" \
+  "dotted|$url|https://127.0.0.1|127.0.0.1 is a loopback, private, link-local or reserved address" \
+  "short|$url|https://127.1|127.1 is 127.0.0.1, a loopback" "hex|$url|https://0x7f.1|0x7f.1 is 127.0.0.1, a loopback" \
+  "number|$url|https://2130706433|2130706433 is 127.0.0.1, a loopback" \
+  "octal|$url|https://0177.0.0.1|0177.0.0.1 is 127.0.0.1, a loopback" "ipv6|$url|https://[::1]|[::1] is a loopback" \
+  "mapped|$url|https://[::ffff:7f00:1]|[::ffff:7f00:1] is a loopback" "localhost|$url|https://localhost.|localhost is a name" \
+  "user|$url|https://releases.varnlet.org@127.1|@127.1 is not an address every client reads alike" \
+  "keyless|\"signer\": \"[0-9A-F]*\"|\"signer\": null|a build was made without a signing key" \
+  "unsigned|||varnlet-1.0-$a-setup.exe is not signed" \
+  "same-root||file-signer.conf|varnlet-1.0-$a.msi is signed by CN = Varnlet test file signer (SHA-256 $(fp file-signer.pem)), $not_ours" \
+  "other-root||other-signer.conf|varnlet-1.0-$a-setup.exe is signed by CN = Another signer"; do
+  IFS='|' read -r name from to why <<<"$row"
+  case "$name" in
+    unsigned|other-root) tampered "$name" "varnlet-1.0-$a-setup.exe" "$to" ;;
+    same-root) tampered "$name" "varnlet-1.0-$a.msi" "$to" ;;
+    *) staged "$name"; for f in $(case_facts "$name"); do sed -i "s#$from#$to#" "$f"; done ;;
+  esac
+  mapfile -t facts < <(case_facts "$name")
+  if python3 "$src/packaging/manifests.py" submission "$name.out" "${facts[@]}" 2>refusal.log ||
+     ! grep -qF -- "$why" refusal.log || [ -e "$name.out" ]; then
+    cat refusal.log >&2
+    fail "the submission was not refused for: $why"
+  fi
+  said="$(sed 's/^manifests.py: not publishable, //; s/^.*cannot be reached: //; s/\. Configure the builds .*//' refusal.log)"
+  echo "  refused               submission $name: $said"
+  [ "$name" = unsigned ] || continue
+  python3 "$src/packaging/manifests.py" write unsigned.manifests "${facts[@]}"
+  if python3 "$root/scripts/check_manifests.py" --signer "$conf" unsigned.manifests unsigned-* 2>check.log ||
+     ! grep -qF "$why" check.log; then
+    cat check.log >&2
+    fail "the manifest check passed an unsigned package"
+  fi
+  echo "  refused               manifest check: $why"
+done
+unset VARNLET_SIGN_CAFILE
 # Every broken copy the manifest check must refuse, one a row: the file, the change, and the
 # fault the check must name (None: a valid variant it must pass). In a change, d is the parsed
 # file, n and w the installer file's nullsoft and wix entries, head its comment lines, tail text
@@ -278,6 +350,7 @@ ROWS = [
     ('installer', "head = head.replace('installer.1.10.0', 'locale.1.9.0')", 'its header names the schema'),
     ('installer', "tail = 'ManifestVersion: \"1.10.0\"\\n'", 'a key given twice'),
     ('installer', "n['Authentication'] = {'AuthenticationType': 'none'}", None),
+    ('installer', "n['InstallerSwitches'] = {'Custom': '/AUTOSTART=1'}", 'sets the start-up choice at every upgrade'),
     ('scoop', "d['architecture']['64bit']['extract_to'] = 'bin'", '64bit: extract_to is no field of this format'),
     ('scoop', "d['checkver']['pattern'] = d['checkver'].pop('regex')", 'checkver: pattern is no field of this format'),
     ('scoop', "d['checkver'] = d['checkver']['regex']", None),

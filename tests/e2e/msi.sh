@@ -227,3 +227,21 @@ forget_components
 reg_view delete "$VARNLET_RUN_KEY" /v "$VARNLET_RUN_VALUE" /f >/dev/null 2>&1 || true
 reg_view delete 'HKLM\SOFTWARE\Varnlet' /f >/dev/null 2>&1 || true
 rm -rf "$dir" "${shortcuts[@]}"
+
+# Changing the start-up choice on an installed MSI as docs/administration.md gives it: removed by
+# its product code and installed again with the other choice; and AUTOSTART=1 in the package's
+# Property table, where a Group Policy transform puts it, with nothing on the command line.
+code="$(product_code "$msi")"
+cp "$msi" "$WORK/autostart.msi"
+msibuild "$WORK/autostart.msi" -q "INSERT INTO Property (Property, Value) VALUES ('AUTOSTART', '1')"
+reinstall() { msiexec /x "$code" /qn && msiexec /i "$(winpath "$1")" /qn "${@:2}"; }
+starts() { test "$(run_value)" = "\"$windir\\varnlet.exe\""; }
+check "installed without AUTOSTART" msiexec /i "$(winpath "$msi")" /qn
+check "removed by its product code and installed again with AUTOSTART=1" reinstall "$msi" AUTOSTART=1
+check "it starts with Windows" starts
+check "removed and installed again without AUTOSTART" reinstall "$msi"
+check "it does not" absent "$VARNLET_RUN_KEY" /v "$VARNLET_RUN_VALUE"
+check "the package with AUTOSTART=1 in its Property table installs instead" reinstall "$WORK/autostart.msi"
+check "and starts it with Windows" starts
+check "msiexec /x by its product code removes it" msiexec /x "$code" /qn
+check "leaving nothing behind" nothing_left
