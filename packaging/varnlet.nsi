@@ -166,6 +166,10 @@ Var PreviousDir
 Var PreviousExe
 ; JudgeInstallFolder's verdict on $INSTDIR.
 Var Verdict
+; The highest folder above $INSTDIR that the install made ("" for none), and the one above the
+; installed version's folder: an uninstall removes them again, once empty.
+Var MadeFrom
+Var PreviousMadeFrom
 
 VIProductVersion "${FILE_VERSION}"
 VIAddVersionKey /LANG=${LANG_SPANISH} "ProductName" "${TITLE}"
@@ -374,6 +378,13 @@ Function un.onInit
     ${EndIf}
     Delete /REBOOTOK "$INSTDIR\uninstall.exe"
     RMDir /REBOOTOK "$INSTDIR"
+    ClearErrors
+    ${GetOptions} $0 "/MADEFROM=" $1
+    ${IfNot} ${Errors}
+      Push $INSTDIR
+      Push $1
+      Call un.RemoveMadeFolders
+    ${EndIf}
     ; MOVEFILE_DELAY_UNTIL_REBOOT: this copy, then the folder made for it, which is empty by then.
     System::Call "kernel32::MoveFileExW(w '$EXEPATH', p 0, i 4)"
     System::Call "kernel32::MoveFileExW(w '$EXEDIR', p 0, i 4)"
@@ -485,6 +496,63 @@ FunctionEnd
 !macroend
 !insertmacro TAKE_PLUGINS_DIR ""
 !insertmacro TAKE_PLUGINS_DIR "un."
+
+; The highest folder above $INSTDIR that does not exist yet into $MadeFrom, "" for none: the
+; install makes it and those below it with the folder's rights.
+Function TopFolderToMake
+  StrCpy $MadeFrom ""
+  ${GetParent} $INSTDIR $0
+  ${DoWhile} $0 != ""
+    ${If} ${FileExists} "$0\*.*"
+      ${ExitDo}
+    ${EndIf}
+    StrCpy $MadeFrom $0
+    ${GetParent} $0 $0
+  ${Loop}
+FunctionEnd
+
+!macro REMOVE_MADE_FOLDERS un
+; Removes the folders above a removed install folder that its install made, as far up as the
+; highest of them, each only when empty. On the stack: the install folder, then the highest ("" for
+; none).
+Function ${un}RemoveMadeFolders
+  Exch $1
+  Exch
+  Exch $0
+  Push $2
+  Push $3
+  ${If} $1 != ""
+    StrLen $3 $1
+    ${GetParent} $0 $0
+    ${Do}
+      ; Never above the highest: $0 must be it or lie below it.
+      StrCpy $2 $0 $3
+      ${If} $2 != $1
+        ${ExitDo}
+      ${EndIf}
+      StrCpy $2 $0 1 $3
+      ${If} $2 != ""
+      ${AndIf} $2 != "\"
+        ${ExitDo}
+      ${EndIf}
+      ClearErrors
+      RMDir $0
+      ${If} ${Errors}
+      ${OrIf} $0 == $1
+        ${ExitDo}
+      ${EndIf}
+      ${GetParent} $0 $0
+    ${Loop}
+  ${EndIf}
+  ClearErrors
+  Pop $3
+  Pop $2
+  Pop $1
+  Pop $0
+FunctionEnd
+!macroend
+!insertmacro REMOVE_MADE_FOLDERS ""
+!insertmacro REMOVE_MADE_FOLDERS "un."
 
 ; The verdict on $INSTDIR in $Verdict: a new folder, the installed version's own, or refused. In
 ; $1 the refusal's message, "" for none.
@@ -604,6 +672,11 @@ Section "${TITLE}"
     StrCpy $PreviousExe "$PreviousDir\varnlet.exe"
   ${EndIf}
   Call CloseVarnlet
+  ReadRegStr $PreviousMadeFrom HKLM "${UNINSTALL_KEY}" "MadeFrom"
+  StrCpy $MadeFrom $PreviousMadeFrom
+  ${If} $Verdict == ${InstallFolderVerdict_Create}
+    Call TopFolderToMake
+  ${EndIf}
   Call PrepareFolder
   SetOutPath "$INSTDIR"
   File "/oname=varnlet.exe" "${EXE}"
@@ -623,7 +696,15 @@ Section "${TITLE}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S _?=$INSTDIR'
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+  ${If} $MadeFrom != ""
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "MadeFrom" $MadeFrom
+  ${EndIf}
   !insertmacro FAIL_ON_ERRORS
+  ${If} $MadeFrom == ""
+    ; A value the previous version left: there is none on a new entry, which is no failure.
+    DeleteRegValue HKLM "${UNINSTALL_KEY}" "MadeFrom"
+    ClearErrors
+  ${EndIf}
   ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
   ClearErrors
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
@@ -636,6 +717,9 @@ Section "${TITLE}"
     Delete /REBOOTOK "$PreviousDir\LEAME.txt"
     Delete /REBOOTOK "$PreviousDir\uninstall.exe"
     RMDir /REBOOTOK $PreviousDir
+    Push $PreviousDir
+    Push $PreviousMadeFrom
+    Call RemoveMadeFolders
     ReadRegStr $0 HKLM "${RUN_KEY}" "${RUN_VALUE}"
     ${If} $0 == '"$PreviousExe"'
     ${OrIf} $0 == $PreviousExe
@@ -708,23 +792,14 @@ SectionEnd
 Function un.RemoveFolder
   ${If} $EXEPATH == "$INSTDIR\uninstall.exe"
     System::Call "kernel32::GetCurrentProcessId() i.r2"
-    ; A name someone else took is never used: another is tried.
-    StrCpy $3 0
-    ${Do}
-      System::Call "kernel32::GetTickCount() i.r4"
-      StrCpy $0 "$WINDIR\Temp\Varnlet-$2-$4-$3"
-      System::Call '$PLUGINSDIR\varnlet_setup.dll::CreateInstallFolder(w "$0", w "${FOLDER_SDDL}") i.r1 ? u'
-      IntOp $3 $3 + 1
-      ${If} $1 == 0
-      ${OrIf} $3 >= 5
-        ${ExitDo}
-      ${EndIf}
-    ${Loop}
+    System::Call '$PLUGINSDIR\varnlet_setup.dll::MakeTemporaryFolder(w "${FOLDER_SDDL}", w .r0, i ${NSIS_MAX_STRLEN}) i.r1 ? u'
     ${If} $1 == 0
+      ReadRegStr $3 HKLM "${UNINSTALL_KEY}" "MadeFrom"
       ClearErrors
       System::Call "kernel32::CopyFileW(w '$EXEPATH', w '$0\uninstall.exe', i 1) i.r1"
       ${If} $1 <> 0
-        Exec '"$0\uninstall.exe" /S /CLEANUP=$2 _?=$INSTDIR'
+        ; _?= last: NSIS takes the rest of the line as the folder.
+        Exec '"$0\uninstall.exe" /S /CLEANUP=$2 /MADEFROM=$3 _?=$INSTDIR'
         ${IfNot} ${Errors}
           Return
         ${EndIf}
@@ -735,6 +810,10 @@ Function un.RemoveFolder
   ${EndIf}
   Delete /REBOOTOK "$INSTDIR\uninstall.exe"
   RMDir /REBOOTOK "$INSTDIR"
+  Push $INSTDIR
+  ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "MadeFrom"
+  Push $0
+  Call un.RemoveMadeFolders
 FunctionEnd
 
 ; A file still busy (a copy nothing could close) goes at the next restart: the exit code is then

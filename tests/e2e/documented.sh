@@ -51,6 +51,10 @@ clean_slate() {
   reg_view delete "$VARNLET_RUN_KEY" /v "$VARNLET_RUN_VALUE" /f >/dev/null 2>&1 || true
   wait_for 60 nothing_installed || fail "an earlier package stays installed"
   wait_for 60 test ! -e "$(unix "$windir")" || fail "$windir stays"
+  if [ -n "${moved_from:-}" ]; then
+    check "uninstalled, $moved_from, which the install made, is gone" wait_for 60 test ! -e "$(unix "$moved_from")"
+    moved_from=""
+  fi
 }
 expect() {
   local line="$1" want="$2" got
@@ -88,7 +92,10 @@ for written in "${lines[@]}"; do
       folder="${line#*/D=}" folder="${folder%\"}"
       expect "$line" 0
       check "it installs into $folder, and nowhere else" installed_by_installer_in "$folder"
-      check "which its entry names" test "$(installer_entry UninstallString)" = "\"$folder\\uninstall.exe\" _?=$folder" ;;
+      check "which its entry names" test "$(installer_entry UninstallString)" = "\"$folder\\uninstall.exe\" _?=$folder"
+      # A move takes the folders it left with it, up to the highest the install had made.
+      [ -z "${moved_from:-}" ] || check "$moved_from, which it made, went with the move" test ! -e "$(unix "$moved_from")"
+      moved_from="${folder%\\*}" ;;
     "\"$windir\\uninstall.exe\" /S _?=$windir")
       clean_slate
       check "the installer installs, to be removed" test "$(run_line 'setup.exe /S /AUTOSTART=1')" = 0

@@ -233,6 +233,16 @@ __declspec(dllexport) void __cdecl MakePluginsDir(HWND, int size, wchar_t* varia
   PushString(stack, size, L"0");
 }
 
+// A folder of the uninstaller's own in Windows' temporary folder, made as the plug-ins folder is
+// (MakeOwnFolder): its path into `folder` of `size` characters; 0, or the system's error.
+__declspec(dllexport) DWORD WINAPI MakeTemporaryFolder(const wchar_t* sddl, wchar_t* folder, DWORD size) {
+  if (sddl == nullptr) return ERROR_INVALID_PARAMETER;
+  DWORD error = ERROR_SUCCESS;
+  const std::wstring made = MakeOwnFolder(sddl, error);
+  if (made.empty()) return error == ERROR_SUCCESS ? static_cast<DWORD>(ERROR_INVALID_PARAMETER) : error;
+  return CopyOut(made, folder, size) ? static_cast<DWORD>(ERROR_SUCCESS) : static_cast<DWORD>(ERROR_BUFFER_OVERFLOW);
+}
+
 // 1: the library loaded from the plug-ins folder and answers through the System plug-in. Any
 // other answer ("error") means neither can be relied on.
 __declspec(dllexport) int WINAPI ChecksReady() { return 1; }
