@@ -1,6 +1,7 @@
 #include "setup/install_folder.h"
 
 #include <string>
+#include <vector>
 
 #include "trust/autostart_trust.h"
 
@@ -9,8 +10,6 @@ namespace {
 
 using platform::FileSecurityApi;
 
-wchar_t AsciiUpper(wchar_t c) { return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c; }
-
 // Two spellings of one drive path: letters compared without regard to case, one final backslash
 // ignored.
 bool SamePath(std::wstring_view a, std::wstring_view b) {
@@ -18,7 +17,7 @@ bool SamePath(std::wstring_view a, std::wstring_view b) {
   if (b.size() > 3 && b.ends_with(L'\\')) b.remove_suffix(1);
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
-    if (AsciiUpper(a[i]) != AsciiUpper(b[i])) return false;
+    if (trust::AsciiUpper(a[i]) != trust::AsciiUpper(b[i])) return false;
   }
   return true;
 }
@@ -54,27 +53,27 @@ InstallFolderVerdict Judge(std::wstring_view folder, std::wstring_view previous,
   if (!trust::IsOrdinaryDrivePath(folder) || folder.size() == 3) {
     // The root of a drive is never a folder of its own.
     return folder.size() == 3 && trust::IsOrdinaryDrivePath(folder) ? InstallFolderVerdict::Occupied
-                                                                  : InstallFolderVerdict::Unusable;
+                                                                    : InstallFolderVerdict::Unusable;
   }
   // From the root down: each folder that exists is no link; the first that does not exist is made,
   // with all below it.
-  for (std::size_t end = folder.find(L'\\', 3);; end = folder.find(L'\\', end + 1)) {
-    const std::wstring prefix(folder.substr(0, end));
-    const std::uint32_t attributes = fileSecurity.GetFileAttributesW(prefix.c_str());
+  const std::vector<std::wstring> paths = trust::PathsFromTheRoot(folder);
+  for (std::size_t below = 1; below < paths.size(); ++below) {
+    const std::uint32_t attributes = fileSecurity.GetFileAttributesW(paths[below].c_str());
     if (attributes == platform::kInvalidFileAttributes) {
       return Missing(fileSecurity.GetLastError()) ? InstallFolderVerdict::Create : InstallFolderVerdict::Unusable;
     }
     if (IsLink(attributes)) return InstallFolderVerdict::Linked;
     if ((attributes & platform::kFileAttributeDirectory) == 0) return InstallFolderVerdict::Unusable;
-    if (end == std::wstring_view::npos) break;
   }
   if (previous.empty() || !SamePath(folder, previous)) return InstallFolderVerdict::Occupied;
-  return JudgeExisting(std::wstring(folder), fileSecurity);
+  return JudgeExisting(paths.back(), fileSecurity);
 }
 
 }  // namespace
 
-InstallFolderVerdict JudgeInstallFolder(std::wstring_view folder, std::wstring_view previous, FileSecurityApi& fileSecurity) {
+InstallFolderVerdict JudgeInstallFolder(std::wstring_view folder, std::wstring_view previous,
+                                        FileSecurityApi& fileSecurity) {
   try {
     return Judge(folder, previous, fileSecurity);
   } catch (...) {
@@ -87,20 +86,22 @@ std::uint32_t CreateInstallFolder(std::wstring_view folder, std::wstring_view sd
   try {
     if (!trust::IsOrdinaryDrivePath(folder) || folder.size() == 3) return kBadPath;
     const std::wstring descriptor(sddl);
+    const std::vector<std::wstring> paths = trust::PathsFromTheRoot(folder);
     // Once one folder is made here, every folder below it must be made here too: one that
     // appeared meanwhile is someone else's.
     bool making = false;
-    for (std::size_t end = folder.find(L'\\', 3);; end = folder.find(L'\\', end + 1)) {
-      const std::wstring prefix(folder.substr(0, end));
-      const bool last = end == std::wstring_view::npos;
-      if (!making && !last && fileSecurity.GetFileAttributesW(prefix.c_str()) != platform::kInvalidFileAttributes) continue;
-      if (!fileSecurity.CreateDirectoryW(prefix.c_str(), descriptor.c_str())) return fileSecurity.GetLastError();
+    for (std::size_t i = 1; i < paths.size(); ++i) {
+      const bool last = i + 1 == paths.size();
+      if (!making && !last && fileSecurity.GetFileAttributesW(paths[i].c_str()) != platform::kInvalidFileAttributes) {
+        continue;
+      }
+      if (!fileSecurity.CreateDirectoryW(paths[i].c_str(), descriptor.c_str())) return fileSecurity.GetLastError();
       making = true;
-      if (last) break;
     }
-    const platform::UniqueFileHandle made = platform::OpenForInspection(fileSecurity, std::wstring(folder));
+    const platform::UniqueFileHandle made = platform::OpenForInspection(fileSecurity, paths.back());
     if (!made) return fileSecurity.GetLastError();
-    const std::optional<std::wstring> reached = trust::OrdinaryFinalPath(platform::FinalPathName(fileSecurity, made.get()));
+    const std::optional<std::wstring> reached =
+        trust::OrdinaryFinalPath(platform::FinalPathName(fileSecurity, made.get()));
     return reached && SamePath(*reached, folder) ? 0 : static_cast<std::uint32_t>(platform::kErrorCantResolveFilename);
   } catch (...) {
     return static_cast<std::uint32_t>(platform::kErrorNotEnoughMemory);

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/file_security_api.h"
 #include "trust/verdicts.h"
@@ -42,6 +43,13 @@ bool IsOrdinaryDrivePath(std::wstring_view path);
 // The ordinary drive path of what GetFinalPathNameByHandleW gave ("\\?\C:\..."): the same text
 // without its "\\?\", or nothing where the rest is no ordinary drive path.
 std::optional<std::wstring> OrdinaryFinalPath(std::wstring_view finalPath);
+
+// An ASCII letter in upper case, any other character as it is: how the rules compare drive
+// letters, device names and two spellings of one path.
+constexpr wchar_t AsciiUpper(wchar_t c) { return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c; }
+// A drive path's root ("C:\", with its "\\?\" where it has one), then the path of each name below
+// it in turn, the last the whole path: "C:\", "C:\A", "C:\A\B".
+std::vector<std::wstring> PathsFromTheRoot(std::wstring_view path);
 
 // The exe's verdict and, when trusted, the path to write: the final path of the file that was
 // judged, which is what Windows will run, whatever link or short name the given path went through.
