@@ -90,8 +90,21 @@ ExecutableTrust JudgeObject(platform::FileSecurityApi& fileSecurity, platform::F
 }
 
 bool IsExternalBus(std::uint32_t bus) {
-  return bus == platform::kBusType1394 || bus == platform::kBusTypeUsb || bus == platform::kBusTypeSd ||
-         bus == platform::kBusTypeMmc;
+  return bus == platform::kBusType1394 || bus == platform::kBusTypeUsb || bus == platform::kBusTypeIscsi ||
+         bus == platform::kBusTypeSd || bus == platform::kBusTypeMmc || bus == platform::kBusTypeFileBackedVirtual;
+}
+
+// The disk behind the drive of `path`: one whose medium may be taken out, that may be unplugged, or
+// that sits on a bus of disks from outside, is not the machine's, whatever else it reports.
+ExecutableTrust JudgeDisk(platform::FileSecurityApi& fileSecurity, const std::wstring& path) {
+  const std::wstring volume = L"\\\\.\\" + path.substr(0, 2);
+  platform::StorageDeviceDescriptor device;
+  if (fileSecurity.QueryStorageDeviceProperty(volume.c_str(), device) != 0) return ExecutableTrust::Unknown;
+  platform::StorageHotplugInfo hotplug;
+  if (fileSecurity.GetStorageHotplugInfo(volume.c_str(), hotplug) != 0) return ExecutableTrust::Unknown;
+  const bool external =
+      IsExternalBus(device.busType) || device.removableMedia || hotplug.mediaRemovable || hotplug.deviceHotplug;
+  return external ? ExecutableTrust::NotLocal : ExecutableTrust::Trusted;
 }
 
 // The path as started: a drive path (perhaps with "\\?\"), every name a real entry.
@@ -108,8 +121,8 @@ bool IsDrivePathAsStarted(std::wstring_view given) {
 }
 
 // `folder` ("C:\" for a root) and every folder above it, each through a handle on it, `folder`
-// judged as `part` and those above as ancestors; the disk's bus last: a disk that calls itself
-// fixed may still be plugged in from outside.
+// judged as `part` and those above as ancestors; the disk last: a disk that calls itself fixed may
+// still be plugged in from outside.
 ExecutableTrust JudgeFolders(platform::FileSecurityApi& fileSecurity, const std::wstring& folder, PathPart part) {
   std::vector<std::wstring> paths = PathsFromTheRoot(folder);
   std::ranges::reverse(paths);
@@ -122,10 +135,7 @@ ExecutableTrust JudgeFolders(platform::FileSecurityApi& fileSecurity, const std:
     }
     part = PathPart::Ancestor;
   }
-  std::uint32_t bus = 0;
-  const std::wstring volume = L"\\\\.\\" + folder.substr(0, 2);
-  if (fileSecurity.QueryStorageBusType(volume.c_str(), bus) != 0) return ExecutableTrust::Unknown;
-  return IsExternalBus(bus) ? ExecutableTrust::NotLocal : ExecutableTrust::Trusted;
+  return JudgeDisk(fileSecurity, folder);
 }
 
 std::wstring ParentFolder(const std::wstring& path) {

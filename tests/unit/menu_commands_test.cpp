@@ -306,11 +306,16 @@ TEST(AutostartTrust, OnlyAnExeNoStandardUserCanReplaceIsAddedToTheStartOfWindows
 
   FakeFileSecurity files;
   files.driveTypes = {{L'N', 4}, {L'E', 2}};
-  // Disks plugged in from outside call themselves fixed; their bus tells.
-  files.busTypes = {{L'U', platform::kBusTypeUsb},
-                    {L'F', platform::kBusType1394},
-                    {L'S', platform::kBusTypeSd},
-                    {L'M', platform::kBusTypeMmc}};
+  // Disks plugged in from outside, reached over the network or made of a file call themselves
+  // fixed; their bus tells, or their answer to whether they may be unplugged or emptied.
+  files.devices = {{L'U', {platform::kBusTypeUsb}},
+                   {L'F', {platform::kBusType1394}},
+                   {L'S', {platform::kBusTypeSd}},
+                   {L'M', {platform::kBusTypeMmc}},
+                   {L'I', {platform::kBusTypeIscsi}},
+                   {L'V', {platform::kBusTypeFileBackedVirtual}},
+                   {L'R', {11, true}}};
+  files.hotplug = {{L'H', {false, true}}, {L'P', {true, false}}};
   files.security[L"C:\\"] = driveRoot;
   files.security[L"C:\\Program Files"] = programFiles;
   files.security[L"C:\\Tools"] = madeUnderTheRoot;
@@ -342,6 +347,11 @@ TEST(AutostartTrust, OnlyAnExeNoStandardUserCanReplaceIsAddedToTheStartOfWindows
            PathRow{L"F:\\varnlet.exe", ExecutableTrust::NotLocal},
            PathRow{L"S:\\varnlet.exe", ExecutableTrust::NotLocal},
            PathRow{L"M:\\varnlet.exe", ExecutableTrust::NotLocal},
+           PathRow{L"I:\\varnlet.exe", ExecutableTrust::NotLocal},
+           PathRow{L"V:\\varnlet.exe", ExecutableTrust::NotLocal},
+           PathRow{L"R:\\varnlet.exe", ExecutableTrust::NotLocal},
+           PathRow{L"H:\\varnlet.exe", ExecutableTrust::NotLocal},
+           PathRow{L"P:\\varnlet.exe", ExecutableTrust::NotLocal},
            PathRow{L"\\\\server\\share\\varnlet.exe", ExecutableTrust::NotLocal},
            PathRow{L"\\\\?\\UNC\\server\\share\\varnlet.exe", ExecutableTrust::NotLocal},
            PathRow{L"varnlet.exe", ExecutableTrust::Unknown},
@@ -368,7 +378,7 @@ TEST(AutostartTrust, OnlyAnExeNoStandardUserCanReplaceIsAddedToTheStartOfWindows
   }
   files.absent.clear();
   for (const char* call : {"GetSecurityInfo", "GetFileAttributesW", "CreateFileW", "GetFinalPathNameByHandleW",
-                           "GetFileAttributesByHandle", "QueryStorageBusType"}) {
+                           "GetFileAttributesByHandle", "QueryStorageDeviceProperty", "GetStorageHotplugInfo"}) {
     FakeFileSecurity failing = files;
     failing.faults().Inject(call, 0);
     EXPECT_EQ(JudgeRunValueTarget(kExe, failing).trust, ExecutableTrust::Unknown) << call;
