@@ -1,5 +1,6 @@
 #include "setup/install_folder.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,7 @@ namespace varnlet::setup {
 namespace {
 
 using platform::FileSecurityApi;
+using trust::ExecutableTrust;
 
 // Two spellings of one drive path: letters compared without regard to case, one final backslash
 // ignored.
@@ -29,9 +31,27 @@ bool Missing(std::uint32_t error) {
 
 bool IsLink(std::uint32_t attributes) { return (attributes & platform::kFileAttributeReparsePoint) != 0; }
 
-// The folder as it stands: the previous install's, owned by an administrative account, no link,
-// nothing in it but files.
-InstallFolderVerdict JudgeExisting(const std::wstring& folder, FileSecurityApi& fileSecurity) {
+// Why `folder` ("C:\" for a root) or a folder above it refuses an install below it: someone else
+// may rename or re-permission it, and so put another folder in the install's place. Nothing when
+// none does.
+std::optional<InstallFolderVerdict> RefusalAbove(const std::wstring& folder, FileSecurityApi& fileSecurity) {
+  switch (trust::JudgeFolderAndAbove(folder, trust::PathPart::Ancestor, fileSecurity)) {
+    case ExecutableTrust::Trusted:
+      return std::nullopt;
+    case ExecutableTrust::Linked:
+      return InstallFolderVerdict::Linked;
+    case ExecutableTrust::WritableByOthers:
+      return InstallFolderVerdict::AboveChangeable;
+    default:
+      return InstallFolderVerdict::Unusable;
+  }
+}
+
+// The folder as it stands, to be written into: no link, only administrators may change it (its
+// owner and its own list), nothing in it but files, and no one else may change `parent` or a
+// folder above that.
+InstallFolderVerdict JudgeExisting(const std::wstring& folder, const std::wstring& parent,
+                                   FileSecurityApi& fileSecurity) {
   const platform::UniqueFileHandle handle = platform::OpenForInspection(fileSecurity, folder);
   if (!handle) return InstallFolderVerdict::Unusable;
   std::uint32_t attributes = 0;
@@ -39,14 +59,16 @@ InstallFolderVerdict JudgeExisting(const std::wstring& folder, FileSecurityApi& 
   if (IsLink(attributes)) return InstallFolderVerdict::Linked;
   platform::FileSecurity security;
   if (fileSecurity.GetSecurityInfo(handle.get(), security) != 0) return InstallFolderVerdict::Unusable;
-  if (!trust::IsAdministrativeOwner(security.owner)) return InstallFolderVerdict::NotAdministrators;
+  if (!trust::OnlyAdministratorsMayChange(security, trust::PathPart::OwnFolder)) {
+    return InstallFolderVerdict::NotAdministrators;
+  }
   std::vector<platform::FolderEntry> entries;
   if (fileSecurity.ListFolder(folder.c_str(), entries) != 0) return InstallFolderVerdict::Unusable;
   for (const platform::FolderEntry& entry : entries) {
     if (IsLink(entry.attributes)) return InstallFolderVerdict::Linked;
     if ((entry.attributes & platform::kFileAttributeDirectory) != 0) return InstallFolderVerdict::Occupied;
   }
-  return InstallFolderVerdict::Reuse;
+  return RefusalAbove(parent, fileSecurity).value_or(InstallFolderVerdict::Reuse);
 }
 
 InstallFolderVerdict Judge(std::wstring_view folder, std::wstring_view previous, FileSecurityApi& fileSecurity) {
@@ -55,19 +77,24 @@ InstallFolderVerdict Judge(std::wstring_view folder, std::wstring_view previous,
     return folder.size() == 3 && trust::IsOrdinaryDrivePath(folder) ? InstallFolderVerdict::Occupied
                                                                     : InstallFolderVerdict::Unusable;
   }
+  const std::vector<std::wstring> paths = trust::PathsFromTheRoot(folder);
   // From the root down: each folder that exists is no link; the first that does not exist is made,
   // with all below it.
-  const std::vector<std::wstring> paths = trust::PathsFromTheRoot(folder);
-  for (std::size_t below = 1; below < paths.size(); ++below) {
-    const std::uint32_t attributes = fileSecurity.GetFileAttributesW(paths[below].c_str());
+  std::size_t existing = 1;
+  for (; existing < paths.size(); ++existing) {
+    const std::uint32_t attributes = fileSecurity.GetFileAttributesW(paths[existing].c_str());
     if (attributes == platform::kInvalidFileAttributes) {
-      return Missing(fileSecurity.GetLastError()) ? InstallFolderVerdict::Create : InstallFolderVerdict::Unusable;
+      if (!Missing(fileSecurity.GetLastError())) return InstallFolderVerdict::Unusable;
+      break;
     }
     if (IsLink(attributes)) return InstallFolderVerdict::Linked;
     if ((attributes & platform::kFileAttributeDirectory) == 0) return InstallFolderVerdict::Unusable;
   }
+  if (existing < paths.size()) {
+    return RefusalAbove(paths[existing - 1], fileSecurity).value_or(InstallFolderVerdict::Create);
+  }
   if (previous.empty() || !SamePath(folder, previous)) return InstallFolderVerdict::Occupied;
-  return JudgeExisting(paths.back(), fileSecurity);
+  return JudgeExisting(paths.back(), paths[paths.size() - 2], fileSecurity);
 }
 
 }  // namespace

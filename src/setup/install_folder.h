@@ -2,8 +2,9 @@
 // Which folder the installers may install into, and how they make it. The folder Windows runs the
 // program from at every logon must be the administrators' from its first instant: an existing
 // folder could already hold a user's files (a DLL beside the exe, an exe rewritten in place keeps
-// its owner and list), a link sends every write elsewhere, and a folder made with inherited rights
-// lets anyone drop a file in it before its own rights arrive.
+// its owner and list), a link sends every write elsewhere, a folder made with inherited rights
+// lets anyone drop a file in it before its own rights arrive, and whoever may rename a folder
+// above it may put another folder in its place.
 #include <cstdint>
 #include <string_view>
 
@@ -15,6 +16,7 @@ namespace varnlet::setup {
 using trust::InstallFolderVerdict;
 
 // Judges `folder` for an install; `previous` is where the installed version lives ("" for none).
+// Every folder above it that exists must be one that only administrators may change.
 InstallFolderVerdict JudgeInstallFolder(std::wstring_view folder, std::wstring_view previous,
                                         platform::FileSecurityApi& fileSecurity);
 

@@ -120,22 +120,11 @@ bool IsDrivePathAsStarted(std::wstring_view given) {
   return true;
 }
 
-// `folder` ("C:\" for a root) and every folder above it, each through a handle on it, `folder`
-// judged as `part` and those above as ancestors; the disk last: a disk that calls itself fixed may
-// still be plugged in from outside.
+// `folder` and every folder above it, then the disk last: a disk that calls itself fixed may still
+// be plugged in from outside.
 ExecutableTrust JudgeFolders(platform::FileSecurityApi& fileSecurity, const std::wstring& folder, PathPart part) {
-  std::vector<std::wstring> paths = PathsFromTheRoot(folder);
-  std::ranges::reverse(paths);
-  for (const std::wstring& path : paths) {
-    const platform::UniqueFileHandle handle = platform::OpenForInspection(fileSecurity, path);
-    if (!handle) return ExecutableTrust::Unknown;
-    if (const ExecutableTrust verdict = JudgeObject(fileSecurity, handle.get(), part);
-        verdict != ExecutableTrust::Trusted) {
-      return verdict;
-    }
-    part = PathPart::Ancestor;
-  }
-  return JudgeDisk(fileSecurity, folder);
+  const ExecutableTrust trust = JudgeFolderAndAbove(folder, part, fileSecurity);
+  return trust == ExecutableTrust::Trusted ? JudgeDisk(fileSecurity, folder) : trust;
 }
 
 std::wstring ParentFolder(const std::wstring& path) {
@@ -215,6 +204,25 @@ std::vector<std::wstring> PathsFromTheRoot(std::wstring_view path) {
     paths.emplace_back(path.substr(0, end));
   }
   return paths;
+}
+
+ExecutableTrust JudgeFolderAndAbove(std::wstring_view folder, PathPart part, platform::FileSecurityApi& fileSecurity) {
+  try {
+    std::vector<std::wstring> paths = PathsFromTheRoot(folder);
+    std::ranges::reverse(paths);
+    for (const std::wstring& path : paths) {
+      const platform::UniqueFileHandle handle = platform::OpenForInspection(fileSecurity, path);
+      if (!handle) return ExecutableTrust::Unknown;
+      if (const ExecutableTrust trust = JudgeObject(fileSecurity, handle.get(), part);
+          trust != ExecutableTrust::Trusted) {
+        return trust;
+      }
+      part = PathPart::Ancestor;
+    }
+    return ExecutableTrust::Trusted;
+  } catch (...) {
+    return ExecutableTrust::Unknown;
+  }
 }
 
 RunValueTarget JudgeRunValueTarget(std::wstring_view exePath, platform::FileSecurityApi& fileSecurity) {

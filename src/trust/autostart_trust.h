@@ -63,6 +63,11 @@ struct RunValueTarget {
 // the file and every folder above it up to the drive's root, each through a handle opened on it.
 RunValueTarget JudgeRunValueTarget(std::wstring_view exePath, platform::FileSecurityApi& fileSecurity);
 
+// `folder` ("C:\" for a root) and every folder above it, each judged through a handle opened on
+// it: `folder` as `part`, those above it as ancestors. Trusted, Linked, WritableByOthers, or
+// Unknown where one cannot be opened or read. The disk is not judged.
+ExecutableTrust JudgeFolderAndAbove(std::wstring_view folder, PathPart part, platform::FileSecurityApi& fileSecurity);
+
 // The verdict the same rule will give an exe an installer is about to put in `folder`, judged
 // before it writes anything: the folder as it stands (or, not made yet, as the installer makes it,
 // the administrators' from its first instant), every folder above it, which must all exist, the

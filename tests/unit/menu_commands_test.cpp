@@ -387,7 +387,7 @@ TEST(AutostartTrust, OnlyAnExeNoStandardUserCanReplaceIsAddedToTheStartOfWindows
 }
 
 // The installers' folder: made anew with its rights from the start, or the previous install's
-// own; never someone else's, never through a link.
+// own; never someone else's, never through a link, never under a folder others may change.
 TEST(InstallFolder, OnlyANewFolderOrThePreviousInstallsOwnIsUsed) {
   using setup::InstallFolderVerdict;
   const std::wstring previous = L"C:\\Program Files\\Varnlet";
@@ -402,6 +402,13 @@ TEST(InstallFolder, OnlyANewFolderOrThePreviousInstallsOwnIsUsed) {
   files.links[L"C:\\Program Files\\Old\\helper.dll"] = L"C:\\Tools\\helper.dll";
   files.attributes[L"C:\\Program Files\\Old\\helper.dll"] = 0x420;
   files.attributes[L"C:\\File"] = 0x20;
+  // A folder a user made under the root, which every signed-in user may change; and an installed
+  // version's folder whose list lets them change it.
+  files.security[L"C:\\Shared"] = {
+      L"S-1-5-21-1-2-3-1001", true, {{platform::AceKind::Allowed, 0x13, 0x1301BF, L"S-1-5-11"}}};
+  files.absent.insert(L"C:\\Shared\\Fresh");
+  files.security[L"C:\\Program Files\\Open"] = FakeFileSecurity::AdministratorsOnly();
+  files.security[L"C:\\Program Files\\Open"].dacl.push_back({platform::AceKind::Allowed, 0, 0x1301BF, L"S-1-5-11"});
   struct Row {
     const wchar_t* folder;
     const wchar_t* previous;
@@ -415,6 +422,9 @@ TEST(InstallFolder, OnlyANewFolderOrThePreviousInstallsOwnIsUsed) {
            Row{L"C:\\Program Files\\Old", L"", InstallFolderVerdict::Occupied},
            Row{L"C:\\Tools\\Varnlet", L"C:\\Tools\\Varnlet", InstallFolderVerdict::NotAdministrators},
            Row{L"C:\\Tools\\Varnlet", L"", InstallFolderVerdict::Occupied},
+           Row{L"C:\\Program Files\\Open", L"C:\\Program Files\\Open", InstallFolderVerdict::NotAdministrators},
+           Row{L"C:\\Shared\\Fresh", L"", InstallFolderVerdict::AboveChangeable},
+           Row{L"C:\\Shared\\Old", L"C:\\Shared\\Old", InstallFolderVerdict::AboveChangeable},
            Row{L"C:\\Linked\\Varnlet", L"", InstallFolderVerdict::Linked},
            Row{L"C:\\Linked", L"C:\\Linked", InstallFolderVerdict::Linked},
            Row{L"C:\\", L"C:\\", InstallFolderVerdict::Occupied},
