@@ -71,7 +71,8 @@ InstallFolderVerdict JudgeExisting(const std::wstring& folder, const std::wstrin
   return RefusalAbove(parent, fileSecurity).value_or(InstallFolderVerdict::Reuse);
 }
 
-InstallFolderVerdict Judge(std::wstring_view folder, std::wstring_view previous, FileSecurityApi& fileSecurity) {
+InstallFolderVerdict Judge(std::wstring_view folder, std::wstring_view previous, FileSecurityApi& fileSecurity,
+                           MissingParents missingParents) {
   if (!trust::IsOrdinaryDrivePath(folder) || folder.size() == 3) {
     // The root of a drive is never a folder of its own.
     return folder.size() == 3 && trust::IsOrdinaryDrivePath(folder) ? InstallFolderVerdict::Occupied
@@ -91,7 +92,12 @@ InstallFolderVerdict Judge(std::wstring_view folder, std::wstring_view previous,
     if ((attributes & platform::kFileAttributeDirectory) == 0) return InstallFolderVerdict::Unusable;
   }
   if (existing < paths.size()) {
-    return RefusalAbove(paths[existing - 1], fileSecurity).value_or(InstallFolderVerdict::Create);
+    if (const std::optional<InstallFolderVerdict> refusal = RefusalAbove(paths[existing - 1], fileSecurity)) {
+      return *refusal;
+    }
+    const bool parentMissing = existing + 1 < paths.size();
+    return parentMissing && missingParents == MissingParents::Refused ? InstallFolderVerdict::ParentMissing
+                                                                      : InstallFolderVerdict::Create;
   }
   if (previous.empty() || !SamePath(folder, previous)) return InstallFolderVerdict::Occupied;
   return JudgeExisting(paths.back(), paths[paths.size() - 2], fileSecurity);
@@ -100,12 +106,19 @@ InstallFolderVerdict Judge(std::wstring_view folder, std::wstring_view previous,
 }  // namespace
 
 InstallFolderVerdict JudgeInstallFolder(std::wstring_view folder, std::wstring_view previous,
-                                        FileSecurityApi& fileSecurity) {
+                                        FileSecurityApi& fileSecurity, MissingParents missingParents) {
   try {
-    return Judge(folder, previous, fileSecurity);
+    return Judge(folder, previous, fileSecurity, missingParents);
   } catch (...) {
     return InstallFolderVerdict::Unusable;
   }
+}
+
+InstallFolderVerdict JudgeFolderBeforeWriting(std::wstring_view folder, FileSecurityApi& fileSecurity) {
+  // Judged as the installed version's own folder, which it now is; one still missing was not made
+  // as asked.
+  const InstallFolderVerdict verdict = JudgeInstallFolder(folder, folder, fileSecurity);
+  return verdict == InstallFolderVerdict::Create ? InstallFolderVerdict::Unusable : verdict;
 }
 
 std::uint32_t CreateInstallFolder(std::wstring_view folder, std::wstring_view sddl, FileSecurityApi& fileSecurity) {

@@ -390,6 +390,7 @@ TEST(AutostartTrust, OnlyAnExeNoStandardUserCanReplaceIsAddedToTheStartOfWindows
 // own; never someone else's, never through a link, never under a folder others may change.
 TEST(InstallFolder, OnlyANewFolderOrThePreviousInstallsOwnIsUsed) {
   using setup::InstallFolderVerdict;
+  using setup::MissingParents;
   const std::wstring previous = L"C:\\Program Files\\Varnlet";
   FakeFileSecurity files;
   files.absent = {L"C:\\Program Files\\Varnlet", L"C:\\New"};
@@ -413,6 +414,7 @@ TEST(InstallFolder, OnlyANewFolderOrThePreviousInstallsOwnIsUsed) {
     const wchar_t* folder;
     const wchar_t* previous;
     InstallFolderVerdict verdict;
+    MissingParents missingParents = MissingParents::MadeWithRights;
   };
   for (const Row& r : {
            Row{L"C:\\Program Files\\Varnlet", L"", InstallFolderVerdict::Create},
@@ -424,7 +426,11 @@ TEST(InstallFolder, OnlyANewFolderOrThePreviousInstallsOwnIsUsed) {
            Row{L"C:\\Tools\\Varnlet", L"", InstallFolderVerdict::Occupied},
            Row{L"C:\\Program Files\\Open", L"C:\\Program Files\\Open", InstallFolderVerdict::NotAdministrators},
            Row{L"C:\\Shared\\Fresh", L"", InstallFolderVerdict::AboveChangeable},
+           Row{L"C:\\Shared\\Fresh", L"", InstallFolderVerdict::AboveChangeable, MissingParents::Refused},
            Row{L"C:\\Shared\\Old", L"C:\\Shared\\Old", InstallFolderVerdict::AboveChangeable},
+           // The MSI makes no folder above its own with rights of its own.
+           Row{L"C:\\New\\Deeper\\Varnlet", L"", InstallFolderVerdict::ParentMissing, MissingParents::Refused},
+           Row{L"C:\\Program Files\\Varnlet", L"", InstallFolderVerdict::Create, MissingParents::Refused},
            Row{L"C:\\Linked\\Varnlet", L"", InstallFolderVerdict::Linked},
            Row{L"C:\\Linked", L"C:\\Linked", InstallFolderVerdict::Linked},
            Row{L"C:\\", L"C:\\", InstallFolderVerdict::Occupied},
@@ -433,13 +439,41 @@ TEST(InstallFolder, OnlyANewFolderOrThePreviousInstallsOwnIsUsed) {
            Row{L"\\\\server\\share\\Varnlet", L"", InstallFolderVerdict::Unusable},
            Row{L"Varnlet", L"", InstallFolderVerdict::Unusable},
        }) {
-    EXPECT_EQ(setup::JudgeInstallFolder(r.folder, r.previous, files), r.verdict) << std::wstring(r.folder);
+    EXPECT_EQ(setup::JudgeInstallFolder(r.folder, r.previous, files, r.missingParents), r.verdict)
+        << std::wstring(r.folder);
     EXPECT_EQ(files.openHandles(), 0u) << std::wstring(r.folder);
   }
   files.attributes.erase(L"C:\\Program Files\\Old\\helper.dll");
   files.links.erase(L"C:\\Program Files\\Old\\helper.dll");
   EXPECT_EQ(setup::JudgeInstallFolder(L"C:\\Program Files\\Old", L"C:\\Program Files\\Old", files),
             InstallFolderVerdict::Reuse);
+
+  // Judged again once the MSI made or kept it, before a file is written into it.
+  for (const auto& [folder, verdict] : std::initializer_list<std::pair<const wchar_t*, InstallFolderVerdict>>{
+           {L"C:\\Program Files\\Old", InstallFolderVerdict::Reuse},
+           {L"C:\\Program Files\\Varnlet", InstallFolderVerdict::Unusable},
+           {L"C:\\Program Files\\Crowded", InstallFolderVerdict::Occupied},
+           {L"C:\\Program Files\\Open", InstallFolderVerdict::NotAdministrators},
+           {L"C:\\Shared\\Old", InstallFolderVerdict::AboveChangeable},
+           {L"C:\\Linked", InstallFolderVerdict::Linked},
+       }) {
+    EXPECT_EQ(setup::JudgeFolderBeforeWriting(folder, files), verdict) << std::wstring(folder);
+  }
+  // Nothing that cannot be read passes, a folder above included (the second descriptor read).
+  for (const auto& [call, nth] : std::initializer_list<std::pair<const char*, int>>{{"GetFileAttributesW", 0},
+                                                                                    {"CreateFileW", 0},
+                                                                                    {"GetFileAttributesByHandle", 0},
+                                                                                    {"GetSecurityInfo", 0},
+                                                                                    {"GetSecurityInfo", 2},
+                                                                                    {"ListFolder", 0}}) {
+    for (const fakes::FaultKind kind : {fakes::FaultKind::Fail, fakes::FaultKind::Throw}) {
+      FakeFileSecurity failing = files;
+      failing.faults().Inject(call, nth, kind);
+      EXPECT_EQ(setup::JudgeFolderBeforeWriting(L"C:\\Program Files\\Old", failing), InstallFolderVerdict::Unusable)
+          << call << " " << nth;
+      EXPECT_EQ(failing.openHandles(), 0u) << call;
+    }
+  }
 
   // Every missing folder is made with the descriptor, and only those.
   const wchar_t* sddl = L"O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";
