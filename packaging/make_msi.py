@@ -35,9 +35,14 @@ version, maker, description and Run key and value); SETUP_DLL the installers' ch
   it would inherit.
 - Before anything is written, the custom action CheckInstallFolder (varnlet_setup.dll, the NSIS
   installer's checks) refuses an INSTALLFOLDER that exists and is not the installed version's
-  (found by the program's component, VARNLETPROGRAM), is not owned by Administrators, SYSTEM or
-  TrustedInstaller, or is or lies under a link; every file in the folder is removed before the
-  package's are written (RemoveFile "*"), so each is a new file with the folder's rights.
+  (found by the program's component, VARNLETPROGRAM), that others may change (its owner or its
+  list, or a folder above it), that is or lies under a link, or whose parent is missing (Windows
+  Installer would make it with the rights it inherits). Once the old version is removed
+  (RemoveExistingProducts, right after InstallValidate) and CreateFolders has made or kept the
+  folder, the deferred RecheckInstallFolder judges it again as the files are about to be written:
+  it exists, no link, only administrators may change it or a folder above it, and it holds files
+  alone. Every file in the folder is removed before the package's are written (RemoveFile "*"),
+  so each is a new file with the folder's rights.
 - Once the files are in place, the deferred CheckAutostart refuses to write the start-up value
   for an exe the program itself would not add to the start of Windows: the install then fails.
 - The summary information's creation and save times become EPOCH, and the payload's file times
@@ -133,18 +138,28 @@ def add_tables(msi, arch, facts, autostart_off_guid):
           f"INSERT INTO Property (Property, Value) VALUES ('VARNLETPROGRAM', '{component_id(msi, 'Program')}')",
           # The checks of varnlet_setup.dll (the Binary row SetupChecks): type 1, a DLL in the
           # package, run at once, before InstallValidate and so before the old version is removed
-          # (RemoveExistingProducts), on a new install or an upgrade; 51 hands the deferred check
-          # its data; 3073 = 1 + deferred (1024) + as the system (2048), once the files are in and
-          # before WriteRegistryValues, when the Autostart component is to be installed.
+          # (RemoveExistingProducts), on a new install or an upgrade; 51 hands each deferred check
+          # its data; 3073 = 1 + deferred (1024) + as the system (2048). The folder is judged again
+          # after CreateFolders and before InstallFiles, whenever files are to be written; the
+          # exe once the files are in and before WriteRegistryValues, when the Autostart component
+          # is to be installed.
           "INSERT INTO CustomAction (Action, Type, Source, Target) "
           "VALUES ('CheckInstallFolder', 1, 'SetupChecks', 'CheckInstallFolder')",
           "INSERT INTO CustomAction (Action, Type, Source, Target) "
           "VALUES ('SetCheckAutostart', 51, 'CheckAutostart', '[INSTALLFOLDER]varnlet.exe')",
           "INSERT INTO CustomAction (Action, Type, Source, Target) "
           "VALUES ('CheckAutostart', 3073, 'SetupChecks', 'CheckAutostart')",
+          "INSERT INTO CustomAction (Action, Type, Source, Target) "
+          "VALUES ('SetRecheckInstallFolder', 51, 'RecheckInstallFolder', '[INSTALLFOLDER]')",
+          "INSERT INTO CustomAction (Action, Type, Source, Target) "
+          "VALUES ('RecheckInstallFolder', 3073, 'SetupChecks', 'RecheckInstallFolder')",
           "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) "
           "VALUES ('CheckInstallFolder', 'NOT Installed AND NOT REMOVE', 1390)",
           "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('SetCheckAutostart', '', 1395)",
+          "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) "
+          "VALUES ('SetRecheckInstallFolder', '', 1396)",
+          "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) "
+          "VALUES ('RecheckInstallFolder', 'NOT REMOVE', 3710)",
           "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) "
           "VALUES ('CheckAutostart', '$Autostart=3', 4010)",
           "INSERT INTO RemoveFile (FileKey, Component_, FileName, DirProperty, InstallMode) "
@@ -186,6 +201,16 @@ def add_tables(msi, arch, facts, autostart_off_guid):
         query(msi, f"INSERT INTO {table} (Action, Sequence) VALUES ('AppSearch', 50)")
     query(msi, "INSERT INTO InstallExecuteSequence (Action, Sequence) VALUES ('RemoveFolders', 3600)",
           "INSERT INTO InstallExecuteSequence (Action, Sequence) VALUES ('CreateFolders', 3700)")
+    # RecheckInstallFolder judges the folder the files go into: the old version must be gone by
+    # then, not removed after it (wixl's MajorUpgrade puts RemoveExistingProducts after
+    # InstallValidate, before the script runs).
+    sequence = subprocess.run(['msiinfo', 'export', msi, 'InstallExecuteSequence'], check=True, capture_output=True,
+                              text=True).stdout
+    order = {fields[0]: int(fields[2]) for fields in (row.split('\t') for row in sequence.splitlines()[3:])}
+    steps = [order[action] for action in ('RemoveExistingProducts', 'CreateFolders', 'RecheckInstallFolder',
+                                          'InstallFiles')]
+    if steps != sorted(set(steps)):
+        sys.exit(f'make_msi.py: RecheckInstallFolder would not see the folder the files go into: {order}')
 
 
 def main(argv):

@@ -1,10 +1,10 @@
 #pragma once
 // What the kernel tells of a path before Windows is told to run it at every logon, or before an
-// installer writes into it: the drive and its disk's bus, the links on the way, the final path of
-// an open file, and each object's owner and DACL read through a handle on that very object; and
-// the folder an installer makes, with its descriptor from the instant it exists. One virtual per
-// system call, with the system's arguments and results; where the system hands back a structure,
-// the adapter converts it into the plain one below.
+// installer writes into it: the drive and how its disk is attached, the links on the way, the
+// final path of an open file, and each object's owner and DACL read through a handle on that very
+// object; and the folder an installer makes, with its descriptor from the instant it exists. One
+// virtual per system call, with the system's arguments and results; where the system hands back a
+// structure, the adapter converts it into the plain one below.
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -38,13 +38,28 @@ inline constexpr FileHandle kInvalidFileHandle = ~FileHandle{0};
 
 // GetDriveTypeW's answer for a hard disk.
 inline constexpr std::uint32_t kDriveFixed = 3;
-// The buses of STORAGE_DEVICE_DESCRIPTOR through which disks are plugged in from outside the
-// machine: IEEE 1394, USB, SD and MMC. Such a disk reports itself fixed, yet its lists were
-// written wherever it was prepared.
+// The buses of STORAGE_DEVICE_DESCRIPTOR through which a disk is plugged in from outside the
+// machine (IEEE 1394, USB, SD, MMC), reached over the network (iSCSI) or made of a file (a
+// mounted VHD or ISO). Such a disk may report itself fixed, yet its lists were written wherever
+// it was prepared.
 inline constexpr std::uint32_t kBusType1394 = 4;
 inline constexpr std::uint32_t kBusTypeUsb = 7;
+inline constexpr std::uint32_t kBusTypeIscsi = 9;
 inline constexpr std::uint32_t kBusTypeSd = 12;
 inline constexpr std::uint32_t kBusTypeMmc = 13;
+inline constexpr std::uint32_t kBusTypeFileBackedVirtual = 15;
+
+// What STORAGE_DEVICE_DESCRIPTOR tells of the disk behind a volume.
+struct StorageDeviceDescriptor {
+  std::uint32_t busType = 0;
+  bool removableMedia = false;
+};
+// What STORAGE_HOTPLUG_INFO tells of it: its medium may be taken out, or the device unplugged
+// while the system runs.
+struct StorageHotplugInfo {
+  bool mediaRemovable = false;
+  bool deviceHotplug = false;
+};
 
 inline constexpr std::uint32_t kInvalidFileAttributes = 0xFFFFFFFF;
 inline constexpr std::uint32_t kFileAttributeDirectory = 0x10;
@@ -84,10 +99,13 @@ class FileSecurityApi {
   // The kind of drive a root folder ("C:\\") is on: 3 a fixed disk, 2 removable, 4 a network drive,
   // 5 an optical disc, 6 a RAM disk, 0 unknown, 1 no such root.
   virtual std::uint32_t GetDriveTypeW(const wchar_t* lpRootPathName) = 0;
-  // The bus of the disk behind a volume ("\\\\.\\C:"): the BusType of the STORAGE_DEVICE_DESCRIPTOR
-  // that IOCTL_STORAGE_QUERY_PROPERTY (StorageDeviceProperty) returns; the system's error, 0 on
-  // success.
-  virtual std::uint32_t QueryStorageBusType(const wchar_t* lpVolumeName, std::uint32_t& busType) = 0;
+  // The disk behind a volume ("\\\\.\\C:") as the STORAGE_DEVICE_DESCRIPTOR that
+  // IOCTL_STORAGE_QUERY_PROPERTY (StorageDeviceProperty) returns; the system's error, 0 on success.
+  virtual std::uint32_t QueryStorageDeviceProperty(const wchar_t* lpVolumeName,
+                                                   StorageDeviceDescriptor& descriptor) = 0;
+  // The same disk as the STORAGE_HOTPLUG_INFO that IOCTL_STORAGE_GET_HOTPLUG_INFO returns; the
+  // system's error, 0 on success.
+  virtual std::uint32_t GetStorageHotplugInfo(const wchar_t* lpVolumeName, StorageHotplugInfo& info) = 0;
   // kInvalidFileAttributes when the name cannot be read (GetLastError says why). For the last name
   // of the path, the attributes of the link itself where it is one.
   virtual std::uint32_t GetFileAttributesW(const wchar_t* lpFileName) = 0;

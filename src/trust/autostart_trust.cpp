@@ -37,8 +37,6 @@ std::uint32_t DangerousRights(PathPart part) {
 
 bool IsDriveLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' && c <= L'z'); }
 
-wchar_t AsciiUpper(wchar_t c) { return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c; }
-
 // CON, PRN, AUX, NUL, COM1 to COM9 and LPT1 to LPT9 (superscript digits too), CONIN$ and CONOUT$,
 // also with an extension: the system opens the device, not a file of that name.
 bool IsDeviceName(std::wstring_view name) {
@@ -72,14 +70,13 @@ bool IsUncPath(std::wstring_view path) {
 // Linked when a name on the path, after its root, is a link; Unknown when one cannot be read;
 // Trusted otherwise. The path may carry "\\?\", which makes the system take each name literally.
 ExecutableTrust NoLinkOnTheWay(std::wstring_view path, platform::FileSecurityApi& fileSecurity) {
-  const std::size_t root = (path.starts_with(kLongPrefix) ? kLongPrefix.size() : 0) + 3;
-  for (std::size_t end = path.find(L'\\', root);; end = path.find(L'\\', end + 1)) {
-    const std::wstring prefix(path.substr(0, end));
-    const std::uint32_t attributes = fileSecurity.GetFileAttributesW(prefix.c_str());
+  const std::vector<std::wstring> paths = PathsFromTheRoot(path);
+  for (std::size_t below = 1; below < paths.size(); ++below) {
+    const std::uint32_t attributes = fileSecurity.GetFileAttributesW(paths[below].c_str());
     if (attributes == platform::kInvalidFileAttributes) return ExecutableTrust::Unknown;
     if ((attributes & platform::kFileAttributeReparsePoint) != 0) return ExecutableTrust::Linked;
-    if (end == std::wstring_view::npos) return ExecutableTrust::Trusted;
   }
+  return ExecutableTrust::Trusted;
 }
 
 // The verdict on one object of the path, read through a handle on it.
@@ -93,8 +90,21 @@ ExecutableTrust JudgeObject(platform::FileSecurityApi& fileSecurity, platform::F
 }
 
 bool IsExternalBus(std::uint32_t bus) {
-  return bus == platform::kBusType1394 || bus == platform::kBusTypeUsb || bus == platform::kBusTypeSd ||
-         bus == platform::kBusTypeMmc;
+  return bus == platform::kBusType1394 || bus == platform::kBusTypeUsb || bus == platform::kBusTypeIscsi ||
+         bus == platform::kBusTypeSd || bus == platform::kBusTypeMmc || bus == platform::kBusTypeFileBackedVirtual;
+}
+
+// The disk behind the drive of `path`: one whose medium may be taken out, that may be unplugged, or
+// that sits on a bus of disks from outside, is not the machine's, whatever else it reports.
+ExecutableTrust JudgeDisk(platform::FileSecurityApi& fileSecurity, const std::wstring& path) {
+  const std::wstring volume = L"\\\\.\\" + path.substr(0, 2);
+  platform::StorageDeviceDescriptor device;
+  if (fileSecurity.QueryStorageDeviceProperty(volume.c_str(), device) != 0) return ExecutableTrust::Unknown;
+  platform::StorageHotplugInfo hotplug;
+  if (fileSecurity.GetStorageHotplugInfo(volume.c_str(), hotplug) != 0) return ExecutableTrust::Unknown;
+  const bool external =
+      IsExternalBus(device.busType) || device.removableMedia || hotplug.mediaRemovable || hotplug.deviceHotplug;
+  return external ? ExecutableTrust::NotLocal : ExecutableTrust::Trusted;
 }
 
 // The path as started: a drive path (perhaps with "\\?\"), every name a real entry.
@@ -110,26 +120,11 @@ bool IsDrivePathAsStarted(std::wstring_view given) {
   return true;
 }
 
-// `folder` ("C:\" for a root) and every folder above it, each through a handle on it, `folder`
-// judged as `part` and those above as ancestors; the disk's bus last: a disk that calls itself
-// fixed may still be plugged in from outside.
+// `folder` and every folder above it, then the disk last: a disk that calls itself fixed may still
+// be plugged in from outside.
 ExecutableTrust JudgeFolders(platform::FileSecurityApi& fileSecurity, const std::wstring& folder, PathPart part) {
-  for (std::size_t end = folder.size();;) {
-    const platform::UniqueFileHandle handle = platform::OpenForInspection(fileSecurity, folder.substr(0, end));
-    if (!handle) return ExecutableTrust::Unknown;
-    if (const ExecutableTrust verdict = JudgeObject(fileSecurity, handle.get(), part); verdict != ExecutableTrust::Trusted) {
-      return verdict;
-    }
-    if (end == 3) break;
-    const std::size_t slash = folder.find_last_of(L'\\', end - 1);
-    // The root keeps its backslash.
-    end = slash == 2 ? 3 : slash;
-    part = PathPart::Ancestor;
-  }
-  std::uint32_t bus = 0;
-  const std::wstring volume = L"\\\\.\\" + folder.substr(0, 2);
-  if (fileSecurity.QueryStorageBusType(volume.c_str(), bus) != 0) return ExecutableTrust::Unknown;
-  return IsExternalBus(bus) ? ExecutableTrust::NotLocal : ExecutableTrust::Trusted;
+  const ExecutableTrust trust = JudgeFolderAndAbove(folder, part, fileSecurity);
+  return trust == ExecutableTrust::Trusted ? JudgeDisk(fileSecurity, folder) : trust;
 }
 
 std::wstring ParentFolder(const std::wstring& path) {
@@ -201,6 +196,35 @@ std::optional<std::wstring> OrdinaryFinalPath(std::wstring_view finalPath) {
   return std::wstring(finalPath);
 }
 
+std::vector<std::wstring> PathsFromTheRoot(std::wstring_view path) {
+  const std::size_t root = std::min(path.size(), (path.starts_with(kLongPrefix) ? kLongPrefix.size() : 0) + 3);
+  std::vector<std::wstring> paths{std::wstring(path.substr(0, root))};
+  for (std::size_t end = root; end < path.size();) {
+    end = std::min(path.find(L'\\', end + 1), path.size());
+    paths.emplace_back(path.substr(0, end));
+  }
+  return paths;
+}
+
+ExecutableTrust JudgeFolderAndAbove(std::wstring_view folder, PathPart part, platform::FileSecurityApi& fileSecurity) {
+  try {
+    std::vector<std::wstring> paths = PathsFromTheRoot(folder);
+    std::ranges::reverse(paths);
+    for (const std::wstring& path : paths) {
+      const platform::UniqueFileHandle handle = platform::OpenForInspection(fileSecurity, path);
+      if (!handle) return ExecutableTrust::Unknown;
+      if (const ExecutableTrust trust = JudgeObject(fileSecurity, handle.get(), part);
+          trust != ExecutableTrust::Trusted) {
+        return trust;
+      }
+      part = PathPart::Ancestor;
+    }
+    return ExecutableTrust::Trusted;
+  } catch (...) {
+    return ExecutableTrust::Unknown;
+  }
+}
+
 RunValueTarget JudgeRunValueTarget(std::wstring_view exePath, platform::FileSecurityApi& fileSecurity) {
   try {
     return Judge(exePath, fileSecurity);
@@ -215,8 +239,10 @@ ExecutableTrust JudgeRunValueFolder(std::wstring_view folder, platform::FileSecu
     const std::wstring path(folder);
     // Every folder above it exists: one made on the way would inherit what its parent passes on.
     const std::wstring parent = ParentFolder(path);
-    if (const ExecutableTrust links = NoLinkOnTheWay(parent, fileSecurity); links != ExecutableTrust::Trusted) return links;
-    if (fileSecurity.GetDriveTypeW(path.substr(0, 3).c_str()) != platform::kDriveFixed) return ExecutableTrust::NotLocal;
+    if (const ExecutableTrust links = NoLinkOnTheWay(parent, fileSecurity); links != ExecutableTrust::Trusted)
+      return links;
+    if (fileSecurity.GetDriveTypeW(path.substr(0, 3).c_str()) != platform::kDriveFixed)
+      return ExecutableTrust::NotLocal;
     const std::uint32_t attributes = fileSecurity.GetFileAttributesW(path.c_str());
     if (attributes == platform::kInvalidFileAttributes) return JudgeFolders(fileSecurity, parent, PathPart::Ancestor);
     if ((attributes & platform::kFileAttributeReparsePoint) != 0) return ExecutableTrust::Linked;

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/file_security_api.h"
 #include "trust/verdicts.h"
@@ -43,6 +44,13 @@ bool IsOrdinaryDrivePath(std::wstring_view path);
 // without its "\\?\", or nothing where the rest is no ordinary drive path.
 std::optional<std::wstring> OrdinaryFinalPath(std::wstring_view finalPath);
 
+// An ASCII letter in upper case, any other character as it is: how the rules compare drive
+// letters, device names and two spellings of one path.
+constexpr wchar_t AsciiUpper(wchar_t c) { return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c; }
+// A drive path's root ("C:\", with its "\\?\" where it has one), then the path of each name below
+// it in turn, the last the whole path: "C:\", "C:\A", "C:\A\B".
+std::vector<std::wstring> PathsFromTheRoot(std::wstring_view path);
+
 // The exe's verdict and, when trusted, the path to write: the final path of the file that was
 // judged, which is what Windows will run, whatever link or short name the given path went through.
 struct RunValueTarget {
@@ -54,6 +62,11 @@ struct RunValueTarget {
 // started: no link on the way, as given or as resolved; the drive, fixed and not external; then
 // the file and every folder above it up to the drive's root, each through a handle opened on it.
 RunValueTarget JudgeRunValueTarget(std::wstring_view exePath, platform::FileSecurityApi& fileSecurity);
+
+// `folder` ("C:\" for a root) and every folder above it, each judged through a handle opened on
+// it: `folder` as `part`, those above it as ancestors. Trusted, Linked, WritableByOthers, or
+// Unknown where one cannot be opened or read. The disk is not judged.
+ExecutableTrust JudgeFolderAndAbove(std::wstring_view folder, PathPart part, platform::FileSecurityApi& fileSecurity);
 
 // The verdict the same rule will give an exe an installer is about to put in `folder`, judged
 // before it writes anything: the folder as it stands (or, not made yet, as the installer makes it,

@@ -2,8 +2,9 @@
 // keeps no owner or list on a file (every file is the Unix user's). VARNLET_SECURITY_MODEL names a
 // file of lines "C:\path|SDDL": an object at or below a listed path has the descriptor of the
 // longest such path, as what it inherited; a folder the checks make is added with the descriptor
-// it was made with, as Windows keeps it. Everything else is the system's own answer. This library
-// goes into the installers the tests run only, never into a package.
+// it was made with, as Windows keeps it; a disk is a fixed internal one where Wine cannot say
+// (whether it may be unplugged). Everything else is the system's own answer. This library goes
+// into the installers the tests run only, never into a package.
 #include <windows.h>
 #include <sddl.h>
 
@@ -12,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "trust/autostart_trust.h"
 #include "platform/win32/file_security_win32.h"
 #include "platform/win32/handles.h"
 #include "setup/win32/setup_file_security.h"
+#include "trust/autostart_trust.h"
 
 namespace varnlet::setup {
 namespace {
@@ -63,8 +64,17 @@ bool AtOrBelow(const std::wstring& path, const std::wstring& listed) {
 class ModelledFileSecurity final : public platform::FileSecurityApi {
  public:
   std::uint32_t GetDriveTypeW(const wchar_t* root) override { return real_.GetDriveTypeW(root); }
-  std::uint32_t QueryStorageBusType(const wchar_t* volume, std::uint32_t& bus) override {
-    return real_.QueryStorageBusType(volume, bus);
+  std::uint32_t QueryStorageDeviceProperty(const wchar_t* volume, platform::StorageDeviceDescriptor& device) override {
+    return real_.QueryStorageDeviceProperty(volume, device);
+  }
+  // Wine answers no IOCTL_STORAGE_GET_HOTPLUG_INFO (ERROR_NOT_SUPPORTED on its C: drive), so the
+  // model's disks are fixed internal ones, neither removable nor hot-pluggable: any volume whose
+  // descriptor the system gives.
+  std::uint32_t GetStorageHotplugInfo(const wchar_t* volume, platform::StorageHotplugInfo& info) override {
+    platform::StorageDeviceDescriptor device;
+    if (const std::uint32_t error = real_.QueryStorageDeviceProperty(volume, device); error != 0) return error;
+    info = {};
+    return 0;
   }
   std::uint32_t GetFileAttributesW(const wchar_t* name) override { return real_.GetFileAttributesW(name); }
   FileHandle CreateFileW(const wchar_t* name, std::uint32_t access, std::uint32_t share, std::uint32_t disposition,

@@ -8,10 +8,12 @@
 # nothing, another build of 1.0.1 replaces it too and AUTOSTART=0 clears the value. An uninstall
 # removes the value from the program's own registry view; the tables show how. The NSIS installer
 # and the MSI each refuse to install over the other.
-# The shipped MSI reads the system's owners and lists, under Wine the Unix user's: AUTOSTART=1
-# fails (1603) and installs nothing. The rest runs the same MSI carrying checks over a model of
-# Windows' owners and lists (lib.sh's model_security), which also refuses a folder a user made and
-# planted files in, and AUTOSTART=1 into a new folder under one users may change (1603 each).
+# The shipped MSI reads the system's owners and lists, under Wine the Unix user's, the drive's root
+# and Program Files included: it refuses every folder (1603) and installs nothing. The rest runs
+# the same MSI carrying checks over a model of Windows' owners and lists (lib.sh's model_security),
+# which also refuses a folder a user made and planted files in, a new folder under one users may
+# change, one whose parent is missing, and one Windows Installer made with rights that let others
+# change it (1603 each, nothing written).
 # Usage: msi.sh PACKAGE.MSI STRIPPED_VARNLET.EXE LEAME.TXT MODELLED.MSI MODELLED_NEXT_VERSION.MSI
 #               MODELLED_SETUP.DLL [MODELLED_SETUP.EXE]
 source "$(dirname "$0")/lib.sh"
@@ -78,20 +80,20 @@ for package in "$shipped" "$msi" "$next_msi" "$WORK/rebuild.msi"; do msiexec /x 
 forget_components
 [ -z "$(setup_quiet)" ] || tool run "$(setup_quiet)" >/dev/null
 reg_view delete "$VARNLET_RUN_KEY" /v "$VARNLET_RUN_VALUE" /f >/dev/null 2>&1 || true
-rm -rf "$dir" "$PREFIX/drive_c/Tools"
+rm -rf "$dir" "$PREFIX/drive_c/Tools" "$PREFIX/drive_c/Missing" "$PREFIX/drive_c/Unlocked"
 check "no Varnlet runs before the test" bash -c "! '$WR' '$TOOL' find Varnlet.Form1 >/dev/null"
 
-status="$(msiexec_status /i "$(winpath "$shipped")" /qn AUTOSTART=1 /l*v "$(winpath "$ART/shipped-install.log")")"
-check "the shipped MSI with AUTOSTART=1 fails, every file the Unix user's (got $status)" test "$status" = 1603
-check "its check refused the start-up value, and the log says why" \
-  grep -aqF 'Varnlet! no se puede iniciar con Windows desde' "$ART/shipped-install.log"
+status="$(msiexec_status /i "$(winpath "$shipped")" /qn /l*v "$(winpath "$ART/shipped-install.log")")"
+check "the shipped MSI fails, every folder the Unix user's (got $status)" test "$status" = 1603
+check "its check refused the folder, the ones above it being others' to rename, and the log says why" \
+  grep -aqF "Varnlet! no se instala en la carpeta $windir: otros usuarios pueden renombrar" "$ART/shipped-install.log"
 check "and it leaves nothing behind" nothing_left
-check "without AUTOSTART it installs" msiexec /i "$(winpath "$shipped")" /qn
-check "the program" cmp "$packaged" "$dir/varnlet.exe"
-check "and uninstalls" msiexec /x "$(winpath "$shipped")" /qn
-check "leaving nothing behind" nothing_left
 
-check "msiexec /i /qn AUTOSTART=1 installs" msiexec /i "$(winpath "$msi")" /qn AUTOSTART=1
+check "msiexec /i /qn AUTOSTART=1 installs" msiexec /i "$(winpath "$msi")" /qn AUTOSTART=1 /l*v "$(winpath "$ART/install.log")"
+# Wine logs a deferred action once as it is scheduled, then once as it runs.
+check "its folder judged again once made, before the files went in" bash -c "grep -aoE \
+  'Action ended [0-9:]+: (CreateFolders|RecheckInstallFolder|InstallFiles)\.' '$ART/install.log' | tail -3 |
+  sed -E 's/.*: //' | xargs | grep -qx 'CreateFolders. RecheckInstallFolder. InstallFiles.'"
 check "the program under $program_files" cmp "$packaged" "$dir/varnlet.exe"
 check "with its read-me" cmp "$readme" "$dir/LEAME.txt"
 check "a Start-menu shortcut $VARNLET_TITLE" shortcut_made
@@ -187,8 +189,8 @@ if [ -n "$setup" ]; then
   check "and its folder goes" wait_for 60 test ! -e "$dir"
 fi
 
-# INSTALLFOLDER a user could reach: a folder the user made under the root and planted files in is
-# refused before anything is written; a new folder under it takes the program, but not AUTOSTART=1.
+# INSTALLFOLDER a user could reach: a folder the user made under the root and planted files in,
+# and a new folder under it, are refused before anything is written.
 tools="$PREFIX/drive_c/Tools"
 rm -rf "$tools"
 mkdir -p "$tools/Varnlet"
@@ -201,16 +203,31 @@ check "by its check, before anything is written, saying why" \
   grep -aqF 'Varnlet! no se instala en la carpeta C:\Tools\Varnlet: ya existe' "$ART/planted.log"
 check "the planted files are as they were" test "$(stat -c '%i %s' "$tools/Varnlet"/* | tr '\n' ' ')" = "$planted"
 check "and nothing is installed" absent "$uninstall\\$(product_code "$msi")"
-status="$(msiexec_status /i "$(winpath "$msi")" /qn 'INSTALLFOLDER=C:\Tools\Fresh' AUTOSTART=1)"
-check "AUTOSTART=1 into a new folder under one users may change fails with 1603 (got $status)" test "$status" = 1603
-check "and writes no start-up value" absent "$VARNLET_RUN_KEY" /v "$VARNLET_RUN_VALUE"
-check "nor an entry" absent "$uninstall\\$(product_code "$msi")"
-check "without AUTOSTART it installs there" msiexec /i "$(winpath "$msi")" /qn 'INSTALLFOLDER=C:\Tools\Fresh'
-check "the program" cmp "$packaged" "$tools/Fresh/varnlet.exe"
-# Windows Installer finds the folder of an installed component by itself; Wine's msi needs it said.
-check "and uninstalls" msiexec /x "$(winpath "$msi")" /qn 'INSTALLFOLDER=C:\Tools\Fresh'
-check "its folder goes" test ! -e "$tools/Fresh"
+status="$(msiexec_status /i "$(winpath "$msi")" /qn 'INSTALLFOLDER=C:\Tools\Fresh' /l*v "$(winpath "$ART/fresh.log")")"
+check "a new folder under one users may change is refused with 1603 (got $status)" test "$status" = 1603
+check "by its check, saying why" \
+  grep -aqF 'Varnlet! no se instala en la carpeta C:\Tools\Fresh: otros usuarios pueden renombrar' "$ART/fresh.log"
+check "and not made" test ! -e "$tools/Fresh"
+check "nor an entry written" absent "$uninstall\\$(product_code "$msi")"
 rm -rf "$tools"
+# Windows Installer would make a missing parent with the rights it inherits.
+status="$(msiexec_status /i "$(winpath "$msi")" /qn 'INSTALLFOLDER=C:\Missing\Varnlet' /l*v "$(winpath "$ART/missing.log")")"
+check "a folder whose parent is missing is refused with 1603 (got $status)" test "$status" = 1603
+check "saying why" grep -aqF 'Varnlet! no se instala en la carpeta C:\Missing\Varnlet: la carpeta que la contendr' \
+  "$ART/missing.log"
+check "and the parent is not made" test ! -e "$PREFIX/drive_c/Missing"
+# A folder that Windows Installer made with rights that let others change it (Wine applies no
+# MsiLockPermissionsEx; the model says what Windows would have given) is refused by the judgement
+# after CreateFolders, before a file is written.
+echo 'C:\Unlocked|O:BAD:(A;OICI;FA;;;BA)(A;OICI;0x1301bf;;;AU)' >>"$WORK/security-model"
+status="$(msiexec_status /i "$(winpath "$msi")" /qn 'INSTALLFOLDER=C:\Unlocked' /l*v "$(winpath "$ART/unlocked.log")")"
+check "a folder made with rights that let others change it is refused with 1603 (got $status)" test "$status" = 1603
+check "once made, by the judgement before the files, saying why" \
+  bash -c "grep -aA1 'Action start [0-9:]*: RecheckInstallFolder\.' '$ART/unlocked.log' |
+    grep -qF 'no se instala en la carpeta C:\Unlocked: otros usuarios pueden cambiarla'"
+check "the folder it made taken back, with nothing written in it" test ! -e "$PREFIX/drive_c/Unlocked"
+check "nor an entry" absent "$uninstall\\$(product_code "$msi")"
+rm -rf "$PREFIX/drive_c/Unlocked"
 
 # Last, as Wine rolls a failed uninstall back only in part: a Run key that refuses the deletion
 # makes the uninstall fail and say so (Windows' code is 1603, Wine's 1627), and the value stays.

@@ -137,6 +137,14 @@ platform::FileSecurity FakeFileSecurity::AdministratorsOnly() {
 
 namespace {
 
+// The drive letter of a volume's name ("\\\\.\\C:"), upper case; 0 for any other name.
+wchar_t VolumeLetter(const wchar_t* name) {
+  const std::wstring_view volume = name == nullptr ? L"" : name;
+  if (volume.size() != 6 || !volume.starts_with(L"\\\\.\\") || volume[5] != L':') return 0;
+  const wchar_t letter = volume[4];
+  return letter >= L'a' && letter <= L'z' ? static_cast<wchar_t>(letter - L'a' + L'A') : letter;
+}
+
 std::wstring ParentOf(const std::wstring& path) {
   const std::size_t slash = path.find_last_of(L'\\');
   if (slash == std::wstring::npos || path.size() <= 3) return {};
@@ -194,14 +202,22 @@ std::uint32_t FakeFileSecurity::GetDriveTypeW(const wchar_t* lpRootPathName) {
   return it == driveTypes.end() ? platform::kDriveFixed : it->second;
 }
 
-std::uint32_t FakeFileSecurity::QueryStorageBusType(const wchar_t* lpVolumeName, std::uint32_t& busType) {
-  if (faults_.ShouldFail("QueryStorageBusType")) return 1;  // ERROR_INVALID_FUNCTION
-  const std::wstring_view volume = lpVolumeName == nullptr ? L"" : lpVolumeName;
-  if (volume.size() != 6 || !volume.starts_with(L"\\\\.\\") || volume[5] != L':') return 87;
-  wchar_t letter = volume[4];
-  if (letter >= L'a' && letter <= L'z') letter = static_cast<wchar_t>(letter - L'a' + L'A');
-  const auto it = busTypes.find(letter);
-  busType = it == busTypes.end() ? 11 : it->second;  // BusTypeSata
+std::uint32_t FakeFileSecurity::QueryStorageDeviceProperty(const wchar_t* lpVolumeName,
+                                                           platform::StorageDeviceDescriptor& descriptor) {
+  if (faults_.ShouldFail("QueryStorageDeviceProperty")) return 1;  // ERROR_INVALID_FUNCTION
+  const wchar_t letter = VolumeLetter(lpVolumeName);
+  if (letter == 0) return 87;  // ERROR_INVALID_PARAMETER
+  const auto it = devices.find(letter);
+  descriptor = it == devices.end() ? platform::StorageDeviceDescriptor{11, false} : it->second;  // BusTypeSata
+  return 0;
+}
+
+std::uint32_t FakeFileSecurity::GetStorageHotplugInfo(const wchar_t* lpVolumeName, platform::StorageHotplugInfo& info) {
+  if (faults_.ShouldFail("GetStorageHotplugInfo")) return 50;  // ERROR_NOT_SUPPORTED, as Wine answers
+  const wchar_t letter = VolumeLetter(lpVolumeName);
+  if (letter == 0) return 87;
+  const auto it = hotplug.find(letter);
+  info = it == hotplug.end() ? platform::StorageHotplugInfo{} : it->second;
   return 0;
 }
 

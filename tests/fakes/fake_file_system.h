@@ -79,9 +79,11 @@ class FakeFileSystem final : public platform::FileApi {
 // leads the rest of the path to its target, except where the call asks for the link itself.
 class FakeFileSecurity final : public platform::FileSecurityApi {
  public:
-  // Each drive letter's kind, a fixed disk where none is given; its bus, SATA where none is given.
+  // Each drive letter's kind, a fixed disk where none is given; its disk, a fixed SATA disk where
+  // none is given, neither removable nor hot-pluggable.
   std::map<wchar_t, std::uint32_t> driveTypes;
-  std::map<wchar_t, std::uint32_t> busTypes;
+  std::map<wchar_t, platform::StorageDeviceDescriptor> devices;
+  std::map<wchar_t, platform::StorageHotplugInfo> hotplug;
   // Each path's owner and DACL; where none is given, that of a folder only administrators may
   // change (Program Files).
   std::map<std::wstring, platform::FileSecurity> security;
@@ -98,7 +100,9 @@ class FakeFileSecurity final : public platform::FileSecurityApi {
   FaultInjector& faults() { return faults_; }
 
   std::uint32_t GetDriveTypeW(const wchar_t* lpRootPathName) override;
-  std::uint32_t QueryStorageBusType(const wchar_t* lpVolumeName, std::uint32_t& busType) override;
+  std::uint32_t QueryStorageDeviceProperty(const wchar_t* lpVolumeName,
+                                           platform::StorageDeviceDescriptor& descriptor) override;
+  std::uint32_t GetStorageHotplugInfo(const wchar_t* lpVolumeName, platform::StorageHotplugInfo& info) override;
   std::uint32_t GetFileAttributesW(const wchar_t* lpFileName) override;
   platform::FileHandle CreateFileW(const wchar_t* lpFileName, std::uint32_t dwDesiredAccess, std::uint32_t dwShareMode,
                                    std::uint32_t dwCreationDisposition, std::uint32_t dwFlagsAndAttributes) override;

@@ -307,11 +307,16 @@ TEST(AutostartTrust, OnlyAnExeNoStandardUserCanReplaceIsAddedToTheStartOfWindows
 
   FakeFileSecurity files;
   files.driveTypes = {{L'N', 4}, {L'E', 2}};
-  // Disks plugged in from outside call themselves fixed; their bus tells.
-  files.busTypes = {{L'U', platform::kBusTypeUsb},
-                    {L'F', platform::kBusType1394},
-                    {L'S', platform::kBusTypeSd},
-                    {L'M', platform::kBusTypeMmc}};
+  // Disks plugged in from outside, reached over the network or made of a file call themselves
+  // fixed; their bus tells, or their answer to whether they may be unplugged or emptied.
+  files.devices = {{L'U', {platform::kBusTypeUsb}},
+                   {L'F', {platform::kBusType1394}},
+                   {L'S', {platform::kBusTypeSd}},
+                   {L'M', {platform::kBusTypeMmc}},
+                   {L'I', {platform::kBusTypeIscsi}},
+                   {L'V', {platform::kBusTypeFileBackedVirtual}},
+                   {L'R', {11, true}}};
+  files.hotplug = {{L'H', {false, true}}, {L'P', {true, false}}};
   files.security[L"C:\\"] = driveRoot;
   files.security[L"C:\\Program Files"] = programFiles;
   files.security[L"C:\\Tools"] = madeUnderTheRoot;
@@ -343,6 +348,11 @@ TEST(AutostartTrust, OnlyAnExeNoStandardUserCanReplaceIsAddedToTheStartOfWindows
            PathRow{L"F:\\varnlet.exe", ExecutableTrust::NotLocal},
            PathRow{L"S:\\varnlet.exe", ExecutableTrust::NotLocal},
            PathRow{L"M:\\varnlet.exe", ExecutableTrust::NotLocal},
+           PathRow{L"I:\\varnlet.exe", ExecutableTrust::NotLocal},
+           PathRow{L"V:\\varnlet.exe", ExecutableTrust::NotLocal},
+           PathRow{L"R:\\varnlet.exe", ExecutableTrust::NotLocal},
+           PathRow{L"H:\\varnlet.exe", ExecutableTrust::NotLocal},
+           PathRow{L"P:\\varnlet.exe", ExecutableTrust::NotLocal},
            PathRow{L"\\\\server\\share\\varnlet.exe", ExecutableTrust::NotLocal},
            PathRow{L"\\\\?\\UNC\\server\\share\\varnlet.exe", ExecutableTrust::NotLocal},
            PathRow{L"varnlet.exe", ExecutableTrust::Unknown},
@@ -369,7 +379,7 @@ TEST(AutostartTrust, OnlyAnExeNoStandardUserCanReplaceIsAddedToTheStartOfWindows
   }
   files.absent.clear();
   for (const char* call : {"GetSecurityInfo", "GetFileAttributesW", "CreateFileW", "GetFinalPathNameByHandleW",
-                           "GetFileAttributesByHandle", "QueryStorageBusType"}) {
+                           "GetFileAttributesByHandle", "QueryStorageDeviceProperty", "GetStorageHotplugInfo"}) {
     FakeFileSecurity failing = files;
     failing.faults().Inject(call, 0);
     EXPECT_EQ(JudgeRunValueTarget(kExe, failing).trust, ExecutableTrust::Unknown) << call;
@@ -378,9 +388,10 @@ TEST(AutostartTrust, OnlyAnExeNoStandardUserCanReplaceIsAddedToTheStartOfWindows
 }
 
 // The installers' folder: made anew with its rights from the start, or the previous install's
-// own; never someone else's, never through a link.
+// own; never someone else's, never through a link, never under a folder others may change.
 TEST(InstallFolder, OnlyANewFolderOrThePreviousInstallsOwnIsUsed) {
   using setup::InstallFolderVerdict;
+  using setup::MissingParents;
   const std::wstring previous = L"C:\\Program Files\\Varnlet";
   FakeFileSecurity files;
   files.absent = {L"C:\\Program Files\\Varnlet", L"C:\\New"};
@@ -393,10 +404,18 @@ TEST(InstallFolder, OnlyANewFolderOrThePreviousInstallsOwnIsUsed) {
   files.links[L"C:\\Program Files\\Old\\helper.dll"] = L"C:\\Tools\\helper.dll";
   files.attributes[L"C:\\Program Files\\Old\\helper.dll"] = 0x420;
   files.attributes[L"C:\\File"] = 0x20;
+  // A folder a user made under the root, which every signed-in user may change; and an installed
+  // version's folder whose list lets them change it.
+  files.security[L"C:\\Shared"] = {
+      L"S-1-5-21-1-2-3-1001", true, {{platform::AceKind::Allowed, 0x13, 0x1301BF, L"S-1-5-11"}}};
+  files.absent.insert(L"C:\\Shared\\Fresh");
+  files.security[L"C:\\Program Files\\Open"] = FakeFileSecurity::AdministratorsOnly();
+  files.security[L"C:\\Program Files\\Open"].dacl.push_back({platform::AceKind::Allowed, 0, 0x1301BF, L"S-1-5-11"});
   struct Row {
     const wchar_t* folder;
     const wchar_t* previous;
     InstallFolderVerdict verdict;
+    MissingParents missingParents = MissingParents::MadeWithRights;
   };
   for (const Row& r : {
            Row{L"C:\\Program Files\\Varnlet", L"", InstallFolderVerdict::Create},
@@ -406,6 +425,13 @@ TEST(InstallFolder, OnlyANewFolderOrThePreviousInstallsOwnIsUsed) {
            Row{L"C:\\Program Files\\Old", L"", InstallFolderVerdict::Occupied},
            Row{L"C:\\Tools\\Varnlet", L"C:\\Tools\\Varnlet", InstallFolderVerdict::NotAdministrators},
            Row{L"C:\\Tools\\Varnlet", L"", InstallFolderVerdict::Occupied},
+           Row{L"C:\\Program Files\\Open", L"C:\\Program Files\\Open", InstallFolderVerdict::NotAdministrators},
+           Row{L"C:\\Shared\\Fresh", L"", InstallFolderVerdict::AboveChangeable},
+           Row{L"C:\\Shared\\Fresh", L"", InstallFolderVerdict::AboveChangeable, MissingParents::Refused},
+           Row{L"C:\\Shared\\Old", L"C:\\Shared\\Old", InstallFolderVerdict::AboveChangeable},
+           // The MSI makes no folder above its own with rights of its own.
+           Row{L"C:\\New\\Deeper\\Varnlet", L"", InstallFolderVerdict::ParentMissing, MissingParents::Refused},
+           Row{L"C:\\Program Files\\Varnlet", L"", InstallFolderVerdict::Create, MissingParents::Refused},
            Row{L"C:\\Linked\\Varnlet", L"", InstallFolderVerdict::Linked},
            Row{L"C:\\Linked", L"C:\\Linked", InstallFolderVerdict::Linked},
            Row{L"C:\\", L"C:\\", InstallFolderVerdict::Occupied},
@@ -414,13 +440,41 @@ TEST(InstallFolder, OnlyANewFolderOrThePreviousInstallsOwnIsUsed) {
            Row{L"\\\\server\\share\\Varnlet", L"", InstallFolderVerdict::Unusable},
            Row{L"Varnlet", L"", InstallFolderVerdict::Unusable},
        }) {
-    EXPECT_EQ(setup::JudgeInstallFolder(r.folder, r.previous, files), r.verdict) << std::wstring(r.folder);
+    EXPECT_EQ(setup::JudgeInstallFolder(r.folder, r.previous, files, r.missingParents), r.verdict)
+        << std::wstring(r.folder);
     EXPECT_EQ(files.openHandles(), 0u) << std::wstring(r.folder);
   }
   files.attributes.erase(L"C:\\Program Files\\Old\\helper.dll");
   files.links.erase(L"C:\\Program Files\\Old\\helper.dll");
   EXPECT_EQ(setup::JudgeInstallFolder(L"C:\\Program Files\\Old", L"C:\\Program Files\\Old", files),
             InstallFolderVerdict::Reuse);
+
+  // Judged again once the MSI made or kept it, before a file is written into it.
+  for (const auto& [folder, verdict] : std::initializer_list<std::pair<const wchar_t*, InstallFolderVerdict>>{
+           {L"C:\\Program Files\\Old", InstallFolderVerdict::Reuse},
+           {L"C:\\Program Files\\Varnlet", InstallFolderVerdict::Unusable},
+           {L"C:\\Program Files\\Crowded", InstallFolderVerdict::Occupied},
+           {L"C:\\Program Files\\Open", InstallFolderVerdict::NotAdministrators},
+           {L"C:\\Shared\\Old", InstallFolderVerdict::AboveChangeable},
+           {L"C:\\Linked", InstallFolderVerdict::Linked},
+       }) {
+    EXPECT_EQ(setup::JudgeFolderBeforeWriting(folder, files), verdict) << std::wstring(folder);
+  }
+  // Nothing that cannot be read passes, a folder above included (the second descriptor read).
+  for (const auto& [call, nth] : std::initializer_list<std::pair<const char*, int>>{{"GetFileAttributesW", 0},
+                                                                                    {"CreateFileW", 0},
+                                                                                    {"GetFileAttributesByHandle", 0},
+                                                                                    {"GetSecurityInfo", 0},
+                                                                                    {"GetSecurityInfo", 2},
+                                                                                    {"ListFolder", 0}}) {
+    for (const fakes::FaultKind kind : {fakes::FaultKind::Fail, fakes::FaultKind::Throw}) {
+      FakeFileSecurity failing = files;
+      failing.faults().Inject(call, nth, kind);
+      EXPECT_EQ(setup::JudgeFolderBeforeWriting(L"C:\\Program Files\\Old", failing), InstallFolderVerdict::Unusable)
+          << call << " " << nth;
+      EXPECT_EQ(failing.openHandles(), 0u) << call;
+    }
+  }
 
   // Every missing folder is made with the descriptor, and only those.
   const wchar_t* sddl = L"O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)";

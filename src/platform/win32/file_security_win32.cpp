@@ -54,6 +54,19 @@ AccessEntry ToEntry(const ACE_HEADER& header, const void* ace) {
   return entry;
 }
 
+// A volume ("\\\\.\\C:") opened to ask its disk's properties, which needs no access right; an
+// empty owner, and the system's error in `error`, when it cannot be opened.
+win32::UniqueHandle OpenVolume(const wchar_t* name, DWORD& error) {
+  if (name == nullptr) {
+    error = ERROR_INVALID_PARAMETER;
+    return {};
+  }
+  win32::UniqueHandle volume(
+      ::CreateFileW(name, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!volume) error = ::GetLastError();
+  return volume;
+}
+
 }  // namespace
 
 std::uint32_t ConvertSecurity(PSID owner, PACL dacl, FileSecurity& security) {
@@ -77,12 +90,11 @@ std::uint32_t FileSecurityApiWin32::GetDriveTypeW(const wchar_t* lpRootPathName)
   return ::GetDriveTypeW(lpRootPathName);
 }
 
-std::uint32_t FileSecurityApiWin32::QueryStorageBusType(const wchar_t* lpVolumeName, std::uint32_t& busType) {
-  if (lpVolumeName == nullptr) return ERROR_INVALID_PARAMETER;
-  // No access right is needed to ask a volume for its device's properties.
-  const win32::UniqueHandle volume(
-      ::CreateFileW(lpVolumeName, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr));
-  if (!volume) return ::GetLastError();
+std::uint32_t FileSecurityApiWin32::QueryStorageDeviceProperty(const wchar_t* lpVolumeName,
+                                                               StorageDeviceDescriptor& descriptor) {
+  DWORD error = ERROR_SUCCESS;
+  const win32::UniqueHandle volume = OpenVolume(lpVolumeName, error);
+  if (!volume) return error;
   STORAGE_PROPERTY_QUERY query{};
   query.PropertyId = StorageDeviceProperty;
   query.QueryType = PropertyStandardQuery;
@@ -98,7 +110,24 @@ std::uint32_t FileSecurityApiWin32::QueryStorageBusType(const wchar_t* lpVolumeN
   }
   if (returned < offsetof(STORAGE_DEVICE_DESCRIPTOR, BusType) + sizeof out.descriptor.BusType)
     return ERROR_INVALID_DATA;
-  busType = static_cast<std::uint32_t>(out.descriptor.BusType);
+  descriptor.busType = static_cast<std::uint32_t>(out.descriptor.BusType);
+  descriptor.removableMedia = out.descriptor.RemovableMedia != FALSE;
+  return ERROR_SUCCESS;
+}
+
+std::uint32_t FileSecurityApiWin32::GetStorageHotplugInfo(const wchar_t* lpVolumeName, StorageHotplugInfo& info) {
+  DWORD error = ERROR_SUCCESS;
+  const win32::UniqueHandle volume = OpenVolume(lpVolumeName, error);
+  if (!volume) return error;
+  STORAGE_HOTPLUG_INFO out{};
+  DWORD returned = 0;
+  if (::DeviceIoControl(volume.get(), IOCTL_STORAGE_GET_HOTPLUG_INFO, nullptr, 0, &out, sizeof out, &returned,
+                        nullptr) == FALSE) {
+    return ::GetLastError();
+  }
+  if (returned < offsetof(STORAGE_HOTPLUG_INFO, DeviceHotplug) + sizeof out.DeviceHotplug) return ERROR_INVALID_DATA;
+  info.mediaRemovable = out.MediaRemovable != FALSE;
+  info.deviceHotplug = out.DeviceHotplug != FALSE;
   return ERROR_SUCCESS;
 }
 

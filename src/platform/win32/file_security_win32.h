@@ -9,7 +9,8 @@ namespace varnlet::platform {
 class FileSecurityApiWin32 final : public FileSecurityApi {
  public:
   std::uint32_t GetDriveTypeW(const wchar_t* lpRootPathName) override;
-  std::uint32_t QueryStorageBusType(const wchar_t* lpVolumeName, std::uint32_t& busType) override;
+  std::uint32_t QueryStorageDeviceProperty(const wchar_t* lpVolumeName, StorageDeviceDescriptor& descriptor) override;
+  std::uint32_t GetStorageHotplugInfo(const wchar_t* lpVolumeName, StorageHotplugInfo& info) override;
   std::uint32_t GetFileAttributesW(const wchar_t* lpFileName) override;
   FileHandle CreateFileW(const wchar_t* lpFileName, std::uint32_t dwDesiredAccess, std::uint32_t dwShareMode,
                          std::uint32_t dwCreationDisposition, std::uint32_t dwFlagsAndAttributes) override;

@@ -1,5 +1,5 @@
 // The installers' checks, as a library each installer carries: the NSIS installer calls the
-// plain functions through its System plug-in; the MSI runs the two custom actions. Both judge
+// plain functions through its System plug-in; the MSI runs the three custom actions. Both judge
 // with the rules the program itself applies, so there is one rule in one place.
 #include <windows.h>
 #include <msi.h>
@@ -256,12 +256,14 @@ __declspec(dllexport) int WINAPI InstallFolderParameter(wchar_t* folder, DWORD s
   return static_cast<int>(verdict);
 }
 
-// Custom action, before anything is written: INSTALLFOLDER must be new, or the installed
+// Custom action, before anything is written: INSTALLFOLDER must be new, in a folder that exists
+// (Windows Installer would make the missing ones with the rights they inherit), or the installed
 // version's own folder.
 __declspec(dllexport) UINT WINAPI CheckInstallFolder(MSIHANDLE install) {
   const std::wstring folder = WithoutFinalBackslash(Property(install, L"INSTALLFOLDER"));
   const InstallFolderVerdict verdict =
-      varnlet::setup::JudgeInstallFolder(folder, PreviousInstall(install, folder), varnlet::setup::SetupFileSecurity());
+      varnlet::setup::JudgeInstallFolder(folder, PreviousInstall(install, folder), varnlet::setup::SetupFileSecurity(),
+                                         varnlet::setup::MissingParents::Refused);
   if (verdict != InstallFolderVerdict::Create && verdict != InstallFolderVerdict::Reuse) {
     ReportError(install, varnlet::trust::FolderRefusal(folder, verdict, varnlet::trust::Language::Spanish));
     return ERROR_INSTALL_FAILURE;
@@ -275,6 +277,18 @@ __declspec(dllexport) UINT WINAPI CheckInstallFolder(MSIHANDLE install) {
     return ERROR_INSTALL_FAILURE;
   }
   return ERROR_SUCCESS;
+}
+
+// Deferred custom action, once Windows Installer has made INSTALLFOLDER (its CustomActionData), or
+// kept it, and removed the previous version, and before it writes a file there: the folder is
+// judged again as it stands, since time has passed since CheckInstallFolder.
+__declspec(dllexport) UINT WINAPI RecheckInstallFolder(MSIHANDLE install) {
+  const std::wstring folder = WithoutFinalBackslash(Property(install, L"CustomActionData"));
+  const InstallFolderVerdict verdict =
+      varnlet::setup::JudgeFolderBeforeWriting(folder, varnlet::setup::SetupFileSecurity());
+  if (verdict == InstallFolderVerdict::Reuse) return ERROR_SUCCESS;
+  ReportError(install, varnlet::trust::FolderRefusal(folder, verdict, varnlet::trust::Language::Spanish));
+  return ERROR_INSTALL_FAILURE;
 }
 
 // Deferred custom action, once the files are in place and before the start-up value is written:

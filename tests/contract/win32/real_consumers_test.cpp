@@ -10,10 +10,10 @@
 #include <cstdio>
 #include <vector>
 
-#include "trust/autostart_trust.h"
 #include "contract/registry_fixture.h"
 #include "platform/win32/file_security_win32.h"
 #include "platform/win32/registry_api_win32.h"
+#include "trust/autostart_trust.h"
 
 namespace varnlet::contract {
 namespace {
@@ -194,10 +194,17 @@ TEST_F(RealConsumers, TheChecksReadWhoMayChangeAPath) {
   platform::FileSecurityApiWin32 files;
   EXPECT_EQ(files.GetDriveTypeW(L"C:\\"), platform::kDriveFixed);
   // Wine answers for its drives as for a SCSI disk; a Windows machine's system disk is internal.
-  std::uint32_t bus = 0;
-  ASSERT_EQ(files.QueryStorageBusType(L"\\\\.\\C:", bus), 0u);
-  EXPECT_NE(bus, platform::kBusTypeUsb);
-  EXPECT_NE(files.QueryStorageBusType(L"\\\\.\\Q:", bus), 0u) << "no such volume";
+  platform::StorageDeviceDescriptor device{platform::kBusTypeUsb, true};
+  ASSERT_EQ(files.QueryStorageDeviceProperty(L"\\\\.\\C:", device), 0u);
+  EXPECT_NE(device.busType, platform::kBusTypeUsb);
+  EXPECT_FALSE(device.removableMedia);
+  EXPECT_NE(files.QueryStorageDeviceProperty(L"\\\\.\\Q:", device), 0u) << "no such volume";
+  // Wine has no answer to the hot-plug question, which the checks then take for a refusal.
+  platform::StorageHotplugInfo hotplug{true, true};
+  EXPECT_EQ(files.GetStorageHotplugInfo(L"\\\\.\\C:", hotplug),
+            static_cast<std::uint32_t>(env_->isWine() ? ERROR_NOT_SUPPORTED : ERROR_SUCCESS));
+  EXPECT_TRUE(env_->isWine() || !hotplug.mediaRemovable);
+  EXPECT_NE(files.GetStorageHotplugInfo(L"\\\\.\\Q:", hotplug), 0u) << "no such volume";
 
   const std::wstring scratch = Wide(env_->ScratchFolder());
   const auto made = [&](const std::string& word, const wchar_t* sddl) {
@@ -263,7 +270,8 @@ TEST_F(RealConsumers, TheChecksReadWhoMayChangeAPath) {
          "user's, who is no administrators' group";
   EXPECT_EQ(trust::JudgeRunValueTarget(link + L"\\varnlet.exe", files).trust, trust::ExecutableTrust::Linked);
   EXPECT_EQ(trust::JudgeRunValueTarget(closed + L"\\missing.exe", files).trust, trust::ExecutableTrust::Unknown);
-  EXPECT_EQ(trust::JudgeRunValueTarget(L"\\\\server\\share\\varnlet.exe", files).trust, trust::ExecutableTrust::NotLocal);
+  EXPECT_EQ(trust::JudgeRunValueTarget(L"\\\\server\\share\\varnlet.exe", files).trust,
+            trust::ExecutableTrust::NotLocal);
   for (const std::wstring& folder : {open, closed}) {
     if (folder == L"Z:\\tmp") continue;
     ::DeleteFileW((folder + L"\\varnlet.exe").c_str());
