@@ -151,7 +151,9 @@ for arch in "${arches[@]}"; do
   ) || { cat configure.log build.log tsa.log >&2 2>/dev/null; fail "$arch: the signed release did not build"; }
   grep -q "^-- Signing .* with the token's key pkcs11:.*, time-stamped by $tsa_url" configure.log ||
     fail "$arch: the configure step does not say it signs with the token"
-  signed=("$packages/$arch/varnlet.exe" "$packages/varnlet-1.0-$arch-setup.exe" "$packages/varnlet-1.0-$arch.msi")
+  # The version the packages are named with, as the build has it.
+  version="$(source "$tree/varnlet-facts.sh" && echo "$VARNLET_VERSION")"
+  signed=("$packages/$arch/varnlet.exe" "$packages/varnlet-$version-$arch-setup.exe" "$packages/varnlet-$version-$arch.msi")
   for file in "${signed[@]}"; do
     verify "$file" "$arch: ${file#"$packages/"}"
   done
@@ -159,19 +161,16 @@ for arch in "${arches[@]}"; do
     2>refusal.log ||
     { cat refusal.log >&2; fail "$arch: the signature check refused the genuine packages"; }
   echo "  passed                $arch: the signature check, on the three"
-  unzip -p "$packages/varnlet-1.0-$arch.zip" varnlet.exe | cmp -s - "$packages/$arch/varnlet.exe" ||
+  unzip -p "$packages/varnlet-$version-$arch.zip" varnlet.exe | cmp -s - "$packages/$arch/varnlet.exe" ||
     fail "$arch: the zip does not carry the signed exe"
   (cd "$packages" && sha256sum --quiet -c SHA256SUMS) || fail "$arch: SHA256SUMS is stale"
-  # The uninstaller exists only once installed: install into the tree's own Wine prefix.
-  if [ "$arch" = x64 ] || wine_runs_32bit; then
-    "$tree/wine-run" "$(echo "Z:$packages/varnlet-1.0-$arch-setup.exe" | tr / '\\')" /S '/D=C:\varnlet-signed'
-    verify "$tree/wineprefix/drive_c/varnlet-signed/uninstall.exe" "$arch: uninstall.exe, as installed"
-    "$tree/wine-run" --stop
-  else
-    echo "  not installed         $arch: uninstall.exe ($NO_32BIT_LINE)"
-    [ -z "${VARNLET_SKIPPED:-}" ] ||
-      echo "$arch uninstaller's signature, as installed: this kernel cannot run 32-bit programs" >>"$VARNLET_SKIPPED"
-  fi
+  # The uninstaller the installer writes, as 7-Zip rebuilds it from the installer byte for byte
+  # (the one a silent install writes; the shipped installer's checks refuse every folder under
+  # Wine, where no file has an owner of its own, so it cannot be installed here).
+  rm -rf "$work/unpacked"
+  7zz e -bso0 -bsp0 -o"$work/unpacked" "$packages/varnlet-$version-$arch-setup.exe" uninstall.exe ||
+    fail "$arch: no uninstaller in the installer"
+  verify "$work/unpacked/uninstall.exe" "$arch: uninstall.exe, as the installer writes it"
 done
 
 # The PKCS#12 path, on the plain exe, without a time stamp.
@@ -287,13 +286,13 @@ for row in "http|$url|http://releases.varnlet.org|URL http://releases.varnlet.or
   "mapped|$url|https://[::ffff:7f00:1]|[::ffff:7f00:1] is a loopback" "localhost|$url|https://localhost.|localhost is a name" \
   "user|$url|https://releases.varnlet.org@127.1|@127.1 is not an address every client reads alike" \
   "keyless|\"signer\": \"[0-9A-F]*\"|\"signer\": null|a build was made without a signing key" \
-  "unsigned|||varnlet-1.0-$a-setup.exe is not signed" \
-  "same-root||file-signer.conf|varnlet-1.0-$a.msi is signed by CN = Varnlet test file signer (SHA-256 $(fp file-signer.pem)), $not_ours" \
-  "other-root||other-signer.conf|varnlet-1.0-$a-setup.exe is signed by CN = Another signer"; do
+  "unsigned|||varnlet-$version-$a-setup.exe is not signed" \
+  "same-root||file-signer.conf|varnlet-$version-$a.msi is signed by CN = Varnlet test file signer (SHA-256 $(fp file-signer.pem)), $not_ours" \
+  "other-root||other-signer.conf|varnlet-$version-$a-setup.exe is signed by CN = Another signer"; do
   IFS='|' read -r name from to why <<<"$row"
   case "$name" in
-    unsigned|other-root) tampered "$name" "varnlet-1.0-$a-setup.exe" "$to" ;;
-    same-root) tampered "$name" "varnlet-1.0-$a.msi" "$to" ;;
+    unsigned|other-root) tampered "$name" "varnlet-$version-$a-setup.exe" "$to" ;;
+    same-root) tampered "$name" "varnlet-$version-$a.msi" "$to" ;;
     *) staged "$name"; for f in $(case_facts "$name"); do sed -i "s#$from#$to#" "$f"; done ;;
   esac
   mapfile -t facts < <(case_facts "$name")

@@ -47,9 +47,9 @@ Texts ReasonTexts(InstallFolderVerdict verdict) {
     case InstallFolderVerdict::NotAdministrators:
       return {
           L"otros usuarios pueden cambiarla: su propietario no es Administradores, SYSTEM ni TrustedInstaller, "
-          L"o sus permisos dejan escribir en ella a otros",
+          L"o sus permisos dejan a otros cambiarla",
           L"others can change it: its owner is not Administrators, SYSTEM or TrustedInstaller, or its rights "
-          L"let others write to it"};
+          L"let others change it"};
     case InstallFolderVerdict::Linked:
       return {
           L"ella, una carpeta por encima o algo en ella es un v\u00ednculo o una uni\u00f3n, que lleva a otro sitio",
@@ -60,7 +60,11 @@ Texts ReasonTexts(InstallFolderVerdict verdict) {
           L"que hay debajo",
           L"other users can rename a folder above it or change its rights, and so what lies below"};
     case InstallFolderVerdict::ParentMissing:
-      return {L"la carpeta que la contendr\u00eda no existe", L"the folder that would hold it does not exist"};
+      return {
+          L"la carpeta que la contendr\u00eda no existe, y Windows Installer la crear\u00eda con los permisos que "
+          L"hereda",
+          L"the folder that would hold it does not exist, and Windows Installer would make it with the rights it "
+          L"inherits"};
     default:
       return {L"no es una ruta local v\u00e1lida, o no se pudo leer",
               L"it is no valid local path, or it could not be read"};

@@ -19,12 +19,14 @@
 # the portable zip: unpacked, it runs as it is and leaves nothing behind once it is closed and its
 # folder deleted.
 # The shipped installer reads the system's owners and lists, which under Wine are nobody's but the
-# Unix user's: it installs, makes its folder with its rights from the start, and refuses the
-# start-up value (exit code 7); its uninstaller's elevated copy runs from a folder made with those
-# rights. The rest runs the same installer carrying checks that read a model of Windows' owners
-# and lists (lib.sh's model_security): it refuses a folder a user made and planted files in, a
-# folder that is a link or lies under one (exit code 6, nothing written), and installs into a new
-# folder under one users may change without the start-up value (exit code 7).
+# Unix user's, so it refuses every folder (exit code 6) and writes nothing, after putting its
+# plug-ins into a folder it made with its rights. The rest runs the same installer carrying checks
+# that read a model of Windows' owners and lists (lib.sh's model_security): it makes its folder with
+# its rights from the start, and its uninstaller's elevated copy runs from a folder made with those
+# rights; it refuses a folder a user made and planted files in, a folder that is a link or lies
+# under one, and a new folder under one users may change (exit code 6, nothing written), and, the
+# checks' library unloadable, each of them still (exit code 8). A user racing the installer and
+# its uninstaller for their temporary names gets no planted library loaded.
 # Usage: install.sh SETUP.EXE STRIPPED_VARNLET.EXE ZIP MODELLED_SETUP.EXE MODELLED_NEXT_VERSION_SETUP.EXE
 source "$(dirname "$0")/lib.sh"
 shipped="$1" packaged="$2" zip="$3" setup="$4" next="$5"
@@ -67,33 +69,21 @@ made_with_rights() {
 }
 model_security
 
-relay_only 'advapi32.ConvertStringSecurityDescriptorToSecurityDescriptorW;KERNEL32.CreateDirectoryW;KERNEL32.CreateProcessW'
+# The plug-ins folder or the uninstaller's copy's, as the trace names it (each backslash doubled).
+own_folder_traced() { grep -oE 'CreateDirectoryW\([0-9a-f]+ L"C:\\\\windows\\\\Temp\\\\Varnlet-[0-9-]+",0*[1-9a-f]' "$1" | head -1; }
+
+relay_only 'KERNEL32.CreateDirectoryW'
 status=0
 env WINEDEBUG=err-all,+relay "$WR" "$(winpath "$shipped")" /S /AUTOSTART=1 2>"$ART/shipped-relay.log" || status=$?
-check "the shipped installer installs but, every file the Unix user's, refuses the start-up value: exit code 7 (got $status)" \
-  test "$status" -eq 7
-check "and writes none" absent "$VARNLET_RUN_KEY" /v "$VARNLET_RUN_VALUE"
-check "the program is installed" cmp "$packaged" "$dir/varnlet.exe"
-check "into a folder made with its rights from the instant it exists" made_with_rights "$ART/shipped-relay.log" "$windir"
-check "Administrators' and SYSTEM's to write, Users' to read and run, inheriting nothing" \
-  grep -qF 'L"O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)"' "$ART/shipped-relay.log"
-status="$(WINEDEBUG=err-all,+relay tool run "$(entry_value QuietUninstallString)" 2>"$ART/shipped-uninstall-relay.log" |
-  tr -d '\r')"
-check "its entry's QuietUninstallString uninstalls (got $status)" test "$status" = 0
-check "and leaves nothing behind" wait_for 60 nothing_installed
-# The folder as the trace writes it (each backslash doubled), and as it is.
-copy_traced="$(grep -oE 'CreateDirectoryW\([0-9a-f]+ L"C:\\\\windows\\\\Temp\\\\Varnlet-[0-9-]+",0*[1-9a-f]' \
-  "$ART/shipped-uninstall-relay.log" | sed -E 's/.*L"(.*)",.*/\1/' | head -1)"
-copy_folder="${copy_traced//\\\\/\\}"
-copy_started() { grep -F 'Call KERNEL32.CreateProcessW(' "$1" | grep -F "$copy_traced\\\\uninstall.exe" | grep -qF /CLEANUP=; }
-check "its elevated copy runs from a folder made for it with those rights (${copy_folder:-none})" \
-  copy_started "$ART/shipped-uninstall-relay.log"
-check "which is to go at the next restart, after the copy" \
-  bash -c "'$WR' reg query '$session_manager' /v PendingFileRenameOperations | grep -qiF '$copy_folder'"
-"$WR" reg delete "$session_manager" /v PendingFileRenameOperations /f >/dev/null 2>&1 || true
+check "the shipped installer, which finds every folder the Unix user's, refuses the folder: exit code 6 (got $status)" \
+  test "$status" -eq 6
+check "and writes nothing" nothing_installed
+check "no entry either" absent "$uninstall_key"
+check "its plug-ins went into a folder it made with its rights, in Windows' temporary folder" \
+  test -n "$(own_folder_traced "$ART/shipped-relay.log")"
 
 # Its processes traced: whether it starts the program is decided before it ends.
-relay_only 'KERNEL32.GetCommandLineW;KERNEL32.CreateProcessW'
+relay_only 'advapi32.ConvertStringSecurityDescriptorToSecurityDescriptorW;KERNEL32.CreateDirectoryW;KERNEL32.GetCommandLineW;KERNEL32.CreateProcessW'
 check "the installer runs silently and succeeds" \
   env WINEDEBUG=err-all,+relay "$WR" "$(winpath "$setup")" /S 2>"$ART/first-install-relay.log"
 check "the program is installed under $program_files" cmp "$packaged" "$dir/varnlet.exe"
@@ -102,10 +92,27 @@ check "a Start-menu shortcut is made" test -s "$shortcut"
 check "Add/Remove Programs lists it" test "$(reg_string "$uninstall_key" DisplayName)" = "$VARNLET_TITLE"
 check "with its uninstaller, run in place" test "$(entry_value UninstallString)" = "\"$windir\\uninstall.exe\" _?=$windir"
 check "a silent install without /AUTOSTART=1 writes no start-up value" absent "$VARNLET_RUN_KEY" /v "$VARNLET_RUN_VALUE"
+check "into a folder made with its rights from the instant it exists" made_with_rights "$ART/first-install-relay.log" "$windir"
+check "Administrators' and SYSTEM's to write, Users' to read and run, inheriting nothing" \
+  grep -qF 'L"O:BAD:PAI(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)"' "$ART/first-install-relay.log"
 check "the relay trace sees the installer" grep -q 'Call KERNEL32.GetCommandLineW(' "$ART/first-install-relay.log"
 check "a silent install that closed nothing starts no program" \
   bash -c "! grep -iE 'Call KERNEL32.CreateProcessW\\(.*(explorer|varnlet)\\.exe' '$ART/first-install-relay.log'"
 check "and no Varnlet runs" bash -c "! '$WR' '$TOOL' find Varnlet.Form1 >/dev/null"
+status="$(WINEDEBUG=err-all,+relay tool run "$(entry_value QuietUninstallString)" 2>"$ART/first-uninstall-relay.log" |
+  tr -d '\r')"
+check "its entry's QuietUninstallString uninstalls (got $status)" test "$status" = 0
+check "and leaves nothing behind" wait_for 60 nothing_installed
+# The copy's folder as the trace writes it, and as it is.
+copy_traced="$(grep -F 'Call KERNEL32.CreateProcessW(' "$ART/first-uninstall-relay.log" | grep -F /CLEANUP= |
+  grep -oE 'C:\\\\windows\\\\Temp\\\\Varnlet-[0-9-]+' | head -1)"
+copy_folder="${copy_traced//\\\\/\\}"
+check "its elevated copy runs from a folder made for it with those rights (${copy_folder:-none})" \
+  made_with_rights "$ART/first-uninstall-relay.log" "$copy_folder"
+check "which is to go at the next restart, after the copy" \
+  bash -c "'$WR' reg query '$session_manager' /v PendingFileRenameOperations | grep -qiF '$copy_folder'"
+"$WR" reg delete "$session_manager" /v PendingFileRenameOperations /f >/dev/null 2>&1 || true
+check "the installer installs silently again" "$WR" "$(winpath "$setup")" /S
 
 check "the installer runs silently again with /AUTOSTART=1" "$WR" "$(winpath "$setup")" /S /AUTOSTART=1
 # As "Iniciar con Windows" would: the exe's full path, quoted, in the program's own view.
