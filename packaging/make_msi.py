@@ -29,7 +29,8 @@ version, maker, description and Run key and value); SETUP_DLL the installers' ch
   uninstall. A search in the same view finds the value first, so "not there" never runs it.
   AUTOSTART=0 deletes it through the RemoveRegistry table, in the view of its component.
 - The install refuses to go over the NSIS installer's install (found by its Add/Remove Programs
-  entry in the same view), and says how to remove it.
+  entry in the same view), or beside the other architecture's installer or MSI (its entry in the
+  other view, its upgrade code), and says how to remove it: one Varnlet! per machine.
 - INSTALLFOLDER gets a protected DACL (MsiLockPermissionsEx, folder.sddl as the NSIS installer
   gives it): write rights for Administrators and SYSTEM only, read and execute for Users, whatever
   it would inherit.
@@ -122,6 +123,10 @@ def add_tables(msi, arch, facts, autostart_off_guid):
     version, title, run_key, run_value = facts['version'], facts['title'], facts['run_key'], facts['run_value']
     # RegLocator types: msidbLocatorTypeRawValue, + msidbLocatorType64bit for the 64-bit view.
     locator = 18 if x64 else 2
+    # The other architecture's view, where its installer keeps its entry (the same view on 32-bit
+    # Windows, where the x64 package cannot run anyway).
+    other_locator = 2 if x64 else 18
+    other = 'x86' if x64 else 'x64'
     system = 'System64Folder' if x64 else 'SystemFolder'
     view = ' /reg:64' if x64 else ''
     delete = f'"[{system}]reg.exe" delete "HKLM\\{run_key}" /v {run_value} /f{view}'
@@ -133,8 +138,13 @@ def add_tables(msi, arch, facts, autostart_off_guid):
           f"VALUES ('{upgrade_code(arch)}', '{version}', 513, 'WIX_UPGRADE_DETECTED')",
           "UPDATE Component SET Condition = 'AUTOSTART=\"1\" OR (WIX_UPGRADE_DETECTED AND RUNVALUE AND "
           "NOT AUTOSTART=\"0\") OR REMOVE=\"ALL\"' WHERE Component = 'Autostart'",
-          "UPDATE Property SET Value = 'WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED;AUTOSTART;RUNVALUE;SETUPUNINSTALL' "
-          "WHERE Property = 'SecureCustomProperties'",
+          # One Varnlet! per machine: the other architecture's MSI, of any version, is only found
+          # (msidbUpgradeAttributesOnlyDetect + VersionMinInclusive), never removed, and stops the
+          # install as its installer does (below).
+          "INSERT INTO Upgrade (UpgradeCode, VersionMin, Attributes, ActionProperty) "
+          f"VALUES ('{upgrade_code(other)}', '0.0.0', 258, 'OTHERARCHMSI')",
+          "UPDATE Property SET Value = 'WIX_DOWNGRADE_DETECTED;WIX_UPGRADE_DETECTED;AUTOSTART;RUNVALUE;SETUPUNINSTALL;"
+          "OTHERSETUPUNINSTALL;OTHERARCHMSI' WHERE Property = 'SecureCustomProperties'",
           f"INSERT INTO Property (Property, Value) VALUES ('VARNLETPROGRAM', '{component_id(msi, 'Program')}')",
           # The checks of varnlet_setup.dll (the Binary row SetupChecks): type 1, a DLL in the
           # package, run at once, before InstallValidate and so before the old version is removed
@@ -173,6 +183,15 @@ def add_tables(msi, arch, facts, autostart_off_guid):
           "INSERT INTO LaunchCondition (Condition, Description) VALUES ('Installed OR NOT SETUPUNINSTALL', "
           f"'{title} está instalado con su instalador. Desinstálelo antes en Agregar o quitar programas, "
           "o con: [SETUPUNINSTALL]')",
+          "INSERT INTO RegLocator (Signature_, Root, `Key`, Name, Type) "
+          f"VALUES ('OtherSetupInstall', 2, '{SETUP_KEY}', 'QuietUninstallString', {other_locator})",
+          "INSERT INTO AppSearch (Property, Signature_) VALUES ('OTHERSETUPUNINSTALL', 'OtherSetupInstall')",
+          "INSERT INTO LaunchCondition (Condition, Description) VALUES ('Installed OR NOT OTHERSETUPUNINSTALL', "
+          f"'{title} ya está instalado para la otra arquitectura ({other}). Desinstálelo antes en Agregar o "
+          "quitar programas, o con: [OTHERSETUPUNINSTALL]')",
+          "INSERT INTO LaunchCondition (Condition, Description) VALUES ('Installed OR NOT OTHERARCHMSI', "
+          f"'{title} ya está instalado para la otra arquitectura ({other}). Desinstálelo antes en Agregar o "
+          "quitar programas, o con: msiexec /x [OTHERARCHMSI]')",
           # Type 34 (an exe in a folder) + 1024 (deferred) + 2048 (as the system, not the user), its
           # exit code counted; first in the script, so a failure leaves the rest undone, and before
           # RemoveRegistryValues, which removes the value of an installed Autostart component.
