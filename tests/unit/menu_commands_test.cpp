@@ -319,6 +319,25 @@ TEST(AutostartTrust, OnlyAnExeNoStandardUserCanReplaceIsAddedToTheStartOfWindows
   files.links[L"C:\\j"] = L"C:\\Program Files\\Varnlet";
   files.security[L"C:\\j"] = madeUnderTheRoot;
   files.links[L"C:\\Program Files\\Varnlet\\linked.exe"] = L"C:\\Tools\\varnlet.exe";
+  // A profile's folders and what is unzipped there: the user may change them, nobody else but the
+  // administrators may. The profile itself is the system's, granting the user full control; what
+  // the user makes there is the user's own. The same under a folder every user may change; and
+  // folders that a domain's users, or two accounts, may change.
+  FileSecurity profile{L"S-1-5-32-544",
+                       true,
+                       {{AceKind::Allowed, kInherited, kFull, L"S-1-5-18"},
+                        {AceKind::Allowed, kInherited, kFull, L"S-1-5-32-544"},
+                        {AceKind::Allowed, kInherited, kFull, user}}};
+  files.security[L"C:\\Users\\ana"] = profile;
+  profile.owner = user;
+  files.security[L"C:\\Users\\ana\\Downloads"] = profile;
+  files.security[L"C:\\Tools\\Mine"] = profile;
+  FileSecurity shared = profile;
+  shared.dacl.push_back({AceKind::Allowed, 0, kModify, L"S-1-5-21-1-2-3-513"});
+  files.security[L"C:\\Users\\ana\\Domain"] = shared;
+  shared.dacl.back().sid = L"S-1-5-21-1-2-3-1002";
+  files.security[L"C:\\Users\\ana\\Two"] = shared;
+  const std::wstring tooLong = L"C:\\Program Files\\Varnlet\\" + std::wstring(240, L'x') + L"\\varnlet.exe";
   struct PathRow {
     const wchar_t* path;
     ExecutableTrust trust;
@@ -331,12 +350,17 @@ TEST(AutostartTrust, OnlyAnExeNoStandardUserCanReplaceIsAddedToTheStartOfWindows
            // The system drops a trailing dot: the genuine folder, and its ordinary path is written.
            PathRow{L"C:\\Program Files.\\Varnlet\\varnlet.exe", ExecutableTrust::Trusted, kExe},
            // With "\\?\" the dot stays: a folder of its own that no ordinary path can name.
-           PathRow{L"\\\\?\\C:\\Program Files.\\Varnlet\\varnlet.exe", ExecutableTrust::Unknown},
-           PathRow{L"\\\\?\\C:\\Program Files\\Varnlet\\con.exe", ExecutableTrust::Unknown},
+           PathRow{L"\\\\?\\C:\\Program Files.\\Varnlet\\varnlet.exe", ExecutableTrust::UnusualPath},
+           PathRow{L"\\\\?\\C:\\Program Files\\Varnlet\\con.exe", ExecutableTrust::UnusualPath},
+           PathRow{tooLong.c_str(), ExecutableTrust::UnusualPath},
            PathRow{L"C:\\j\\varnlet.exe", ExecutableTrust::Linked},
            PathRow{L"C:\\Program Files\\Varnlet\\linked.exe", ExecutableTrust::Linked},
            PathRow{L"C:\\Tools\\varnlet.exe", ExecutableTrust::WritableByOthers},
            PathRow{L"C:\\varnlet.exe", ExecutableTrust::WritableByOthers},
+           PathRow{L"C:\\Users\\ana\\Downloads\\varnlet.exe", ExecutableTrust::OneUserAccount},
+           PathRow{L"C:\\Tools\\Mine\\varnlet.exe", ExecutableTrust::WritableByOthers},
+           PathRow{L"C:\\Users\\ana\\Domain\\varnlet.exe", ExecutableTrust::WritableByOthers},
+           PathRow{L"C:\\Users\\ana\\Two\\varnlet.exe", ExecutableTrust::WritableByOthers},
            PathRow{L"N:\\Apps\\varnlet.exe", ExecutableTrust::NotLocal},
            PathRow{L"e:\\varnlet.exe", ExecutableTrust::NotLocal},
            PathRow{L"U:\\Apps\\varnlet.exe", ExecutableTrust::NotLocal},
@@ -345,8 +369,8 @@ TEST(AutostartTrust, OnlyAnExeNoStandardUserCanReplaceIsAddedToTheStartOfWindows
            PathRow{L"M:\\varnlet.exe", ExecutableTrust::NotLocal},
            PathRow{L"\\\\server\\share\\varnlet.exe", ExecutableTrust::NotLocal},
            PathRow{L"\\\\?\\UNC\\server\\share\\varnlet.exe", ExecutableTrust::NotLocal},
-           PathRow{L"varnlet.exe", ExecutableTrust::Unknown},
-           PathRow{L"C:\\Program Files\\..\\Tools\\varnlet.exe", ExecutableTrust::Unknown},
+           PathRow{L"varnlet.exe", ExecutableTrust::UnusualPath},
+           PathRow{L"C:\\Program Files\\..\\Tools\\varnlet.exe", ExecutableTrust::UnusualPath},
        }) {
     const RunValueTarget target = JudgeRunValueTarget(r.path, files);
     EXPECT_EQ(target.trust, r.trust) << std::wstring(r.path);
@@ -354,11 +378,13 @@ TEST(AutostartTrust, OnlyAnExeNoStandardUserCanReplaceIsAddedToTheStartOfWindows
     EXPECT_EQ(files.openHandles(), 0u) << std::wstring(r.path);
   }
   // Before an installer writes anything: the folder it is about to make, or finds, and those above.
-  files.absent = {L"C:\\Program Files\\Fresh", L"C:\\Tools\\Fresh", L"C:\\New"};
+  files.absent = {L"C:\\Program Files\\Fresh", L"C:\\Tools\\Fresh", L"C:\\Users\\ana\\Downloads\\Fresh", L"C:\\New"};
   for (const auto& [folder, trust] : std::initializer_list<std::pair<const wchar_t*, ExecutableTrust>>{
            {L"C:\\Program Files\\Fresh", ExecutableTrust::Trusted},
            {L"C:\\Program Files\\Varnlet", ExecutableTrust::Trusted},
            {L"C:\\Tools\\Fresh", ExecutableTrust::WritableByOthers},
+           {L"C:\\Users\\ana\\Downloads\\Fresh", ExecutableTrust::OneUserAccount},
+           {L"C:\\Program Files\\Fresh.", ExecutableTrust::UnusualPath},
            {L"C:\\j", ExecutableTrust::Linked},
            {L"C:\\j\\Sub", ExecutableTrust::Linked},
            {L"C:\\New\\Varnlet", ExecutableTrust::Unknown},
@@ -375,6 +401,10 @@ TEST(AutostartTrust, OnlyAnExeNoStandardUserCanReplaceIsAddedToTheStartOfWindows
     EXPECT_EQ(JudgeRunValueTarget(kExe, failing).trust, ExecutableTrust::Unknown) << call;
     EXPECT_EQ(failing.openHandles(), 0u) << call;
   }
+  // What could not be read further up hides no reason already found.
+  files.faults().Inject("QueryStorageBusType", 0);
+  EXPECT_EQ(JudgeRunValueTarget(L"C:\\Users\\ana\\Downloads\\varnlet.exe", files).trust,
+            ExecutableTrust::OneUserAccount);
 }
 
 // The installers' folder: made anew with its rights from the start, or the previous install's
@@ -473,7 +503,7 @@ TEST(InstallFolder, TheFolderParameterIsReadInEveryFormOrRefused) {
 TEST(Refusals, EachVerdictHasItsOwnReasonInBothLanguages) {
   for (const Language language : {Language::Spanish, Language::English}) {
     std::vector<std::wstring_view> reasons;
-    for (int trust = 1; trust <= 4; ++trust) reasons.push_back(Reason(static_cast<ExecutableTrust>(trust), language));
+    for (int trust = 1; trust <= 6; ++trust) reasons.push_back(Reason(static_cast<ExecutableTrust>(trust), language));
     for (int verdict = 2; verdict <= 7; ++verdict) {
       reasons.push_back(Reason(static_cast<InstallFolderVerdict>(verdict), language));
     }
@@ -490,6 +520,12 @@ TEST(Refusals, EachVerdictHasItsOwnReasonInBothLanguages) {
     EXPECT_NE(text.find(Reason(InstallFolderVerdict::Occupied, language)), std::wstring::npos);
   }
   EXPECT_NE(Reason(ExecutableTrust::Linked, Language::Spanish), Reason(ExecutableTrust::Linked, Language::English));
+  // The program's box gives the verdict's own reason, as a sentence.
+  for (int trust = 1; trust <= 6; ++trust) {
+    const std::wstring_view reason = Reason(static_cast<ExecutableTrust>(trust), Language::Spanish);
+    const std::wstring box = AutostartRefusalText(L"C:\\x\\varnlet.exe", static_cast<ExecutableTrust>(trust));
+    EXPECT_NE(box.find(std::wstring(reason.substr(1)) + L". "), std::wstring::npos) << trust;
+  }
   EXPECT_EQ(LanguageOf(0x0409), Language::English);
   EXPECT_EQ(LanguageOf(0x0809), Language::English);
   EXPECT_EQ(LanguageOf(0x0C0A), Language::Spanish);
@@ -508,9 +544,10 @@ TEST_F(MenuCommands, AnExeOthersMayReplaceIsRefusedAndItsValueStillRemoved) {
   EXPECT_FALSE(Mark());
   ASSERT_EQ(fakes.toolkit.msgBoxes.size(), 1u);
   EXPECT_EQ(fakes.toolkit.msgBoxes[0].prompt,
-            AutostartRefusalText(L"C:\\Tools\\varnlet.exe", ExecutableTrust::WritableByOthers));
+            AutostartRefusalText(L"C:\\Tools\\varnlet.exe", ExecutableTrust::OneUserAccount));
   EXPECT_TRUE(fakes.toolkit.msgBoxes[0].prompt.starts_with(
-      L"Varnlet! no se agreg\u00f3 al inicio de Windows:\r\nC:\\Tools\\varnlet.exe\r\n\r\nOtros usuarios"));
+      L"Varnlet! no se agreg\u00f3 al inicio de Windows:\r\nC:\\Tools\\varnlet.exe\r\n\r\nEl programa, o una carpeta "
+      L"por encima de \u00e9l, pertenece"));
   EXPECT_NE(fakes.toolkit.msgBoxes[0].prompt.find(L"Instale Varnlet! con su instalador"), std::wstring::npos);
   EXPECT_EQ(fakes.toolkit.msgBoxes[0].buttons, kRefusalBoxStyle);
   EXPECT_EQ(fakes.toolkit.msgBoxes[0].title, kAppTitle);
