@@ -138,7 +138,7 @@ std::wstring MsiAutostartRefusal(std::wstring_view exe, ExecutableTrust trust) {
   return text;
 }
 
-std::wstring AutostartRefusalText(std::wstring_view exePath, ExecutableTrust trust) {
+std::wstring AutostartRefusalText(std::wstring_view exePath, ExecutableTrust trust, std::wstring_view keptProgram) {
   std::wstring text = Title() + L" no se agreg\u00f3 al inicio de Windows:\r\n";
   text += exePath;
   text += L"\r\n\r\n";
@@ -149,6 +149,10 @@ std::wstring AutostartRefusalText(std::wstring_view exePath, ExecutableTrust tru
   text += reason;
   text += L". ";
   text += kEveryLogon.spanish;
+  if (!keptProgram.empty()) {
+    text += L"\r\n\r\nSe mantiene el valor de inicio que ya existe, con el que Windows inicia este programa:\r\n";
+    text += keptProgram;
+  }
   text += L"\r\n\r\nInstale " + Title() +
           L" con su instalador, que lo coloca en una carpeta en la que solo los administradores pueden escribir, y "
           L"active \u00abIniciar con Windows\u00bb desde all\u00ed.";
