@@ -75,13 +75,13 @@ AutostartOutcome ClickAutostart(registry::cQueryReg* registry, platform::FileSec
   const bool trusted = exe.trust == ExecutableTrust::Trusted;
   // Ended in a box, the click takes no further step; no write since the first read removed the
   // value, so that read still tells whether it is there.
-  const AutostartOutcome ended{true, !before.empty(), std::nullopt, {}};
+  const auto ended = [&before] { return AutostartOutcome{true, !before.empty(), std::nullopt, {}}; };
 
   // A value already there (perhaps from a copy in another folder, or unquoted from an earlier
   // version) is written again with this exe, when this exe may be run at all.
   if (!before.empty() && trusted) {
     const bool rewritten = value.Write(CommandFor(exe));
-    if (!rewritten && !reportWriteFailure()) return ended;
+    if (!rewritten && !reportWriteFailure()) return ended();
   }
 
   if (!on) {
@@ -96,7 +96,7 @@ AutostartOutcome ClickAutostart(registry::cQueryReg* registry, platform::FileSec
   }
 
   const bool written = value.Write(CommandFor(exe));
-  if (!written && !reportWriteFailure()) return ended;
+  if (!written && !reportWriteFailure()) return ended();
   return Showing(value);
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <numeric>
 #include <string>
 
 #include "platform/file_api.h"  // kMaxPath
@@ -93,8 +94,9 @@ bool IsUserAccount(std::wstring_view sid) {
   if (rid.empty() || rid.size() > 10 || !std::ranges::all_of(rid, [](wchar_t c) { return c >= L'0' && c <= L'9'; })) {
     return false;
   }
-  std::uint64_t number = 0;
-  for (const wchar_t c : rid) number = number * 10 + static_cast<std::uint64_t>(c - L'0');
+  const std::uint64_t number =
+      std::accumulate(rid.begin(), rid.end(), std::uint64_t{0},
+                      [](std::uint64_t n, wchar_t c) { return n * 10 + static_cast<std::uint64_t>(c - L'0'); });
   // Administrator, Guest, DefaultAccount and WDAGUtilityAccount, then the accounts people make.
   return number >= 1000 || number == 500 || number == 501 || number == 503 || number == 504;
 }
