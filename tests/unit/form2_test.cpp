@@ -248,7 +248,7 @@ TEST_F(Form2Test, IconLoadsTheWindowHiddenAndRequestsTheAdsPageOnce) {
   EXPECT_TRUE(form2.Loaded());
   ASSERT_NE(dialogs.current, nullptr);
   EXPECT_FALSE(dialogs.current->visible);
-  EXPECT_EQ(dialogs.current->design.caption, L"Acerca de Varnlet!");
+  EXPECT_EQ(dialogs.current->design.caption, L"Acerca de " + std::wstring(config::kTitle));
   EXPECT_EQ(dialogs.loads, 1);
   ASSERT_EQ(dialogs.navigations.size(), 1u);
   EXPECT_EQ(dialogs.navigations[0], config::kAdsPage);

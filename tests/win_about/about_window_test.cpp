@@ -245,7 +245,7 @@ TEST_F(AboutWindowTest, IsAHiddenFixedDialogWithOnlyACloseButton) {
   const HWND hwnd = Window();
   ASSERT_TRUE(::IsWindow(hwnd));
   EXPECT_FALSE(::IsWindowVisible(hwnd));  // reading the icon loads it without showing it
-  EXPECT_EQ(WindowText(hwnd), L"Acerca de Varnlet!");
+  EXPECT_EQ(WindowText(hwnd), kForm2Caption);
   EXPECT_EQ(ClassName(hwnd), L"Varnlet.Form2");
   EXPECT_EQ(::GetParent(hwnd), nullptr);
   EXPECT_EQ(::GetWindow(hwnd, GW_OWNER), nullptr);
@@ -292,7 +292,7 @@ TEST_F(AboutWindowTest, EveryControlIsARealChildWithItsRectangleAndText) {
   ExpectCompleteWindow();
   EXPECT_EQ(ClassName(Control(kLabel1)), L"Static");
   EXPECT_EQ(::GetParent(Control(kLabel4)), Control(kPicture2));
-  EXPECT_EQ(WindowText(Control(kLabel1)), L"Varnlet! ");
+  EXPECT_EQ(WindowText(Control(kLabel1)), std::wstring(config::kTitle) + L" ");
   EXPECT_EQ(WindowText(Control(kLabel5)), L"Si gust\u00F3 el programa, \u00A1comp\u00E1rtelo!");
   EXPECT_TRUE(::GetWindowLongW(Control(kLabel5), GWL_STYLE) & SS_CENTER);
   EXPECT_FALSE(::GetWindowLongW(Control(kLabel1), GWL_STYLE) & SS_CENTER);
