@@ -8,6 +8,7 @@
 #include <mshtmdid.h>
 #include <mshtmhst.h>
 #include <mshtml.h>
+#include <oleacc.h>
 #include <olectl.h>
 #include <shobjidl.h>
 #include <urlmon.h>
@@ -185,6 +186,41 @@ void SendKeys(std::initializer_list<std::pair<WORD, bool>> keys) {
 void Press(WORD key) { SendKeys({{key, true}, {key, false}}); }
 
 bool Within(HWND root, HWND hwnd) { return hwnd != nullptr && (hwnd == root || ::IsChild(root, hwnd)); }
+
+bool UnderWine() { return ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
+
+// IID_IAccessible spelled out: mingw's import library gives a thunk's address for it in a static link.
+constexpr GUID kIidAccessible{0x618736e0, 0x3c3d, 0x11cf, {0x81, 0x0c, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
+
+// What a screen reader reads of a window: its object's role, name, state and default action.
+struct Read {
+  LONG role = -1;
+  std::wstring name;
+  LONG state = 0;
+  std::wstring defaultAction;
+  toolkit::win32::ComPtr<IAccessible> object;
+};
+Read ReadAccessible(HWND hwnd, LONG objectId = OBJID_CLIENT) {
+  Read read;
+  if (FAILED(::AccessibleObjectFromWindow(hwnd, static_cast<DWORD>(objectId), kIidAccessible, read.object.putVoid()))) {
+    return read;
+  }
+  VARIANT self;
+  self.vt = VT_I4;
+  self.lVal = CHILDID_SELF;
+  VARIANT value;
+  ::VariantInit(&value);
+  if (SUCCEEDED(read.object->get_accRole(self, &value)) && value.vt == VT_I4) read.role = value.lVal;
+  ::VariantInit(&value);
+  if (SUCCEEDED(read.object->get_accState(self, &value)) && value.vt == VT_I4) read.state = value.lVal;
+  BSTR text = nullptr;
+  if (read.object->get_accName(self, &text) == S_OK && text != nullptr) read.name = text;
+  ::SysFreeString(text);
+  text = nullptr;
+  if (read.object->get_accDefaultAction(self, &text) == S_OK && text != nullptr) read.defaultAction = text;
+  ::SysFreeString(text);
+  return read;
+}
 
 class AboutWindowTest : public ::testing::Test {
  protected:
@@ -885,6 +921,52 @@ TEST_F(AboutWindowTest, TheKeyboardGoesRoundTheLinkAndTheBannerOpensTheLinkAndCl
   EXPECT_FALSE(form2.Loaded());
   EXPECT_EQ(::GetForegroundWindow(), before.get());
   EXPECT_EQ(::GetFocus(), button) << "the focus is back where it was";
+}
+
+// A screen reader reads, through Active Accessibility: the link as a link named by its text, that
+// it may focus and open; the window by its caption; the labels by their texts; the banner as a
+// pane, or nothing while it is empty.
+TEST_F(AboutWindowTest, AScreenReaderReadsTheLinkTheWindowTheLabelsAndTheBanner) {
+  form2.Icon();
+  const Read link = ReadAccessible(Control(kLabel4));
+  ASSERT_TRUE(link.object);
+  EXPECT_EQ(link.role, ROLE_SYSTEM_LINK);
+  EXPECT_EQ(link.name, config::kMaker);
+  EXPECT_EQ(link.defaultAction, L"Abrir");
+  EXPECT_EQ(link.state & (STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_LINKED), STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_LINKED);
+  VARIANT self;
+  self.vt = VT_I4;
+  self.lVal = CHILDID_SELF;
+  EXPECT_EQ(link.object->accDoDefaultAction(self), S_OK);
+  EXPECT_TRUE(shell.executeCalls.empty()) << "done by the window, after the reader's call";
+  MSG msg;
+  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
+  ExpectOneOpenOfTheHomePage();
+
+  EXPECT_EQ(ReadAccessible(Window()).name, kForm2Caption);
+  // The window's frame: Wine 8's oleacc makes no object for it (AccessibleObjectFromWindow fails).
+  if (!UnderWine()) {
+    const Read frame = ReadAccessible(Window(), OBJID_WINDOW);
+    EXPECT_EQ(frame.role, ROLE_SYSTEM_WINDOW);
+    EXPECT_EQ(frame.name, kForm2Caption);
+  }
+  for (const ControlIndex i : {kLabel1, kLabel2, kLabel3, kLabel5}) {
+    SCOPED_TRACE(i);
+    const Read label = ReadAccessible(Control(i));
+    EXPECT_EQ(label.name, Form2Controls()[i].text);
+    // Windows' object for a static control is a text; Wine 8's oleacc gives every window it does
+    // not know the client role.
+    EXPECT_EQ(label.role, UnderWine() ? ROLE_SYSTEM_CLIENT : ROLE_SYSTEM_STATICTEXT);
+  }
+
+  const Read empty = ReadAccessible(Control(kWebBrowser1));
+  EXPECT_EQ(empty.role, ROLE_SYSTEM_PANE);
+  EXPECT_NE(empty.state & STATE_SYSTEM_INVISIBLE, 0) << "nothing to read while no page shows";
+  browsers.pageShown = true;
+  const Read page = ReadAccessible(Control(kWebBrowser1));
+  EXPECT_EQ(page.role, ROLE_SYSTEM_PANE);
+  EXPECT_EQ(page.state & STATE_SYSTEM_INVISIBLE, 0);
+  EXPECT_NE(page.state & STATE_SYSTEM_FOCUSABLE, 0);
 }
 
 class NoBrowserTest : public AboutWindowTest {

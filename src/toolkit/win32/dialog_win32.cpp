@@ -13,6 +13,7 @@
 #include "platform/win32/system_library.h"
 #include "toolkit/dialog_access.h"
 #include "toolkit/dialog_colours.h"
+#include "toolkit/win32/control_accessible.h"
 #include "toolkit/win32/window_object.h"
 
 namespace varnlet::toolkit::win32 {
@@ -602,6 +603,19 @@ class DialogsWin32::DialogImpl final : public Dialog {
     return 0;
   }
 
+  // What a screen reader reads of a control of ours: its text names it.
+  AccessibleFacts FactsOf(std::size_t index) const {
+    const ControlAccess access = AccessAt(index);
+    AccessibleFacts facts;
+    facts.role = access.role;
+    facts.name = design_.controls[index].text;
+    facts.defaultAction = access.defaultAction;
+    facts.focusable = access.tabStop;
+    facts.linked = access.role == kRoleLink;
+    facts.hidden = access.hidden;
+    return facts;
+  }
+
   // Picture boxes: their picture on their colour, and a click (Picture2 surrounds the link).
   LRESULT PictureBoxMessage(HWND hwnd, std::size_t index, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
@@ -644,6 +658,11 @@ class DialogsWin32::DialogImpl final : public Dialog {
         if (controls_[index].browser) controls_[index].browser->Focus();
         InvalidateBannerRing();
         return 0;
+      case WM_GETOBJECT:
+        if (const LRESULT object = AnswerGetObject(hwnd, wParam, lParam, FactsOf(index)); object != 0) {
+          return object;
+        }
+        break;
       default:
         break;
     }
@@ -680,6 +699,14 @@ class DialogsWin32::DialogImpl final : public Dialog {
         return 0;
       case WM_LBUTTONUP:
         OnButtonUp(hwnd, index, {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+        return 0;
+      case WM_GETOBJECT:
+        if (const LRESULT object = AnswerGetObject(hwnd, wParam, lParam, FactsOf(index)); object != 0) {
+          return object;
+        }
+        break;
+      case kDoDefaultAction:
+        Clicked(index);
         return 0;
       default:
         break;

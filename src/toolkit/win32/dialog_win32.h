@@ -2,7 +2,8 @@
 // Dialogs on the raw Win32 API: a top-level window with a fixed dialog frame and only a close
 // button, centred on its monitor and laid out for that monitor's DPI. Labels are STATIC
 // controls, so screen readers read them as texts; a label that is a link, picture boxes and the
-// browser's area are small window classes of our own; the browser is an OLE control in its area. The window's own message loop gives it
+// browser's area are small window classes of our own, the link and the area answering screen
+// readers themselves; the browser is an OLE control in its area. The window's own message loop gives it
 // the keys of a dialog: Tab and Shift+Tab between its stops, Esc to close.
 #include <windows.h>
 
