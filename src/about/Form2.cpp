@@ -26,6 +26,9 @@ constexpr FontDesign kLinkFont{kVerdana, 825, true, true};
 
 const AdsPagePolicy kAdsPagePolicy{config::kAdsPage};
 
+// The product's name as Label1 shows it: the build's title and a blank.
+constexpr JoinedText<config::kTitle.size() + 1> kProductName{config::kTitle, L" "};
+
 // Every field is set, so the table reads as the window does.
 constexpr ControlDesign Label(std::wstring_view name, std::size_t container, toolkit::TwipRect rect,
                               std::wstring_view text, FontDesign font, TextAlign align = TextAlign::Left) {
@@ -46,7 +49,7 @@ constexpr ControlDesign Link(ControlDesign c, toolkit::Colour fore, toolkit::Col
 
 constexpr std::array<ControlDesign, kControlCount> kControls{{
     PictureBox(L"Picture1", {360, 240, 720, 720}, IDB_PICTURE1),
-    Label(L"Label1", kOnForm, {1200, 360, 3615, 270}, L"Varnlet! ", kTitleFont),
+    Label(L"Label1", kOnForm, {1200, 360, 3615, 270}, kProductName.View(), kTitleFont),
     Label(L"Label2", kOnForm, {3840, 720, 375, 195}, config::kVersionLabel, kTextFont),
     Label(L"Label3", kOnForm, {1440, 1080, 1050, 195}, L"Creado por:", kTextFont),
     Label(L"Label5", kOnForm, {0, 1680, 5175, 195}, L"Si gustó el programa, ¡compártelo!", kBoldFont,

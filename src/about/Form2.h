@@ -9,13 +9,18 @@
 #include <memory>
 #include <string_view>
 
+#include "base/joined_text.h"
+#include "build_config.h"
 #include "platform/ansi_code_page.h"
 #include "platform/shell_api.h"
 #include "toolkit/dialog.h"
 
 namespace varnlet::about {
 
-inline constexpr std::wstring_view kForm2Caption = L"Acerca de Varnlet!";
+inline constexpr std::wstring_view kCaptionLead = L"Acerca de ";
+inline constexpr JoinedText<kCaptionLead.size() + config::kTitle.size()> kCaptionText{kCaptionLead, config::kTitle};
+// "Acerca de " and the build's title.
+inline constexpr std::wstring_view kForm2Caption = kCaptionText.View();
 inline constexpr std::wstring_view kForm2WindowClass = L"Varnlet.Form2";
 inline constexpr int kClientWidthTwips = 5220;
 inline constexpr int kClientHeightTwips = 3060;

@@ -137,12 +137,13 @@ void Form1::ToggleStartWithWindows(std::int16_t Index, const std::wstring& exePa
         [&] { services_.toolkit.MsgBox(AutostartErrorText(exePath, HomePageWithoutSlash()), kErrorBoxStyle, L""); });
     return !Ended();
   });
-  if (outcome.ended) return;
+  // The mark tells what the registry holds, also after a click the program's end cut short.
   SkipErrors([&] { menu.SetChecked(Index, outcome.checked); });
-  if (outcome.refused) {
-    SkipErrors(
-        [&] { services_.toolkit.MsgBox(AutostartRefusalText(exePath, *outcome.refused), kRefusalBoxStyle, L""); });
-  }
+  if (outcome.ended || !outcome.refused) return;
+  SkipErrors([&] {
+    services_.toolkit.MsgBox(AutostartRefusalText(exePath, *outcome.refused, outcome.keptProgram), kRefusalBoxStyle,
+                             L"");
+  });
 }
 
 std::unique_ptr<toolkit::Icon> Form1::LoadTrayIcon() { return services_.toolkit.LoadNotifyIcon(); }

@@ -29,21 +29,27 @@ inline constexpr std::wstring_view kAutostartValue = config::kRunValue;
 bool AutostartRegistered(registry::cQueryReg& registry);
 
 struct AutostartOutcome {
-  // The program ended while a box was open ("Salir" from the tray): nothing more is done.
+  // The program ended while a box was open ("Salir" from the tray): nothing more was done.
   bool ended = false;
-  // What the mark shows: whether the value is there.
+  // What the mark shows, whatever the click ended in: whether the value is there.
   bool checked = false;
   // Switched on for an exe others may change, or that cannot be judged: nothing was written.
   std::optional<ExecutableTrust> refused;
+  // Refused, with a value already there, which was kept: the program it starts.
+  std::wstring keptProgram;
 };
 
 // One click of "Iniciar con Windows": `on` is the mark as the click left it. A value already
-// there is written again with this exe first; then the value goes (`on` false) or is written,
-// when the exe may run at every logon, as the quoted final path of the file judged. A write that
+// there is written again with this exe first, when this exe may run at every logon; then the
+// value goes (`on` false, whichever program it starts) or is written as the quoted final path of
+// the file judged. A refused exe writes nothing and leaves a value there as it is. A write that
 // fails calls `reportWriteFailure`, which shows the error box and returns false when the program
 // ended meanwhile. `registry` may be null (it could not be made): every call then fails.
 AutostartOutcome ClickAutostart(registry::cQueryReg* registry, platform::FileSecurityApi& fileSecurity,
                                 std::wstring_view exePath, bool on, const std::function<bool()>& reportWriteFailure);
+
+// The program a Run value starts: the quoted path at its start, or the whole value unquoted.
+std::wstring ProgramOf(std::wstring_view command);
 
 // The text of the box that reports a failed write, naming the home page as `homePage`.
 std::wstring AutostartErrorText(std::wstring_view exePath, std::wstring_view homePage);

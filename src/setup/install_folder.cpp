@@ -41,6 +41,7 @@ std::optional<InstallFolderVerdict> RefusalAbove(const std::wstring& folder, Fil
     case ExecutableTrust::Linked:
       return InstallFolderVerdict::Linked;
     case ExecutableTrust::WritableByOthers:
+    case ExecutableTrust::OneUserAccount:
       return InstallFolderVerdict::AboveChangeable;
     default:
       return InstallFolderVerdict::Unusable;

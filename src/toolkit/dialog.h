@@ -1,7 +1,8 @@
 #pragma once
 // What the program needs of a toolkit for its About window: a window laid out from a design
 // table (labels, picture boxes, an embedded web browser) with fonts, colours and an icon, click
-// events, a modal show, and unloading when the user closes it. The Win32 implementation is in
+// events, a modal show, and unloading when the user closes it; usable from the keyboard and read
+// by screen readers as dialog_access.h says. The Win32 implementation is in
 // toolkit/win32/dialog_win32.h; the tests pass a recording fake.
 #include <cstddef>
 #include <cstdint>
@@ -89,6 +90,10 @@ class WebBrowser {
   virtual bool Navigate(std::wstring_view URL) = 0;
   // The control's area is now this size, in pixels.
   virtual void Resize(int width, int height) = 0;
+  // A page has arrived that its policy lets it show (not the empty page).
+  virtual bool ShowsPage() const = 0;
+  // The keyboard's focus goes into the page.
+  virtual void Focus() = 0;
 };
 
 // Stands in where no browser could be made: a plain area that goes nowhere.
@@ -96,6 +101,8 @@ class NoBrowser final : public WebBrowser {
  public:
   bool Navigate(std::wstring_view /*URL*/) override { return false; }
   void Resize(int /*width*/, int /*height*/) override {}
+  bool ShowsPage() const override { return false; }
+  void Focus() override {}
 };
 
 class Dialog {

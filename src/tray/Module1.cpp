@@ -272,15 +272,15 @@ std::intptr_t Module1::TrayWindowProc(Hwnd hWnd, std::uint32_t uMsg, std::uintpt
 
 void Module1::OpenTrayMenu(Hwnd form, bool fromKeyboard) {
   SkipErrors([&] { services_.user.SetForegroundWindow(form); });
-  bool chosen = false;
   // Returns once the chosen item has run: with the About window or the error box that may be
   // much later, and the menu must open again meanwhile.
-  SkipErrors([&] { chosen = host_.PopupTrayMenu(); });
+  SkipErrors([&] { host_.PopupTrayMenu(); });
   if (host_.Ended()) return;
   // Without it the menu may not close when the user clicks elsewhere.
   SkipErrors([&] { services_.user.PostMessageA(form, platform::kWmNull, 0, 0); });
-  // A keyboard user who closed the menu goes on from the icon, not from nowhere.
-  if (fromKeyboard && !chosen) {
+  // A keyboard user goes on from the icon, not from nowhere, once the menu is closed and what it
+  // opened (the About window, a box) is closed too.
+  if (fromKeyboard) {
     SkipErrors([&] { services_.shell.Shell_NotifyIconA(kNimSetFocus, NewRecord(form).data()); });
   }
 }

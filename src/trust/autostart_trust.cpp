@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <numeric>
 #include <string>
 
 #include "platform/file_api.h"  // kMaxPath
@@ -79,6 +80,57 @@ ExecutableTrust NoLinkOnTheWay(std::wstring_view path, platform::FileSecurityApi
   return ExecutableTrust::Trusted;
 }
 
+// A user account of the machine or the domain ("S-1-5-21-<domain>-<RID>"), as opposed to a group
+// every user is in (Users, Authenticated Users, Everyone), a service, or a domain's own groups
+// (Domain Users is RID 513). The SID alone does not tell an account made on the machine from a
+// group made there; a group made by hand rarely holds rights on a folder of programs.
+bool IsUserAccount(std::wstring_view sid) {
+  constexpr std::wstring_view kDomain = L"S-1-5-21-";
+  if (!sid.starts_with(kDomain)) return false;
+  const std::wstring_view rid = sid.substr(sid.find_last_of(L'-') + 1);
+  if (rid.empty() || rid.size() > 10 || !std::ranges::all_of(rid, [](wchar_t c) { return c >= L'0' && c <= L'9'; })) {
+    return false;
+  }
+  const std::uint64_t number =
+      std::accumulate(rid.begin(), rid.end(), std::uint64_t{0},
+                      [](std::uint64_t n, wchar_t c) { return n * 10 + static_cast<std::uint64_t>(c - L'0'); });
+  // Administrator, Guest, DefaultAccount and WDAGUtilityAccount, then the accounts people make.
+  return number >= 1000 || number == 500 || number == 501 || number == 503 || number == 504;
+}
+
+// OWNER RIGHTS: an entry for it applies to whoever owns the object.
+constexpr std::wstring_view kOwnerRights = L"S-1-3-4";
+
+// Who, besides Administrators, SYSTEM and TrustedInstaller, holds a right on `security` that
+// matters for `part` (the owner always may re-permission it): nobody, one user account (a
+// profile's folders, and what is unzipped there), or more.
+enum class Changers { Administrators, OneAccount, Others };
+
+Changers WhoMayChange(const FileSecurity& security, PathPart part) {
+  // No list lets everyone in; no owner is nobody's to keep.
+  if (!security.hasDacl || security.owner.empty()) return Changers::Others;
+  std::wstring_view account;
+  // False when `sid` makes the changers more than administrators and one account.
+  const auto mayAlsoChange = [&account](std::wstring_view sid) {
+    if (IsAdministrativeOwner(sid)) return true;
+    if (!IsUserAccount(sid)) return false;
+    if (account.empty()) account = sid;
+    return account == sid;
+  };
+  if (!mayAlsoChange(security.owner)) return Changers::Others;
+  const std::uint32_t dangerous = DangerousRights(part);
+  for (const platform::AccessEntry& entry : security.dacl) {
+    if (entry.kind != AceKind::Allowed || (entry.flags & platform::kInheritOnlyAce) != 0 ||
+        (entry.mask & dangerous) == 0) {
+      continue;
+    }
+    if (!mayAlsoChange(entry.sid == kOwnerRights ? std::wstring_view(security.owner) : entry.sid)) {
+      return Changers::Others;
+    }
+  }
+  return account.empty() ? Changers::Administrators : Changers::OneAccount;
+}
+
 // The verdict on one object of the path, read through a handle on it.
 ExecutableTrust JudgeObject(platform::FileSecurityApi& fileSecurity, platform::FileHandle handle, PathPart part) {
   std::uint32_t attributes = 0;
@@ -86,7 +138,33 @@ ExecutableTrust JudgeObject(platform::FileSecurityApi& fileSecurity, platform::F
   if ((attributes & platform::kFileAttributeReparsePoint) != 0) return ExecutableTrust::Linked;
   platform::FileSecurity security;
   if (fileSecurity.GetSecurityInfo(handle, security) != 0) return ExecutableTrust::Unknown;
-  return OnlyAdministratorsMayChange(security, part) ? ExecutableTrust::Trusted : ExecutableTrust::WritableByOthers;
+  switch (WhoMayChange(security, part)) {
+    case Changers::Administrators:
+      return ExecutableTrust::Trusted;
+    case Changers::OneAccount:
+      return ExecutableTrust::OneUserAccount;
+    case Changers::Others:
+      break;
+  }
+  return ExecutableTrust::WritableByOthers;
+}
+
+// Of two verdicts on one path, the one its refusal names: a refusal that was seen before one that
+// could not be checked, and a user account's own folder only where nothing worse holds.
+ExecutableTrust Worse(ExecutableTrust a, ExecutableTrust b) {
+  const auto rank = [](ExecutableTrust trust) {
+    switch (trust) {
+      case ExecutableTrust::Trusted:
+        return 0;
+      case ExecutableTrust::Unknown:
+        return 1;
+      case ExecutableTrust::OneUserAccount:
+        return 2;
+      default:
+        return 3;
+    }
+  };
+  return rank(b) > rank(a) ? b : a;
 }
 
 bool IsExternalBus(std::uint32_t bus) {
@@ -124,7 +202,8 @@ bool IsDrivePathAsStarted(std::wstring_view given) {
 // be plugged in from outside.
 ExecutableTrust JudgeFolders(platform::FileSecurityApi& fileSecurity, const std::wstring& folder, PathPart part) {
   const ExecutableTrust trust = JudgeFolderAndAbove(folder, part, fileSecurity);
-  return trust == ExecutableTrust::Trusted ? JudgeDisk(fileSecurity, folder) : trust;
+  if (trust != ExecutableTrust::Trusted && trust != ExecutableTrust::OneUserAccount) return trust;
+  return Worse(trust, JudgeDisk(fileSecurity, folder));
 }
 
 std::wstring ParentFolder(const std::wstring& path) {
@@ -134,7 +213,7 @@ std::wstring ParentFolder(const std::wstring& path) {
 
 RunValueTarget Judge(std::wstring_view exePath, platform::FileSecurityApi& fileSecurity) {
   if (IsUncPath(exePath)) return {ExecutableTrust::NotLocal, {}};
-  if (!IsDrivePathAsStarted(exePath)) return {};
+  if (!IsDrivePathAsStarted(exePath)) return {ExecutableTrust::UnusualPath, {}};
   if (const ExecutableTrust links = NoLinkOnTheWay(exePath, fileSecurity); links != ExecutableTrust::Trusted) {
     return {links, {}};
   }
@@ -144,15 +223,18 @@ RunValueTarget Judge(std::wstring_view exePath, platform::FileSecurityApi& fileS
   if (!exe) return {};
   const std::wstring finalPath = platform::FinalPathName(fileSecurity, exe.get());
   if (IsUncPath(finalPath)) return {ExecutableTrust::NotLocal, {}};
+  if (finalPath.empty()) return {};
   std::optional<std::wstring> path = OrdinaryFinalPath(finalPath);
-  if (!path) return {};
+  if (!path) return {ExecutableTrust::UnusualPath, {}};
   if (const ExecutableTrust links = NoLinkOnTheWay(*path, fileSecurity); links != ExecutableTrust::Trusted) {
     return {links, {}};
   }
   const std::wstring root = path->substr(0, 3);
   if (fileSecurity.GetDriveTypeW(root.c_str()) != platform::kDriveFixed) return {ExecutableTrust::NotLocal, {}};
   ExecutableTrust trust = JudgeObject(fileSecurity, exe.get(), PathPart::File);
-  if (trust == ExecutableTrust::Trusted) trust = JudgeFolders(fileSecurity, ParentFolder(*path), PathPart::OwnFolder);
+  if (trust == ExecutableTrust::Trusted || trust == ExecutableTrust::OneUserAccount) {
+    trust = Worse(trust, JudgeFolders(fileSecurity, ParentFolder(*path), PathPart::OwnFolder));
+  }
   if (trust != ExecutableTrust::Trusted) return {trust, {}};
   return {ExecutableTrust::Trusted, std::move(*path)};
 }
@@ -164,14 +246,7 @@ bool IsAdministrativeOwner(std::wstring_view sid) {
 }
 
 bool OnlyAdministratorsMayChange(const FileSecurity& security, PathPart part) {
-  // The owner may always re-permission the object, whatever the list says.
-  if (!IsAdministrativeOwner(security.owner)) return false;
-  if (!security.hasDacl) return false;
-  const std::uint32_t dangerous = DangerousRights(part);
-  return std::ranges::none_of(security.dacl, [&](const platform::AccessEntry& entry) {
-    return entry.kind == AceKind::Allowed && (entry.flags & platform::kInheritOnlyAce) == 0 &&
-           (entry.mask & dangerous) != 0 && !IsAdministrativeOwner(entry.sid);
-  });
+  return WhoMayChange(security, part) == Changers::Administrators;
 }
 
 bool IsOrdinaryDrivePath(std::wstring_view path) {
@@ -210,16 +285,16 @@ ExecutableTrust JudgeFolderAndAbove(std::wstring_view folder, PathPart part, pla
   try {
     std::vector<std::wstring> paths = PathsFromTheRoot(folder);
     std::ranges::reverse(paths);
+    ExecutableTrust verdict = ExecutableTrust::Trusted;
     for (const std::wstring& path : paths) {
       const platform::UniqueFileHandle handle = platform::OpenForInspection(fileSecurity, path);
-      if (!handle) return ExecutableTrust::Unknown;
-      if (const ExecutableTrust trust = JudgeObject(fileSecurity, handle.get(), part);
-          trust != ExecutableTrust::Trusted) {
-        return trust;
-      }
+      if (!handle) return Worse(verdict, ExecutableTrust::Unknown);
+      verdict = Worse(verdict, JudgeObject(fileSecurity, handle.get(), part));
+      // A user's own folder is no reason to stop: one above it that others may change is graver.
+      if (verdict != ExecutableTrust::Trusted && verdict != ExecutableTrust::OneUserAccount) return verdict;
       part = PathPart::Ancestor;
     }
-    return ExecutableTrust::Trusted;
+    return verdict;
   } catch (...) {
     return ExecutableTrust::Unknown;
   }
@@ -235,7 +310,8 @@ RunValueTarget JudgeRunValueTarget(std::wstring_view exePath, platform::FileSecu
 
 ExecutableTrust JudgeRunValueFolder(std::wstring_view folder, platform::FileSecurityApi& fileSecurity) {
   try {
-    if (!IsOrdinaryDrivePath(folder) || folder.size() == 3) return ExecutableTrust::Unknown;
+    if (!IsOrdinaryDrivePath(folder)) return ExecutableTrust::UnusualPath;
+    if (folder.size() == 3) return ExecutableTrust::Unknown;
     const std::wstring path(folder);
     // Every folder above it exists: one made on the way would inherit what its parent passes on.
     const std::wstring parent = ParentFolder(path);

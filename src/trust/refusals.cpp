@@ -17,6 +17,7 @@ std::wstring_view In(const Texts& texts, Language language) {
 constexpr Texts kNotChecked{L"no se pudo comprobar qui\u00e9n puede cambiar el programa",
                             L"who can change the program could not be checked"};
 
+// Every verdict is named, so that a new one cannot pass unnoticed as another's reason.
 Texts ReasonTexts(ExecutableTrust trust) {
   switch (trust) {
     case ExecutableTrust::WritableByOthers:
@@ -24,6 +25,13 @@ Texts ReasonTexts(ExecutableTrust trust) {
           L"otros usuarios de este equipo pueden cambiar o reemplazar el programa, o una carpeta por encima de "
           L"\u00e9l",
           L"other users of this computer can change or replace the program, or a folder above it"};
+    case ExecutableTrust::OneUserAccount:
+      return {
+          L"el programa, o una carpeta por encima de \u00e9l, pertenece a una cuenta de usuario, como las carpetas "
+          L"de un perfil (Descargas, por ejemplo), y cualquier programa que esa cuenta ejecute, aun sin derechos de "
+          L"administrador, puede cambiarlo o reemplazarlo",
+          L"the program, or a folder above it, belongs to a user account, as a profile's folders do (Downloads, for "
+          L"one), and any program that account runs, even without administrator rights, can change or replace it"};
     case ExecutableTrust::NotLocal:
       return {
           L"el programa est\u00e1 en una unidad de red, extra\u00edble, externa o virtual, que otros pueden "
@@ -35,9 +43,17 @@ Texts ReasonTexts(ExecutableTrust trust) {
           L"apuntar a otro programa",
           L"the program's path goes through a symbolic link or a junction, which others can point at another "
           L"program"};
-    default:
-      return kNotChecked;
+    case ExecutableTrust::UnusualPath:
+      return {
+          L"la ruta del programa no se puede escribir como una ruta corriente de una unidad, que Windows lea siempre "
+          L"como el mismo archivo: es demasiado larga o tiene un nombre que Windows leer\u00eda de otro modo",
+          L"the program's path cannot be written as an ordinary drive path that Windows always reads as the same "
+          L"file: it is too long, or holds a name Windows would read otherwise"};
+    case ExecutableTrust::Unknown:
+    case ExecutableTrust::Trusted:
+      break;
   }
+  return kNotChecked;
 }
 
 Texts ReasonTexts(InstallFolderVerdict verdict) {
@@ -126,7 +142,7 @@ std::wstring MsiAutostartRefusal(std::wstring_view exe, ExecutableTrust trust) {
   return text;
 }
 
-std::wstring AutostartRefusalText(std::wstring_view exePath, ExecutableTrust trust) {
+std::wstring AutostartRefusalText(std::wstring_view exePath, ExecutableTrust trust, std::wstring_view keptProgram) {
   std::wstring text = Title() + L" no se agreg\u00f3 al inicio de Windows:\r\n";
   text += exePath;
   text += L"\r\n\r\n";
@@ -137,6 +153,10 @@ std::wstring AutostartRefusalText(std::wstring_view exePath, ExecutableTrust tru
   text += reason;
   text += L". ";
   text += kEveryLogon.spanish;
+  if (!keptProgram.empty()) {
+    text += L"\r\n\r\nSe mantiene el valor de inicio que ya existe, con el que Windows inicia este programa:\r\n";
+    text += keptProgram;
+  }
   text += L"\r\n\r\nInstale " + Title() +
           L" con su instalador, que lo coloca en una carpeta en la que solo los administradores pueden escribir, y "
           L"active \u00abIniciar con Windows\u00bb desde all\u00ed.";

@@ -24,7 +24,8 @@ std::wstring FolderRefusal(std::wstring_view folder, InstallFolderVerdict verdic
 std::wstring InstalledWithoutAutostart(ExecutableTrust trust, Language language);
 // The MSI refuses AUTOSTART=1 for `exe`.
 std::wstring MsiAutostartRefusal(std::wstring_view exe, ExecutableTrust trust);
-// The program's box when "Iniciar con Windows" is refused for `exePath`.
-std::wstring AutostartRefusalText(std::wstring_view exePath, ExecutableTrust trust);
+// The program's box when "Iniciar con Windows" is refused for `exePath`; `keptProgram` is what the
+// value already there, left as it was, starts (empty where there is none).
+std::wstring AutostartRefusalText(std::wstring_view exePath, ExecutableTrust trust, std::wstring_view keptProgram);
 
 }  // namespace varnlet::trust

@@ -16,9 +16,15 @@ enum class ExecutableTrust : int {
   // A junction, symbolic link or other reparse point on the way: what the path runs is decided
   // by whoever may point that link elsewhere.
   Linked = 3,
-  // The path or its security could not be read, or the file's real path cannot be written as an
-  // ordinary one; nothing is trusted that was not checked.
+  // The path or its security could not be read: nothing is trusted that was not checked.
   Unknown = 4,
+  // The file or a folder on its path may be changed by one user account, and by nobody else but
+  // administrators (a copy unzipped into a profile, Downloads say): what that account runs, with
+  // administrator rights or without, can replace the program.
+  OneUserAccount = 5,
+  // The file's real path cannot be written as an ordinary drive path that the system reads back as
+  // the same file: too long, or holding a name the system would read otherwise.
+  UnusualPath = 6,
 };
 
 // Whether an installer may install into a folder.

@@ -32,6 +32,7 @@
 #include <sddl.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cwchar>
@@ -226,12 +227,14 @@ int RefusingTray(long refusals, bool timedOut) {
   return 0;
 }
 
+// The whole text, however long: a refusal's box says a good deal.
 BOOL CALLBACK PrintText(HWND hwnd, LPARAM) {
-  wchar_t text[256] = {};
-  const int n = ::GetWindowTextW(hwnd, text, 256);
-  char utf8[1024] = {};
-  ::WideCharToMultiByte(CP_UTF8, 0, text, n, utf8, sizeof utf8 - 1, nullptr, nullptr);
-  std::printf("%s\n", utf8);
+  std::wstring text(static_cast<std::size_t>(::GetWindowTextLengthW(hwnd)) + 1, L'\0');
+  const int n = std::max(::GetWindowTextW(hwnd, text.data(), static_cast<int>(text.size())), 0);
+  std::string utf8(static_cast<std::size_t>(n) * 4, '\0');
+  const int bytes =
+      ::WideCharToMultiByte(CP_UTF8, 0, text.data(), n, utf8.data(), static_cast<int>(utf8.size()), nullptr, nullptr);
+  std::printf("%.*s\n", bytes, utf8.c_str());
   return TRUE;
 }
 

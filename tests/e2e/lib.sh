@@ -189,12 +189,14 @@ pick() {
   esac
 }
 
-# Under Wine every file is the Unix user's, who is no administrator, so "Iniciar con Windows"
-# refuses with a box (class #32770) that says others may replace the exe, and writes nothing.
-# Waits for that box and closes it.
+# Under Wine every file is the Unix user's, an account that is no administrators' group and the
+# only one with rights on it, so "Iniciar con Windows" refuses with a box (class #32770) that says
+# the exe belongs to a user account, and writes nothing. Waits for that box, checks that it also
+# holds the text given (if any), and closes it.
 autostart_refused() {
   wait_for 60 window_shown '#32770' &&
-    tool texts '#32770' | tr -d '\r' | grep -qF 'Otros usuarios de este equipo pueden cambiar' &&
+    tool texts '#32770' | tr -d '\r' | grep -qF 'pertenece a una cuenta de usuario' &&
+    { [ -z "${1:-}" ] || tool texts '#32770' | tr -d '\r' | grep -qF "$1"; } &&
     tool post '#32770' 16 0 0 && wait_for 60 window_gone '#32770'
 }
 

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # "Iniciar con Windows" adds no exe that others may replace to the start of Windows: under Wine
 # every file is the Unix user's, who is no administrator, so the switch refuses with a box that
-# says why and what to do, and writes nothing; a value already there (an installer's, or an earlier
-# version's unquoted one) shows the mark on, and the switch removes it from the program's own
-# registry view. "Acerca de..." shows the About window modally while the timers go on trimming,
+# says why and what to do, and writes nothing; a value another copy wrote meanwhile stays, and the
+# box names what it starts; a value already there (an installer's, or an earlier version's unquoted
+# one) shows the mark on, and the switch removes it from the program's own registry view. "Acerca de..." shows the About window modally while the timers go on trimming,
 # and shows it again after closing it. Every Wine process is elevated, so the banner is never
 # sent to the advertising page, neither at start nor on opening.
 source "$(dirname "$0")/lib.sh"
@@ -26,6 +26,15 @@ check "and, elevated, is not sent to the page" test "$(navigations "$ART/trace-f
 pick autostart
 check "Iniciar con Windows from a folder others may change says so, and closes" autostart_refused
 check "no Run value is written, in either view" eval "no_run_value && only_own_view"
+# Another copy's value, written while the program runs: switched on again, the program keeps it.
+other='"C:\Program Files\Other\varnlet.exe"'
+reg_view add "$VARNLET_RUN_KEY" /v "$VARNLET_RUN_VALUE" /t REG_SZ /d "$other" /f >/dev/null 2>&1
+pick autostart
+check "switched on again, the box names the program the value there starts" \
+  autostart_refused 'Se mantiene el valor de inicio que ya existe'
+check "and that value stays as it was" eval 'reg_view query "$VARNLET_RUN_KEY" /v "$VARNLET_RUN_VALUE" | grep -qF "$other"'
+pick autostart
+check "the mark showed it: the next click removes it" wait_for 60 no_run_value
 # Let the program take its balloon away (Wine never reports it shown), so it covers neither the
 # icon nor the menu.
 notify_program 1026

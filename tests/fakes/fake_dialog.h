@@ -45,6 +45,8 @@ class FakeDialog final : public toolkit::Dialog,
   std::size_t IndexOf(std::wstring_view controlName) const;
   bool Navigate(std::wstring_view URL) override;
   void Resize(int, int) override {}
+  bool ShowsPage() const override { return false; }
+  void Focus() override {}
 };
 
 class FakeDialogs final : public toolkit::Dialogs {

@@ -10,6 +10,7 @@
 #include "build_config.h"
 #include "fakes/fake_dialog.h"
 #include "fakes/fake_shell.h"
+#include "toolkit/dialog_access.h"
 #include "toolkit/dialog_colours.h"
 
 namespace varnlet::about {
@@ -117,6 +118,40 @@ TEST(Form2Layout, OnlyLabel5IsCentredAndOnlyLabel4HasColoursOfItsOwn) {
   for (std::size_t i = 0; i < kControlCount; ++i) EXPECT_EQ(Form2Controls()[i].link, i == kLabel4) << i;
   EXPECT_EQ(Control(kPicture1).pictureResource, IDB_PICTURE1);
   EXPECT_EQ(Control(kPicture2).pictureResource, 0);
+}
+
+// ---- The keyboard and screen readers ----
+
+// Tab stops on the link, and on the banner while it shows a page; Enter and Space act on the link,
+// which a screen reader reads as a link; the banner is a pane, or nothing while it is empty; the
+// rest is the system's to say (labels as texts).
+TEST(Form2Access, TheLinkAndTheBannerWithAPageAreTheStopsAndSayWhatTheyAre) {
+  using toolkit::AccessOf;
+  for (std::size_t i = 0; i < kControlCount; ++i) {
+    SCOPED_TRACE(i);
+    for (const bool page : {false, true}) {
+      const toolkit::ControlAccess access = AccessOf(Control(static_cast<ControlIndex>(i)), page);
+      EXPECT_EQ(access.tabStop, i == kLabel4 || (i == kWebBrowser1 && page));
+      EXPECT_EQ(access.pressable, i == kLabel4);
+      EXPECT_EQ(access.role, i == kLabel4 ? toolkit::kRoleLink : i == kWebBrowser1 ? toolkit::kRolePane : 0u);
+      EXPECT_EQ(access.defaultAction, i == kLabel4 ? L"Abrir" : L"");
+      EXPECT_EQ(access.hidden, i == kWebBrowser1 && !page);
+    }
+  }
+  // Round in both directions, from the focus's stop or from none; nowhere when nothing is a stop.
+  using toolkit::NextTabStop;
+  std::vector<bool> stops(kControlCount);
+  stops[kLabel4] = stops[kWebBrowser1] = true;
+  EXPECT_EQ(NextTabStop(stops, kLabel4, false), std::size_t{kWebBrowser1});
+  EXPECT_EQ(NextTabStop(stops, kWebBrowser1, false), std::size_t{kLabel4});
+  EXPECT_EQ(NextTabStop(stops, kLabel4, true), std::size_t{kWebBrowser1});
+  EXPECT_EQ(NextTabStop(stops, std::nullopt, false), std::size_t{kLabel4});
+  EXPECT_EQ(NextTabStop(stops, std::nullopt, true), std::size_t{kWebBrowser1});
+  stops[kWebBrowser1] = false;
+  EXPECT_EQ(NextTabStop(stops, kLabel4, false), std::size_t{kLabel4});
+  EXPECT_EQ(NextTabStop(stops, kLabel4, true), std::size_t{kLabel4});
+  EXPECT_EQ(NextTabStop(std::vector<bool>(kControlCount), std::nullopt, false), std::nullopt);
+  EXPECT_EQ(NextTabStop({}, std::nullopt, true), std::nullopt);
 }
 
 // ---- Colours: the design's, or the system's under high contrast ----
@@ -248,7 +283,7 @@ TEST_F(Form2Test, IconLoadsTheWindowHiddenAndRequestsTheAdsPageOnce) {
   EXPECT_TRUE(form2.Loaded());
   ASSERT_NE(dialogs.current, nullptr);
   EXPECT_FALSE(dialogs.current->visible);
-  EXPECT_EQ(dialogs.current->design.caption, L"Acerca de Varnlet!");
+  EXPECT_EQ(dialogs.current->design.caption, L"Acerca de " + std::wstring(config::kTitle));
   EXPECT_EQ(dialogs.loads, 1);
   ASSERT_EQ(dialogs.navigations.size(), 1u);
   EXPECT_EQ(dialogs.navigations[0], config::kAdsPage);

@@ -324,6 +324,25 @@ TEST(AutostartTrust, OnlyAnExeNoStandardUserCanReplaceIsAddedToTheStartOfWindows
   files.links[L"C:\\j"] = L"C:\\Program Files\\Varnlet";
   files.security[L"C:\\j"] = madeUnderTheRoot;
   files.links[L"C:\\Program Files\\Varnlet\\linked.exe"] = L"C:\\Tools\\varnlet.exe";
+  // A profile's folders and what is unzipped there: the user may change them, nobody else but the
+  // administrators may. The profile itself is the system's, granting the user full control; what
+  // the user makes there is the user's own. The same under a folder every user may change; and
+  // folders that a domain's users, or two accounts, may change.
+  FileSecurity profile{L"S-1-5-32-544",
+                       true,
+                       {{AceKind::Allowed, kInherited, kFull, L"S-1-5-18"},
+                        {AceKind::Allowed, kInherited, kFull, L"S-1-5-32-544"},
+                        {AceKind::Allowed, kInherited, kFull, user}}};
+  files.security[L"C:\\Users\\ana"] = profile;
+  profile.owner = user;
+  files.security[L"C:\\Users\\ana\\Downloads"] = profile;
+  files.security[L"C:\\Tools\\Mine"] = profile;
+  FileSecurity shared = profile;
+  shared.dacl.push_back({AceKind::Allowed, 0, kModify, L"S-1-5-21-1-2-3-513"});
+  files.security[L"C:\\Users\\ana\\Domain"] = shared;
+  shared.dacl.back().sid = L"S-1-5-21-1-2-3-1002";
+  files.security[L"C:\\Users\\ana\\Two"] = shared;
+  const std::wstring tooLong = L"C:\\Program Files\\Varnlet\\" + std::wstring(240, L'x') + L"\\varnlet.exe";
   struct PathRow {
     const wchar_t* path;
     ExecutableTrust trust;
@@ -336,12 +355,17 @@ TEST(AutostartTrust, OnlyAnExeNoStandardUserCanReplaceIsAddedToTheStartOfWindows
            // The system drops a trailing dot: the genuine folder, and its ordinary path is written.
            PathRow{L"C:\\Program Files.\\Varnlet\\varnlet.exe", ExecutableTrust::Trusted, kExe},
            // With "\\?\" the dot stays: a folder of its own that no ordinary path can name.
-           PathRow{L"\\\\?\\C:\\Program Files.\\Varnlet\\varnlet.exe", ExecutableTrust::Unknown},
-           PathRow{L"\\\\?\\C:\\Program Files\\Varnlet\\con.exe", ExecutableTrust::Unknown},
+           PathRow{L"\\\\?\\C:\\Program Files.\\Varnlet\\varnlet.exe", ExecutableTrust::UnusualPath},
+           PathRow{L"\\\\?\\C:\\Program Files\\Varnlet\\con.exe", ExecutableTrust::UnusualPath},
+           PathRow{tooLong.c_str(), ExecutableTrust::UnusualPath},
            PathRow{L"C:\\j\\varnlet.exe", ExecutableTrust::Linked},
            PathRow{L"C:\\Program Files\\Varnlet\\linked.exe", ExecutableTrust::Linked},
            PathRow{L"C:\\Tools\\varnlet.exe", ExecutableTrust::WritableByOthers},
            PathRow{L"C:\\varnlet.exe", ExecutableTrust::WritableByOthers},
+           PathRow{L"C:\\Users\\ana\\Downloads\\varnlet.exe", ExecutableTrust::OneUserAccount},
+           PathRow{L"C:\\Tools\\Mine\\varnlet.exe", ExecutableTrust::WritableByOthers},
+           PathRow{L"C:\\Users\\ana\\Domain\\varnlet.exe", ExecutableTrust::WritableByOthers},
+           PathRow{L"C:\\Users\\ana\\Two\\varnlet.exe", ExecutableTrust::WritableByOthers},
            PathRow{L"N:\\Apps\\varnlet.exe", ExecutableTrust::NotLocal},
            PathRow{L"e:\\varnlet.exe", ExecutableTrust::NotLocal},
            PathRow{L"U:\\Apps\\varnlet.exe", ExecutableTrust::NotLocal},
@@ -355,8 +379,8 @@ TEST(AutostartTrust, OnlyAnExeNoStandardUserCanReplaceIsAddedToTheStartOfWindows
            PathRow{L"P:\\varnlet.exe", ExecutableTrust::NotLocal},
            PathRow{L"\\\\server\\share\\varnlet.exe", ExecutableTrust::NotLocal},
            PathRow{L"\\\\?\\UNC\\server\\share\\varnlet.exe", ExecutableTrust::NotLocal},
-           PathRow{L"varnlet.exe", ExecutableTrust::Unknown},
-           PathRow{L"C:\\Program Files\\..\\Tools\\varnlet.exe", ExecutableTrust::Unknown},
+           PathRow{L"varnlet.exe", ExecutableTrust::UnusualPath},
+           PathRow{L"C:\\Program Files\\..\\Tools\\varnlet.exe", ExecutableTrust::UnusualPath},
        }) {
     const RunValueTarget target = JudgeRunValueTarget(r.path, files);
     EXPECT_EQ(target.trust, r.trust) << std::wstring(r.path);
@@ -364,11 +388,13 @@ TEST(AutostartTrust, OnlyAnExeNoStandardUserCanReplaceIsAddedToTheStartOfWindows
     EXPECT_EQ(files.openHandles(), 0u) << std::wstring(r.path);
   }
   // Before an installer writes anything: the folder it is about to make, or finds, and those above.
-  files.absent = {L"C:\\Program Files\\Fresh", L"C:\\Tools\\Fresh", L"C:\\New"};
+  files.absent = {L"C:\\Program Files\\Fresh", L"C:\\Tools\\Fresh", L"C:\\Users\\ana\\Downloads\\Fresh", L"C:\\New"};
   for (const auto& [folder, trust] : std::initializer_list<std::pair<const wchar_t*, ExecutableTrust>>{
            {L"C:\\Program Files\\Fresh", ExecutableTrust::Trusted},
            {L"C:\\Program Files\\Varnlet", ExecutableTrust::Trusted},
            {L"C:\\Tools\\Fresh", ExecutableTrust::WritableByOthers},
+           {L"C:\\Users\\ana\\Downloads\\Fresh", ExecutableTrust::OneUserAccount},
+           {L"C:\\Program Files\\Fresh.", ExecutableTrust::UnusualPath},
            {L"C:\\j", ExecutableTrust::Linked},
            {L"C:\\j\\Sub", ExecutableTrust::Linked},
            {L"C:\\New\\Varnlet", ExecutableTrust::Unknown},
@@ -385,6 +411,10 @@ TEST(AutostartTrust, OnlyAnExeNoStandardUserCanReplaceIsAddedToTheStartOfWindows
     EXPECT_EQ(JudgeRunValueTarget(kExe, failing).trust, ExecutableTrust::Unknown) << call;
     EXPECT_EQ(failing.openHandles(), 0u) << call;
   }
+  // What could not be read further up hides no reason already found.
+  files.faults().Inject("QueryStorageBusType", 0);
+  EXPECT_EQ(JudgeRunValueTarget(L"C:\\Users\\ana\\Downloads\\varnlet.exe", files).trust,
+            ExecutableTrust::OneUserAccount);
 }
 
 // The installers' folder: made anew with its rights from the start, or the previous install's
@@ -527,7 +557,7 @@ TEST(InstallFolder, TheFolderParameterIsReadInEveryFormOrRefused) {
 TEST(Refusals, EachVerdictHasItsOwnReasonInBothLanguages) {
   for (const Language language : {Language::Spanish, Language::English}) {
     std::vector<std::wstring_view> reasons;
-    for (int trust = 1; trust <= 4; ++trust) reasons.push_back(Reason(static_cast<ExecutableTrust>(trust), language));
+    for (int trust = 1; trust <= 6; ++trust) reasons.push_back(Reason(static_cast<ExecutableTrust>(trust), language));
     for (int verdict = 2; verdict <= 7; ++verdict) {
       reasons.push_back(Reason(static_cast<InstallFolderVerdict>(verdict), language));
     }
@@ -544,45 +574,94 @@ TEST(Refusals, EachVerdictHasItsOwnReasonInBothLanguages) {
     EXPECT_NE(text.find(Reason(InstallFolderVerdict::Occupied, language)), std::wstring::npos);
   }
   EXPECT_NE(Reason(ExecutableTrust::Linked, Language::Spanish), Reason(ExecutableTrust::Linked, Language::English));
+  // The program's box gives the verdict's own reason, as a sentence.
+  for (int trust = 1; trust <= 6; ++trust) {
+    const std::wstring_view reason = Reason(static_cast<ExecutableTrust>(trust), Language::Spanish);
+    const std::wstring box = AutostartRefusalText(L"C:\\x\\varnlet.exe", static_cast<ExecutableTrust>(trust), L"");
+    EXPECT_NE(box.find(std::wstring(reason.substr(1)) + L". "), std::wstring::npos) << trust;
+    EXPECT_EQ(box.find(L"Se mantiene"), std::wstring::npos) << "no value was there";
+  }
   EXPECT_EQ(LanguageOf(0x0409), Language::English);
   EXPECT_EQ(LanguageOf(0x0809), Language::English);
   EXPECT_EQ(LanguageOf(0x0C0A), Language::Spanish);
   EXPECT_EQ(LanguageOf(0x0407), Language::Spanish);
 }
 
-// Switched on from such a folder, nothing is written, the mark stays off and a box says why and
-// what to do; switching off still removes the value.
-TEST_F(MenuCommands, AnExeOthersMayReplaceIsRefusedAndItsValueStillRemoved) {
-  fakes.toolkit.app.path = L"C:\\Tools";
-  fakes.fileSecurity.security[L"C:\\Tools"] = {L"S-1-5-21-1-2-3-1001", true, {}};
-  Start(std::nullopt);
-  Click();
-  EXPECT_FALSE(Value());
-  EXPECT_EQ(Count("RegSetValueExA"), 0u);
-  EXPECT_FALSE(Mark());
-  ASSERT_EQ(fakes.toolkit.msgBoxes.size(), 1u);
-  EXPECT_EQ(fakes.toolkit.msgBoxes[0].prompt,
-            AutostartRefusalText(L"C:\\Tools\\varnlet.exe", ExecutableTrust::WritableByOthers));
-  EXPECT_TRUE(fakes.toolkit.msgBoxes[0].prompt.starts_with(
-      L"Varnlet! no se agreg\u00f3 al inicio de Windows:\r\nC:\\Tools\\varnlet.exe\r\n\r\nOtros usuarios"));
-  EXPECT_NE(fakes.toolkit.msgBoxes[0].prompt.find(L"Instale Varnlet! con su instalador"), std::wstring::npos);
-  EXPECT_EQ(fakes.toolkit.msgBoxes[0].buttons, kRefusalBoxStyle);
-  EXPECT_EQ(fakes.toolkit.msgBoxes[0].title, kAppTitle);
+// A refused exe writes nothing, and never touches a value another copy (or the installer) wrote:
+// switched on, the mark shows whether a value is there and the box says why and what that value
+// starts. Switching off is what the user asked for, whichever program the value starts: it goes.
+TEST_F(MenuCommands, ARefusedExeWritesNothingAndTheMarkShowsTheValueThere) {
+  const std::wstring exe = L"C:\\Users\\ana\\Downloads\\varnlet.exe";
+  struct Row {
+    const char* what;
+    const wchar_t* folder;
+    std::optional<std::string> before;
+    bool on;
+    ExecutableTrust trust;
+    std::optional<std::string> after;
+    const wchar_t* kept;
+  };
+  const std::string installed = Stored(kCommandAnsi);
+  const std::string own = Stored("N:\\Apps\\varnlet.exe");
+  for (const Row& r : {
+           Row{"no value, on", L"C:\\Users\\ana\\Downloads", std::nullopt, true, ExecutableTrust::OneUserAccount,
+               std::nullopt, L""},
+           Row{"the installed copy's value, on", L"C:\\Users\\ana\\Downloads", installed, true,
+               ExecutableTrust::OneUserAccount, installed, kExe},
+           Row{"the installed copy's value, off", L"C:\\Users\\ana\\Downloads", installed, false,
+               ExecutableTrust::OneUserAccount, std::nullopt, L""},
+           Row{"its own value on a network drive, on", L"N:\\Apps", own, true, ExecutableTrust::NotLocal, own,
+               L"N:\\Apps\\varnlet.exe"},
+           Row{"its own value on a network drive, off", L"N:\\Apps", own, false, ExecutableTrust::NotLocal,
+               std::nullopt, L""},
+       }) {
+    SCOPED_TRACE(r.what);
+    fakes::FakePlatform f;
+    f.toolkit.app.path = r.folder;
+    f.fileSecurity.driveTypes[L'N'] = 4;
+    f.fileSecurity.security[L"C:\\Users\\ana"] = {L"S-1-5-21-1-2-3-1001", true, {}};
+    if (r.before) f.registry.SetValue(kHklm, kRunKey, kRunValue, 1, *r.before);
+    Form1 form(f.services());
+    form.Load();
+    // The click flips the mark to what it asks for.
+    form.zmnuSysTrayDemo()->SetChecked(kMenuStartWithWindows, !r.on);
+    f.journal.Clear();
+    form.mnuFile_Click(kMenuStartWithWindows);
+    const auto value = f.registry.GetValue(kHklm, kRunKey, kRunValue);
+    EXPECT_EQ(value ? std::optional(value->data) : std::nullopt, r.after);
+    EXPECT_EQ(form.zmnuSysTrayDemo()->Checked(kMenuStartWithWindows), r.after.has_value());
+    const auto& made = f.journal.entries();
+    EXPECT_TRUE(std::none_of(made.begin(), made.end(), [](const std::string& c) {
+      return c.starts_with("RegSetValueExA");
+    })) << "nothing written, not even on the way out";
+    if (!r.on) {
+      EXPECT_TRUE(f.toolkit.msgBoxes.empty());
+      continue;
+    }
+    const std::wstring exePath = std::wstring(r.folder) + L"\\varnlet.exe";
+    ASSERT_EQ(f.toolkit.msgBoxes.size(), 1u);
+    EXPECT_EQ(f.toolkit.msgBoxes[0].prompt, AutostartRefusalText(exePath, r.trust, r.kept));
+    EXPECT_EQ(f.toolkit.msgBoxes[0].buttons, kRefusalBoxStyle);
+    EXPECT_EQ(f.toolkit.msgBoxes[0].title, kAppTitle);
+  }
+  // The box as the user reads it, for a copy in Downloads while the installed copy starts.
+  const std::wstring title(kAppTitle);
+  const std::wstring box = AutostartRefusalText(exe, ExecutableTrust::OneUserAccount, kExe);
+  EXPECT_TRUE(box.starts_with(title + L" no se agreg\u00f3 al inicio de Windows:\r\n" + exe +
+                              L"\r\n\r\nEl programa, o una carpeta por encima de \u00e9l, pertenece a una cuenta de "
+                              L"usuario"))
+      << testing::PrintToString(box);
+  EXPECT_NE(box.find(L"Se mantiene el valor de inicio que ya existe, con el que Windows inicia este programa:\r\n" +
+                     std::wstring(kExe) + L"\r\n\r\nInstale " + title + L" con su instalador"),
+            std::wstring::npos);
+}
 
-  fakes::FakePlatform f;
-  f.toolkit.app.path = L"N:\\Apps";
-  f.fileSecurity.driveTypes[L'N'] = 4;
-  f.registry.SetValue(kHklm, kRunKey, kRunValue, 1, Stored("N:\\Apps\\varnlet.exe"));
-  Form1 form(f.services());
-  form.Load();
-  form.mnuFile_Click(kMenuStartWithWindows);
-  EXPECT_FALSE(f.registry.GetValue(kHklm, kRunKey, kRunValue));
-  EXPECT_FALSE(form.zmnuSysTrayDemo()->Checked(kMenuStartWithWindows));
-  const auto& made = f.journal.entries();
-  EXPECT_TRUE(std::none_of(made.begin(), made.end(), [](const std::string& c) {
-    return c.starts_with("RegSetValueExA");
-  })) << "not even rewritten on the way out";
-  EXPECT_TRUE(f.toolkit.msgBoxes.empty());
+TEST(AutostartSwitch, TheProgramAValueStartsIsItsQuotedPathOrTheWholeValue) {
+  EXPECT_EQ(ProgramOf(L"\"C:\\Program Files\\Varnlet\\varnlet.exe\" /min"), L"C:\\Program Files\\Varnlet\\varnlet.exe");
+  EXPECT_EQ(ProgramOf(L"  C:\\Apps\\varnlet.exe"), L"C:\\Apps\\varnlet.exe");
+  EXPECT_EQ(ProgramOf(L"\"C:\\Apps\\unclosed.exe"), L"C:\\Apps\\unclosed.exe");
+  EXPECT_EQ(ProgramOf(L"   "), L"");
+  EXPECT_EQ(ProgramOf(L""), L"");
 }
 
 TEST_F(MenuCommands, AboutShowsTheWindowModallyWhileTheTimersTrim) {

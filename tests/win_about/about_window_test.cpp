@@ -8,10 +8,12 @@
 #include <mshtmdid.h>
 #include <mshtmhst.h>
 #include <mshtml.h>
+#include <oleacc.h>
 #include <olectl.h>
 #include <shobjidl.h>
 #include <urlmon.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -56,6 +58,9 @@ class RecordingBrowsers final : public BrowserFactory {
   int created = 0;
   int released = 0;
   std::vector<std::wstring> navigations;
+  // Stands in for a page having arrived, which Wine's browser never brings.
+  bool pageShown = false;
+  int focused = 0;
 
  private:
   class Recorder final : public toolkit::WebBrowser {
@@ -68,6 +73,11 @@ class RecordingBrowsers final : public BrowserFactory {
       return inner_->Navigate(url);
     }
     void Resize(int width, int height) override { inner_->Resize(width, height); }
+    bool ShowsPage() const override { return owner_.pageShown || inner_->ShowsPage(); }
+    void Focus() override {
+      ++owner_.focused;
+      inner_->Focus();
+    }
 
    private:
     RecordingBrowsers& owner_;
@@ -161,6 +171,57 @@ class Canvas {
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr COLORREF kBlue = RGB(0, 0, 255);
 
+// Keys as the keyboard sends them: through the system's input queue, to the window with the focus.
+void SendKeys(std::initializer_list<std::pair<WORD, bool>> keys) {
+  std::vector<INPUT> inputs;
+  for (const auto& [key, down] : keys) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = key;
+    input.ki.dwFlags = down ? 0 : KEYEVENTF_KEYUP;
+    inputs.push_back(input);
+  }
+  ASSERT_EQ(::SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)), inputs.size());
+}
+void Press(WORD key) { SendKeys({{key, true}, {key, false}}); }
+
+bool Within(HWND root, HWND hwnd) { return hwnd != nullptr && (hwnd == root || ::IsChild(root, hwnd)); }
+
+bool UnderWine() { return ::GetProcAddress(::GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr; }
+
+// IID_IAccessible spelled out: mingw's import library gives a thunk's address for it in a static link.
+constexpr GUID kIidAccessible{0x618736e0, 0x3c3d, 0x11cf, {0x81, 0x0c, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
+
+// What a screen reader reads of a window: its object's role, name, state and default action.
+struct Read {
+  LONG role = -1;
+  std::wstring name;
+  LONG state = 0;
+  std::wstring defaultAction;
+  toolkit::win32::ComPtr<IAccessible> object;
+};
+Read ReadAccessible(HWND hwnd, LONG objectId = OBJID_CLIENT) {
+  Read read;
+  if (FAILED(::AccessibleObjectFromWindow(hwnd, static_cast<DWORD>(objectId), kIidAccessible, read.object.putVoid()))) {
+    return read;
+  }
+  VARIANT self;
+  self.vt = VT_I4;
+  self.lVal = CHILDID_SELF;
+  VARIANT value;
+  ::VariantInit(&value);
+  if (SUCCEEDED(read.object->get_accRole(self, &value)) && value.vt == VT_I4) read.role = value.lVal;
+  ::VariantInit(&value);
+  if (SUCCEEDED(read.object->get_accState(self, &value)) && value.vt == VT_I4) read.state = value.lVal;
+  BSTR text = nullptr;
+  if (read.object->get_accName(self, &text) == S_OK && text != nullptr) read.name = text;
+  ::SysFreeString(text);
+  text = nullptr;
+  if (read.object->get_accDefaultAction(self, &text) == S_OK && text != nullptr) read.defaultAction = text;
+  ::SysFreeString(text);
+  return read;
+}
+
 class AboutWindowTest : public ::testing::Test {
  protected:
   explicit AboutWindowTest(const CLSID& browserClass = CLSID_WebBrowser,
@@ -245,7 +306,7 @@ TEST_F(AboutWindowTest, IsAHiddenFixedDialogWithOnlyACloseButton) {
   const HWND hwnd = Window();
   ASSERT_TRUE(::IsWindow(hwnd));
   EXPECT_FALSE(::IsWindowVisible(hwnd));  // reading the icon loads it without showing it
-  EXPECT_EQ(WindowText(hwnd), L"Acerca de Varnlet!");
+  EXPECT_EQ(WindowText(hwnd), kForm2Caption);
   EXPECT_EQ(ClassName(hwnd), L"Varnlet.Form2");
   EXPECT_EQ(::GetParent(hwnd), nullptr);
   EXPECT_EQ(::GetWindow(hwnd, GW_OWNER), nullptr);
@@ -292,7 +353,7 @@ TEST_F(AboutWindowTest, EveryControlIsARealChildWithItsRectangleAndText) {
   ExpectCompleteWindow();
   EXPECT_EQ(ClassName(Control(kLabel1)), L"Static");
   EXPECT_EQ(::GetParent(Control(kLabel4)), Control(kPicture2));
-  EXPECT_EQ(WindowText(Control(kLabel1)), L"Varnlet! ");
+  EXPECT_EQ(WindowText(Control(kLabel1)), std::wstring(config::kTitle) + L" ");
   EXPECT_EQ(WindowText(Control(kLabel5)), L"Si gust\u00F3 el programa, \u00A1comp\u00E1rtelo!");
   EXPECT_TRUE(::GetWindowLongW(Control(kLabel5), GWL_STYLE) & SS_CENTER);
   EXPECT_FALSE(::GetWindowLongW(Control(kLabel1), GWL_STYLE) & SS_CENTER);
@@ -396,6 +457,13 @@ TEST_F(HighContrastTest, TheSystemsColoursWhileItIsOnFollowingChangesWhileTheWin
     ::SendMessageW(Control(kLabel4), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(canvas.dc()), PRF_CLIENT);
     EXPECT_GT(canvas.Count(kYellow), 0);
     EXPECT_GT(canvas.Count(kBlack), 45 * 13 / 2);
+    // With the focus, its rectangle shows on the theme's colours, whatever the last input was.
+    ::SetFocus(Control(kLabel4));
+    ASSERT_EQ(::GetFocus(), Control(kLabel4));
+    Canvas focused(45, 13);
+    ::SendMessageW(Control(kLabel4), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(focused.dc()), PRF_CLIENT);
+    EXPECT_GT(45 * 13 - focused.Count(kYellow) - focused.Count(kBlack),
+              45 * 13 - canvas.Count(kYellow) - canvas.Count(kBlack));
   }
   // Off again: the design's colours come back at the setting's change, the theme's colours stay.
   fakeHighContrast = false;
@@ -648,7 +716,11 @@ TEST_F(SiteTest, WhatTheUserFollowsOpensOutsideAndThePagesOwnNavigationsStayFenc
   constexpr LONG kByPage = navHyperlink;
   EXPECT_TRUE(BeforeNavigateCancelled(&top, L"https://shop.example/early", kByPage)) << "still loading";
   EXPECT_FALSE(BeforeNavigateCancelled(&frame, Ads(L"/frame.html"), kByPage));
+  EXPECT_FALSE(toolkit::win32::SiteShowsPage(site.get())) << "no page yet: the banner is no stop";
+  EXPECT_TRUE(Arrived(DISPID_DOCUMENTCOMPLETE, frame, config::kAdsPage).empty());
+  EXPECT_FALSE(toolkit::win32::SiteShowsPage(site.get())) << "a frame's page is not the banner's";
   EXPECT_TRUE(Arrived(DISPID_DOCUMENTCOMPLETE, top, config::kAdsPage).empty());
+  EXPECT_TRUE(toolkit::win32::SiteShowsPage(site.get()));
   EXPECT_TRUE(BeforeNavigateCancelled(&top, L"https://shop.example/click", kByPage));
   EXPECT_TRUE(BeforeNavigateCancelled(&frame, Ads(L"/next.html"), kByPage));
   EXPECT_TRUE(BeforeNavigateCancelled(&frame, L"file:///C:/windows/win.ini", kByPage));
@@ -671,6 +743,12 @@ TEST_F(SiteTest, APageOffTheFenceOrNotHtmlIsBlanked) {
   ASSERT_EQ(host->GetHostInfo(&info), S_OK);
   EXPECT_EQ(info.dwFlags & DOCHOSTUIFLAG_ENABLE_REDIRECT_NOTIFICATION, DOCHOSTUIFLAG_ENABLE_REDIRECT_NOTIFICATION);
   EXPECT_EQ(info.dwFlags & DOCHOSTUIFLAG_NO3DBORDER, 0u);
+
+  // The banner's own page off the fence is blanked, and the empty page shows nothing.
+  EXPECT_FALSE(Arrived(DISPID_DOCUMENTCOMPLETE, top, L"https://tracker.example/landing").empty());
+  EXPECT_FALSE(toolkit::win32::SiteShowsPage(site.get()));
+  EXPECT_TRUE(Arrived(DISPID_DOCUMENTCOMPLETE, top, L"about:blank").empty());
+  EXPECT_FALSE(toolkit::win32::SiteShowsPage(site.get()));
 
   const std::vector<std::pair<DISPID, std::wstring>> blanked{{0x68, L"about:blank"}};
   for (const DISPID event : {DISPID_NAVIGATECOMPLETE2, DISPID_DOCUMENTCOMPLETE}) {
@@ -762,6 +840,133 @@ TEST_F(AboutWindowTest, ANewDpiRescalesTheWindowTheControlsAndTheFonts) {
   const RECT client = ClientRect(Window());
   EXPECT_GE(client.right, 522);
   EXPECT_GE(client.bottom, 306);
+}
+
+// The keyboard alone: the focus starts on the link; Tab and Shift+Tab go round the link and the
+// banner (a stop only while it shows a page, and never a trap); the link shows its focus
+// rectangle once a key was pressed; Enter and Space open the home page; Esc closes the window as
+// its close box does, and the focus goes back to where it was.
+TEST_F(AboutWindowTest, TheKeyboardGoesRoundTheLinkAndTheBannerOpensTheLinkAndClosesTheWindow) {
+  toolkit::win32::ToolkitWin32 toolkit(::GetModuleHandleW(nullptr), L"Local\\Varnlet.AboutWindowKeys",
+                                       std::wstring(config::kTitle));
+  // The test's own window has the focus, on a button of its own, before the About window shows.
+  const platform::win32::UniqueHwnd before(::CreateWindowExW(0, L"STATIC", L"before", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
+                                                             0, 0, 200, 100, nullptr, nullptr, nullptr, nullptr));
+  const HWND button = ::CreateWindowExW(0, L"BUTTON", L"b", WS_CHILD | WS_VISIBLE | WS_TABSTOP, 0, 0, 50, 20,
+                                        before.get(), nullptr, nullptr, nullptr);
+  ::SetForegroundWindow(before.get());
+  ::SetFocus(button);
+  ASSERT_EQ(::GetFocus(), button);
+  form2.Icon();
+  const HWND link = Control(kLabel4);
+  const HWND banner = Control(kWebBrowser1);
+  // Pixels of the link that are neither its text nor its background: the focus rectangle's.
+  const auto focusDots = [&] {
+    Canvas canvas(45, 13);
+    ::SendMessageW(link, WM_PRINTCLIENT, reinterpret_cast<WPARAM>(canvas.dc()), PRF_CLIENT);
+    return canvas.width() * canvas.height() - canvas.Count(kWhite) - canvas.Count(kBlue);
+  };
+  const int unfocusedDots = focusDots();
+
+  // Each step checks what the keys of the step before did: keys come before timer ticks.
+  const std::vector<std::function<void()>> steps{
+      [&] {
+        EXPECT_EQ(::GetFocus(), link) << "the first stop";
+        Press(VK_TAB);
+      },
+      [&] {
+        EXPECT_EQ(::GetFocus(), link) << "the banner, empty, is no stop";
+        EXPECT_GT(focusDots(), unfocusedDots) << "a key was pressed: the focus shows";
+        browsers.pageShown = true;
+        Press(VK_TAB);
+      },
+      [&] {
+        EXPECT_TRUE(Within(banner, ::GetFocus())) << "a page shows: the banner is a stop";
+        EXPECT_EQ(browsers.focused, 1) << "and the focus goes into its page";
+        EXPECT_EQ(focusDots(), unfocusedDots);
+        SendKeys({{VK_SHIFT, true}, {VK_TAB, true}, {VK_TAB, false}, {VK_SHIFT, false}});
+      },
+      [&] {
+        EXPECT_EQ(::GetFocus(), link) << "Shift+Tab goes back";
+        Press(VK_TAB);
+      },
+      [&] {
+        EXPECT_TRUE(Within(banner, ::GetFocus()));
+        Press(VK_TAB);
+      },
+      [&] {
+        EXPECT_EQ(::GetFocus(), link) << "Tab leaves the banner: round to the first stop";
+        EXPECT_TRUE(shell.executeCalls.empty());
+        Press(VK_RETURN);
+      },
+      [&] {
+        ExpectOneOpenOfTheHomePage();
+        Press(VK_SPACE);
+      },
+      [&] {
+        EXPECT_EQ(shell.executeCalls.size(), 2u) << "Space as Enter";
+        Press(VK_ESCAPE);
+      },
+  };
+  std::size_t next = 0;
+  auto timer = toolkit.CreateTimer(30, [&] {
+    if (next < steps.size()) {
+      steps[next++]();
+    } else if (++next > steps.size() + 20) {
+      ::PostMessageW(Window(), WM_CLOSE, 0, 0);  // the window outlived Esc: let the test end
+    }
+  });
+  form2.ShowModal();
+  EXPECT_EQ(next, steps.size()) << "Esc closed the window";
+  EXPECT_FALSE(form2.Loaded());
+  EXPECT_EQ(::GetForegroundWindow(), before.get());
+  EXPECT_EQ(::GetFocus(), button) << "the focus is back where it was";
+}
+
+// A screen reader reads, through Active Accessibility: the link as a link named by its text, that
+// it may focus and open; the window by its caption; the labels by their texts; the banner as a
+// pane, or nothing while it is empty.
+TEST_F(AboutWindowTest, AScreenReaderReadsTheLinkTheWindowTheLabelsAndTheBanner) {
+  form2.Icon();
+  const Read link = ReadAccessible(Control(kLabel4));
+  ASSERT_TRUE(link.object);
+  EXPECT_EQ(link.role, ROLE_SYSTEM_LINK);
+  EXPECT_EQ(link.name, config::kMaker);
+  EXPECT_EQ(link.defaultAction, L"Abrir");
+  EXPECT_EQ(link.state & (STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_LINKED), STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_LINKED);
+  VARIANT self;
+  self.vt = VT_I4;
+  self.lVal = CHILDID_SELF;
+  EXPECT_EQ(link.object->accDoDefaultAction(self), S_OK);
+  EXPECT_TRUE(shell.executeCalls.empty()) << "done by the window, after the reader's call";
+  MSG msg;
+  while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) ::DispatchMessageW(&msg);
+  ExpectOneOpenOfTheHomePage();
+
+  EXPECT_EQ(ReadAccessible(Window()).name, kForm2Caption);
+  // The window's frame: Wine 8's oleacc makes no object for it (AccessibleObjectFromWindow fails).
+  if (!UnderWine()) {
+    const Read frame = ReadAccessible(Window(), OBJID_WINDOW);
+    EXPECT_EQ(frame.role, ROLE_SYSTEM_WINDOW);
+    EXPECT_EQ(frame.name, kForm2Caption);
+  }
+  for (const ControlIndex i : {kLabel1, kLabel2, kLabel3, kLabel5}) {
+    SCOPED_TRACE(i);
+    const Read label = ReadAccessible(Control(i));
+    EXPECT_EQ(label.name, Form2Controls()[i].text);
+    // Windows' object for a static control is a text; Wine 8's oleacc gives every window it does
+    // not know the client role.
+    EXPECT_EQ(label.role, UnderWine() ? ROLE_SYSTEM_CLIENT : ROLE_SYSTEM_STATICTEXT);
+  }
+
+  const Read empty = ReadAccessible(Control(kWebBrowser1));
+  EXPECT_EQ(empty.role, ROLE_SYSTEM_PANE);
+  EXPECT_NE(empty.state & STATE_SYSTEM_INVISIBLE, 0) << "nothing to read while no page shows";
+  browsers.pageShown = true;
+  const Read page = ReadAccessible(Control(kWebBrowser1));
+  EXPECT_EQ(page.role, ROLE_SYSTEM_PANE);
+  EXPECT_EQ(page.state & STATE_SYSTEM_INVISIBLE, 0);
+  EXPECT_NE(page.state & STATE_SYSTEM_FOCUSABLE, 0);
 }
 
 class NoBrowserTest : public AboutWindowTest {

@@ -5,6 +5,10 @@
 set -u
 wine_run=$1 exe=$2 shot=$3 display_file=$4
 done_file="$shot.done"
+# The caption holds the build's title (VARNLET_TITLE), which the build tree's facts give; of its
+# characters, "." and "+" mean more in a pattern.
+source "$(dirname "$display_file")/varnlet-facts.sh"
+caption="^Acerca de $(printf '%s' "$VARNLET_TITLE" | sed 's/[.+]/\\&/g')\$"
 rm -f "$shot" "$done_file"
 
 # Without a window manager on Xvfb nobody would draw the frame and caption: let Wine draw them
@@ -19,7 +23,7 @@ for _ in $(seq 300); do
   if [ -s "$display_file" ]; then
     DISPLAY="$(cat "$display_file")"
     export DISPLAY
-    if xdotool search --onlyvisible --name '^Acerca de Varnlet!$' >/dev/null 2>&1; then
+    if xdotool search --onlyvisible --name "$caption" >/dev/null 2>&1; then
       found=1
       break
     fi

@@ -4,6 +4,7 @@
 // runs, and the object is never linked; it sees every layer, so it is a target of its own.
 #include <windows.h>
 #include <mshtmdid.h>
+#include <oleacc.h>
 #include <shellapi.h>
 #include <tlhelp32.h>
 #include <urlmon.h>
@@ -24,6 +25,7 @@
 #include "registry/cQueryReg.h"
 #include "toolkit/browser_policy.h"
 #include "toolkit/dialog.h"
+#include "toolkit/dialog_access.h"
 #include "tray/Module1.h"
 #include "tray/notify_icon_record.h"
 #include "trim/working_set_trimmer.h"
@@ -187,6 +189,8 @@ static_assert(sizeof(NOTIFYICONDATAA::szInfoTitle) == tray::kInfoTitleWidth);
 
 // toolkit/dialog.h
 static_assert(toolkit::Rgb(0x12, 0x34, 0x56) == RGB(0x12, 0x34, 0x56));
+static_assert(toolkit::kRoleLink == ROLE_SYSTEM_LINK);
+static_assert(toolkit::kRolePane == ROLE_SYSTEM_PANE);
 
 // toolkit/browser_policy.h
 static_assert(toolkit::download_control::kDownloadImages == DLCTL_DLIMAGES);

@@ -3,6 +3,7 @@
 #include <windowsx.h>
 
 #include <algorithm>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -10,7 +11,9 @@
 
 #include "base/scope_guard.h"
 #include "platform/win32/system_library.h"
+#include "toolkit/dialog_access.h"
 #include "toolkit/dialog_colours.h"
+#include "toolkit/win32/control_accessible.h"
 #include "toolkit/win32/window_object.h"
 
 namespace varnlet::toolkit::win32 {
@@ -23,6 +26,8 @@ using platform::win32::UniqueHwnd;
 constexpr DWORD kStyle = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
 constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_WINDOWEDGE | WS_EX_CONTROLPARENT;
 constexpr int kDefaultDpi = 96;
+// The banner's focus rectangle lies this far outside its area, on the form.
+constexpr int kBannerRing = 2;
 
 // Functions of Windows 10 and later, found at run time so the program still starts on Windows 7.
 template <class Fn>
@@ -54,13 +59,14 @@ RECT WindowRectFor(int clientWidth, int clientHeight, int dpi) {
   return rc;
 }
 
-void RegisterWindowClass(HINSTANCE instance, const wchar_t* name, WNDPROC proc) {
+void RegisterWindowClass(HINSTANCE instance, const wchar_t* name, WNDPROC proc,
+                         LPCWSTR cursor = reinterpret_cast<LPCWSTR>(IDC_ARROW)) {
   WNDCLASSEXW wc{};
   wc.cbSize = sizeof wc;
   wc.style = CS_DBLCLKS;
   wc.lpfnWndProc = proc;
   wc.hInstance = instance;
-  wc.hCursor = ::LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+  wc.hCursor = ::LoadCursorW(nullptr, cursor);
   wc.lpszClassName = name;
   ::RegisterClassExW(&wc);  // fails harmlessly when the class exists
 }
@@ -77,6 +83,18 @@ HFONT MakeFont(const FontDesign& font, int dpi) {
                        DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, face.c_str());
 }
 
+// Whether a key was down when the message being handled was sent.
+bool KeyIsDown(int key) { return ::GetKeyState(key) < 0; }
+
+// Whether `hwnd` is `root` or lies inside it.
+bool Within(HWND root, HWND hwnd) { return hwnd != nullptr && (hwnd == root || ::IsChild(root, hwnd) != FALSE); }
+
+// Where the keyboard was before a window took it, to give it back when that window goes.
+struct FocusBefore {
+  HWND foreground = ::GetForegroundWindow();
+  HWND focus = ::GetFocus();
+};
+
 }  // namespace
 
 class DialogsWin32::DialogImpl final : public Dialog {
@@ -86,8 +104,9 @@ class DialogsWin32::DialogImpl final : public Dialog {
     const HINSTANCE instance = owner_.instance_;
     const std::wstring windowClass(design_.windowClass);
     RegisterWindowClass(instance, windowClass.c_str(), &DialogImpl::WindowProc);
-    RegisterWindowClass(instance, kPictureBoxClass, &DialogImpl::ChildProc);
-    RegisterWindowClass(instance, kBrowserAreaClass, &DialogImpl::ChildProc);
+    RegisterWindowClass(instance, kPictureBoxClass, &DialogImpl::PictureBoxProc);
+    RegisterWindowClass(instance, kBrowserAreaClass, &DialogImpl::BrowserAreaProc);
+    RegisterWindowClass(instance, kLinkClass, &DialogImpl::LinkProc, reinterpret_cast<LPCWSTR>(IDC_HAND));
     ApplyColours();
 
     // Made at the primary monitor's origin, so its DPI is that monitor's; sized and centred below.
@@ -130,6 +149,9 @@ class DialogsWin32::DialogImpl final : public Dialog {
     }
     modal_ = true;
     const ScopeGuard modalEnds([this] { modal_ = false; });
+    const FocusBefore before;
+    // Focus rectangles show at once for a keyboard user, and at the first key for a mouse user.
+    ::SendMessageW(hwnd_.get(), WM_CHANGEUISTATE, MAKEWPARAM(UIS_INITIALIZE, 0), 0);
     ::ShowWindow(hwnd_.get(), SW_SHOWNORMAL);
     ::UpdateWindow(hwnd_.get());
     ::SetForegroundWindow(hwnd_.get());
@@ -139,14 +161,16 @@ class DialogsWin32::DialogImpl final : public Dialog {
     while (hwnd_ && ::IsWindowVisible(hwnd_.get())) {
       const BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
       if (got == 0) {
-        // The program is ending: leave the quit message to the main loop.
+        // The program is ending: leave the quit message to the main loop, and the focus alone.
         ::PostQuitMessage(static_cast<int>(msg.wParam));
-        break;
+        return;
       }
       if (got < 0) break;
+      if (TranslateDialogKey(msg)) continue;
       ::TranslateMessage(&msg);
       ::DispatchMessageW(&msg);
     }
+    GiveFocusBack(before);
   }
 
  private:
@@ -156,6 +180,8 @@ class DialogsWin32::DialogImpl final : public Dialog {
     UniqueGdiObject backBrush;
     UniqueGdiObject picture;
     std::unique_ptr<WebBrowser> browser;  // null where none could be made
+    // A press that has not been released yet, for a click.
+    bool pressed = false;
   };
 
   void Build() {
@@ -204,7 +230,13 @@ class DialogsWin32::DialogImpl final : public Dialog {
     DWORD style = WS_CHILD | WS_VISIBLE;
     switch (c.kind) {
       case ControlKind::Label:
-        // SS_NOPREFIX: the maker's name is a build option and may hold an "&".
+        if (c.link) {
+          // Drawn by us, so that it can take the focus and show it.
+          windowClass = kLinkClass;
+          style |= WS_TABSTOP;
+          break;
+        }
+        // SS_NOPREFIX: a text may hold an "&".
         style |= SS_NOTIFY | SS_NOPREFIX | (c.align == TextAlign::Centre ? SS_CENTER : SS_LEFT);
         break;
       case ControlKind::PictureBox:
@@ -293,6 +325,107 @@ class DialogsWin32::DialogImpl final : public Dialog {
     return static_cast<HBRUSH>(formBrush_.get());
   }
 
+  // ---- The keyboard ----
+
+  bool ShowsPage(std::size_t index) const {
+    return index < controls_.size() && controls_[index].browser && controls_[index].browser->ShowsPage();
+  }
+
+  ControlAccess AccessAt(std::size_t index) const { return AccessOf(design_.controls[index], ShowsPage(index)); }
+
+  bool IsTabStop(std::size_t index) const {
+    const HWND hwnd = controls_[index].hwnd;
+    return AccessAt(index).tabStop && ::IsWindowVisible(hwnd) != FALSE && ::IsWindowEnabled(hwnd) != FALSE;
+  }
+
+  // The stop that holds `focus` (itself, or a window inside it: the banner's page).
+  std::optional<std::size_t> StopHolding(HWND focus) const {
+    for (std::size_t i = 0; i < controls_.size(); ++i) {
+      if (IsTabStop(i) && Within(controls_[i].hwnd, focus)) return i;
+    }
+    return std::nullopt;
+  }
+
+  std::vector<bool> TabStops() const {
+    std::vector<bool> stops(controls_.size());
+    for (std::size_t i = 0; i < controls_.size(); ++i) stops[i] = IsTabStop(i);
+    return stops;
+  }
+
+  void FocusFirstStop() {
+    const std::optional<std::size_t> first = NextTabStop(TabStops(), std::nullopt, false);
+    ::SetFocus(first ? controls_[*first].hwnd : hwnd_.get());
+  }
+
+  // Tab and Shift+Tab: the window's own stops, in the design's order, never the page's inside the
+  // banner, where Tab would stay.
+  void MoveFocus(bool backwards) {
+    const std::optional<std::size_t> next = NextTabStop(TabStops(), StopHolding(::GetFocus()), backwards);
+    // The keyboard is in use: focus rectangles show from now on.
+    ::SendMessageW(hwnd_.get(), WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS), 0);
+    if (next) ::SetFocus(controls_[*next].hwnd);
+    InvalidateBannerRing();
+  }
+
+  // What the caption's close box does.
+  void CloseFromTheKeyboard() { ::SendMessageW(hwnd_.get(), WM_SYSCOMMAND, SC_CLOSE, 0); }
+
+  // The window's keys, before the control with the focus (the banner's page above all) sees them:
+  // true when the key was the window's.
+  bool TranslateDialogKey(const MSG& msg) {
+    if (!Within(hwnd_.get(), msg.hwnd)) return false;
+    if (msg.message == WM_KEYDOWN && msg.wParam == VK_TAB && !KeyIsDown(VK_CONTROL) && !KeyIsDown(VK_MENU)) {
+      MoveFocus(KeyIsDown(VK_SHIFT));
+      return true;
+    }
+    if ((msg.message == WM_KEYDOWN && msg.wParam == VK_ESCAPE) ||
+        (msg.message == WM_SYSKEYDOWN && msg.wParam == VK_F4)) {
+      CloseFromTheKeyboard();
+      return true;
+    }
+    return false;
+  }
+
+  // To the window that had it, and in it the control, where they can still take it.
+  static void GiveFocusBack(const FocusBefore& before) {
+    if (before.foreground != nullptr && ::IsWindowVisible(before.foreground) != FALSE) {
+      ::SetForegroundWindow(before.foreground);
+    }
+    if (before.focus != nullptr && ::IsWindow(before.focus) != FALSE &&
+        ::IsWindowVisible(::GetAncestor(before.focus, GA_ROOT)) != FALSE) {
+      ::SetFocus(before.focus);
+    }
+  }
+
+  bool FocusCuesShown(HWND hwnd) const {
+    if (owner_.highContrast_ != nullptr && owner_.highContrast_()) return true;
+    return (::SendMessageW(hwnd, WM_QUERYUISTATE, 0, 0) & UISF_HIDEFOCUS) == 0;
+  }
+
+  std::optional<std::size_t> Banner() const {
+    for (std::size_t i = 0; i < controls_.size(); ++i) {
+      if (design_.controls[i].kind == ControlKind::WebBrowser) return i;
+    }
+    return std::nullopt;
+  }
+
+  // The focus rectangle around the banner, on the form: the page inside covers the area itself.
+  std::optional<RECT> BannerRing() const {
+    const std::optional<std::size_t> banner = Banner();
+    if (!banner || !hwnd_) return std::nullopt;
+    RECT rc{};
+    ::GetWindowRect(controls_[*banner].hwnd, &rc);
+    ::MapWindowPoints(nullptr, hwnd_.get(), reinterpret_cast<POINT*>(&rc), 2);
+    ::InflateRect(&rc, kBannerRing, kBannerRing);
+    return rc;
+  }
+
+  void InvalidateBannerRing() const {
+    if (const std::optional<RECT> ring = BannerRing()) ::InvalidateRect(hwnd_.get(), &*ring, TRUE);
+  }
+
+  // ---- Painting ----
+
   LRESULT ColourStatic(HDC dc, HWND label) const {
     const std::size_t index = IndexOf(label);
     if (index >= controls_.size()) return reinterpret_cast<LRESULT>(formBrush_.get());
@@ -322,118 +455,288 @@ class DialogsWin32::DialogImpl final : public Dialog {
     ::StretchBlt(dc, 0, 0, rc.right, rc.bottom, memory, 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
   }
 
-  // The message is handled, and the window procedure returns `value`.
-  static bool Answer(LRESULT& result, LRESULT value) {
-    result = value;
-    return true;
+  // As a static text draws its label, in the colours the form gives labels; with the focus, a
+  // focus rectangle around it (drawn inverted, so it shows on any theme's colours).
+  void PaintLink(HWND hwnd, HDC dc) const {
+    const std::size_t index = IndexOf(hwnd);
+    RECT rc{};
+    ::GetClientRect(hwnd, &rc);
+    ::FillRect(dc, &rc, reinterpret_cast<HBRUSH>(ColourStatic(dc, hwnd)));
+    const HGDIOBJ oldFont = ::SelectObject(dc, controls_[index].font.get());
+    const ScopeGuard deselect([dc, oldFont] { ::SelectObject(dc, oldFont); });
+    const std::wstring text(design_.controls[index].text);
+    ::DrawTextW(dc, text.c_str(), static_cast<int>(text.size()), &rc,
+                DT_LEFT | DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX);
+    if (::GetFocus() == hwnd && FocusCuesShown(hwnd)) ::DrawFocusRect(dc, &rc);
   }
 
-  bool Handle(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  // ---- The form's messages ----
+
+  LRESULT OnCommand(UINT code, HWND control) {
+    if (code == STN_CLICKED && control != nullptr) Clicked(IndexOf(control));
+    return 0;
+  }
+
+  LRESULT OnCtlColorStatic(HDC dc, HWND label) const { return ColourStatic(dc, label); }
+
+  LRESULT OnEraseBackground(HWND hwnd, HDC dc) const {
+    RECT rc{};
+    ::GetClientRect(hwnd, &rc);
+    ::FillRect(dc, &rc, static_cast<HBRUSH>(formBrush_.get()));
+    return 1;
+  }
+
+  LRESULT OnPaint(HWND hwnd) const {
+    PAINTSTRUCT ps;
+    const HDC dc = ::BeginPaint(hwnd, &ps);
+    const std::optional<std::size_t> banner = Banner();
+    if (banner && Within(controls_[*banner].hwnd, ::GetFocus()) && FocusCuesShown(hwnd)) {
+      const RECT ring = *BannerRing();
+      ::DrawFocusRect(dc, &ring);
+    }
+    ::EndPaint(hwnd, &ps);
+    return 0;
+  }
+
+  // High contrast switched, or the theme's colours changed, while the window is open.
+  void OnColoursChanged() { ApplyColours(); }
+
+  LRESULT OnDpiChanged(int dpi, const RECT* suggested) {
+    dpi_ = dpi;
+    Layout(suggested);
+    return 0;
+  }
+
+  // As a dialog does: the control that had the focus when the window was left has it again, or
+  // the first stop.
+  LRESULT OnActivate(HWND hwnd, UINT state) {
+    if (state == WA_INACTIVE) {
+      if (const HWND focus = ::GetFocus(); Within(hwnd, focus)) savedFocus_ = focus;
+    } else if (::IsWindow(savedFocus_) != FALSE && Within(hwnd, savedFocus_)) {
+      ::SetFocus(savedFocus_);
+    } else {
+      FocusFirstStop();
+    }
+    InvalidateBannerRing();
+    return 0;
+  }
+
+  // A click inside the banner's page may have moved the focus there, or out.
+  void OnParentNotify() const { InvalidateBannerRing(); }
+
+  // Closing unloads: the window, its controls and its browser go.
+  static LRESULT OnClose(HWND hwnd) {
+    ::DestroyWindow(hwnd);
+    return 0;
+  }
+
+  void OnDestroy() {
+    for (Control& c : controls_) c.browser.reset();
+  }
+
+  void OnNcDestroy(HWND hwnd) {
+    ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+    hwnd_.release();
+    savedFocus_ = nullptr;
+    for (Control& c : controls_) {
+      c.hwnd = nullptr;
+      c.font.reset();
+      c.picture.reset();
+    }
+  }
+
+  LRESULT FormMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
       case WM_COMMAND:
-        if (HIWORD(wParam) == STN_CLICKED && lParam != 0) Clicked(IndexOf(reinterpret_cast<HWND>(lParam)));
-        return Answer(result, 0);
+        return OnCommand(HIWORD(wParam), reinterpret_cast<HWND>(lParam));
       case WM_CTLCOLORSTATIC:
-        return Answer(result, ColourStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam)));
-      case WM_ERASEBKGND: {
-        RECT rc{};
-        ::GetClientRect(hwnd, &rc);
-        ::FillRect(reinterpret_cast<HDC>(wParam), &rc, static_cast<HBRUSH>(formBrush_.get()));
-        return Answer(result, 1);
-      }
+        return OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+      case WM_ERASEBKGND:
+        return OnEraseBackground(hwnd, reinterpret_cast<HDC>(wParam));
+      case WM_PAINT:
+        return OnPaint(hwnd);
       case WM_SYSCOLORCHANGE:
       case WM_SETTINGCHANGE:
-        // High contrast switched, or the theme's colours changed, while the window is open.
-        ApplyColours();
-        return false;
+        OnColoursChanged();
+        break;
       case WM_DPICHANGED:
-        dpi_ = LOWORD(wParam);
-        Layout(reinterpret_cast<const RECT*>(lParam));
-        return Answer(result, 0);
+        return OnDpiChanged(LOWORD(wParam), reinterpret_cast<const RECT*>(lParam));
+      case WM_ACTIVATE:
+        return OnActivate(hwnd, LOWORD(wParam));
+      case WM_PARENTNOTIFY:
+        OnParentNotify();
+        break;
       case WM_CLOSE:
-        // Closing unloads: the window, its controls and its browser go.
-        ::DestroyWindow(hwnd);
-        return Answer(result, 0);
+        return OnClose(hwnd);
       case WM_DESTROY:
-        for (Control& c : controls_) c.browser.reset();
-        return false;
+        OnDestroy();
+        break;
       case WM_NCDESTROY:
-        ::SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-        hwnd_.release();
-        for (Control& c : controls_) {
-          c.hwnd = nullptr;
-          c.font.reset();
-          c.picture.reset();
-        }
-        return false;
+        OnNcDestroy(hwnd);
+        break;
       default:
-        return false;
+        break;
+    }
+    return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+  }
+
+  // ---- The controls' messages ----
+
+  // A click is a press and a release on the same control.
+  void OnButtonDown(HWND hwnd, std::size_t index) {
+    controls_[index].pressed = true;
+    ::SetCapture(hwnd);
+  }
+  void OnButtonUp(HWND hwnd, std::size_t index, POINT at) {
+    const bool pressed = std::exchange(controls_[index].pressed, false);
+    if (::GetCapture() == hwnd) ::ReleaseCapture();
+    RECT rc{};
+    ::GetClientRect(hwnd, &rc);
+    if (pressed && ::PtInRect(&rc, at) != FALSE) Clicked(index);
+  }
+
+  LRESULT OnPaintControl(HWND hwnd, void (DialogImpl::*paint)(HWND, HDC) const) const {
+    PAINTSTRUCT ps;
+    const HDC dc = ::BeginPaint(hwnd, &ps);
+    (this->*paint)(hwnd, dc);
+    ::EndPaint(hwnd, &ps);
+    return 0;
+  }
+
+  // What a screen reader reads of a control of ours: its text names it.
+  AccessibleFacts FactsOf(std::size_t index) const {
+    const ControlAccess access = AccessAt(index);
+    AccessibleFacts facts;
+    facts.role = access.role;
+    facts.name = design_.controls[index].text;
+    facts.defaultAction = access.defaultAction;
+    facts.focusable = access.tabStop;
+    facts.linked = access.role == kRoleLink;
+    facts.hidden = access.hidden;
+    return facts;
+  }
+
+  // Picture boxes: their picture on their colour, and a click (Picture2 surrounds the link).
+  LRESULT PictureBoxMessage(HWND hwnd, std::size_t index, UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+      case WM_COMMAND:
+        return OnCommand(HIWORD(wParam), reinterpret_cast<HWND>(lParam));
+      case WM_CTLCOLORSTATIC:
+        return OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
+      case WM_ERASEBKGND:
+        return 1;  // painted whole in WM_PAINT
+      case WM_PAINT:
+        return OnPaintControl(hwnd, &DialogImpl::PaintPictureBox);
+      case WM_PRINTCLIENT:
+        PaintPictureBox(hwnd, reinterpret_cast<HDC>(wParam));
+        return 0;
+      case WM_LBUTTONDOWN:
+        OnButtonDown(hwnd, index);
+        return 0;
+      case WM_LBUTTONUP:
+        OnButtonUp(hwnd, index, {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+        return 0;
+      default:
+        return ::DefWindowProcW(hwnd, msg, wParam, lParam);
     }
   }
 
-  // Picture boxes and the browser area.
-  bool HandleChild(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+  // The banner's area: the page fills it; the focus goes on into the page.
+  LRESULT BrowserAreaMessage(HWND hwnd, std::size_t index, UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
-      case WM_COMMAND:
-      case WM_CTLCOLORSTATIC:
-        // From a label inside a picture box.
-        return Handle(hwnd_.get(), msg, wParam, lParam, result);
       case WM_ERASEBKGND:
-        // painted whole in WM_PAINT
-        return Answer(result, 1);
-      case WM_PAINT: {
-        PAINTSTRUCT ps;
-        const HDC dc = ::BeginPaint(hwnd, &ps);
-        PaintPictureBox(hwnd, dc);
-        ::EndPaint(hwnd, &ps);
-        return Answer(result, 0);
-      }
+        return 1;
+      case WM_PAINT:
+        return OnPaintControl(hwnd, &DialogImpl::PaintPictureBox);
       case WM_PRINTCLIENT:
         PaintPictureBox(hwnd, reinterpret_cast<HDC>(wParam));
-        return Answer(result, 0);
-      case WM_LBUTTONDOWN:
-        ::SetCapture(hwnd);
-        return Answer(result, 0);
-      case WM_LBUTTONUP:
-        // A click is a press and a release on the same box.
-        if (::GetCapture() == hwnd) {
-          ::ReleaseCapture();
-          RECT rc{};
-          ::GetClientRect(hwnd, &rc);
-          const POINT pt{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-          if (::PtInRect(&rc, pt) && design_.controls[IndexOf(hwnd)].kind == ControlKind::PictureBox) {
-            Clicked(IndexOf(hwnd));
-          }
+        return 0;
+      case WM_SIZE:
+        if (controls_[index].browser) controls_[index].browser->Resize(LOWORD(lParam), HIWORD(lParam));
+        break;
+      case WM_SETFOCUS:
+        if (controls_[index].browser) controls_[index].browser->Focus();
+        InvalidateBannerRing();
+        return 0;
+      case WM_GETOBJECT:
+        if (const LRESULT object = AnswerGetObject(hwnd, wParam, lParam, FactsOf(index)); object != 0) {
+          return object;
         }
-        return Answer(result, 0);
-      case WM_SIZE: {
-        const std::size_t index = IndexOf(hwnd);
-        if (index < controls_.size() && controls_[index].browser) {
-          controls_[index].browser->Resize(LOWORD(lParam), HIWORD(lParam));
-        }
-        return false;
-      }
+        break;
       default:
-        return false;
+        break;
     }
+    return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+  }
+
+  // A label that is a link (the maker's name): it takes the focus, and does its click on Enter or Space.
+  LRESULT LinkMessage(HWND hwnd, std::size_t index, UINT msg, WPARAM wParam, LPARAM lParam) {
+    switch (msg) {
+      case WM_ERASEBKGND:
+        return 1;
+      case WM_PAINT:
+        return OnPaintControl(hwnd, &DialogImpl::PaintLink);
+      case WM_PRINTCLIENT:
+        PaintLink(hwnd, reinterpret_cast<HDC>(wParam));
+        return 0;
+      case WM_GETFONT:
+        return reinterpret_cast<LRESULT>(controls_[index].font.get());
+      case WM_SETFONT:
+      case WM_SETFOCUS:
+      case WM_KILLFOCUS:
+        ::InvalidateRect(hwnd, nullptr, TRUE);
+        return 0;
+      case WM_UPDATEUISTATE:
+        ::InvalidateRect(hwnd, nullptr, TRUE);
+        break;
+      case WM_KEYDOWN:
+        // Once per press: a key held down repeats.
+        if ((wParam == VK_RETURN || wParam == VK_SPACE) && (lParam & (LPARAM{1} << 30)) == 0) Clicked(index);
+        return 0;
+      case WM_LBUTTONDOWN:
+        ::SetFocus(hwnd);
+        OnButtonDown(hwnd, index);
+        return 0;
+      case WM_LBUTTONUP:
+        OnButtonUp(hwnd, index, {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+        return 0;
+      case WM_GETOBJECT:
+        if (const LRESULT object = AnswerGetObject(hwnd, wParam, lParam, FactsOf(index)); object != 0) {
+          return object;
+        }
+        break;
+      case kDoDefaultAction:
+        Clicked(index);
+        return 0;
+      default:
+        break;
+    }
+    return ::DefWindowProcW(hwnd, msg, wParam, lParam);
   }
 
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     auto* self = WindowObject<DialogImpl>(hwnd, msg, lParam);
     if (msg == WM_NCCREATE && self != nullptr) self->hwnd_.reset(hwnd);
-    LRESULT result = 0;
-    if (self != nullptr && self->Handle(hwnd, msg, wParam, lParam, result)) return result;
-    return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+    if (self == nullptr) return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+    return self->FormMessage(hwnd, msg, wParam, lParam);
   }
 
-  static LRESULT CALLBACK ChildProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+  // A control's window and its index, or null where it is none of a live dialog's.
+  using ControlMessage = LRESULT (DialogImpl::*)(HWND, std::size_t, UINT, WPARAM, LPARAM);
+  static LRESULT ForControl(ControlMessage handler, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     DialogImpl* self = FromWindow(hwnd);
-    LRESULT result = 0;
-    if (self != nullptr && self->IndexOf(hwnd) < self->controls_.size() &&
-        self->HandleChild(hwnd, msg, wParam, lParam, result)) {
-      return result;
-    }
-    return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+    const std::size_t index = self != nullptr ? self->IndexOf(hwnd) : 0;
+    if (self == nullptr || index >= self->controls_.size()) return ::DefWindowProcW(hwnd, msg, wParam, lParam);
+    return (self->*handler)(hwnd, index, msg, wParam, lParam);
+  }
+  static LRESULT CALLBACK PictureBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    return ForControl(&DialogImpl::PictureBoxMessage, hwnd, msg, wParam, lParam);
+  }
+  static LRESULT CALLBACK BrowserAreaProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    return ForControl(&DialogImpl::BrowserAreaMessage, hwnd, msg, wParam, lParam);
+  }
+  static LRESULT CALLBACK LinkProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
+    return ForControl(&DialogImpl::LinkMessage, hwnd, msg, wParam, lParam);
   }
 
   DialogsWin32& owner_;
@@ -448,6 +751,8 @@ class DialogsWin32::DialogImpl final : public Dialog {
   std::uintptr_t smallIcon_ = 0;
   int dpi_ = kDefaultDpi;
   bool modal_ = false;
+  // The control that had the focus when the window was last left.
+  HWND savedFocus_ = nullptr;
 };
 
 bool DialogsWin32::SystemHighContrast() {

@@ -1,8 +1,10 @@
 #pragma once
 // Dialogs on the raw Win32 API: a top-level window with a fixed dialog frame and only a close
 // button, centred on its monitor and laid out for that monitor's DPI. Labels are STATIC
-// controls, so screen readers see their texts; picture boxes are a small window class of our
-// own; the browser is an OLE control in a container window of its own.
+// controls, so screen readers read them as texts; a label that is a link, picture boxes and the
+// browser's area are small window classes of our own, the link and the area answering screen
+// readers themselves; the browser is an OLE control in its area. The window's own message loop gives it
+// the keys of a dialog: Tab and Shift+Tab between its stops, Esc to close.
 #include <windows.h>
 
 #include <memory>
@@ -21,6 +23,7 @@ class DialogsWin32 final : public Dialogs {
   static constexpr int kFirstControlId = 100;
   static constexpr wchar_t kPictureBoxClass[] = L"Varnlet.PictureBox";
   static constexpr wchar_t kBrowserAreaClass[] = L"Varnlet.BrowserArea";
+  static constexpr wchar_t kLinkClass[] = L"Varnlet.Link";
 
   // Whether high contrast is on: the system's answer unless a test gives its own.
   using HighContrastQuery = bool (*)();

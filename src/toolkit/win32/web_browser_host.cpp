@@ -161,6 +161,8 @@ class BrowserSite final : public IOleClientSite,
 
   // The control itself, not held: its events name it as the browser of the page, not a frame.
   void SetControl(IUnknown* control) { control_ = control; }
+  // A page the policy lets it show has arrived, not the empty page.
+  bool ShowsPage() const { return showsPage_; }
   void Forget() {
     container_ = nullptr;
     control_ = nullptr;
@@ -337,7 +339,10 @@ class BrowserSite final : public IOleClientSite,
       case DISPID_DOCUMENTCOMPLETE:
         if (pDispParams->cArgs == 2) {
           IDispatch* browser = VariantDispatch(args[1]);
-          if (!policy_.MayShow(VariantText(args[0]), ShowsHtml(browser))) {
+          const std::wstring_view url = VariantText(args[0]);
+          const bool mayShow = policy_.MayShow(url, ShowsHtml(browser));
+          if (IsControl(browser)) showsPage_ = mayShow && url != kBlankPage;
+          if (!mayShow) {
             NavigateToBlank(browser);
           } else if (dispIdMember == DISPID_DOCUMENTCOMPLETE && IsControl(browser)) {
             pageComplete_ = true;  // the page and all its frames
@@ -391,6 +396,7 @@ class BrowserSite final : public IOleClientSite,
   const bool userMovesPage_;
   IUnknown* control_ = nullptr;
   bool pageComplete_ = false;
+  bool showsPage_ = false;
 };
 #if defined(__GNUC__)
 #pragma GCC diagnostic pop
@@ -401,6 +407,8 @@ ComPtr<IDispatch> NewBrowserSite(HWND container, const PagePolicy& policy, LinkF
   site->SetControl(control);
   return ComPtr<IDispatch>(static_cast<IDispatch*>(site.get()));
 }
+
+bool SiteShowsPage(IDispatch* site) { return site != nullptr && static_cast<BrowserSite*>(site)->ShowsPage(); }
 
 namespace {
 
@@ -434,10 +442,22 @@ class WebBrowserControl final : public WebBrowser {
     inPlace_->SetObjectRects(&rc, &rc);
   }
 
+  bool ShowsPage() const override { return site_ && site_->ShowsPage(); }
+
+  // Active in place already, the control becomes active for the user too, which puts the focus in
+  // its page.
+  void Focus() override {
+    if (!object_ || !site_) return;
+    RECT rc{};
+    ::GetClientRect(container_, &rc);
+    object_->DoVerb(OLEIVERB_UIACTIVATE, nullptr, site_.get(), 0, container_, &rc);
+  }
+
  private:
   WebBrowserControl() = default;
 
   bool SetUp(HWND container, const CLSID& clsid, const PagePolicy& policy, LinkFollower followLink) {
+    container_ = container;
     if (FAILED(::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IOleObject, object_.putVoid()))) {
       return false;
     }
@@ -485,6 +505,7 @@ class WebBrowserControl final : public WebBrowser {
     site_.reset();
   }
 
+  HWND container_ = nullptr;
   ComPtr<IOleObject> object_;
   ComPtr<BrowserSite> site_;
   ComPtr<IOleInPlaceObject> inPlace_;

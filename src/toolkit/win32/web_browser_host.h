@@ -68,5 +68,8 @@ class WebBrowserFactory final : public BrowserFactory {
 // tells its page's events from its frames'.
 // Each control gets its own; tests make one to play the control's part.
 ComPtr<IDispatch> NewBrowserSite(HWND container, const PagePolicy& policy, LinkFollower followLink, IUnknown* control);
+// Whether the control of a site NewBrowserSite made shows a page: one its policy lets it show has
+// arrived, not the empty page.
+bool SiteShowsPage(IDispatch* site);
 
 }  // namespace varnlet::toolkit::win32

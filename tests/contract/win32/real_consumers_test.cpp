@@ -265,9 +265,17 @@ TEST_F(RealConsumers, TheChecksReadWhoMayChangeAPath) {
   }
 
   const std::wstring exe = closed + L"\\varnlet.exe";
-  EXPECT_EQ(trust::JudgeRunValueTarget(exe, files).trust, trust::ExecutableTrust::WritableByOthers)
+  EXPECT_EQ(trust::JudgeRunValueTarget(exe, files).trust, trust::ExecutableTrust::OneUserAccount)
       << "Windows: the test's own scratch folder lies under the user's profile; Wine: every file is the Unix "
-         "user's, who is no administrators' group";
+         "user's, who is no administrators' group, and only that account may change it";
+  {
+    // A file of the user's own in a folder everyone may change: the graver reason is the folder's.
+    const std::wstring planted = open + L"\\" + Wide(UniqueWord("planted")) + L".exe";
+    ::CloseHandle(
+        ::CreateFileW(planted.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    EXPECT_EQ(trust::JudgeRunValueTarget(planted, files).trust, trust::ExecutableTrust::WritableByOthers);
+    EXPECT_TRUE(::DeleteFileW(planted.c_str()));
+  }
   EXPECT_EQ(trust::JudgeRunValueTarget(link + L"\\varnlet.exe", files).trust, trust::ExecutableTrust::Linked);
   EXPECT_EQ(trust::JudgeRunValueTarget(closed + L"\\missing.exe", files).trust, trust::ExecutableTrust::Unknown);
   EXPECT_EQ(trust::JudgeRunValueTarget(L"\\\\server\\share\\varnlet.exe", files).trust,
