@@ -117,6 +117,9 @@ class RecordingProcessApi final : public varnlet::platform::ProcessApi {
   std::int32_t RegisterApplicationRestart(const wchar_t* commandLine, std::uint32_t flags) override {
     return real_.RegisterApplicationRestart(commandLine, flags);
   }
+  bool SetProcessInformation(Handle process, std::int32_t kind, void* info, std::uint32_t size) override {
+    return real_.SetProcessInformation(process, kind, info, size);
+  }
 
   std::vector<DWORD> trimmed;
 

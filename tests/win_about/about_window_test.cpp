@@ -709,7 +709,7 @@ TEST_F(AboutWindowTest, LoadCloseAndLoadAgainNavigatesTwiceWhileTimersTick) {
   // would: its ticks prove the show keeps dispatching the thread's messages.
   int ticks = 0;
   int reentered = 0;
-  auto timer = toolkit.CreateTimer(10, [&] {
+  auto timer = toolkit.CreateTimer(10, 0, [&] {
     ++ticks;
     const HWND hwnd = Window();
     if (hwnd == nullptr || !::IsWindowVisible(hwnd)) return;
