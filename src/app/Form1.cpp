@@ -1,8 +1,7 @@
 #include "app/Form1.h"
 
-#include <stdexcept>
-
 #include "base/error_skipping.h"
+#include "base/errors.h"
 #include "build_config.h"
 #include "trim/working_set_trimmer.h"
 
@@ -130,7 +129,7 @@ void Form1::mnuFile_Click(std::int16_t Index) {
 }
 
 registry::cQueryReg& Form1::Registry() {
-  if (!registry_) throw std::logic_error("the registry object was not created");
+  if (!registry_) throw Error("the registry object was not created");
   return *registry_;
 }
 

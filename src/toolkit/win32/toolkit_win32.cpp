@@ -3,9 +3,9 @@
 #include <sddl.h>
 
 #include <algorithm>
-#include <stdexcept>
 #include <vector>
 
+#include "base/errors.h"
 #include "base/scope_guard.h"
 #include "platform/win32/process_token.h"
 #include "platform/win32/system_library.h"
@@ -182,7 +182,7 @@ class ToolkitWin32::MenuImpl final : public Menu {
 
  private:
   UINT Position(std::int16_t index) const {
-    if (index < 0 || static_cast<std::size_t>(index) >= captions_.size()) throw std::out_of_range("no such menu item");
+    if (index < 0 || static_cast<std::size_t>(index) >= captions_.size()) throw OutOfRange("no such menu item");
     return static_cast<UINT>(index);
   }
 
