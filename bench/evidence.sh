@@ -28,10 +28,13 @@ if [ "${1:-}" != --table ]; then
     cmake --build --preset "$preset" >/dev/null
   done
   if [ -n "$before_rev" ]; then
-    # The program alone, from a clone at that revision, stripped as the packages strip it.
-    rm -rf build/before
-    git clone -q --no-checkout . build/before/src
-    git -C build/before/src checkout -q "$(git rev-parse "$before_rev^{commit}")"
+    # The program alone, from a clone at that revision (kept for the next run at the same one),
+    # stripped as the packages strip it.
+    if [ "$(git -C build/before/src rev-parse HEAD 2>/dev/null)" != "$(git rev-parse "$before_rev^{commit}")" ]; then
+      rm -rf build/before
+      git clone -q --no-checkout . build/before/src
+      git -C build/before/src checkout -q "$(git rev-parse "$before_rev^{commit}")"
+    fi
     for preset in win64 win32; do
       (cd build/before/src && cmake --preset "$preset" -DVARNLET_TESTS=OFF >/dev/null &&
         cmake --build --preset "$preset" --target varnlet >/dev/null)
