@@ -8,19 +8,34 @@ export VARNLET_ARTIFACTS="${VARNLET_ARTIFACTS:-$VARNLET_BUILD/bench-artifacts}"
 source "$root/tests/e2e/lib.sh"
 PROBE="$B/bench/proc_probe.exe"
 MINIMAL_CLASS=Varnlet.MinimalTray
-# The second baseline: the minimal program hosting the browser control, sent to the same page.
+# The baselines that host the browser control: sent to the same page (an unelevated Varnlet's
+# work), and sent nowhere (an elevated Varnlet's work before it stopped making the control).
 BROWSER_CLASS=Varnlet.BrowserTray
+CONTROL_CLASS=Varnlet.ControlTray
 # Measure what ships: the stripped exe of the packages, not the build's RelWithDebInfo one, whose
 # DWARF sections (about 2 MiB) Wine reads into private memory at load. The baselines are stripped
 # the same way.
 EXE="$B/packaging/stage/varnlet.exe"
 MINIMAL="$WORK/minimal/minimal_tray.exe"
 BROWSER="$WORK/minimal/browser_tray.exe"
-for f in "$EXE" "$PROBE" "$B/bench/minimal_tray.exe" "$B/bench/browser_tray.exe" "$TOOL"; do
+CONTROL="$WORK/minimal/control_tray.exe"
+for f in "$EXE" "$PROBE" "$B/bench/minimal_tray.exe" "$B/bench/browser_tray.exe" "$B/bench/control_tray.exe" "$TOOL"; do
   [ -f "$f" ] || fail "$f is missing: cmake --preset win64 && cmake --build --preset win64"
 done
+# Varnlet as it was before a change, measured beside today's where VARNLET_BEFORE_DIR holds its
+# stripped exes, <preset>/varnlet.exe (bench/evidence.sh --before REV builds them); VARNLET_BEFORE
+# names the revision. The two never run at once: the second copy would end at its start.
+BEFORE_EXE=""
+if [ -n "${VARNLET_BEFORE_DIR:-}" ]; then
+  before="$VARNLET_BEFORE_DIR/$(basename "$B")/varnlet.exe"
+  [ -f "$before" ] || fail "$before is missing: bench/evidence.sh --before REV builds it"
+  mkdir -p "$WORK/before"
+  BEFORE_EXE="$WORK/before/varnlet.exe"
+  cp "$before" "$BEFORE_EXE"
+fi
+BEFORE_NAME="before this change${VARNLET_BEFORE:+ ($VARNLET_BEFORE)}"
 mkdir -p "$WORK/minimal"
-for f in "$MINIMAL" "$BROWSER"; do
+for f in "$MINIMAL" "$BROWSER" "$CONTROL"; do
   "$(sed -nE 's/^CMAKE_STRIP:FILEPATH=(.*)/\1/p' "$B/CMakeCache.txt")" --strip-all -o "$f" "$B/bench/$(basename "$f")"
 done
 # Start the prefix's wineserver now, so that no later pipeline waits on its inherited output.
@@ -65,6 +80,10 @@ wait_launched() {
   for tip in "${LAUNCHED_TIPS[@]}"; do wait_icon "$tip" || fail "no tray icon with the tip $tip"; done
   LAUNCHED_TIPS=()
 }
+
+# Starts the Windows program $1 (a Unix path) through the probe with the user's limited token, as
+# an unelevated start would (Wine starts every program elevated); returns once it is started.
+spawn_limited() { "$WR" "$PROBE" spawn-limited "$(winpath "$1")" - >/dev/null 2>&1 || fail "could not start $1 unelevated"; }
 
 # Asks the window of class $1 to close and waits up to 30 s for the Linux process $2 to end.
 close_and_wait() {

@@ -4,15 +4,22 @@
 # measures it alone. Builds the win64 and win32 presets first; the figures under Wine are taken for
 # x64 and, where 32-bit programs run, for x86, each beside the baselines of its own architecture.
 # The scripts' whole output stays in build/win64/bench-artifacts/evidence/ (evidence.txt, and one
-# file a figure). About 35 minutes on 2 cores. Not part of the test run: timings and sizes are
-# evidence, not pass/fail; a script that fails leaves its rows saying so, and the run goes on.
-# Usage: bench/evidence.sh            measure, then write bench/RESULTS.md
-#        bench/evidence.sh --table    write bench/RESULTS.md again from the last run's output
+# file a figure). With --before REV, Varnlet as it was at REV is built in a clone of its own
+# (build/before/) and measured in the same run beside today's: its size, start-up, memory, timer
+# ticks and idle CPU. About 35 minutes on 2 cores, 80 with --before. Not part of the test run:
+# timings and sizes are evidence, not pass/fail; a script that fails leaves its rows saying so,
+# and the run goes on.
+# Usage: bench/evidence.sh [--before REV]   measure, then write bench/RESULTS.md
+#        bench/evidence.sh --table          write bench/RESULTS.md again from the last run's output
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/lib32.sh
 out=build/win64/bench-artifacts/evidence
 if [ "${1:-}" != --table ]; then
+  before_rev=""
+  if [ "${1:-}" = --before ]; then
+    before_rev="$(git rev-parse --verify --short "${2:?--before needs a revision}^{commit}")"
+  fi
   began=$SECONDS
   commit="$(git rev-parse --short HEAD)"
   git diff --quiet HEAD -- src res cmake CMakeLists.txt bench/*.cpp bench/*.h || commit="$commit with uncommitted changes"
@@ -20,6 +27,23 @@ if [ "${1:-}" != --table ]; then
     cmake --preset "$preset" >/dev/null
     cmake --build --preset "$preset" >/dev/null
   done
+  if [ -n "$before_rev" ]; then
+    # The program alone, from a clone at that revision (kept for the next run at the same one),
+    # stripped as the packages strip it.
+    if [ "$(git -C build/before/src rev-parse HEAD 2>/dev/null)" != "$(git rev-parse "$before_rev^{commit}")" ]; then
+      rm -rf build/before
+      git clone -q --no-checkout . build/before/src
+      git -C build/before/src checkout -q "$(git rev-parse "$before_rev^{commit}")"
+    fi
+    for preset in win64 win32; do
+      (cd build/before/src && cmake --preset "$preset" -DVARNLET_TESTS=OFF >/dev/null &&
+        cmake --build --preset "$preset" --target varnlet >/dev/null)
+      mkdir -p "build/before/$preset"
+      "$(sed -nE 's/^CMAKE_STRIP:FILEPATH=(.*)/\1/p' "build/before/src/build/$preset/CMakeCache.txt")" --strip-all \
+        -o "build/before/$preset/varnlet.exe" "build/before/src/build/$preset/src/varnlet.exe"
+    done
+    export VARNLET_BEFORE_DIR="$PWD/build/before" VARNLET_BEFORE="$before_rev"
+  fi
   rm -rf "$out"
   mkdir -p "$out"
   {
@@ -28,6 +52,7 @@ if [ "${1:-}" != --table ]; then
     echo "machine=\"nproc $(nproc), $(lscpu | sed -nE 's/^Model name: *//p' | head -1)," \
       "$(free -g | awk '/^Mem:/ { print $2 }') GiB, $(. /etc/os-release && echo "$PRETTY_NAME")," \
       "$(wine --version 2>/dev/null), load average $(cut -d' ' -f1-3 /proc/loadavg) at the start\""
+    echo "before=\"$before_rev\""
   } >"$out/run.sh"
 
   # measure NAME 'COMMAND AS SHOWN' COMMAND...: runs one figure's script, its output to the screen,
@@ -50,7 +75,7 @@ if [ "${1:-}" != --table ]; then
   for arch in "${arches[@]}"; do
     preset=$([ "$arch" = x64 ] && echo win64 || echo win32)
     prefix=$([ "$arch" = x64 ] && echo "" || echo "VARNLET_BUILD=build/win32 ")
-    for figure in "startup 10" "memory 3" "trim_pass" "trim_pass 11 2 20 1000" "idle_cpu 5"; do
+    for figure in "startup 10" "memory 3" "trim_pass" "trim_pass 11 2 20 1000" "wakeups 60" "idle_cpu 3"; do
       read -r script args <<<"$figure"
       name="$script${args:+-${args// /-}}-$arch"
       measure "$name" "${prefix}bench/$script.sh${args:+ $args}" \
@@ -66,6 +91,9 @@ fi
 # pick NAME EXPRESSION: the first group of the sed expression in the first line of NAME's output
 # that matches it.
 pick() { { sed -nE "s/$2/\1/p" "$out/$1.txt" 2>/dev/null || true; } | head -1; }
+# after NAME PREFIX: the rest of the first line of NAME's output that starts with PREFIX, taken as
+# plain text (a revision's name may hold characters a pattern would read).
+after() { awk -v p="$2" 'index($0, p) == 1 { print substr($0, length(p) + 1); exit }' "$out/$1.txt" 2>/dev/null || true; }
 # Thousands apart, as in 184 320.
 grouped() { sed -E ':a; s/([0-9])([0-9]{3})($|[^0-9.])/\1 \2\3/; ta' <<<"$1"; }
 # Two decimals of a ratio.
@@ -74,7 +102,11 @@ r2() { awk -v x="$1" 'BEGIN { printf "%.2f", x }'; }
 verdict() { awk -v x="$1" -v t="$2" 'BEGIN { print (x != "" && x + 0 <= t + 0) ? "met" : "**not met**" }'; }
 
 [ -f "$out/run.sh" ] && [ -f "$out/steps.txt" ] || { echo "no run in $out: bench/evidence.sh first" >&2; exit 1; }
+before=""
 source "$out/run.sh"
+# How the scripts name the build before the change, and how the table does.
+bname="before this change${before:+ ($before)}"
+bshort="before${before:+ ($before)}"
 declare -A shown failed
 while IFS=$'\t' read -r name status as_shown; do
   shown[$name]="$as_shown" failed[$name]="$status"
@@ -90,14 +122,17 @@ row() {
   fi
   rows+=("| $figure | $value | $target | \`${shown[$name]}\` |")
 }
+# ", before (REV): TEXT" when there is a before figure.
+beside() { [ -z "$before" ] || [ -z "$1" ] || echo ", $bshort: $1"; }
 
-for pair in win64:x64:200 win32:x86:240; do
+for pair in win64:x64:192 win32:x86:248; do
   IFS=: read -r preset arch limit <<<"$pair"
   bytes=$(pick size "^$preset: varnlet\.exe ([0-9]+) bytes.*")
   kib=$(pick size "^$preset: varnlet\.exe [0-9]+ bytes \(([0-9.]+) KiB\).*")
   minimal=$(pick size "^$preset: .*minimal tray program [0-9]+ bytes \(([0-9.]+) KiB\).*")
   ratio=$(pick size "^$preset: .*; ratio ([0-9.]+)$")
-  row size "$arch: the stripped exe" "$kib KiB ($(grouped "$bytes") bytes)" \
+  bkib=$(after size "$preset: $bname: varnlet.exe " | sed -nE 's/^[0-9]+ bytes \(([0-9.]+) KiB\)$/\1/p')
+  row size "$arch: the stripped exe" "$kib KiB ($(grouped "$bytes") bytes)$(beside "${bkib:+$bkib KiB}")" \
     "at most $limit KiB: $(verdict "${kib:-x}" "$limit"); minimal tray program $minimal KiB ($(r2 "$ratio") times)"
   imports=$(pick size "^$preset: varnlet\.exe imports: (.*)$")
   row size "$arch: DLLs imported" "${imports//.dll/}" \
@@ -121,34 +156,36 @@ done
 
 for arch in "${arches[@]}"; do
   n=startup-10-$arch
-  ms() { pick "$n" "^$1: ([0-9.]+) ms .*"; }
-  v=$(ms Varnlet) m=$(ms 'minimal tray program \(baseline\)') w=$(ms 'browser baseline \(.*\)')
-  vm=$(pick "$n" '^ratio Varnlet \/ minimal: ([0-9.]+);.*')
-  nm=$(pick "$n" '^ratio Varnlet \/ minimal: .*without the browser: ([0-9.]+)$')
-  vw=$(pick "$n" '^ratio Varnlet \/ browser baseline: ([0-9.]+)$')
-  row "$n" "$arch: start to tray icon added (median of 10)" "$v ms" \
-    "minimal tray program $m ms ($(r2 "$vm") times, at most 1.5: $(verdict "$vm" 1.5)); browser baseline $w ms ($(r2 "$vw") times, at most 1.25: $(verdict "$vw" 1.25))"
-  row "$n" "$arch: the same, the browser control unavailable" "$(ms 'Varnlet without the browser control') ms" \
-    "minimal tray program $m ms ($(r2 "$nm") times)"
+  ms() { after "$n" "$1: " | sed -nE 's/^([0-9.]+) ms .*/\1/p'; }
+  rat() { after "$n" "ratio $1: "; }
+  v=$(ms Varnlet) u=$(ms 'Varnlet unelevated') m=$(ms 'minimal tray program (baseline)')
+  c=$(ms 'control baseline (minimal + the browser control, sent nowhere)')
+  w=$(ms 'browser baseline (minimal + the browser control, at the same page)')
+  bv=$(ms "Varnlet $bname") bu=$(ms "Varnlet $bname, unelevated")
+  row "$n" "$arch: start to tray icon added, elevated as Wine starts every program (median of 10)" \
+    "$v ms$(beside "${bv:+$bv ms}")" \
+    "control baseline $c ms ($(r2 "$(rat 'Varnlet / control baseline')") times, at most 1.25: $(verdict "$(rat 'Varnlet / control baseline')" 1.25)$(beside "$(rat 'before / control baseline' | sed -E 's/^([0-9.]+)$/\1 times/')")); minimal tray program $m ms ($(r2 "$(rat 'Varnlet / minimal')") times)"
+  row "$n" "$arch: the same, unelevated (the user's limited token)" "$u ms$(beside "${bu:+$bu ms}")" \
+    "browser baseline $w ms ($(r2 "$(rat 'Varnlet unelevated / browser baseline')") times, at most 1.25: $(verdict "$(rat 'Varnlet unelevated / browser baseline')" 1.25)$(beside "$(rat 'before unelevated / browser baseline' | sed -E 's/^([0-9.]+)$/\1 times/')"))"
 
   n=memory-3-$arch
   kib() { echo "$(grouped "$1") KiB"; }
-  for who in Varnlet 'Varnlet without the browser control'; do
-    # "at 60 s: WHO: working set W, private P; minimal beside it: working set W, private P; ratios
-    # a and b; browser baseline beside it: working set W, private P; ratios c and d": its numbers.
-    read -r ws pb mws mpb rws rpb bws bpb rbws rbpb < <(pick "$n" "^at 60 s: $who: (.*)$" | grep -oE '[0-9.]+' | xargs) || true
-    read -r ews epb _ < <(pick "$n" "^at 10 s: $who: (.*)$" | grep -oE '[0-9.]+' | xargs) || true
-    if [ "$who" = Varnlet ]; then
-      label="$arch: working set at 60 s (median of 3)" plabel="$arch: private bytes at 60 s (median of 3)"
-      wtarget="browser baseline $(kib "$bws") ($(r2 "$rbws") times, at most 1.25: $(verdict "$rbws" 1.25)); minimal tray program $(kib "$mws") ($(r2 "$rws") times)"
-      ptarget="browser baseline $(kib "$bpb") ($(r2 "$rbpb") times, at most 1.25: $(verdict "$rbpb" 1.25)); minimal tray program $(kib "$mpb") ($(r2 "$rpb") times)"
-    else
-      label="$arch: working set, the browser control unavailable" plabel="$arch: private bytes, the browser control unavailable"
-      wtarget="minimal tray program $(kib "$mws") ($(r2 "$rws") times, at most 1.5: $(verdict "$rws" 1.5))"
-      ptarget="minimal tray program $(kib "$mpb") ($(r2 "$rpb") times, at most 1.5: $(verdict "$rpb" 1.5))"
+  for config in elevated unelevated; do
+    who=Varnlet bwho="Varnlet $bname" base="control baseline" label="elevated"
+    if [ "$config" = unelevated ]; then
+      who="Varnlet unelevated" bwho="Varnlet $bname, unelevated" base="browser baseline" label="unelevated"
     fi
-    row "$n" "$label" "${ws:+$(kib "$ws") (at 10 s: $(kib "$ews"))}" "$wtarget"
-    row "$n" "$plabel" "${pb:+$(kib "$pb") (at 10 s: $(kib "$epb"))}" "$ptarget"
+    # "WHO: working set W, private P; minimal beside it: working set W, private P; ratios a and b;
+    # BASELINE beside it: working set W, private P; ratios c and d": its numbers.
+    read -r ws pb mws mpb rws rpb bws bpb rbws rbpb < <(after "$n" "at 60 s: $who: " | grep -oE '[0-9.]+' | xargs) || true
+    read -r ews epb _ < <(after "$n" "at 10 s: $who: " | grep -oE '[0-9.]+' | xargs) || true
+    read -r bfws bfpb _ _ _ _ _ _ bfrws bfrpb < <(after "$n" "at 60 s: $bwho: " | grep -oE '[0-9.]+' | xargs) || true
+    row "$n" "$arch: working set at 60 s, $label (median of 3)" \
+      "${ws:+$(kib "$ws") (at 10 s: $(kib "$ews"))}$(beside "${bfws:+$(kib "$bfws")}")" \
+      "$base $(kib "$bws") ($(r2 "$rbws") times, at most 1.25: $(verdict "$rbws" 1.25)$(beside "${bfrws:+$(r2 "$bfrws") times}")); minimal tray program $(kib "$mws") ($(r2 "$rws") times)"
+    row "$n" "$arch: private bytes at 60 s, $label (median of 3)" \
+      "${pb:+$(kib "$pb") (at 10 s: $(kib "$epb"))}$(beside "${bfpb:+$(kib "$bfpb")}")" \
+      "$base $(kib "$bpb") ($(r2 "$rbpb") times, at most 1.25: $(verdict "$rbpb" 1.25)$(beside "${bfrpb:+$(r2 "$bfrpb") times}")); minimal tray program $(kib "$mpb") ($(r2 "$rpb") times)"
   done
 
   for n in trim_pass-$arch trim_pass-11-2-20-1000-$arch; do
@@ -161,13 +198,18 @@ for arch in "${arches[@]}"; do
     pr=$(pick "$n" '^ratio pass \/ raw loop \(medians\): ([0-9.]+).*')
     row "$n" "$arch: one \`Timer1_Timer\` pass under Wine, among $(grouped "$among") processes (median)" \
       "$(loop 'Timer1_Timer pass') ms" \
-      "limit $(loop limit) ms ($(r2 "$pl") times, at most 1.10: $(verdict "$pl" 1.10)); raw loop $(loop 'raw loop') ms ($(r2 "$pr") times); the list of processes alone $(loop 'the list alone') ms"
+      "limit (one listing, then the Mozilla processes only) $(loop limit) ms ($(r2 "$pl") times, at most 1.10: $(verdict "$pl" 1.10)); raw loop $(loop 'raw loop') ms ($(r2 "$pr") times); the list of processes alone $(loop 'the list alone') ms"
   done
 
-  n=idle_cpu-5-$arch
+  n=wakeups-60-$arch
+  row "$n" "$arch: timer ticks a minute, idle, as Wine serves them" \
+    "$(after "$n" 'Varnlet: ')$(beside "$(after "$n" "Varnlet $bname: ")")" \
+    "no target: Wine serves each tick at its own instant and ignores the tolerance"
+
+  n=idle_cpu-3-$arch
   seconds=$(pick "$n" '^figure: CPU seconds over ([0-9]+) idle seconds.*')
   row "$n" "$arch: CPU time over $seconds idle seconds, 20 stand-ins running" \
-    "$(pick "$n" '^Varnlet: ([0-9.]+ s \(.*\))$')" \
+    "$(after "$n" 'Varnlet: ')$(beside "$(after "$n" "Varnlet $bname: ")")" \
     "minimal tray program $(pick "$n" '^minimal tray program \(baseline\): ([0-9.]+ s) .*'); the wineserver $(pick "$n" '^wineserver with Varnlet running: ([0-9.]+ s a minute);.*') with Varnlet, $(pick "$n" '.*without Varnlet: ([0-9.]+ s a minute)$') after it ended; no target"
 done
 
@@ -177,8 +219,9 @@ done
   echo "Written by \`bench/evidence.sh\`, which takes every figure below in one run and rewrites this"
   echo "file; do not edit it by hand. Each command measures its figure alone, from the repository's"
   echo "root once \`cmake --build --preset win64\` (and \`--preset win32\`, for sizes and x86) has"
-  echo "built. What the figures and their baselines are, and why some targets cannot be met under"
-  echo "Wine: [docs/testing.md](../docs/testing.md#figures)."
+  echo "built; a figure \"before\" is Varnlet built at that revision, measured in the same run"
+  echo "(\`bench/evidence.sh --before REV\`). What the figures, their baselines and their targets are:"
+  echo "[docs/testing.md](../docs/testing.md#figures)."
   echo
   echo "Measured at $commit, $day, in $minutes minutes: $machine."
   echo "The scripts' whole output: \`$out/\`."

@@ -8,6 +8,10 @@
 //                              starts each PATH with its ARG, prints its id and the time it was
 //                              started (seconds on the clock of Wine's +timestamp traces), one
 //                              line each; does not wait
+//   proc_probe spawn-limited PATH ARG [PATH ARG]...
+//                              the same with the user's limited token, as an unelevated start
+//                              gives it (Wine starts every program elevated, with the limited
+//                              token linked to its own)
 // Process ids are hexadecimal, as `e2e_tool pids` prints them.
 #include <windows.h>
 #include <psapi.h>
@@ -187,14 +191,28 @@ int GuiObjects(DWORD pid) {
   return 0;
 }
 
-int Spawn(const wchar_t* path, const wchar_t* argument) {
+// The limited token linked to the probe's own elevated one: null where there is none.
+HANDLE LimitedToken() {
+  HANDLE own = nullptr;
+  if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &own)) return nullptr;
+  const UniqueHandle token(own);
+  TOKEN_LINKED_TOKEN linked{};
+  DWORD size = 0;
+  if (!::GetTokenInformation(own, TokenLinkedToken, &linked, sizeof linked, &size)) return nullptr;
+  return linked.LinkedToken;
+}
+
+// With `token`, the process runs with it; without, with the probe's own.
+int Spawn(const wchar_t* path, const wchar_t* argument, HANDLE token) {
   std::wstring commandLine = std::wstring(L"\"") + path + L"\" " + argument;
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info{};
-  if (!::CreateProcessW(path, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info)) {
-    return 1;
-  }
+  const BOOL started = token != nullptr ? ::CreateProcessAsUserW(token, path, commandLine.data(), nullptr, nullptr,
+                                                                 FALSE, 0, nullptr, nullptr, &startup, &info)
+                                        : ::CreateProcessW(path, commandLine.data(), nullptr, nullptr, FALSE, 0,
+                                                           nullptr, nullptr, &startup, &info);
+  if (!started) return 1;
   const UniqueHandle process(info.hProcess);
   const UniqueHandle thread(info.hThread);
   // Wine's performance counter and its trace timestamps read the same monotonic clock.
@@ -208,9 +226,11 @@ int Spawn(const wchar_t* path, const wchar_t* argument) {
 
 // Several at once: starting the probe under a loaded Wine takes seconds, each process only
 // milliseconds. Stops at the first that cannot be started.
-int SpawnAll(int count, wchar_t** pairs) {
+int SpawnAll(int count, wchar_t** pairs, bool limited) {
+  const UniqueHandle token(limited ? LimitedToken() : nullptr);
+  if (limited && !token) return 1;
   for (int i = 0; i + 1 < count; i += 2) {
-    if (const int status = Spawn(pairs[i], pairs[i + 1]); status != 0) return status;
+    if (const int status = Spawn(pairs[i], pairs[i + 1], token.get()); status != 0) return status;
   }
   std::fflush(stdout);
   return 0;
@@ -224,6 +244,7 @@ int wmain(int argc, wchar_t** argv) {
   if (command == L"mem" && argc == 3) return Memory(Pid(argv[2]));
   if (command == L"handles" && argc == 3) return Handles(Pid(argv[2]));
   if (command == L"gui" && argc == 3) return GuiObjects(Pid(argv[2]));
-  if (command == L"spawn" && argc >= 4 && argc % 2 == 0) return SpawnAll(argc - 2, argv + 2);
+  if (command == L"spawn" && argc >= 4 && argc % 2 == 0) return SpawnAll(argc - 2, argv + 2, false);
+  if (command == L"spawn-limited" && argc >= 4 && argc % 2 == 0) return SpawnAll(argc - 2, argv + 2, true);
   return 2;
 }

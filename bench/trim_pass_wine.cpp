@@ -1,10 +1,12 @@
 // One Timer1_Timer pass (trim::TrimMozillaProcesses through the Win32 process adapter) over the
 // real process table, next to loops that make the system calls directly: the raw loop of the
 // calls the pass made before it listed processes by name (list every id, open, query and close
-// every process); the limit (open, query, trim and close the Mozilla processes only, from a list
-// already known); and, to show where the pass and the limit differ, the process list alone. Run
-// under Wine beside stand-in processes. The loops alternate, in rotating order, so that drift in
-// the machine's load falls on all alike; the medians and their ratios are printed.
+// every process); the limit, the least a pass can cost (one listing of the processes, then open,
+// query, trim and close the Mozilla processes only, their ids known beforehand: the pass must list
+// the processes once to find them, and read each one's path, since it trims by path); and the
+// process list alone. Run under Wine beside stand-in processes. The loops alternate, in rotating
+// order, so that drift in the machine's load falls on all alike; the medians and their ratios are
+// printed.
 //   trim_pass_wine [ROUNDS [PASSES_PER_ROUND]]
 //   trim_pass_wine once      one pass and nothing else, for a relay trace
 //   trim_pass_wine count     prints how many processes there are, itself included
@@ -70,25 +72,27 @@ int RawLoop() {
   return trimmed;
 }
 
-// The least any pass can do: the Mozilla processes only, their ids known beforehand.
-int Limit(const std::vector<DWORD>& known) {
-  int trimmed = 0;
-  for (const DWORD pid : known) trimmed += TrimDirectly(pid) ? 1 : 0;
-  return trimmed;
-}
-
-// What the pass adds to the limit: the process list taken and walked, nothing opened. Returns
-// how many processes it listed.
+// The process list taken and walked, each name looked at for a target's, nothing opened. Returns
+// how many target names it found.
 int ListOnly() {
   const UniqueHandle snapshot(::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
   if (!snapshot) return 0;
   PROCESSENTRY32W entry{};
   entry.dwSize = sizeof entry;
-  int listed = 0;
+  int named = 0;
   for (BOOL more = ::Process32FirstW(snapshot.get(), &entry); more; more = ::Process32NextW(snapshot.get(), &entry)) {
-    ++listed;
+    named += varnlet::trim::IsMozillaName(entry.szExeFile) ? 1 : 0;
   }
-  return listed;
+  return named;
+}
+
+// The least any pass can do: one listing, then the Mozilla processes only, their ids known
+// beforehand.
+int Limit(const std::vector<DWORD>& known) {
+  ListOnly();
+  int trimmed = 0;
+  for (const DWORD pid : known) trimmed += TrimDirectly(pid) ? 1 : 0;
+  return trimmed;
 }
 
 // Forwards to the real adapter and notes the processes trimmed, for the check that the loops
@@ -116,6 +120,9 @@ class RecordingProcessApi final : public varnlet::platform::ProcessApi {
   Handle GetCurrentProcess() override { return real_.GetCurrentProcess(); }
   std::int32_t RegisterApplicationRestart(const wchar_t* commandLine, std::uint32_t flags) override {
     return real_.RegisterApplicationRestart(commandLine, flags);
+  }
+  bool SetProcessInformation(Handle process, std::int32_t kind, void* info, std::uint32_t size) override {
+    return real_.SetProcessInformation(process, kind, info, size);
   }
 
   std::vector<DWORD> trimmed;

@@ -52,6 +52,14 @@ foreach(interval VARNLET_TIMER1_INTERVAL VARNLET_TIMER2_INTERVAL VARNLET_BALLOON
   set(${interval}_SECONDS ${seconds})
 endforeach()
 
+# A tolerance is a delay within an interval: each timer still ticks once an interval.
+foreach(interval VARNLET_TIMER1_INTERVAL VARNLET_TIMER2_INTERVAL)
+  if(NOT VARNLET_TIMER_TOLERANCE MATCHES "^[0-9]+$" OR VARNLET_TIMER_TOLERANCE EQUAL 0
+     OR NOT VARNLET_TIMER_TOLERANCE LESS ${interval})
+    message(FATAL_ERROR "VARNLET_TIMER_TOLERANCE is \"${VARNLET_TIMER_TOLERANCE}\": give milliseconds, more than 0 and less than ${interval}")
+  endif()
+endforeach()
+
 # The applications as a sentence lists them: "A", "A y B", "A, B y C"; Spanish writes "e" for "y"
 # before the sound of "i" ("Firefox e Internet Explorer").
 function(varnlet_list_applications out conjunction)
@@ -90,8 +98,8 @@ endfunction()
 # For the scripts (tests/e2e/lib.sh, and through it bench/common.sh): shell assignments. The Run
 # key as reg.exe names it, with its root.
 set(facts_sh "# Written by the build (cmake/ProductFacts.cmake): the product's facts, for the scripts.\n")
-foreach(fact VARNLET_TITLE VARNLET_VERSION VARNLET_TIMER1_INTERVAL VARNLET_TIMER2_INTERVAL VARNLET_BALLOON_SHOW_TIME
-             VARNLET_RUN_VALUE)
+foreach(fact VARNLET_TITLE VARNLET_VERSION VARNLET_TIMER1_INTERVAL VARNLET_TIMER2_INTERVAL VARNLET_TIMER_TOLERANCE
+             VARNLET_BALLOON_SHOW_TIME VARNLET_RUN_VALUE)
   string(APPEND facts_sh "${fact}='${${fact}}'\n")
 endforeach()
 string(APPEND facts_sh "VARNLET_RUN_KEY='HKLM\\${VARNLET_RUN_KEY}'\n")

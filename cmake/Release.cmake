@@ -26,6 +26,15 @@ add_link_options(-fstack-protector-strong)
 # lies inside the source folder, comes last.
 add_compile_options("-ffile-prefix-map=${CMAKE_SOURCE_DIR}/=" "-ffile-prefix-map=${CMAKE_BINARY_DIR}/=build/")
 
+# Where the bytes go. --gc-sections drops a function nothing calls only where its object has no
+# unwind tables: GNU ld keeps all of .pdata (x64) and .eh_frame (x86), and with them every
+# function of every object linked, library objects included. So what counts is which library
+# objects a link pulls in. Constructing std::logic_error or its kin pulls in the objects of the C++
+# library's char strings (50 KiB on x64, 85 KiB on x86): the program throws its own errors
+# (src/base/errors.h) and its link defines the library's throw functions
+# (src/app/runtime_throws_mingw.cpp). bench/size.sh lists the sections; a link map
+# (-Wl,-Map,FILE) names each object and why it was pulled in.
+
 # Options for the program's own link.
 function(varnlet_release_link_options target)
   # Link-time optimisation for the program only: the objects carry both the compiler's

@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
 """Draws Varnlet's artwork and writes it beside this script:
 
-  varnlet.ico   the program's icon at 16, 20, 24, 32, 40, 48, 64 and 256 pixels: the sizes the
-                notification area, Explorer and the Start menu ask for from 100 % to 200 %
-                density, plus the 32 x 32 image once more in 256 colours
+  varnlet.ico   the program's icon at 16, 20, 24 and 32 pixels: the sizes the notification area
+                asks for from 100 % to 200 % density, which are also the title bar's and the
+                taskbar's, plus the 32 x 32 image once more in 256 colours. Larger views
+                (Explorer's large icons) scale the 32 x 32 image: each larger size would cost the
+                exe a kibibyte or more, where it matters most
   picture1.bmp  the About window's 48 x 48 picture on white, with a palette of its own colours
   wizard.bmp    the installers' welcome and finish picture, 164 x 314
   header.bmp    the installers' header picture, 150 x 57
@@ -314,7 +316,7 @@ def artwork():
     """File name and bytes of every output."""
     icon = render(32, 1.0, 0.0)
     images = []
-    for size in (16, 20, 24, 32, 40, 48, 64, 256):
+    for size in (16, 20, 24, 32):
         # PNG, which Windows reads at every size from Vista on: a third of a bitmap's bytes at
         # 16 pixels, a tenth at 64, and every byte counts against the exe's size. The 32 x 32
         # image, which the About window shows, is drawn with the finer sampling.

@@ -74,6 +74,16 @@ constexpr std::array<ControlDesign, kControlCount> kControls{{
 constexpr toolkit::DialogDesign kDesign{kForm2Caption, kForm2WindowClass, kClientWidthTwips, kClientHeightTwips,
                                         kWhite,        IDI_VARNLET,       kControls};
 
+// Elevated, the banner never shows a page: without a page policy no browser control is made, so
+// neither the control nor OLE costs anything for the whole run, and the banner is a plain area.
+constexpr auto kElevatedControls = [] {
+  auto controls = kControls;
+  controls[kWebBrowser1].page = nullptr;
+  return controls;
+}();
+constexpr toolkit::DialogDesign kElevatedDesign{kForm2Caption, kForm2WindowClass, kClientWidthTwips, kClientHeightTwips,
+                                                kWhite,        IDI_VARNLET,       kElevatedControls};
+
 }  // namespace
 
 const toolkit::DialogDesign& Form2Design() { return kDesign; }
@@ -86,7 +96,7 @@ Form2::~Form2() = default;
 void Form2::EnsureLoaded() {
   if (dialog_ && !dialog_->Loaded()) dialog_.reset();
   if (dialog_) return;
-  dialog_ = services_.dialogs.LoadDialog(kDesign, *this);
+  dialog_ = services_.dialogs.LoadDialog(services_.elevated ? kElevatedDesign : kDesign, *this);
   // Form_Load's errors pass to whoever caused the load; the window stays loaded.
   Form_Load();
 }

@@ -1,8 +1,7 @@
 #include "app/Form1.h"
 
-#include <stdexcept>
-
 #include "base/error_skipping.h"
+#include "base/errors.h"
 #include "build_config.h"
 #include "trim/working_set_trimmer.h"
 
@@ -40,10 +39,17 @@ void Form1::Form_Initialize() {
 }
 
 void Form1::Load() {
+  // Before any work, so that all of it runs throttled. A system without the mode (Windows 7 to
+  // 10 1703) refuses or lacks the call, and the program runs as it always did.
+  SkipErrors([&] {
+    platform::ProcessPowerThrottlingState mode = kEfficiencyMode;
+    services_.process.SetProcessInformation(services_.process.GetCurrentProcess(), platform::kProcessPowerThrottling,
+                                            &mode, sizeof mode);
+  });
   form_ = services_.toolkit.CreateForm({Form1Caption(), std::wstring(kForm1WindowClass)}, *this);
   // Enabled from the load: the first ticks come one interval after it.
-  timer1_ = services_.toolkit.CreateTimer(kTimer1Interval, [this] { Timer1_Timer(); });
-  timer2_ = services_.toolkit.CreateTimer(kTimer2Interval, [this] { Timer2_Timer(); });
+  timer1_ = services_.toolkit.CreateTimer(kTimer1Interval, kTimerTolerance, [this] { Timer1_Timer(); });
+  timer2_ = services_.toolkit.CreateTimer(kTimer2Interval, kTimerTolerance, [this] { Timer2_Timer(); });
   zmnuSysTrayDemo_ =
       services_.toolkit.CreateMenu(L"mnuFile", {{L"Acerca de..."}, {L"Iniciar con Windows"}, {L"-"}, {L"Salir"}},
                                    [this](std::int16_t index) { mnuFile_Click(index); });
@@ -123,7 +129,7 @@ void Form1::mnuFile_Click(std::int16_t Index) {
 }
 
 registry::cQueryReg& Form1::Registry() {
-  if (!registry_) throw std::logic_error("the registry object was not created");
+  if (!registry_) throw Error("the registry object was not created");
   return *registry_;
 }
 

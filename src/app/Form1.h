@@ -26,6 +26,13 @@ namespace varnlet::app {
 inline constexpr std::wstring_view kAppTitle = config::kTitle;
 inline constexpr std::uint32_t kTimer1Interval = config::kTimer1Interval;
 inline constexpr std::uint32_t kTimer2Interval = config::kTimer2Interval;
+// How late Windows may serve a tick of either timer, to serve it with other timers' (the build's).
+inline constexpr std::uint32_t kTimerTolerance = config::kTimerTolerance;
+// Efficiency mode (EcoQoS): nothing the program does is urgent, so Windows may run it slowly, on
+// efficient cores and at low clock speeds, while the user's own programs run.
+inline constexpr platform::ProcessPowerThrottlingState kEfficiencyMode{platform::kProcessPowerThrottlingCurrentVersion,
+                                                                       platform::kProcessPowerThrottlingExecutionSpeed,
+                                                                       platform::kProcessPowerThrottlingExecutionSpeed};
 inline constexpr std::wstring_view kForm1WindowClass = L"Varnlet.Form1";
 inline constexpr std::wstring_view kTrayTip = kAppTitle;
 inline constexpr std::wstring_view kBalloonTitle = kAppTitle;
@@ -76,7 +83,7 @@ class Form1 final : private toolkit::FormEvents, private tray::TrayHost {
 
   // Ends the program at once when another instance runs.
   void Form_Initialize();
-  // Creates the window, the timers and the menu, then runs Form_Load.
+  // Asks for efficiency mode, creates the window, the timers and the menu, then runs Form_Load.
   void Load();
   void Form_Load();
   void Form_Unload(std::int16_t& Cancel) override;

@@ -1,8 +1,7 @@
 #include "app/autostart_switch.h"
 
-#include <stdexcept>
-
 #include "base/error_skipping.h"
+#include "base/errors.h"
 #include "registry/text_formats.h"
 
 namespace varnlet::app {
@@ -38,7 +37,7 @@ class RunValue {
 
  private:
   registry::cQueryReg& Registry() {
-    if (registry_ == nullptr) throw std::logic_error("the registry object was not created");
+    if (registry_ == nullptr) throw Error("the registry object was not created");
     return *registry_;
   }
 

@@ -1,7 +1,8 @@
 #pragma once
 // The process status, tool help and kernel calls the trimmer makes, and the program's own
-// registration with the Restart Manager, one virtual per system call, with the system's arguments
-// and results. The Win32 adapter forwards; tests pass a process table.
+// registration with the Restart Manager and request for efficiency mode, one virtual per system
+// call, with the system's arguments and results. The Win32 adapter forwards; tests pass a process
+// table.
 #include <array>
 #include <cstdint>
 
@@ -18,6 +19,17 @@ using ProcessHandle = std::uintptr_t;
 // INVALID_HANDLE_VALUE: what CreateToolhelp32Snapshot returns when it takes no snapshot.
 inline constexpr ProcessHandle kInvalidHandleValue = ~ProcessHandle{0};
 inline constexpr std::uint32_t kTh32csSnapProcess = 2;
+
+// SetProcessInformation's ProcessPowerThrottling class and its PROCESS_POWER_THROTTLING_STATE: the
+// version of the structure, and the flag that asks for execution-speed throttling (EcoQoS).
+inline constexpr std::int32_t kProcessPowerThrottling = 4;
+inline constexpr std::uint32_t kProcessPowerThrottlingCurrentVersion = 1;
+inline constexpr std::uint32_t kProcessPowerThrottlingExecutionSpeed = 1;
+struct ProcessPowerThrottlingState {
+  std::uint32_t Version = 0;
+  std::uint32_t ControlMask = 0;
+  std::uint32_t StateMask = 0;
+};
 
 // The fields of the system's PROCESSENTRY32W that the trimmer reads. dwSize is set by the caller
 // to the size of this structure before each call, as the system requires.
@@ -49,6 +61,11 @@ class ProcessApi {
   // Asks the Restart Manager to start the program again after it closed it for an installer.
   // Returns the system's HRESULT (0 on success; E_NOTIMPL where the system lacks the call).
   virtual std::int32_t RegisterApplicationRestart(const wchar_t* pwzCommandline, std::uint32_t dwFlags) = 0;
+  // Sets a class of information of a process. False, with nothing done, where the system lacks
+  // the call (before Windows 8) or does not know the class (ProcessPowerThrottling: before
+  // Windows 10 1709).
+  virtual bool SetProcessInformation(ProcessHandle hProcess, std::int32_t ProcessInformationClass,
+                                     void* ProcessInformation, std::uint32_t ProcessInformationSize) = 0;
 };
 
 }  // namespace varnlet::platform

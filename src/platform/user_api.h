@@ -1,6 +1,6 @@
 #pragma once
-// The user32 calls of the tray: replacing a window's procedure, a callback timer, bringing a
-// window forward and posting messages. Window and timer procedures are the program's objects;
+// The user32 calls of the tray and of the toolkit's timers: replacing a window's procedure,
+// timers, bringing a window forward and posting messages. Window and timer procedures are the program's objects;
 // the platform turns them into addresses the system can call.
 #include <cstdint>
 
@@ -30,6 +30,8 @@ inline constexpr std::uint32_t kWmSettingChange = 0x001A;
 inline constexpr std::uint32_t kWmDisplayChange = 0x007E;
 inline constexpr std::uint32_t kWmDpiChanged = 0x02E0;
 inline constexpr std::uint32_t kMsgfltAllow = 1;
+// The largest tolerance SetCoalescableTimer takes (TIMERV_COALESCING_MAX).
+inline constexpr std::uint32_t kTimervCoalescingMax = 0x7FFFFFF5;
 
 class UserApi {
  public:
@@ -46,6 +48,11 @@ class UserApi {
   virtual std::int32_t SetForegroundWindow(Hwnd hWnd) = 0;
   virtual std::uintptr_t SetTimer(Hwnd hWnd, std::uintptr_t nIDEvent, std::uint32_t uElapse,
                                   std::intptr_t lpTimerFunc) = 0;
+  // SetTimer with a tolerance: Windows may delay each expiry by up to uToleranceDelay ms to serve
+  // it together with other timers (Windows 8 and later; 0, with no timer, where the system lacks
+  // the call).
+  virtual std::uintptr_t SetCoalescableTimer(Hwnd hWnd, std::uintptr_t nIDEvent, std::uint32_t uElapse,
+                                             std::intptr_t lpTimerFunc, std::uint32_t uToleranceDelay) = 0;
   virtual std::int32_t KillTimer(Hwnd hWnd, std::uintptr_t uIDEvent) = 0;
   virtual std::int32_t PostMessageA(Hwnd hWnd, std::uint32_t Msg, std::uintptr_t wParam, std::intptr_t lParam) = 0;
   virtual std::uint32_t RegisterWindowMessageA(const char* lpString) = 0;

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <limits>
-#include <stdexcept>
 
+#include "base/errors.h"
 #include "registry/query_reg_internal.h"
 #include "registry/text_formats.h"
 #include "registry/unique_key.h"
@@ -207,7 +207,7 @@ RegStatus cQueryReg::RegSetValue2(RegKey hKey, const std::wstring& lpSubKey, std
   (void)dwType;  // always REG_SZ, stored without its terminator
   (void)cbData;
   const std::string data = Ansi(lpData);
-  if (data.size() > std::numeric_limits<std::uint32_t>::max()) throw std::overflow_error("text too long");
+  if (data.size() > std::numeric_limits<std::uint32_t>::max()) throw Overflow("text too long");
   const RegStatus status =
       api_.RegSetValueExA(hKey, Ansi(lpSubKey).c_str(), 0, kRegSz, reinterpret_cast<const std::uint8_t*>(data.data()),
                           static_cast<std::uint32_t>(data.size()));
@@ -242,7 +242,7 @@ RegStatus cQueryReg::SetReg(std::wstring sKey, const std::wstring& sName, const 
     case kRegBinary: {
       const auto* array = std::get_if<ByteArray>(&vValue);
       if (array == nullptr) throw TypeMismatch("REG_BINARY needs a byte array");
-      if (array->empty()) throw std::out_of_range("a byte array without elements");
+      if (array->empty()) throw OutOfRange("a byte array without elements");
       // The upper bound is the number of data bytes: the spare last element is never written.
       return api_.RegSetValueExA(key.get(), name.c_str(), 0, kRegBinary, array->data(),
                                  static_cast<std::uint32_t>(BufferSize(array->size() - 1)));

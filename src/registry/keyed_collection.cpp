@@ -29,13 +29,13 @@ void KeyedCollection::Add(std::wstring item, std::wstring key) {
 }
 
 const KeyedCollection::Entry& KeyedCollection::At(std::size_t position) const {
-  if (position < 1 || position > items_.size()) throw std::out_of_range("no item at that position");
+  if (position < 1 || position > items_.size()) throw OutOfRange("no item at that position");
   return items_[position - 1];
 }
 
 const std::wstring& KeyedCollection::Item(std::wstring_view key) const {
   const auto it = index_.find(Fold(key));
-  if (it == index_.end()) throw std::out_of_range("no item under that key");
+  if (it == index_.end()) throw OutOfRange("no item under that key");
   return items_[it->second].item;
 }
 

@@ -2,18 +2,19 @@
 // An ordered collection of texts, each under a unique key: reachable by key (compared without
 // regard to case) or by 1-based position, in the order the items were added.
 #include <cstddef>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
+#include "base/errors.h"
+
 namespace varnlet::registry {
 
 // Adding a key that the collection already holds.
-class DuplicateKey : public std::invalid_argument {
+class DuplicateKey : public InvalidArgument {
  public:
-  using std::invalid_argument::invalid_argument;
+  using InvalidArgument::InvalidArgument;
 };
 
 class KeyedCollection {
@@ -21,7 +22,7 @@ class KeyedCollection {
   // Throws DuplicateKey when the key is present already; the collection is then unchanged.
   void Add(std::wstring item, std::wstring key);
   std::size_t Count() const { return items_.size(); }
-  // Throw std::out_of_range when there is no such key or position.
+  // Throw OutOfRange when there is no such key or position.
   const std::wstring& Item(std::wstring_view key) const;
   const std::wstring& Item(std::size_t position) const;
   // The key of the item at a 1-based position, in the spelling it was added with.

@@ -134,7 +134,7 @@ std::wstring cQueryReg::GetFolder(const Variant& vIndex) {
     if (const auto* position = std::get_if<std::int32_t>(&vIndex)) {
       if (*position >= 1) return colFolders->Item(static_cast<std::size_t>(*position));
     }
-  } catch (const std::out_of_range&) {
+  } catch (const OutOfRange&) {
     // No such entry: the lookup's error is dropped.
   }
   return {};

@@ -2,8 +2,9 @@
 // Helpers shared by the files that implement cQueryReg.
 #include <cstdint>
 #include <limits>
-#include <stdexcept>
 #include <string>
+
+#include "base/errors.h"
 
 namespace varnlet::registry::detail {
 
@@ -11,7 +12,7 @@ namespace varnlet::registry::detail {
 // count cannot be a real value's: it is an overflow, as the original 32-bit arithmetic had it.
 inline std::size_t BufferSize(std::uint64_t size) {
   if (size > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max())) {
-    throw std::overflow_error("registry size out of range");
+    throw Overflow("registry size out of range");
   }
   return static_cast<std::size_t>(size);
 }

@@ -39,11 +39,11 @@ std::int32_t ToInteger(const Variant& value) {
     if (c < L'0' || c > L'9') throw TypeMismatch("not a number");
     magnitude = magnitude * 10 + (c - L'0');
     // Stop early so that a long run of digits cannot overflow the accumulator.
-    if (magnitude > std::int64_t{1} << 32) throw std::overflow_error("number outside 32 bits");
+    if (magnitude > std::int64_t{1} << 32) throw Overflow("number outside 32 bits");
   }
   const std::int64_t result = negative ? -magnitude : magnitude;
   if (result < std::numeric_limits<std::int32_t>::min() || result > std::numeric_limits<std::int32_t>::max()) {
-    throw std::overflow_error("number outside 32 bits");
+    throw Overflow("number outside 32 bits");
   }
   return static_cast<std::int32_t>(result);
 }

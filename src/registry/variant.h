@@ -4,10 +4,11 @@
 // element N is a spare element that is never data.
 #include <cstdint>
 #include <span>
-#include <stdexcept>
 #include <string>
 #include <variant>
 #include <vector>
+
+#include "base/errors.h"
 
 namespace varnlet::registry {
 
@@ -16,9 +17,9 @@ using ByteArray = std::vector<std::uint8_t>;
 using Variant = std::variant<Empty, std::wstring, std::int32_t, ByteArray>;
 
 // A value that cannot be converted to the type asked for.
-class TypeMismatch : public std::invalid_argument {
+class TypeMismatch : public InvalidArgument {
  public:
-  using std::invalid_argument::invalid_argument;
+  using InvalidArgument::InvalidArgument;
 };
 
 // The array for `data` under the convention: the data, then the spare 0.
@@ -30,7 +31,7 @@ std::int64_t UBound(const ByteArray& array);
 // for a byte array.
 std::wstring ToText(const Variant& value);
 // A signed 32-bit integer: an Integer unchanged, Empty as 0, a Text holding a decimal number
-// (spaces around it allowed). Throws TypeMismatch for anything else and std::overflow_error for
+// (spaces around it allowed). Throws TypeMismatch for anything else and Overflow for
 // a number outside 32 bits.
 std::int32_t ToInteger(const Variant& value);
 

@@ -86,8 +86,11 @@ class Toolkit {
   virtual Application& App() = 0;
   // Creates the form's window, hidden. Form_Unload arrives through events on WM_CLOSE.
   virtual std::unique_ptr<Form> CreateForm(const FormDesign& design, FormEvents& events) = 0;
-  // A timer enabled from now on; onTick runs on the user-interface thread and is never re-entered.
-  virtual std::unique_ptr<Timer> CreateTimer(std::uint32_t intervalMs, std::function<void()> onTick) = 0;
+  // A timer enabled from now on, ticking every intervalMs; the system may serve a tick up to
+  // toleranceMs late, together with other timers. onTick runs on the user-interface thread and is
+  // never re-entered.
+  virtual std::unique_ptr<Timer> CreateTimer(std::uint32_t intervalMs, std::uint32_t toleranceMs,
+                                             std::function<void()> onTick) = 0;
   // A menu control array: `onClick` gets the chosen item's index.
   virtual std::unique_ptr<Menu> CreateMenu(std::wstring caption, std::vector<MenuItemDesign> items,
                                            std::function<void(std::int16_t)> onClick) = 0;

@@ -2,8 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
-#include <stdexcept>
 #include <string>
+
+#include "base/errors.h"
 
 namespace varnlet::tray {
 
@@ -29,8 +30,7 @@ void NotifyIconRecord::SetText(std::size_t offset, std::size_t width, std::wstri
   }
   converted.push_back('\0');
   converted.resize(width, ' ');
-  if (offset > bytes_.size() || bytes_.size() - offset < width)
-    throw std::out_of_range("text field outside the record");
+  if (offset > bytes_.size() || bytes_.size() - offset < width) throw OutOfRange("text field outside the record");
   std::memcpy(bytes_.data() + offset, converted.data(), width);
 }
 

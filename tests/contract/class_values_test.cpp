@@ -174,12 +174,12 @@ TEST_F(Writing, AValueThatCannotBeConvertedRaisesAndWritesNothing) {
   // The key made on the way stays; the value is not written.
   EXPECT_TRUE(KeyExists("new"));
   EXPECT_FALSE(Stored("new", "v"));
-  EXPECT_THROW(reg().SetReg(Path(), L"v", std::wstring(L"4294967296"), kHkeyCurrentUser, 4), std::overflow_error);
-  EXPECT_THROW(reg().SetReg(Path(), L"v", std::wstring(L"-2147483649"), kHkeyCurrentUser, 4), std::overflow_error);
+  EXPECT_THROW(reg().SetReg(Path(), L"v", std::wstring(L"4294967296"), kHkeyCurrentUser, 4), varnlet::Overflow);
+  EXPECT_THROW(reg().SetReg(Path(), L"v", std::wstring(L"-2147483649"), kHkeyCurrentUser, 4), varnlet::Overflow);
   EXPECT_THROW(reg().SetReg(Path(), L"v", std::wstring(L"1x"), kHkeyCurrentUser, 4), registry::TypeMismatch);
   EXPECT_THROW(reg().SetReg(Path(), L"v", std::wstring(L"12"), kHkeyCurrentUser, 3), registry::TypeMismatch);
   EXPECT_THROW(reg().SetReg(Path(), L"v", 12, kHkeyCurrentUser, 3), registry::TypeMismatch);
-  EXPECT_THROW(reg().SetReg(Path(), L"v", ByteArray{}, kHkeyCurrentUser, 3), std::out_of_range);
+  EXPECT_THROW(reg().SetReg(Path(), L"v", ByteArray{}, kHkeyCurrentUser, 3), varnlet::OutOfRange);
   EXPECT_THROW(reg().SetReg(Path(), L"v", ByteArray{1, 0}, kHkeyCurrentUser, 1), registry::TypeMismatch);
   EXPECT_FALSE(Stored("", "v"));
   EXPECT_EQ(reg().SetReg(Path(), L"v", std::wstring(L"-2147483648"), kHkeyCurrentUser, 4), 0);

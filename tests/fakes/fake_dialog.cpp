@@ -16,7 +16,12 @@ std::string Narrow(std::wstring_view text) {
 
 FakeDialog::FakeDialog(FakeDialogs& d, toolkit::Hwnd h, const toolkit::DialogDesign& des, toolkit::DialogEvents& e)
     : FakeWindowState{d, h, des, e} {
-  browserCreated = !maker.faults.ShouldFail("BrowserCreate");
+  // As the real toolkit does, a browser control without a page policy is not made.
+  const bool wanted = std::any_of(des.controls.begin(), des.controls.end(), [](const toolkit::ControlDesign& c) {
+    return c.kind == toolkit::ControlKind::WebBrowser && c.page != nullptr;
+  });
+  browserCreated = wanted && !maker.faults.ShouldFail("BrowserCreate");
+  if (browserCreated) ++maker.browsersMade;
   maker.current = this;
 }
 

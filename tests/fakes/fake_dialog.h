@@ -68,6 +68,7 @@ class FakeDialogs final : public toolkit::Dialogs {
   std::vector<std::wstring> navigations;
   int loads = 0;
   int unloads = 0;
+  int browsersMade = 0;
   int browsersReleased = 0;
   // The dialog loaded now, or null.
   FakeDialog* current = nullptr;

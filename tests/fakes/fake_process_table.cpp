@@ -157,4 +157,16 @@ std::int32_t FakeProcessTable::RegisterApplicationRestart(const wchar_t* pwzComm
   return 0;
 }
 
+bool FakeProcessTable::SetProcessInformation(platform::ProcessHandle hProcess, std::int32_t ProcessInformationClass,
+                                             void* ProcessInformation, std::uint32_t ProcessInformationSize) {
+  Log("SetProcessInformation(" + std::to_string(ProcessInformationClass) + ")");
+  if (faults_.ShouldFail("SetProcessInformation") || !offersEfficiencyMode) return false;
+  if (hProcess != kPseudoHandle || ProcessInformationClass != platform::kProcessPowerThrottling ||
+      ProcessInformationSize != sizeof(platform::ProcessPowerThrottlingState)) {
+    return false;
+  }
+  powerThrottling.push_back(*static_cast<const platform::ProcessPowerThrottlingState*>(ProcessInformation));
+  return true;
+}
+
 }  // namespace varnlet::fakes

@@ -78,6 +78,14 @@ class FakeProcessTable final : public platform::ProcessApi {
   platform::ProcessHandle GetCurrentProcess() override;
   std::int32_t RegisterApplicationRestart(const wchar_t* pwzCommandline, std::uint32_t dwFlags) override;
 
+  bool SetProcessInformation(platform::ProcessHandle hProcess, std::int32_t ProcessInformationClass,
+                             void* ProcessInformation, std::uint32_t ProcessInformationSize) override;
+
+  // False: a system before Windows 10 1709, which has no efficiency mode and refuses the class.
+  bool offersEfficiencyMode = true;
+  // The power throttling states set on the own process, in order.
+  std::vector<platform::ProcessPowerThrottlingState> powerThrottling;
+
   struct RestartRegistration {
     std::wstring commandLine;
     std::uint32_t flags;

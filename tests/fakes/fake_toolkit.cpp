@@ -53,8 +53,8 @@ bool FakeForm::PopupMenu(toolkit::Menu& menu, std::int16_t defaultItem) {
   return true;
 }
 
-FakeTimer::FakeTimer(FakeToolkit& tk, std::uint32_t i, std::function<void()> f)
-    : toolkit(tk), interval(i), onTick(std::move(f)) {
+FakeTimer::FakeTimer(FakeToolkit& tk, std::uint32_t i, std::uint32_t t, std::function<void()> f)
+    : toolkit(tk), interval(i), tolerance(t), onTick(std::move(f)) {
   toolkit.timers.push_back(this);
 }
 
@@ -85,9 +85,10 @@ std::unique_ptr<toolkit::Form> FakeToolkit::CreateForm(const toolkit::FormDesign
   return std::make_unique<FakeForm>(*this, hwnd, design, events);
 }
 
-std::unique_ptr<toolkit::Timer> FakeToolkit::CreateTimer(std::uint32_t intervalMs, std::function<void()> onTick) {
+std::unique_ptr<toolkit::Timer> FakeToolkit::CreateTimer(std::uint32_t intervalMs, std::uint32_t toleranceMs,
+                                                         std::function<void()> onTick) {
   Log("CreateTimer(" + std::to_string(intervalMs) + ")");
-  return std::make_unique<FakeTimer>(*this, intervalMs, std::move(onTick));
+  return std::make_unique<FakeTimer>(*this, intervalMs, toleranceMs, std::move(onTick));
 }
 
 std::unique_ptr<toolkit::Menu> FakeToolkit::CreateMenu(std::wstring caption, std::vector<toolkit::MenuItemDesign> items,

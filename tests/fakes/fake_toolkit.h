@@ -89,12 +89,13 @@ class FakeForm final : public toolkit::Form,
 
 class FakeTimer final : public toolkit::Timer {
  public:
-  FakeTimer(FakeToolkit& toolkit, std::uint32_t interval, std::function<void()> onTick);
+  FakeTimer(FakeToolkit& toolkit, std::uint32_t interval, std::uint32_t tolerance, std::function<void()> onTick);
   ~FakeTimer() override;
   void Fire();
 
   FakeToolkit& toolkit;
   std::uint32_t interval;
+  std::uint32_t tolerance;
   std::function<void()> onTick;
 };
 
@@ -118,7 +119,8 @@ class FakeToolkit final : public toolkit::Toolkit {
 
   toolkit::Application& App() override { return app; }
   std::unique_ptr<toolkit::Form> CreateForm(const toolkit::FormDesign& design, toolkit::FormEvents& events) override;
-  std::unique_ptr<toolkit::Timer> CreateTimer(std::uint32_t intervalMs, std::function<void()> onTick) override;
+  std::unique_ptr<toolkit::Timer> CreateTimer(std::uint32_t intervalMs, std::uint32_t toleranceMs,
+                                              std::function<void()> onTick) override;
   std::unique_ptr<toolkit::Menu> CreateMenu(std::wstring caption, std::vector<toolkit::MenuItemDesign> items,
                                             std::function<void(std::int16_t)> onClick) override;
   std::int32_t MsgBox(std::wstring_view prompt, std::uint32_t buttons, std::wstring_view title) override;

@@ -58,15 +58,32 @@ std::int32_t FakeUser::SetForegroundWindow(Hwnd hWnd) {
 
 std::uintptr_t FakeUser::SetTimer(Hwnd, std::uintptr_t nIDEvent, std::uint32_t uElapse, std::intptr_t lpTimerFunc) {
   Log("SetTimer(" + std::to_string(nIDEvent) + "," + std::to_string(uElapse) + ")");
-  if (faults.ShouldFail("SetTimer") || lpTimerFunc != kTimerProc) return 0;
+  // The tray's timers call its procedure; the toolkit's (0) post WM_TIMER to their window.
+  if (faults.ShouldFail("SetTimer") || (lpTimerFunc != kTimerProc && lpTimerFunc != 0)) return 0;
   const std::uintptr_t result = setTimerResult(nIDEvent);
-  if (result != 0) timers[nIDEvent] = uElapse;
+  if (result != 0) {
+    timers[nIDEvent] = uElapse;
+    tolerances.erase(nIDEvent);
+  }
   return result;
+}
+
+std::uintptr_t FakeUser::SetCoalescableTimer(Hwnd, std::uintptr_t nIDEvent, std::uint32_t uElapse,
+                                             std::intptr_t lpTimerFunc, std::uint32_t uToleranceDelay) {
+  if (!hasCoalescableTimers) return 0;
+  Log("SetCoalescableTimer(" + std::to_string(nIDEvent) + "," + std::to_string(uElapse) + "," +
+      std::to_string(uToleranceDelay) + ")");
+  if (faults.ShouldFail("SetCoalescableTimer") || (lpTimerFunc != kTimerProc && lpTimerFunc != 0)) return 0;
+  if (uToleranceDelay > platform::kTimervCoalescingMax && uToleranceDelay != 0xFFFFFFFF) return 0;
+  timers[nIDEvent] = uElapse;
+  tolerances[nIDEvent] = uToleranceDelay;
+  return nIDEvent;
 }
 
 std::int32_t FakeUser::KillTimer(Hwnd, std::uintptr_t uIDEvent) {
   Log("KillTimer(" + std::to_string(uIDEvent) + ")");
   if (faults.ShouldFail("KillTimer")) return 0;
+  tolerances.erase(uIDEvent);
   return timers.erase(uIDEvent) != 0 ? 1 : 0;
 }
 

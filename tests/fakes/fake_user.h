@@ -40,6 +40,8 @@ class FakeUser final : public platform::UserApi {
   std::int32_t SetForegroundWindow(Hwnd hWnd) override;
   std::uintptr_t SetTimer(Hwnd hWnd, std::uintptr_t nIDEvent, std::uint32_t uElapse,
                           std::intptr_t lpTimerFunc) override;
+  std::uintptr_t SetCoalescableTimer(Hwnd hWnd, std::uintptr_t nIDEvent, std::uint32_t uElapse,
+                                     std::intptr_t lpTimerFunc, std::uint32_t uToleranceDelay) override;
   std::int32_t KillTimer(Hwnd hWnd, std::uintptr_t uIDEvent) override;
   std::int32_t PostMessageA(Hwnd hWnd, std::uint32_t Msg, std::uintptr_t wParam, std::intptr_t lParam) override;
   std::uint32_t RegisterWindowMessageA(const char* lpString) override;
@@ -58,7 +60,10 @@ class FakeUser final : public platform::UserApi {
   void FireTimer(Hwnd hwnd, std::uintptr_t id);
 
   std::intptr_t ProcOf(Hwnd hwnd) const;
-  std::map<std::uintptr_t, std::uint32_t> timers;  // id -> interval, running timers
+  std::map<std::uintptr_t, std::uint32_t> timers;      // id -> interval, running timers
+  std::map<std::uintptr_t, std::uint32_t> tolerances;  // id -> tolerance, of coalescable ones
+  // False: Windows 7, which lacks SetCoalescableTimer.
+  bool hasCoalescableTimers = true;
   std::vector<Posted> posted;
   FaultInjector faults;
   // What SetTimer answers; by default the id it was given.

@@ -359,6 +359,7 @@ TEST(FaultSweep, EveryBoundaryIsExercised) {
                            "KillTimer",
                            "PostMessageA",
                            "RegisterApplicationRestart",
+                           "SetProcessInformation",
                            "RegisterWindowMessageA",
                            "ChangeWindowMessageFilterEx",
                            "RegOpenKeyExA",

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -11,6 +13,7 @@
 #include "build_config.h"
 #include "fakes/fake_platform.h"
 #include "toolkit/single_instance.h"
+#include "toolkit/timer_start.h"
 #include "trim/working_set_trimmer.h"
 
 namespace varnlet::app {
@@ -91,6 +94,57 @@ TEST_F(Form1Test, LoadHidesTheFormStartsBothTimersAndTrimsItselfFirst) {
   EXPECT_EQ(processes.Get(target).trims, 2);
   EXPECT_EQ(processes.ownTrims(), 2);
   EXPECT_EQ(processes.openHandles(), 0u);
+}
+
+TEST_F(Form1Test, LoadAsksForEfficiencyModeFirstAndMakesBothTimersCoalescable) {
+  Form1 form1(services);
+  form1.Form_Initialize();
+  form1.Load();
+  ASSERT_EQ(processes.powerThrottling.size(), 1u);
+  const platform::ProcessPowerThrottlingState& mode = processes.powerThrottling[0];
+  EXPECT_EQ(mode.Version, platform::kProcessPowerThrottlingCurrentVersion);
+  EXPECT_EQ(mode.ControlMask, platform::kProcessPowerThrottlingExecutionSpeed);
+  EXPECT_EQ(mode.StateMask, platform::kProcessPowerThrottlingExecutionSpeed);
+  EXPECT_LT(journal.IndexOf("SetProcessInformation(4)"), journal.IndexOf("CreateForm"));
+  for (const std::uint32_t interval : {kTimer1Interval, kTimer2Interval}) {
+    ASSERT_NE(toolkit.TimerWithInterval(interval), nullptr);
+    EXPECT_EQ(toolkit.TimerWithInterval(interval)->tolerance, config::kTimerTolerance);
+  }
+  EXPECT_GT(kTimerTolerance, 0u);
+  EXPECT_LT(kTimerTolerance, std::min(kTimer1Interval, kTimer2Interval));
+}
+
+// Windows 7 to 10 1703 have no efficiency mode: the program starts as it always did.
+TEST_F(Form1Test, WithoutEfficiencyModeTheProgramStartsAsBefore) {
+  const auto target = processes.Add(fakes::TargetPath(R"(C:\f)"));
+  processes.offersEfficiencyMode = false;
+  toolkit.whileRunning = [&] { toolkit.FindForm(std::wstring(kForm1WindowClass))->Close(); };
+  EXPECT_EQ(RunProgram(services), 0);
+  EXPECT_TRUE(processes.powerThrottling.empty());
+  EXPECT_NE(journal.IndexOf("Shell_NotifyIconA(0)"), -1);
+  EXPECT_EQ(processes.ownTrims(), 1);
+  EXPECT_EQ(processes.Get(target).trims, 1);
+  EXPECT_EQ(toolkit.timers.size(), 0u);  // both ran until the end
+}
+
+// The toolkit's timers: coalescable with the tolerance where the system has the call, the plain
+// timer where it lacks it (Windows 7) or refuses.
+TEST(TimerStart, CoalescableWhereOfferedThePlainTimerWhereNot) {
+  fakes::FakeUser user;
+  EXPECT_EQ(toolkit::StartTimer(user, 0x10, 1, kTimer1Interval, kTimerTolerance), 1u);
+  EXPECT_EQ(user.tolerances, (std::map<std::uintptr_t, std::uint32_t>{{1, kTimerTolerance}}));
+  EXPECT_EQ(user.timers.at(1), kTimer1Interval);
+
+  user.hasCoalescableTimers = false;
+  EXPECT_EQ(toolkit::StartTimer(user, 0x10, 2, kTimer2Interval, kTimerTolerance), 2u);
+  EXPECT_EQ(user.timers.at(2), kTimer2Interval);
+  EXPECT_EQ(user.tolerances.count(2), 0u);
+
+  user.hasCoalescableTimers = true;
+  user.faults.Inject("SetCoalescableTimer", 0, FaultKind::Fail);
+  EXPECT_EQ(toolkit::StartTimer(user, 0x10, 3, kTimer2Interval, kTimerTolerance), 3u);
+  EXPECT_EQ(user.timers.at(3), kTimer2Interval);
+  EXPECT_EQ(user.tolerances.count(3), 0u);
 }
 
 TEST_F(Form1Test, AFailingStepOfTheLoadIsSkipped) {

@@ -353,6 +353,8 @@ TEST_F(Form2Test, ElevatedNoPageIsRequestedAndTheLinkOpensThroughTheDesktopsShel
   elevated.ShowModal();
   EXPECT_EQ(dialogs.loads, 2);
   EXPECT_TRUE(dialogs.navigations.empty());
+  // Nor is a browser control made that would never show a page: the banner is a plain area.
+  EXPECT_EQ(dialogs.browsersMade, 0);
   dialogs.whileShown = nullptr;
   elevated.Icon();
   dialogs.current->Click(L"Label4");

@@ -84,8 +84,8 @@ TEST_F(RegistryClassMore, EnumerationSkipsFailedIndexesAndStopsOnTheKeyQuerysInv
   EXPECT_TRUE(reg_.EnumValues(values, L"HKCU\\K"));
   EXPECT_EQ(values, (Strings{L"", L"(Default)", L"", L"b", L"2"}));
   registry_.ReportFaultySize("RegQueryInfoKeyA", 0x80000000);
-  EXPECT_THROW(reg_.EnumKeys(values, L"HKCU\\K"), std::overflow_error);
-  EXPECT_THROW(reg_.EnumValues(values, L"HKCU\\K"), std::overflow_error);
+  EXPECT_THROW(reg_.EnumKeys(values, L"HKCU\\K"), varnlet::Overflow);
+  EXPECT_THROW(reg_.EnumValues(values, L"HKCU\\K"), varnlet::Overflow);
 }
 
 // The mended fault: the wrappers hand the system no more room than the caller's buffers have.

@@ -167,10 +167,10 @@ TEST_F(RegistryClass, SizesNearThe32BitLimitRaiseAndLeaveNoKeyOpen) {
   for (const std::uint32_t size : {0xFFFFFFFFu, 0xFFFFFFF0u, 0x80000000u}) {
     SCOPED_TRACE(size);
     registry_.ReportFaultySize("RegQueryValueExA", size);
-    EXPECT_THROW(reg_.GetRegString(L"HKCU\\K", L"s"), std::overflow_error);
-    EXPECT_THROW(reg_.GetReg(L"HKCU\\K", L"s"), std::overflow_error);
-    EXPECT_THROW(reg_.GetReg(L"HKCU\\K", L"b"), std::overflow_error);
-    EXPECT_THROW(reg_.GetRegBinary(L"HKCU\\K", L"b"), std::overflow_error);
+    EXPECT_THROW(reg_.GetRegString(L"HKCU\\K", L"s"), varnlet::Overflow);
+    EXPECT_THROW(reg_.GetReg(L"HKCU\\K", L"s"), varnlet::Overflow);
+    EXPECT_THROW(reg_.GetReg(L"HKCU\\K", L"b"), varnlet::Overflow);
+    EXPECT_THROW(reg_.GetRegBinary(L"HKCU\\K", L"b"), varnlet::Overflow);
     // The type alone needs no buffer.
     EXPECT_EQ(reg_.GetRegType(L"HKCU\\K", L"s"), 1u);
     EXPECT_EQ(registry_.openHandles(), 0u);
@@ -181,7 +181,7 @@ TEST_F(RegistryClass, SizesNearThe32BitLimitRaiseAndLeaveNoKeyOpen) {
 
   registry_.CreateKeyPath(kHkcu, "T\\a");
   registry_.ReportFaultySize("RegQueryInfoKeyA", 0xFFFFFFFF);
-  EXPECT_THROW(reg_.DeleteKey(L"HKCU\\T"), std::overflow_error);
+  EXPECT_THROW(reg_.DeleteKey(L"HKCU\\T"), varnlet::Overflow);
   EXPECT_TRUE(registry_.KeyExists(kHkcu, "T\\a"));
 }
 

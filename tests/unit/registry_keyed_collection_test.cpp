@@ -21,10 +21,10 @@ TEST(KeyedCollection, KeepsOrderFindsByKeyWithoutCaseAndByOneBasedPosition) {
   EXPECT_EQ(c.Key(2), L"WindowsDir");
   EXPECT_TRUE(c.Contains(L"(default)"));
   EXPECT_FALSE(c.Contains(L"SystemDir"));
-  EXPECT_THROW(c.Item(0), std::out_of_range);
-  EXPECT_THROW(c.Item(5), std::out_of_range);
-  EXPECT_THROW(c.Item(L"SystemDir"), std::out_of_range);
-  EXPECT_THROW(c.Item(L"Windows Dir"), std::out_of_range);
+  EXPECT_THROW(c.Item(0), varnlet::OutOfRange);
+  EXPECT_THROW(c.Item(5), varnlet::OutOfRange);
+  EXPECT_THROW(c.Item(L"SystemDir"), varnlet::OutOfRange);
+  EXPECT_THROW(c.Item(L"Windows Dir"), varnlet::OutOfRange);
 }
 
 TEST(KeyedCollection, AddingAKeyTwiceFailsAndChangesNothing) {

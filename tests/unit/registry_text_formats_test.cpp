@@ -79,7 +79,7 @@ TEST(Variant, ConversionsToTextAndInteger) {
     EXPECT_THROW(ToInteger(Variant(bad)), TypeMismatch) << std::string(bad.begin(), bad.end());
   }
   for (const std::wstring& big : {L"2147483648"s, L"-2147483649"s, L"99999999999999999999999999"s}) {
-    EXPECT_THROW(ToInteger(Variant(big)), std::overflow_error);
+    EXPECT_THROW(ToInteger(Variant(big)), varnlet::Overflow);
   }
   EXPECT_THROW(ToInteger(Variant(ByteArray{1, 0})), TypeMismatch);
 }

@@ -54,6 +54,9 @@ class RecordingProcessApi final : public platform::ProcessApi {
   std::int32_t RegisterApplicationRestart(const wchar_t* commandLine, std::uint32_t flags) override {
     return real_.RegisterApplicationRestart(commandLine, flags);
   }
+  bool SetProcessInformation(platform::ProcessHandle h, std::int32_t kind, void* info, std::uint32_t size) override {
+    return real_.SetProcessInformation(h, kind, info, size);
+  }
 
   int snapshots = 0;
   std::set<std::uint32_t> accessMasks;

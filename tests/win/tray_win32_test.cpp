@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/Form1.h"
+#include "base/errors.h"
 #include "fakes/fake_file_system.h"
 #include "fakes/fake_process_table.h"
 #include "fakes/fake_registry.h"
@@ -229,7 +230,7 @@ TEST_F(TrayWin32, CheckMarksOfARealMenu) {
   EXPECT_FALSE(menu.Checked(0));
   menu.SetChecked(1, false);
   EXPECT_FALSE(menu.Checked(1));
-  EXPECT_THROW(menu.Checked(4), std::out_of_range);
+  EXPECT_THROW(menu.Checked(4), varnlet::OutOfRange);
   form1.module1().ShellTrayRemove(form1.hWnd());
   form1.module1().UnSubClass(form1.hWnd());
 }

@@ -24,7 +24,7 @@ int main(int argc, char** argv) {
   varnlet::about::Form2 form2({dialogs, shell, ansi});
 
   if (form2.Icon() == 0) return 1;
-  auto timer = toolkit.CreateTimer(100, [&] {
+  auto timer = toolkit.CreateTimer(100, 0, [&] {
     if (::GetFileAttributesA(doneFile) != INVALID_FILE_ATTRIBUTES) {
       ::PostMessageW(varnlet::platform::win32::ToHwnd(form2.hWnd()), WM_CLOSE, 0, 0);
     }

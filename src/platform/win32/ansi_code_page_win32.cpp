@@ -3,12 +3,13 @@
 #include <windows.h>
 
 #include <limits>
-#include <stdexcept>
+
+#include "base/errors.h"
 
 namespace varnlet::platform {
 namespace {
 int CheckedLength(std::size_t n) {
-  if (n > static_cast<std::size_t>(std::numeric_limits<int>::max())) throw std::length_error("text too long");
+  if (n > static_cast<std::size_t>(std::numeric_limits<int>::max())) throw Overflow("text too long");
   return static_cast<int>(n);
 }
 }  // namespace
@@ -21,7 +22,7 @@ std::string AnsiCodePageWin32::WideCharToMultiByte(std::uint32_t dwFlags, std::w
   if (::GetACP() == CP_UTF8) dwFlags &= ~static_cast<std::uint32_t>(WC_NO_BEST_FIT_CHARS);
   const int n = ::WideCharToMultiByte(CP_ACP, dwFlags, text.data(), inLength, nullptr, 0, nullptr, nullptr);
   // A conversion the system refuses must not become an empty name: that would name the root.
-  if (n <= 0) throw std::range_error("text the ANSI code page cannot take");
+  if (n <= 0) throw Error("text the ANSI code page cannot take");
   std::string out(static_cast<std::size_t>(n), '\0');
   ::WideCharToMultiByte(CP_ACP, dwFlags, text.data(), inLength, out.data(), n, nullptr, nullptr);
   return out;

@@ -79,4 +79,14 @@ std::int32_t ProcessApiWin32::RegisterApplicationRestart(const wchar_t* pwzComma
   return registerRestart != nullptr ? registerRestart(pwzCommandline, dwFlags) : E_NOTIMPL;
 }
 
+bool ProcessApiWin32::SetProcessInformation(ProcessHandle hProcess, std::int32_t ProcessInformationClass,
+                                            void* ProcessInformation, std::uint32_t ProcessInformationSize) {
+  // Windows 8 added it: found at run time, so that Windows 7 starts the program as before.
+  using SetProcessInformationFn = BOOL(WINAPI*)(HANDLE, PROCESS_INFORMATION_CLASS, LPVOID, DWORD);
+  static const auto set =
+      win32::ProcAddress<SetProcessInformationFn>(::GetModuleHandleW(L"kernel32.dll"), "SetProcessInformation");
+  return set != nullptr && set(ToHandle(hProcess), static_cast<PROCESS_INFORMATION_CLASS>(ProcessInformationClass),
+                               ProcessInformation, ProcessInformationSize) != FALSE;
+}
+
 }  // namespace varnlet::platform

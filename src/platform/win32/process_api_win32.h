@@ -15,6 +15,8 @@ class ProcessApiWin32 final : public ProcessApi {
   bool CloseHandle(ProcessHandle hObject) override;
   ProcessHandle GetCurrentProcess() override;
   std::int32_t RegisterApplicationRestart(const wchar_t* pwzCommandline, std::uint32_t dwFlags) override;
+  bool SetProcessInformation(ProcessHandle hProcess, std::int32_t ProcessInformationClass, void* ProcessInformation,
+                             std::uint32_t ProcessInformationSize) override;
 };
 
 }  // namespace varnlet::platform

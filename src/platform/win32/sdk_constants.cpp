@@ -60,6 +60,14 @@ static_assert(platform::kRestartNoHang == RESTART_NO_HANG);
 static_assert(platform::kRestartNoReboot == RESTART_NO_REBOOT);
 static_assert(IsInvalidHandleValue(platform::kInvalidHandleValue));
 static_assert(platform::kTh32csSnapProcess == TH32CS_SNAPPROCESS);
+static_assert(platform::kProcessPowerThrottling == ProcessPowerThrottling);
+static_assert(platform::kProcessPowerThrottlingCurrentVersion == PROCESS_POWER_THROTTLING_CURRENT_VERSION);
+static_assert(platform::kProcessPowerThrottlingExecutionSpeed == PROCESS_POWER_THROTTLING_EXECUTION_SPEED);
+static_assert(sizeof(platform::ProcessPowerThrottlingState) == sizeof(PROCESS_POWER_THROTTLING_STATE));
+static_assert(offsetof(platform::ProcessPowerThrottlingState, ControlMask) ==
+              offsetof(PROCESS_POWER_THROTTLING_STATE, ControlMask));
+static_assert(offsetof(platform::ProcessPowerThrottlingState, StateMask) ==
+              offsetof(PROCESS_POWER_THROTTLING_STATE, StateMask));
 
 // platform/file_security_api.h
 static_assert(platform::kInheritOnlyAce == INHERIT_ONLY_ACE);
@@ -117,6 +125,7 @@ static_assert(platform::kWmSettingChange == WM_SETTINGCHANGE);
 static_assert(platform::kWmDisplayChange == WM_DISPLAYCHANGE);
 static_assert(platform::kWmDpiChanged == WM_DPICHANGED);
 static_assert(platform::kMsgfltAllow == MSGFLT_ALLOW);
+static_assert(platform::kTimervCoalescingMax == TIMERV_COALESCING_MAX);
 
 // registry/cQueryReg.h. The predefined roots of registry/key_path.h are pointers in the SDK
 // ((HKEY)(ULONG_PTR)(LONG)0x80000000 and on), which no constant expression may read:

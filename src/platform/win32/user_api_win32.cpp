@@ -69,6 +69,16 @@ std::uintptr_t UserApiWin32::SetTimer(Hwnd hWnd, std::uintptr_t nIDEvent, std::u
   return ::SetTimer(ToHwnd(hWnd), nIDEvent, uElapse, reinterpret_cast<TIMERPROC>(lpTimerFunc));
 }
 
+std::uintptr_t UserApiWin32::SetCoalescableTimer(Hwnd hWnd, std::uintptr_t nIDEvent, std::uint32_t uElapse,
+                                                 std::intptr_t lpTimerFunc, std::uint32_t uToleranceDelay) {
+  // Found at run time: Windows 7 lacks it.
+  using Fn = UINT_PTR(WINAPI*)(HWND, UINT_PTR, UINT, TIMERPROC, ULONG);
+  static const auto set = win32::ProcAddress<Fn>(::GetModuleHandleW(L"user32.dll"), "SetCoalescableTimer");
+  return set != nullptr
+             ? set(ToHwnd(hWnd), nIDEvent, uElapse, reinterpret_cast<TIMERPROC>(lpTimerFunc), uToleranceDelay)
+             : 0;
+}
+
 std::int32_t UserApiWin32::KillTimer(Hwnd hWnd, std::uintptr_t uIDEvent) { return ::KillTimer(ToHwnd(hWnd), uIDEvent); }
 
 std::int32_t UserApiWin32::PostMessageA(Hwnd hWnd, std::uint32_t Msg, std::uintptr_t wParam, std::intptr_t lParam) {

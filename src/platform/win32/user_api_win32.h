@@ -13,6 +13,8 @@ class UserApiWin32 final : public UserApi {
   std::int32_t SetForegroundWindow(Hwnd hWnd) override;
   std::uintptr_t SetTimer(Hwnd hWnd, std::uintptr_t nIDEvent, std::uint32_t uElapse,
                           std::intptr_t lpTimerFunc) override;
+  std::uintptr_t SetCoalescableTimer(Hwnd hWnd, std::uintptr_t nIDEvent, std::uint32_t uElapse,
+                                     std::intptr_t lpTimerFunc, std::uint32_t uToleranceDelay) override;
   std::int32_t KillTimer(Hwnd hWnd, std::uintptr_t uIDEvent) override;
   std::int32_t PostMessageA(Hwnd hWnd, std::uint32_t Msg, std::uintptr_t wParam, std::intptr_t lParam) override;
   std::uint32_t RegisterWindowMessageA(const char* lpString) override;

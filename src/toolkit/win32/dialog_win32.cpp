@@ -4,11 +4,11 @@
 
 #include <algorithm>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "base/errors.h"
 #include "base/scope_guard.h"
 #include "platform/win32/system_library.h"
 #include "toolkit/dialog_access.h"
@@ -113,7 +113,7 @@ class DialogsWin32::DialogImpl final : public Dialog {
     const std::wstring caption(design_.caption);
     ::CreateWindowExW(kExStyle, windowClass.c_str(), caption.c_str(), kStyle, 0, 0, 0, 0, nullptr, nullptr, instance,
                       this);
-    if (!hwnd_) throw std::runtime_error("the dialog window could not be created");
+    if (!hwnd_) throw Error("the dialog window could not be created");
     // A window half made goes at once, with whatever it holds.
     ScopeGuard unmade([this] { hwnd_.reset(); });
     Build();
@@ -135,7 +135,7 @@ class DialogsWin32::DialogImpl final : public Dialog {
 
   WebBrowser& Browser(std::size_t control) override {
     if (control >= controls_.size() || design_.controls[control].kind != ControlKind::WebBrowser) {
-      throw std::out_of_range("not a browser control");
+      throw OutOfRange("not a browser control");
     }
     if (controls_[control].browser) return *controls_[control].browser;
     return noBrowser_;
@@ -250,7 +250,7 @@ class DialogsWin32::DialogImpl final : public Dialog {
     }
     controls_[i].hwnd =
         ::CreateWindowExW(0, windowClass, text.c_str(), style, 0, 0, 0, 0, parent, id, owner_.instance_, nullptr);
-    if (controls_[i].hwnd == nullptr) throw std::runtime_error("a control window could not be created");
+    if (controls_[i].hwnd == nullptr) throw Error("a control window could not be created");
     if (c.pictureResource != 0) {
       controls_[i].picture.reset(
           ::LoadImageW(owner_.instance_, MAKEINTRESOURCEW(c.pictureResource), IMAGE_BITMAP, 0, 0, LR_CREATEDIBSECTION));

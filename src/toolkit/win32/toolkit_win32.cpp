@@ -3,13 +3,14 @@
 #include <sddl.h>
 
 #include <algorithm>
-#include <stdexcept>
 #include <vector>
 
+#include "base/errors.h"
 #include "base/scope_guard.h"
 #include "platform/win32/process_token.h"
 #include "platform/win32/system_library.h"
 #include "toolkit/single_instance.h"
+#include "toolkit/timer_start.h"
 #include "toolkit/win32/window_object.h"
 
 namespace varnlet::toolkit::win32 {
@@ -181,7 +182,7 @@ class ToolkitWin32::MenuImpl final : public Menu {
 
  private:
   UINT Position(std::int16_t index) const {
-    if (index < 0 || static_cast<std::size_t>(index) >= captions_.size()) throw std::out_of_range("no such menu item");
+    if (index < 0 || static_cast<std::size_t>(index) >= captions_.size()) throw OutOfRange("no such menu item");
     return static_cast<UINT>(index);
   }
 
@@ -267,10 +268,11 @@ class ToolkitWin32::FormImpl final : public Form {
 
 class ToolkitWin32::TimerImpl final : public Timer {
  public:
-  TimerImpl(ToolkitWin32& toolkit, UINT_PTR id, std::uint32_t interval, std::function<void()> onTick)
+  TimerImpl(ToolkitWin32& toolkit, UINT_PTR id, std::uint32_t interval, std::uint32_t tolerance,
+            std::function<void()> onTick)
       : toolkit_(toolkit), id_(id), onTick_(std::move(onTick)) {
     toolkit_.timers_.emplace_back(id_, this);
-    ::SetTimer(toolkit_.timerWindow_.get(), id_, interval, nullptr);
+    StartTimer(toolkit_.user_, FromHwnd(toolkit_.timerWindow_.get()), id_, interval, tolerance);
   }
   ~TimerImpl() override {
     if (toolkit_.timerWindow_) ::KillTimer(toolkit_.timerWindow_.get(), id_);
@@ -319,8 +321,9 @@ std::unique_ptr<Form> ToolkitWin32::CreateForm(const FormDesign& design, FormEve
   return std::make_unique<FormImpl>(*this, design, events);
 }
 
-std::unique_ptr<Timer> ToolkitWin32::CreateTimer(std::uint32_t intervalMs, std::function<void()> onTick) {
-  return std::make_unique<TimerImpl>(*this, nextTimerId_++, intervalMs, std::move(onTick));
+std::unique_ptr<Timer> ToolkitWin32::CreateTimer(std::uint32_t intervalMs, std::uint32_t toleranceMs,
+                                                 std::function<void()> onTick) {
+  return std::make_unique<TimerImpl>(*this, nextTimerId_++, intervalMs, toleranceMs, std::move(onTick));
 }
 
 std::unique_ptr<Menu> ToolkitWin32::CreateMenu(std::wstring caption, std::vector<MenuItemDesign> items,

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/win32/handles.h"
+#include "platform/win32/user_api_win32.h"
 #include "toolkit/toolkit.h"
 
 namespace varnlet::toolkit::win32 {
@@ -23,7 +24,8 @@ class ToolkitWin32 final : public Toolkit {
 
   Application& App() override;
   std::unique_ptr<Form> CreateForm(const FormDesign& design, FormEvents& events) override;
-  std::unique_ptr<Timer> CreateTimer(std::uint32_t intervalMs, std::function<void()> onTick) override;
+  std::unique_ptr<Timer> CreateTimer(std::uint32_t intervalMs, std::uint32_t toleranceMs,
+                                     std::function<void()> onTick) override;
   std::unique_ptr<Menu> CreateMenu(std::wstring caption, std::vector<MenuItemDesign> items,
                                    std::function<void(std::int16_t)> onClick) override;
   std::int32_t MsgBox(std::wstring_view prompt, std::uint32_t buttons, std::wstring_view title) override;
@@ -43,6 +45,7 @@ class ToolkitWin32 final : public Toolkit {
   void DispatchTick(UINT_PTR id);
 
   HINSTANCE instance_;
+  platform::UserApiWin32 user_;
   std::unique_ptr<AppImpl> app_;
   platform::win32::UniqueHwnd timerWindow_;
   // A handful of timers: a vector, not a map, whose tree code would be 3 KiB of the exe.
