@@ -909,7 +909,7 @@ TEST_F(AboutWindowTest, TheKeyboardGoesRoundTheLinkAndTheBannerOpensTheLinkAndCl
       },
   };
   std::size_t next = 0;
-  auto timer = toolkit.CreateTimer(30, [&] {
+  auto timer = toolkit.CreateTimer(30, 0, [&] {
     if (next < steps.size()) {
       steps[next++]();
     } else if (++next > steps.size() + 20) {
