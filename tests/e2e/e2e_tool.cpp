@@ -297,6 +297,36 @@ int wmain(int argc, wchar_t** argv) {
     }
     return 0;
   }
+  // send-child CLASS CHILD_CLASS MSG WPARAM LPARAM: sends the message to the first child window
+  // of that class, as an accessibility client's WM_GETOBJECT comes; prints what it returned.
+  if (command == L"send-child" && argc == 7) {
+    const HWND parent = Find(argv[2]);
+    struct Search {
+      const wchar_t* windowClass;
+      HWND found;
+    } search{argv[3], nullptr};
+    if (parent != nullptr) {
+      ::EnumChildWindows(
+          parent,
+          [](HWND hwnd, LPARAM data) -> BOOL {
+            auto* wanted = reinterpret_cast<Search*>(data);
+            wchar_t name[256] = {};
+            if (::GetClassNameW(hwnd, name, 256) == 0 || ::lstrcmpiW(name, wanted->windowClass) != 0) return TRUE;
+            wanted->found = hwnd;
+            return FALSE;
+          },
+          reinterpret_cast<LPARAM>(&search));
+    }
+    const HWND child = search.found;
+    if (child == nullptr) return 1;
+    DWORD_PTR result = 0;
+    if (::SendMessageTimeoutW(child, static_cast<UINT>(Number(argv[4])), static_cast<WPARAM>(Number(argv[5])),
+                              static_cast<LPARAM>(Number(argv[6])), SMTO_ABORTIFHUNG, 10000, &result) == 0) {
+      return 1;
+    }
+    std::printf("%llu\n", static_cast<unsigned long long>(result));
+    return 0;
+  }
   if (command == L"post-registered" && argc == 4) {
     const HWND h = Find(argv[2]);
     if (h == nullptr) return 1;

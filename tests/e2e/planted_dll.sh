@@ -5,15 +5,17 @@
 #
 # Wine's own user32.dll imports version.dll (Windows' user32, a KnownDLL, does not), so under
 # Wine a planted version.dll is mapped into every program that imports user32 before its first
-# instruction; the second control below shows that. urlmon.dll, which the program loads itself and
-# the browser control depends on, is the DLL that shows the program's own loads.
+# instruction; the second control below shows that. oleacc.dll, which the program loads itself
+# when a screen reader first asks the About window for its objects, is the DLL that shows the
+# program's own loads (under Wine it runs elevated, and so makes no browser control and loads no
+# urlmon.dll, which a planted copy still must not replace).
 source "$(dirname "$0")/lib.sh"
 dir="$WORK/Downloads"
 mkdir -p "$dir"
 cp "$EXE" "$dir/varnlet.exe"
 cp "$TOOL" "$dir/e2e_tool.exe"
-for dll in version urlmon rsaenh; do cp "$B/tests/e2e/version.dll" "$dir/$dll.dll"; done
-export WINEDLLOVERRIDES="mscoree=;version,urlmon,rsaenh=n,b"
+for dll in version urlmon rsaenh oleacc; do cp "$B/tests/e2e/version.dll" "$dir/$dll.dll"; done
+export WINEDLLOVERRIDES="mscoree=;version,urlmon,rsaenh,oleacc=n,b"
 loaded() { test -e "$dir/$1.dll.loaded"; }
 
 # The controls: an ordinary load from a program in that folder gets the planted DLL, and Wine's
@@ -45,13 +47,16 @@ pick about
 check "the About window opens" wait_for 60 window_shown Varnlet.Form2
 check "and shows the version" bash -c "'$WR' '$TOOL' texts Varnlet.Form2 | tr -d '\r' | grep -qxF 'v$VARNLET_VERSION'"
 screenshot about
-check "the program loaded urlmon.dll, from System32" grep -qiF 'Loaded L"C:\\windows\\system32\\urlmon.dll"' "$ART/loaddll.log"
+# WM_GETOBJECT with OBJID_CLIENT, as a screen reader asks the maker's link.
+check "a screen reader's question reaches the maker's link" tool send-child Varnlet.Form2 Varnlet.Link 0x3D 0 -4
+check "the program loaded oleacc.dll to answer it, from System32" \
+  grep -qiF 'Loaded L"C:\\windows\\system32\\oleacc.dll"' "$ART/loaddll.log"
 tool post Varnlet.Form2 16 0 0
 wait_for 60 window_gone Varnlet.Form2 || fail "the About window stays"
 pick salir
 check "Salir ends the program" wait_gone 60 "$varnlet"
-check "the planted urlmon.dll and rsaenh.dll were never loaded" \
-  bash -c "! test -e '$dir/urlmon.dll.loaded' && ! test -e '$dir/rsaenh.dll.loaded'"
+check "the planted urlmon.dll, rsaenh.dll and oleacc.dll were never loaded" \
+  bash -c "! test -e '$dir/urlmon.dll.loaded' && ! test -e '$dir/rsaenh.dll.loaded' && ! test -e '$dir/oleacc.dll.loaded'"
 # Wine names the folder by its Z: path; only the exe, and Wine's user32's version.dll, come from it.
 nothing_else_from_folder() {
   ! grep -i 'Loaded L"Z:' "$ART/loaddll.log" | grep -viE '(varnlet\.exe|version\.dll)"' | grep -q .
