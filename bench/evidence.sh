@@ -120,7 +120,7 @@ row() {
   if [ "${failed[$name]:-1}" != 0 ] || [ -z "$value" ]; then
     value="not measured: the script failed (\`$out/$name.txt\`)" target=""
   fi
-  rows+=("| $figure | $value | $target | \`${shown[$name]}\` |")
+  rows+=("| $figure | $value | $target | \`${shown[$name]:-}\` |")
 }
 # ", before (REV): TEXT" when there is a before figure.
 beside() { [ -z "$before" ] || [ -z "$1" ] || echo ", $bshort: $1"; }
@@ -164,9 +164,9 @@ for arch in "${arches[@]}"; do
   bv=$(ms "Varnlet $bname") bu=$(ms "Varnlet $bname, unelevated")
   row "$n" "$arch: start to tray icon added, elevated as Wine starts every program (median of 10)" \
     "$v ms$(beside "${bv:+$bv ms}")" \
-    "control baseline $c ms ($(r2 "$(rat 'Varnlet / control baseline')") times, at most 1.25: $(verdict "$(rat 'Varnlet / control baseline')" 1.25)$(beside "$(rat 'before / control baseline' | sed -E 's/^([0-9.]+)$/\1 times/')")); minimal tray program $m ms ($(r2 "$(rat 'Varnlet / minimal')") times)"
+    "control baseline $c ms ($(r2 "$(rat 'Varnlet / control baseline')") times, at most 1.25: $(verdict "$(rat 'Varnlet / control baseline')" 1.25)$(b=$(rat 'before / control baseline') && beside "${b:+$(r2 "$b") times}")); minimal tray program $m ms ($(r2 "$(rat 'Varnlet / minimal')") times)"
   row "$n" "$arch: the same, unelevated (the user's limited token)" "$u ms$(beside "${bu:+$bu ms}")" \
-    "browser baseline $w ms ($(r2 "$(rat 'Varnlet unelevated / browser baseline')") times, at most 1.25: $(verdict "$(rat 'Varnlet unelevated / browser baseline')" 1.25)$(beside "$(rat 'before unelevated / browser baseline' | sed -E 's/^([0-9.]+)$/\1 times/')"))"
+    "browser baseline $w ms ($(r2 "$(rat 'Varnlet unelevated / browser baseline')") times, at most 1.25: $(verdict "$(rat 'Varnlet unelevated / browser baseline')" 1.25)$(b=$(rat 'before unelevated / browser baseline') && beside "${b:+$(r2 "$b") times}"))"
 
   n=memory-3-$arch
   kib() { echo "$(grouped "$1") KiB"; }
