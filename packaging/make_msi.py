@@ -165,6 +165,11 @@ def add_tables(msi, arch, facts, autostart_off_guid):
           "VALUES ('RecheckInstallFolder', 3073, 'SetupChecks', 'RecheckInstallFolder')",
           "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) "
           "VALUES ('CheckInstallFolder', 'NOT Installed AND NOT REMOVE', 1390)",
+          # Add/Remove Programs' InstallLocation, which Windows Installer leaves empty otherwise;
+          # after CostFinalize has resolved the folder.
+          "INSERT INTO CustomAction (Action, Type, Source, Target) "
+          "VALUES ('SetInstallLocation', 51, 'ARPINSTALLLOCATION', '[INSTALLFOLDER]')",
+          "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('SetInstallLocation', '', 1001)",
           "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) VALUES ('SetCheckAutostart', '', 1395)",
           "INSERT INTO InstallExecuteSequence (Action, Condition, Sequence) "
           "VALUES ('SetRecheckInstallFolder', '', 1396)",

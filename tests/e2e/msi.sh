@@ -100,6 +100,7 @@ check "a Start-menu shortcut $VARNLET_TITLE" shortcut_made
 check "Add/Remove Programs lists $VARNLET_TITLE" test "$(entry DisplayName)" = "$VARNLET_TITLE"
 check "with its version" test "$(entry DisplayVersion)" = "$VARNLET_VERSION"
 check "and publisher" test -n "$(entry Publisher)"
+check "and where it lies" test "$(entry InstallLocation)" = "$windir\\"
 check "the Run value holds the installed exe's path, quoted" test "$(run_value)" = "\"$windir\\varnlet.exe\""
 check "in the program's own registry view only" bash -c "! '$WR' reg query '$VARNLET_RUN_KEY' /v '$VARNLET_RUN_VALUE' $OTHER_VIEW >/dev/null 2>&1"
 
