@@ -274,6 +274,19 @@ int SetKeyDacl(const wchar_t* key, const wchar_t* sddl) {
   return ::RegSetKeySecurity(opened, DACL_SECURITY_INFORMATION, raw) == ERROR_SUCCESS ? 0 : 1;
 }
 
+// The first child window, at any depth, of the class `windowClass`.
+struct ChildSearch {
+  const wchar_t* windowClass;
+  HWND found;
+};
+BOOL CALLBACK FindChild(HWND hwnd, LPARAM data) {
+  auto* wanted = reinterpret_cast<ChildSearch*>(data);
+  wchar_t name[256] = {};
+  if (::GetClassNameW(hwnd, name, 256) == 0 || ::lstrcmpiW(name, wanted->windowClass) != 0) return TRUE;
+  wanted->found = hwnd;
+  return FALSE;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -301,22 +314,8 @@ int wmain(int argc, wchar_t** argv) {
   // of that class, as an accessibility client's WM_GETOBJECT comes; prints what it returned.
   if (command == L"send-child" && argc == 7) {
     const HWND parent = Find(argv[2]);
-    struct Search {
-      const wchar_t* windowClass;
-      HWND found;
-    } search{argv[3], nullptr};
-    if (parent != nullptr) {
-      ::EnumChildWindows(
-          parent,
-          [](HWND hwnd, LPARAM data) -> BOOL {
-            auto* wanted = reinterpret_cast<Search*>(data);
-            wchar_t name[256] = {};
-            if (::GetClassNameW(hwnd, name, 256) == 0 || ::lstrcmpiW(name, wanted->windowClass) != 0) return TRUE;
-            wanted->found = hwnd;
-            return FALSE;
-          },
-          reinterpret_cast<LPARAM>(&search));
-    }
+    ChildSearch search{argv[3], nullptr};
+    if (parent != nullptr) ::EnumChildWindows(parent, FindChild, reinterpret_cast<LPARAM>(&search));
     const HWND child = search.found;
     if (child == nullptr) return 1;
     DWORD_PTR result = 0;
