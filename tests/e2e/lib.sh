@@ -193,9 +193,12 @@ pick() {
 # only one with rights on it, so "Iniciar con Windows" refuses with a box (class #32770) that says
 # the exe belongs to a user account, and writes nothing. Waits for that box, checks that it also
 # holds the text given (if any), and closes it.
+# The reason follows where the tree lies: Wine gives a file the Unix user as owner, and lets every
+# user change it when the Unix folder is world-writable (a clone under /tmp).
 autostart_refused() {
   wait_for 60 window_shown '#32770' &&
-    tool texts '#32770' | tr -d '\r' | grep -qF 'pertenece a una cuenta de usuario' &&
+    tool texts '#32770' | tr -d '\r' |
+    grep -qE 'pertenece a una cuenta de usuario|Otros usuarios de este equipo pueden cambiar' &&
     { [ -z "${1:-}" ] || tool texts '#32770' | tr -d '\r' | grep -qF "$1"; } &&
     tool post '#32770' 16 0 0 && wait_for 60 window_gone '#32770'
 }
