@@ -130,6 +130,14 @@ class Module1 final : private platform::WindowProcTarget, private platform::Time
   // Called by the system: an error must not travel back into it.
   std::uint32_t TimerProc(Hwnd hwnd, std::uint32_t uMsg, std::uintptr_t idEvent, std::uint32_t dwTime) override;
 
+  // TrayWindowProc's handlers, one a message of the form's window; those that return answer the
+  // message, which then goes no further.
+  std::intptr_t OnTrayNotification(Hwnd hWnd, std::intptr_t notification);
+  static std::intptr_t OnQueryEndSession();
+  std::intptr_t OnEndSession();
+  void OnDisplayChanged(Hwnd hWnd);
+  void OnTaskbarCreated(Hwnd hWnd);
+
   NotifyIconRecord NewRecord(Hwnd hWnd);
   // The menu for a right-button release or for the keyboard: the form brought forward, then the
   // popup; after a keyboard menu closed without a choice, the focus goes back to the icon.
