@@ -31,7 +31,7 @@ idle_window() {
   sleep $((minutes * 60))
   v1=$(cpu_seconds "$vl") m1=$(cpu_seconds "$ml") s1=$(cpu_seconds "$server") t1=$SECONDS
   kill -0 "$v" || fail "Varnlet ended during the idle minutes"
-  close_and_wait Varnlet.Form1 "$v"
+  close_and_wait $VARNLET_MAIN_WINDOW_CLASS "$v"
   WINDOW=$(awk -v a="$v0" -v b="$v1" -v c="$m0" -v d="$m1" -v e="$s0" -v f="$s1" -v t=$((t1 - t0)) \
     'BEGIN { printf "%.2f %.2f %.2f %d\n", b - a, d - c, f - e, t }')
 }

@@ -52,7 +52,7 @@ round() {
   say "$config round: at ${early}s $(tail -1 "$ART/$config.early"), at ${late}s $(tail -1 "$ART/$config.late")" \
     "(KiB: Varnlet working set, private; minimal working set, private; baseline working set, private)"
   # Each by its Linux process: an unelevated Varnlet's launcher has ended at its start.
-  close_and_wait Varnlet.Form1 "$vl"
+  close_and_wait $VARNLET_MAIN_WINDOW_CLASS "$vl"
   close_and_wait "$MINIMAL_CLASS" "$ml"
   close_and_wait "$class" "$bl"
 }

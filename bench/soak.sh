@@ -107,7 +107,7 @@ finish=$(sample)
 echo "$((SECONDS - t0)) $finish" >>"$ART/samples.txt"
 say "end: $(show $finish)"
 
-tool post Varnlet.Form1 16 0 0 || fail "no window to close"
+tool post $VARNLET_MAIN_WINDOW_CLASS 16 0 0 || fail "no window to close"
 set +e
 wait "$v"
 status=$?

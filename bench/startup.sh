@@ -45,9 +45,9 @@ one_run() {
 }
 
 # name, exe, tip, class, how it is started; the label each result line carries.
-runs=("varnlet|$EXE|$VARNLET_TITLE|Varnlet.Form1|" "unelevated|$EXE|$VARNLET_TITLE|Varnlet.Form1|limited")
-[ -z "$BEFORE_EXE" ] || runs+=("before|$BEFORE_EXE|$VARNLET_TITLE|Varnlet.Form1|"
-  "before-unelevated|$BEFORE_EXE|$VARNLET_TITLE|Varnlet.Form1|limited")
+runs=("varnlet|$EXE|$VARNLET_TITLE|$VARNLET_MAIN_WINDOW_CLASS|" "unelevated|$EXE|$VARNLET_TITLE|$VARNLET_MAIN_WINDOW_CLASS|limited")
+[ -z "$BEFORE_EXE" ] || runs+=("before|$BEFORE_EXE|$VARNLET_TITLE|$VARNLET_MAIN_WINDOW_CLASS|"
+  "before-unelevated|$BEFORE_EXE|$VARNLET_TITLE|$VARNLET_MAIN_WINDOW_CLASS|limited")
 runs+=("minimal|$MINIMAL|Minimal tray|$MINIMAL_CLASS|" "control|$CONTROL|Control tray|$CONTROL_CLASS|"
   "browser|$BROWSER|Browser tray|$BROWSER_CLASS|")
 declare -A label=([varnlet]="Varnlet" [unelevated]="Varnlet unelevated" [before]="Varnlet $BEFORE_NAME"

@@ -23,7 +23,7 @@ ticks() {
   BACKGROUND+=($v)
   wait_icon "$VARNLET_TITLE" || fail "$2: no tray icon"
   sleep $((seconds + 8))
-  close_and_wait Varnlet.Form1 "$v"
+  close_and_wait $VARNLET_MAIN_WINDOW_CLASS "$v"
   # The window opens 2 s after the start-up's own trim, past the start-up passes.
   TICKS=$(OWN="$OWN_TRIM_CALL" LIST="$SNAPSHOT_CALL" awk -v span="$seconds" '
     BEGIN { own = ENVIRON["OWN"]; list = ENVIRON["LIST"] }

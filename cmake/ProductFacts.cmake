@@ -19,6 +19,11 @@ set(VARNLET_COPYRIGHT "Copyright (C) ${VARNLET_COPYRIGHT_YEAR} ${VARNLET_MAKER}"
 if(NOT VARNLET_TITLE MATCHES "^[A-Za-z0-9][A-Za-z0-9 .!+-]*$")
   message(FATAL_ERROR "VARNLET_TITLE is \"${VARNLET_TITLE}\": write it in letters, digits, blanks and . ! + -")
 endif()
+# The short name goes into folder, key, class, mutex and package names: a letter, then letters and
+# digits.
+if(NOT VARNLET_SHORT_NAME MATCHES "^[A-Za-z][A-Za-z0-9]*$")
+  message(FATAL_ERROR "VARNLET_SHORT_NAME is \"${VARNLET_SHORT_NAME}\": write it in letters and digits, a letter first")
+endif()
 if(NOT VARNLET_RUN_VALUE MATCHES "^[A-Za-z0-9][A-Za-z0-9.-]*$")
   message(FATAL_ERROR "VARNLET_RUN_VALUE is \"${VARNLET_RUN_VALUE}\": write it in letters, digits and . -")
 endif()
@@ -51,6 +56,26 @@ foreach(interval VARNLET_TIMER1_INTERVAL VARNLET_TIMER2_INTERVAL VARNLET_BALLOON
   string(REGEX REPLACE "000$" "" seconds ${${interval}})
   set(${interval}_SECONDS ${seconds})
 endforeach()
+
+# The tray's numbers as C++, the scripts and the e2e tool all read them: decimal, the callback
+# message in hexadecimal as Windows' headers write WM_APP and above.
+foreach(number VARNLET_TRAY_ICON_ID VARNLET_BALLOON_TIMER_ID VARNLET_ICON_RETRY_TIMER_ID VARNLET_ICON_RETRY_INTERVAL)
+  if(NOT ${number} MATCHES "^[1-9][0-9]*$")
+    message(FATAL_ERROR "${number} is \"${${number}}\": give a positive decimal number")
+  endif()
+endforeach()
+if(NOT VARNLET_TRAY_CALLBACK_MESSAGE MATCHES "^0x[0-9A-Fa-f]+$")
+  message(FATAL_ERROR "VARNLET_TRAY_CALLBACK_MESSAGE is \"${VARNLET_TRAY_CALLBACK_MESSAGE}\": give it as 0x and hex digits")
+endif()
+
+# The names made of the short name. The main window's class is what the installers find a running
+# copy by, and the tests the program's windows.
+set(VARNLET_MAIN_WINDOW_CLASS "${VARNLET_SHORT_NAME}.Form1")
+set(VARNLET_ABOUT_WINDOW_CLASS "${VARNLET_SHORT_NAME}.Form2")
+# Under HKEY_LOCAL_MACHINE: the installer's Add/Remove Programs entry (the MSI has its own, under
+# its product code), and the key the MSI's shortcut component keeps its mark under.
+set(VARNLET_UNINSTALL_KEY "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\${VARNLET_SHORT_NAME}")
+set(VARNLET_PRODUCT_KEY "SOFTWARE\\${VARNLET_SHORT_NAME}")
 
 # A tolerance is a delay within an interval: each timer still ticks once an interval.
 foreach(interval VARNLET_TIMER1_INTERVAL VARNLET_TIMER2_INTERVAL)
@@ -98,11 +123,15 @@ endfunction()
 # For the scripts (tests/e2e/lib.sh, and through it bench/common.sh): shell assignments. The Run
 # key as reg.exe names it, with its root.
 set(facts_sh "# Written by the build (cmake/ProductFacts.cmake): the product's facts, for the scripts.\n")
-foreach(fact VARNLET_TITLE VARNLET_VERSION VARNLET_TIMER1_INTERVAL VARNLET_TIMER2_INTERVAL VARNLET_TIMER_TOLERANCE
-             VARNLET_BALLOON_SHOW_TIME VARNLET_RUN_VALUE)
+foreach(fact VARNLET_TITLE VARNLET_SHORT_NAME VARNLET_VERSION VARNLET_TIMER1_INTERVAL VARNLET_TIMER2_INTERVAL
+             VARNLET_TIMER_TOLERANCE VARNLET_BALLOON_SHOW_TIME VARNLET_RUN_VALUE VARNLET_TRAY_ICON_ID
+             VARNLET_TRAY_CALLBACK_MESSAGE VARNLET_BALLOON_TIMER_ID VARNLET_ICON_RETRY_TIMER_ID
+             VARNLET_ICON_RETRY_INTERVAL VARNLET_MAIN_WINDOW_CLASS VARNLET_ABOUT_WINDOW_CLASS)
   string(APPEND facts_sh "${fact}='${${fact}}'\n")
 endforeach()
-string(APPEND facts_sh "VARNLET_RUN_KEY='HKLM\\${VARNLET_RUN_KEY}'\n")
+foreach(key VARNLET_RUN_KEY VARNLET_UNINSTALL_KEY VARNLET_PRODUCT_KEY)
+  string(APPEND facts_sh "${key}='HKLM\\${${key}}'\n")
+endforeach()
 list(JOIN VARNLET_TARGET_NAMES " " names)
 string(APPEND facts_sh "VARNLET_TARGET_NAMES=(${names})\n")
 varnlet_write_facts(${CMAKE_BINARY_DIR}/varnlet-facts.sh "${facts_sh}")
@@ -114,8 +143,8 @@ function(varnlet_json out value)
   set(${out} "\"${value}\"" PARENT_SCOPE)
 endfunction()
 set(facts_json "{}")
-foreach(fact TITLE VERSION MAKER HOME_PAGE RELEASE_URL LICENSE DESCRIPTION DESCRIPTION_EN APPLICATIONS
-             APPLICATIONS_EN RUN_KEY RUN_VALUE)
+foreach(fact TITLE SHORT_NAME VERSION MAKER HOME_PAGE RELEASE_URL LICENSE DESCRIPTION DESCRIPTION_EN APPLICATIONS
+             APPLICATIONS_EN RUN_KEY RUN_VALUE UNINSTALL_KEY PRODUCT_KEY)
   string(TOLOWER ${fact} key)
   varnlet_json(value "${VARNLET_${fact}}")
   string(JSON facts_json SET "${facts_json}" ${key} "${value}")

@@ -60,10 +60,7 @@ import time
 import uuid
 
 NAMESPACE = uuid.UUID('6f3b8a52-4d0e-5c1a-9e27-b1c4d8f0a3e6')  # Varnlet's own namespace
-# The NSIS installer's Add/Remove Programs entry (packaging/varnlet.nsi).
-SETUP_KEY = r'SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Varnlet'
 # As the NSIS installer gives its folder (FOLDER_SDDL in varnlet.nsi).
-# As the NSIS installer gives its folder.
 FOLDER_SDDL = open(os.path.join(os.path.dirname(os.path.abspath(__file__)), 'folder.sddl')).read().strip()
 
 
@@ -121,6 +118,8 @@ def add_tables(msi, arch, facts, autostart_off_guid):
     """What wixl cannot express, in Windows Installer's own tables."""
     x64 = arch == 'x64'
     version, title, run_key, run_value = facts['version'], facts['title'], facts['run_key'], facts['run_value']
+    # The NSIS installer's Add/Remove Programs entry (packaging/varnlet.nsi), the build's.
+    setup_key = facts['uninstall_key']
     # RegLocator types: msidbLocatorTypeRawValue, + msidbLocatorType64bit for the 64-bit view.
     locator = 18 if x64 else 2
     # The other architecture's view, where its installer keeps its entry (the same view on 32-bit
@@ -182,14 +181,14 @@ def add_tables(msi, arch, facts, autostart_off_guid):
           "INSERT INTO RegLocator (Signature_, Root, `Key`, Name, Type) "
           f"VALUES ('RunValue', 2, '{run_key}', '{run_value}', {locator})",
           "INSERT INTO RegLocator (Signature_, Root, `Key`, Name, Type) "
-          f"VALUES ('SetupInstall', 2, '{SETUP_KEY}', 'QuietUninstallString', {locator})",
+          f"VALUES ('SetupInstall', 2, '{setup_key}', 'QuietUninstallString', {locator})",
           "INSERT INTO AppSearch (Property, Signature_) VALUES ('RUNVALUE', 'RunValue')",
           "INSERT INTO AppSearch (Property, Signature_) VALUES ('SETUPUNINSTALL', 'SetupInstall')",
           "INSERT INTO LaunchCondition (Condition, Description) VALUES ('Installed OR NOT SETUPUNINSTALL', "
           f"'{title} está instalado con su instalador. Desinstálelo antes en Agregar o quitar programas, "
           "o con: [SETUPUNINSTALL]')",
           "INSERT INTO RegLocator (Signature_, Root, `Key`, Name, Type) "
-          f"VALUES ('OtherSetupInstall', 2, '{SETUP_KEY}', 'QuietUninstallString', {other_locator})",
+          f"VALUES ('OtherSetupInstall', 2, '{setup_key}', 'QuietUninstallString', {other_locator})",
           "INSERT INTO AppSearch (Property, Signature_) VALUES ('OTHERSETUPUNINSTALL', 'OtherSetupInstall')",
           "INSERT INTO LaunchCondition (Condition, Description) VALUES ('Installed OR NOT OTHERSETUPUNINSTALL', "
           f"'{title} ya está instalado para la otra arquitectura ({other}). Desinstálelo antes en Agregar o "
@@ -263,6 +262,7 @@ def main(argv):
             os.utime(os.path.join(work, name), (epoch, epoch))
         msi = os.path.join(work, 'out.msi')
         defines = [a for k, v in dict(Arch=arch, Version=version, Maker=maker, Title=facts['title'],
+                                      ShortName=facts['short_name'], ProductKey=facts['product_key'],
                                       Description=facts['description'], RunKey=facts['run_key'],
                                       RunValue=facts['run_value'], **codes).items()
                    for a in ('-D', f'{k}={v}')]

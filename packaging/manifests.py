@@ -24,7 +24,7 @@ is a pull request to each community repository and nothing is typed by hand.
                                      which Scoop's checkver reads) and SHA256SUMS over the packages
                                      (Scoop's updates read it) and the manifests.
 
-The manifests are winget/manifests/<letter>/<Publisher>/Varnlet/<version>/ (the community
+The manifests are winget/manifests/<letter>/<Publisher>/<short name>/<version>/ (the community
 repository's layout: a version file, a default-locale file in Spanish, an en-US locale file and
 the installer file) and scoop/varnlet.json. Every download is <release URL>/<version>/<file>.
 YAML is written with every string double-quoted, so no value a maker chooses can change the
@@ -43,7 +43,6 @@ import tempfile
 import zipfile
 
 MANIFEST_VERSION = '1.10.0'
-NAME = 'Varnlet'
 # Each locale's short description and applications' list (the build's), and its long description
 # made of them and the intervals.
 LOCALES = {
@@ -66,7 +65,7 @@ INSTALLATION_NOTES = {
              'start with Windows, and an upgrade keeps the choice.',
 }
 # What a record says of the product, the same in every build of one release.
-PRODUCT = ('version', 'maker', 'release_url', 'home_page', 'license', 'title', 'descriptions', 'signer')
+PRODUCT = ('version', 'maker', 'release_url', 'home_page', 'license', 'title', 'short_name', 'descriptions', 'signer')
 # What each exit code of the NSIS installer tells winget (docs/administration.md lists the codes).
 # 1 and 2 are also NSIS's own (Cancel on its pages, an abort); 2 is mostly a file nothing could
 # close, which the Restart Manager already tried, so "close it and try again" is the fitting advice.
@@ -275,7 +274,8 @@ def facts(args):
                     for locale, (short, applications, text) in LOCALES.items()}
     record = {'arch': args.arch, 'version': product['version'], 'maker': product['maker'],
               'release_url': product['release_url'].rstrip('/'), 'home_page': product['home_page'],
-              'license': product['license'], 'title': product['title'], 'descriptions': descriptions,
+              'license': product['license'], 'title': product['title'], 'short_name': product['short_name'],
+              'descriptions': descriptions,
               'nsis_exit_codes': nsis_exit_codes(args.nsis_script), 'packages': packages, 'signer': None}
     if args.signer:
         named = subprocess.run([VERIFY, '--fingerprint', args.signer], capture_output=True, text=True)
@@ -334,8 +334,9 @@ def write(out, records):
     product = json.loads(products.pop())
     version, maker, release_url, home_page, license_name = (product[key] for key in PRODUCT[:5])
     records = sorted(records, key=lambda r: r['arch'])
-    identifier = f'{maker}.{NAME}'
-    folder = os.path.join(out, 'winget', 'manifests', maker[0].lower(), maker, NAME, version)
+    name = product['short_name']
+    identifier = f'{maker}.{name}'
+    folder = os.path.join(out, 'winget', 'manifests', maker[0].lower(), maker, name, version)
     os.makedirs(folder, exist_ok=True)
     head = {'PackageIdentifier': identifier, 'PackageVersion': version}
     write_yaml(os.path.join(folder, f'{identifier}.yaml'), 'version',
@@ -346,7 +347,7 @@ def write(out, records):
         # Another locale takes what it does not say from the default one.
         if kind == 'defaultLocale':
             document.update({'Publisher': maker, 'PublisherUrl': home_page, 'PackageName': product['title'],
-                             'PackageUrl': home_page, 'License': license_name, 'Moniker': NAME.lower()})
+                             'PackageUrl': home_page, 'License': license_name, 'Moniker': name.lower()})
         document.update({'ShortDescription': short, 'Description': long,
                          'InstallationNotes': INSTALLATION_NOTES[locale].format(title=product['title'], id=identifier),
                          'ManifestType': kind,

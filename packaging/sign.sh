@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Authenticode-signs FILE in place (SHA-256) with osslsigncode: an exe, an installer or an MSI.
-#   sign.sh CONF FILE
+#   sign.sh CONF DESCRIPTION FILE
+# DESCRIPTION is the name Windows shows for the signed file (UAC's prompt): the build's title.
 # CONF, which the build's configure step writes, holds one value a line: "pkcs11" or "pkcs12";
 # the RFC 3161 time-stamping URL, or an empty line; then for a token the PKCS#11 module, the key's
 # PKCS#11 URI and the certificate chain (PEM), for a file the PKCS#12 file. The token's PIN or
 # the file's password comes from VARNLET_SIGN_PASSWORD.
 set -euo pipefail
-conf="$1" file="$2"
+conf="$1" description="$2" file="$3"
 mapfile -t setting <"$conf"
 case "${setting[0]:-}" in
   pkcs11) key=(-pkcs11module "${setting[2]}" -key "${setting[3]}" -certs "${setting[4]}") ;;
@@ -24,6 +25,6 @@ exec 9>"$conf.lock"
 flock 9
 # The PIN or password through standard input, not the command line, where other users could read it.
 printf '%s' "$VARNLET_SIGN_PASSWORD" |
-  osslsigncode sign "${key[@]}" -readpass - -h sha256 -n 'Varnlet!' "${timestamp[@]}" \
+  osslsigncode sign "${key[@]}" -readpass - -h sha256 -n "$description" "${timestamp[@]}" \
     -in "$file" -out "$file.signed" >/dev/null
 mv -f "$file.signed" "$file"

@@ -1,6 +1,8 @@
 ; The Varnlet! installer, one script for both architectures. The build runs
 ;   makensis -INPUTCHARSET UTF8 -DARCH=x64|x86 -DVERSION=1.0 -DFILE_VERSION=1.0.0.0 -DMAKER=...
-;            -DCOPYRIGHT=... -DTITLE=Varnlet! -DRUN_KEY=<the Run key under HKLM> -DRUN_VALUE=<its name>
+;            -DCOPYRIGHT=... -DTITLE=Varnlet! -DSHORT_NAME=Varnlet -DRUN_KEY=<the Run key under HKLM>
+;            -DRUN_VALUE=<its name> -DUNINSTALL_KEY=<the entry's key under HKLM>
+;            -DWINDOW_CLASS=<the program's main window's class>
 ;            -DEXE=<stripped varnlet.exe> -DREADME=<LEAME.txt> -DICON=<varnlet.ico>
 ;            -DWIZARD=<wizard.bmp> -DHEADER=<header.bmp> -DMSI_UPGRADE_CODE=<the MSI's>
 ;            -DOTHER_MSI_UPGRADE_CODE=<the other architecture's MSI's> -DSETUP_DLL=<varnlet_setup.dll>
@@ -11,8 +13,8 @@
 ; lets it (varnlet_setup.dll judges the folder and the exe as the program does); the entry's
 ; QuietUninstallString removes it, and its exit code is 3010 when a file it could not delete goes
 ; at the next restart. Each fails (non-zero, EXIT_* below) rather than skip what it cannot write.
-; The title, and the Run key and value that the program's "Iniciar con Windows" writes, are the
-; build's. Spanish, the program's language, unless Windows' display language is English.
+; The title, the short name (the folder's), the uninstall entry's key, the main window's class, and
+; the Run key and value that the program's "Iniciar con Windows" writes, are the build's. Spanish, the program's language, unless Windows' display language is English.
 Unicode true
 !if "${ARCH}" == "x64"
   Target amd64-unicode
@@ -38,8 +40,6 @@ Unicode true
   !finalize '${SIGN} "%1"' = 0
 !endif
 
-!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Varnlet"
-!define WINDOW_CLASS "Varnlet.Form1"
 !define SHORTCUT "$SMPROGRAMS\${TITLE}.lnk"
 ; What a deployment tool reads from the exit code (docs/administration.md lists them): 0 done;
 ; 1 cancelled on the pages; 2 a running Varnlet! or a file that could not be closed, replaced or
@@ -68,7 +68,7 @@ Unicode true
 
 Name "${TITLE}"
 OutFile "${OUTFILE}"
-InstallDir "${PROGRAM_FILES}\Varnlet"
+InstallDir "${PROGRAM_FILES}\${SHORT_NAME}"
 ; An upgrade goes where the installed version is, unless /D= names a folder.
 InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
 RequestExecutionLevel admin

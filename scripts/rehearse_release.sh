@@ -181,8 +181,10 @@ p12() {
   printf 'pkcs12\n%s\n%s\n' "$3" "$work/$1.p12" >"$1.conf"
 }
 p12 file-signer root ""
+# The name a signature gives the file it signs, as the build gives it: the build's title.
+title="$(source "$tree/varnlet-facts.sh" && echo "$VARNLET_TITLE")"
 for copy in file-signed unsigned stranger stray-stamp same-root; do cp "$tree/src/varnlet.exe" "$copy.exe"; done
-VARNLET_SIGN_PASSWORD="$pin" "$src/packaging/sign.sh" file-signer.conf file-signed.exe
+VARNLET_SIGN_PASSWORD="$pin" "$src/packaging/sign.sh" file-signer.conf "$title" file-signed.exe
 if ! osslsigncode verify -CAfile root.pem -in file-signed.exe >verify.log 2>&1 ||
    ! grep -q 'Subject: /CN=Varnlet test file signer$' verify.log; then
   cat verify.log >&2
@@ -195,13 +197,13 @@ echo "  signed                PKCS#12: varnlet.exe"
 # configuration afresh for each request); the genuine exe with one byte changed in what its
 # signature covers (the DOS stub's text).
 p12 other-signer other-root "$tsa_url"
-VARNLET_SIGN_PASSWORD="$pin" "$src/packaging/sign.sh" other-signer.conf stranger.exe
+VARNLET_SIGN_PASSWORD="$pin" "$src/packaging/sign.sh" other-signer.conf "$title" stranger.exe
 p12 file-signer root "$tsa_url"
-VARNLET_SIGN_PASSWORD="$pin" "$src/packaging/sign.sh" file-signer.conf same-root.exe
+VARNLET_SIGN_PASSWORD="$pin" "$src/packaging/sign.sh" file-signer.conf "$title" same-root.exe
 cp tsa.cnf own-tsa.cnf
 sed -i 's|/tsa\.pem$|/other-tsa.pem|; s|/tsa\.key$|/other-tsa.key|; s|/root\.pem$|/other-root.pem|' tsa.cnf
 p12 file-signer root "$tsa_url"
-VARNLET_SIGN_PASSWORD="$pin" "$src/packaging/sign.sh" file-signer.conf stray-stamp.exe
+VARNLET_SIGN_PASSWORD="$pin" "$src/packaging/sign.sh" file-signer.conf "$title" stray-stamp.exe
 cp own-tsa.cnf tsa.cnf
 cp "$packages/$arch/varnlet.exe" altered.exe
 at="$(grep -obUa 'DOS mode' altered.exe | head -1 | cut -d: -f1)"
@@ -261,7 +263,7 @@ tampered() {
   old="$(sha256sum <"$file" | cut -c1-64)"
   quiet osslsigncode remove-signature -in "$file" -out "$file.new"
   mv "$file.new" "$file"
-  [ -z "${3:-}" ] || VARNLET_SIGN_PASSWORD="$pin" "$src/packaging/sign.sh" "$3" "$file"
+  [ -z "${3:-}" ] || VARNLET_SIGN_PASSWORD="$pin" "$src/packaging/sign.sh" "$3" "$title" "$file"
   sed -i "s/${old^^}/$(sha256sum <"$file" | cut -c1-64 | tr a-f A-F)/" "$1-${arches[0]}/manifests/facts-${arches[0]}.json"
 }
 case_facts() { for arch in "${arches[@]}"; do echo "$1-$arch/manifests/facts-$arch.json"; done; }

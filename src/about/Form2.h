@@ -21,7 +21,7 @@ inline constexpr std::wstring_view kCaptionLead = L"Acerca de ";
 inline constexpr JoinedText<kCaptionLead.size() + config::kTitle.size()> kCaptionText{kCaptionLead, config::kTitle};
 // "Acerca de " and the build's title.
 inline constexpr std::wstring_view kForm2Caption = kCaptionText.View();
-inline constexpr std::wstring_view kForm2WindowClass = L"Varnlet.Form2";
+inline constexpr std::wstring_view kForm2WindowClass = config::kAboutWindowClass;
 inline constexpr int kClientWidthTwips = 5220;
 inline constexpr int kClientHeightTwips = 3060;
 // ShellExecuteA's show command for the home page: SW_SHOWMAXIMIZED.

@@ -4,6 +4,8 @@
 #include <array>
 #include <string>
 
+#include "base/ascii_case.h"
+
 namespace varnlet::about {
 namespace {
 
@@ -14,13 +16,11 @@ namespace dl = toolkit::download_control;
 constexpr std::wstring_view kHttps = L"https://";
 constexpr std::wstring_view kHttp = L"http://";
 
-wchar_t AsciiLower(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
-
 // "scheme://host[:port]" in lower case when `url` starts with `scheme` and has a host; else empty.
 std::wstring Origin(std::wstring_view url, std::wstring_view scheme) {
   if (url.size() <= scheme.size()) return {};
   std::wstring origin(url.substr(0, std::min(url.find_first_of(L"/?#", scheme.size()), url.size())));
-  std::transform(origin.begin(), origin.end(), origin.begin(), AsciiLower);
+  std::transform(origin.begin(), origin.end(), origin.begin(), AsciiLower<wchar_t>);
   if (!std::wstring_view(origin).starts_with(scheme) || origin.size() == scheme.size()) return {};
   return origin;
 }

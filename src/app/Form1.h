@@ -33,7 +33,7 @@ inline constexpr std::uint32_t kTimerTolerance = config::kTimerTolerance;
 inline constexpr platform::ProcessPowerThrottlingState kEfficiencyMode{platform::kProcessPowerThrottlingCurrentVersion,
                                                                        platform::kProcessPowerThrottlingExecutionSpeed,
                                                                        platform::kProcessPowerThrottlingExecutionSpeed};
-inline constexpr std::wstring_view kForm1WindowClass = L"Varnlet.Form1";
+inline constexpr std::wstring_view kForm1WindowClass = config::kMainWindowClass;
 inline constexpr std::wstring_view kTrayTip = kAppTitle;
 inline constexpr std::wstring_view kBalloonTitle = kAppTitle;
 

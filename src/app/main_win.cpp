@@ -7,6 +7,7 @@
 #include "about/Form2.h"
 #include "app/Form1.h"
 #include "base/error_skipping.h"
+#include "build_config.h"
 #include "platform/win32/ansi_code_page_win32.h"
 #include "platform/win32/file_security_win32.h"
 #include "platform/win32/process_api_win32.h"
@@ -69,7 +70,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   platform::RegistryApiWin32 registry;
   platform::FileApiWin32 files;
   platform::FileSecurityApiWin32 fileSecurity;
-  toolkit::win32::ToolkitWin32 toolkit(instance, L"Local\\Varnlet.SingleInstance", std::wstring(app::kAppTitle));
+  toolkit::win32::ToolkitWin32 toolkit(instance, std::wstring(config::kSingleInstanceName),
+                                       std::wstring(app::kAppTitle));
   // Declared before the About window: OLE is uninitialised after the last browser is gone.
   toolkit::win32::WebBrowserFactory browsers;
   toolkit::win32::DialogsWin32 dialogs(instance, browsers);

@@ -2,15 +2,16 @@
 
 #include <algorithm>
 
+#include "base/ascii_case.h"
+
 namespace varnlet::registry {
 namespace {
 
 // Upper case for ASCII and Latin-1 letters, which is what shell folder names use.
 wchar_t FoldChar(wchar_t c) {
-  if (c >= L'a' && c <= L'z') return static_cast<wchar_t>(c - 0x20);
   if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<wchar_t>(c - 0x20);
   if (c == 0xFF) return static_cast<wchar_t>(0x178);
-  return c;
+  return AsciiUpper(c);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <array>
 #include <string_view>
 
+#include "base/ascii_case.h"
 #include "registry/cQueryReg.h"
 #include "registry/text_formats.h"
 #include "registry/unique_key.h"
@@ -58,7 +59,6 @@ constexpr std::wstring_view kPackagedClassPrefix = L"AppX";
 // The registry compares names without regard to case, with Unicode's upper case: besides a-z,
 // a dotless i, a long s and the Kelvin sign meet an ASCII letter there.
 wchar_t FoldedUpper(wchar_t c) {
-  if (c >= L'a' && c <= L'z') return static_cast<wchar_t>(c - L'a' + L'A');
   switch (c) {
     case L'\u0131':
       return L'I';
@@ -67,7 +67,7 @@ wchar_t FoldedUpper(wchar_t c) {
     case L'\u212A':
       return L'K';
     default:
-      return c;
+      return AsciiUpper(c);
   }
 }
 

@@ -4,6 +4,8 @@
 #include <array>
 #include <charconv>
 
+#include "base/ascii_case.h"
+
 namespace varnlet::registry {
 namespace {
 
@@ -14,7 +16,7 @@ void AppendNumber(std::wstring& text, std::int64_t value, int base, std::size_t 
   const char* const end = std::to_chars(digits.data(), digits.data() + digits.size(), value, base).ptr;
   const auto count = static_cast<std::size_t>(end - digits.data());
   if (count < minDigits) text.append(minDigits - count, L'0');
-  for (const char* c = digits.data(); c != end; ++c) text += static_cast<wchar_t>(*c >= 'a' ? *c - 'a' + 'A' : *c);
+  for (const char* c = digits.data(); c != end; ++c) text += static_cast<wchar_t>(AsciiUpper(*c));
 }
 
 std::wstring ByteText(std::span<const std::uint8_t> bytes, std::size_t minDigits) {

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "base/ascii_case.h"
 #include "trust/autostart_trust.h"
 
 namespace varnlet::setup {
@@ -19,7 +20,7 @@ bool SamePath(std::wstring_view a, std::wstring_view b) {
   if (b.size() > 3 && b.ends_with(L'\\')) b.remove_suffix(1);
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
-    if (trust::AsciiUpper(a[i]) != trust::AsciiUpper(b[i])) return false;
+    if (AsciiUpper(a[i]) != AsciiUpper(b[i])) return false;
   }
   return true;
 }

@@ -217,44 +217,49 @@ std::intptr_t Module1::Forward(Hwnd hWnd, std::uint32_t uMsg, std::uintptr_t wPa
 std::intptr_t Module1::TrayWindowProc(Hwnd hWnd, std::uint32_t uMsg, std::uintptr_t wParam, std::intptr_t lParam) {
   Hwnd form = 0;
   SkipErrors([&] { form = host_.hWnd(); });
-  if (hWnd != form || uMsg != TrayCallbackMessage) {
-    if (hWnd == form && uMsg == platform::kWmQueryEndSession) return 1;  // never hold up the end of a session
-    if (hWnd == form && uMsg == platform::kWmEndSession && wParam != 0) {
-      // Also the Restart Manager's ENDSESSION_CLOSEAPP: an installer replaces the program.
-      SkipErrors([&] { host_.EndSession(); });
-      return 0;
+  if (hWnd == form) {
+    switch (uMsg) {
+      case TrayCallbackMessage:
+        return OnTrayNotification(hWnd, lParam);
+      case platform::kWmQueryEndSession:
+        return OnQueryEndSession();
+      case platform::kWmEndSession:
+        if (wParam != 0) return OnEndSession();
+        break;
+      // A change of scaling, of the displays (docking, Remote Desktop) or of a setting may change
+      // the size the notification area asks for.
+      case platform::kWmSettingChange:
+      case platform::kWmDisplayChange:
+      case platform::kWmDpiChanged:
+        OnDisplayChanged(hWnd);
+        break;
+      default:
+        // Registered at run time, so no case of its own.
+        if (uMsg == taskbarCreated_ && taskbarCreated_ != 0) OnTaskbarCreated(hWnd);
+        break;
     }
-    std::intptr_t result = 0;
-    const bool shellStarted = uMsg == taskbarCreated_ && taskbarCreated_ != 0;
-    // A change of scaling, of the displays (docking, Remote Desktop) or of a setting may change
-    // the size the notification area asks for; after a scaling change Explorer also announces
-    // itself again while it still shows the icon.
-    const bool displayChanged =
-        uMsg == platform::kWmSettingChange || uMsg == platform::kWmDisplayChange || uMsg == platform::kWmDpiChanged;
-    if ((shellStarted || displayChanged) && hWnd == form && icon_) {
-      // The icon at its new size, updated in place or put back when the shell lost it, without
-      // subclassing again; after a restarted shell, tried again later while it still refuses.
-      bool shown = false;
-      SkipErrors([&] { shown = ReloadIcon(hWnd); });
-      if (!shown && shellStarted) SkipErrors([&] { IconRetryStart(hWnd); });
-    }
-    SkipErrors([&] { result = Forward(hWnd, uMsg, wParam, lParam); });
-    return result;
   }
+  // Everything but the tray's own messages and the end of the session also reaches the form.
+  std::intptr_t result = 0;
+  SkipErrors([&] { result = Forward(hWnd, uMsg, wParam, lParam); });
+  return result;
+}
+
+std::intptr_t Module1::OnTrayNotification(Hwnd hWnd, std::intptr_t notification) {
   // A mouse right click ends with WM_CONTEXTMENU right after the release; the keyboard (Shift+F10,
   // the menu key) sends it alone.
-  const bool trailingContextMenu = lParam == kWmContextMenu && menuFromRightButton_;
+  const bool trailingContextMenu = notification == kWmContextMenu && menuFromRightButton_;
   menuFromRightButton_ = false;
-  switch (lParam) {
+  switch (notification) {
     case kWmRButtonUp:
       menuFromRightButton_ = true;
-      OpenTrayMenu(form, false);
+      OpenTrayMenu(hWnd, false);
       break;
     case kWmContextMenu:
-      if (!trailingContextMenu) OpenTrayMenu(form, true);
+      if (!trailingContextMenu) OpenTrayMenu(hWnd, true);
       break;
     case kNinKeySelect:
-      OpenTrayMenu(form, true);
+      OpenTrayMenu(hWnd, true);
       break;
     case kNinBalloonShow:
       SkipErrors([&] { BalloonTimerStart(hWnd, BalloonShowTime); });
@@ -268,6 +273,31 @@ std::intptr_t Module1::TrayWindowProc(Hwnd hWnd, std::uint32_t uMsg, std::uintpt
       break;
   }
   return 0;
+}
+
+// Never hold up the end of a session.
+std::intptr_t Module1::OnQueryEndSession() { return 1; }
+
+std::intptr_t Module1::OnEndSession() {
+  // Also the Restart Manager's ENDSESSION_CLOSEAPP: an installer replaces the program.
+  SkipErrors([&] { host_.EndSession(); });
+  return 0;
+}
+
+void Module1::OnDisplayChanged(Hwnd hWnd) {
+  // The icon at its new size, updated in place or put back when the shell lost it, without
+  // subclassing again.
+  if (icon_) SkipErrors([&] { ReloadIcon(hWnd); });
+}
+
+void Module1::OnTaskbarCreated(Hwnd hWnd) {
+  // A restarted shell, or Explorer announcing itself again after a scaling change while it still
+  // shows the icon: the icon as after a change of display, tried again later while the shell
+  // still refuses it.
+  if (!icon_) return;
+  bool shown = false;
+  SkipErrors([&] { shown = ReloadIcon(hWnd); });
+  if (!shown) SkipErrors([&] { IconRetryStart(hWnd); });
 }
 
 void Module1::OpenTrayMenu(Hwnd form, bool fromKeyboard) {

@@ -19,15 +19,16 @@ namespace varnlet::tray {
 
 using toolkit::Hwnd;
 
-inline constexpr std::uint32_t TrayIconId = 999;
-inline constexpr std::uint32_t TrayCallbackMessage = 0x8015;
-inline constexpr std::uintptr_t BalloonTimerId = 998;
+// The tray's numbers are the build's (CMakeLists.txt).
+inline constexpr std::uint32_t TrayIconId = config::kTrayIconId;
+inline constexpr std::uint32_t TrayCallbackMessage = config::kTrayCallbackMessage;
+inline constexpr std::uintptr_t BalloonTimerId = config::kBalloonTimerId;
 inline constexpr std::uint32_t BalloonShowTime = config::kBalloonShowTime;
 // An icon the shell refused (a taskbar not created yet, a shell too busy to answer) is tried
 // again every 5 s for 5 minutes, and at every TaskbarCreated.
-inline constexpr std::uintptr_t IconRetryTimerId = 997;
-inline constexpr std::uint32_t kIconRetryInterval = 5000;
-inline constexpr int kIconRetries = 60;
+inline constexpr std::uintptr_t IconRetryTimerId = config::kIconRetryTimerId;
+inline constexpr std::uint32_t kIconRetryInterval = config::kIconRetryInterval;
+inline constexpr int kIconRetries = 5 * 60 * 1000 / kIconRetryInterval;
 // Where VS_FIXEDFILEINFO keeps the major file version: the high word of dwFileVersionMS.
 inline constexpr std::size_t kMajorVersionOffset = 10;
 
@@ -128,6 +129,14 @@ class Module1 final : private platform::WindowProcTarget, private platform::Time
   }
   // Called by the system: an error must not travel back into it.
   std::uint32_t TimerProc(Hwnd hwnd, std::uint32_t uMsg, std::uintptr_t idEvent, std::uint32_t dwTime) override;
+
+  // TrayWindowProc's handlers, one a message of the form's window; those that return answer the
+  // message, which then goes no further.
+  std::intptr_t OnTrayNotification(Hwnd hWnd, std::intptr_t notification);
+  static std::intptr_t OnQueryEndSession();
+  std::intptr_t OnEndSession();
+  void OnDisplayChanged(Hwnd hWnd);
+  void OnTaskbarCreated(Hwnd hWnd);
 
   NotifyIconRecord NewRecord(Hwnd hWnd);
   // The menu for a right-button release or for the keyboard: the form brought forward, then the

@@ -6,6 +6,7 @@
 #include <numeric>
 #include <string>
 
+#include "base/ascii_case.h"
 #include "platform/file_api.h"  // kMaxPath
 
 namespace varnlet::trust {
@@ -43,7 +44,7 @@ bool IsDriveLetter(wchar_t c) { return (c >= L'A' && c <= L'Z') || (c >= L'a' &&
 bool IsDeviceName(std::wstring_view name) {
   std::wstring base(name.substr(0, name.find(L'.')));
   while (!base.empty() && base.back() == L' ') base.pop_back();
-  std::ranges::transform(base, base.begin(), AsciiUpper);
+  std::ranges::transform(base, base.begin(), AsciiUpper<wchar_t>);
   if (base == L"CON" || base == L"PRN" || base == L"AUX" || base == L"NUL" || base == L"CONIN$" || base == L"CONOUT$") {
     return true;
   }

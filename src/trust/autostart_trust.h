@@ -44,9 +44,6 @@ bool IsOrdinaryDrivePath(std::wstring_view path);
 // without its "\\?\", or nothing where the rest is no ordinary drive path.
 std::optional<std::wstring> OrdinaryFinalPath(std::wstring_view finalPath);
 
-// An ASCII letter in upper case, any other character as it is: how the rules compare drive
-// letters, device names and two spellings of one path.
-constexpr wchar_t AsciiUpper(wchar_t c) { return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c; }
 // A drive path's root ("C:\", with its "\\?\" where it has one), then the path of each name below
 // it in turn, the last the whole path: "C:\", "C:\A", "C:\A\B".
 std::vector<std::wstring> PathsFromTheRoot(std::wstring_view path);

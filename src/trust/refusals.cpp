@@ -1,5 +1,6 @@
 #include "trust/refusals.h"
 
+#include "base/ascii_case.h"
 #include "build_config.h"
 
 namespace varnlet::trust {
@@ -148,8 +149,7 @@ std::wstring AutostartRefusalText(std::wstring_view exePath, ExecutableTrust tru
   text += L"\r\n\r\n";
   std::wstring reason(Reason(trust, Language::Spanish));
   // Every reason begins with an ASCII letter; here it begins a sentence.
-  if (!reason.empty() && reason[0] >= L'a' && reason[0] <= L'z')
-    reason[0] = static_cast<wchar_t>(reason[0] - L'a' + L'A');
+  if (!reason.empty()) reason[0] = AsciiUpper(reason[0]);
   text += reason;
   text += L". ";
   text += kEveryLogon.spanish;

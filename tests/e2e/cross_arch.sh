@@ -19,8 +19,8 @@ model_security
 # Each package: its architecture, its registry view and its folder.
 declare -A arch_of=(["$1"]=x86 ["$2"]=x86 ["$3"]=x64 ["$4"]=x64)
 view_of() { if [ "${arch_of[$1]}" = x86 ]; then echo /reg:32; else echo /reg:64; fi; }
-folder_of() { if [ "${arch_of[$1]}" = x86 ]; then echo 'C:\Program Files (x86)\Varnlet'; else echo 'C:\Program Files\Varnlet'; fi; }
-entry_of() { if [[ "$1" = *.msi ]]; then echo "$uninstall\\$(product_code "$1")"; else echo "$uninstall\\Varnlet"; fi; }
+folder_of() { if [ "${arch_of[$1]}" = x86 ]; then echo "C:\\Program Files (x86)\\$VARNLET_SHORT_NAME"; else echo "C:\\Program Files\\$VARNLET_SHORT_NAME"; fi; }
+entry_of() { if [[ "$1" = *.msi ]]; then echo "$uninstall\\$(product_code "$1")"; else echo "$VARNLET_UNINSTALL_KEY"; fi; }
 in_view() { "$WR" reg query "$2" "${@:3}" "$1" >/dev/null 2>&1; }
 # Installs PACKAGE silently, with the start-up value; prints its exit code.
 install() {
@@ -29,7 +29,7 @@ install() {
 }
 remove() {
   if [[ "$1" = *.msi ]]; then tool run "msiexec /x \"$(winpath "$1")\" /qn"; else
-    tool run "$("$WR" reg query "$uninstall\\Varnlet" /v QuietUninstallString "$(view_of "$1")" | tr -d '\r' |
+    tool run "$("$WR" reg query "$VARNLET_UNINSTALL_KEY" /v QuietUninstallString "$(view_of "$1")" | tr -d '\r' |
       sed -nE 's/^ +QuietUninstallString +REG_SZ +//p')"; fi | tr -d '\r' | tail -1
 }
 only() {

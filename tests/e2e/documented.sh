@@ -11,9 +11,9 @@ setup="$1" msi="$2"
 doc="$(dirname "$0")/../../docs/administration.md"
 
 if [ "$ARCH" = x86 ]; then program_files='Program Files (x86)' other=x64; else program_files='Program Files' other=x86; fi
-windir="C:\\$program_files\\Varnlet"
+windir="C:\\$program_files\\$VARNLET_SHORT_NAME"
 uninstall='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
-setup_key="$uninstall\\Varnlet"
+setup_key="$VARNLET_UNINSTALL_KEY"
 product_code() { msiinfo export "$1" Property | tr -d '\r' | sed -n 's/^ProductCode\t//p'; }
 code="$(product_code "$msi")"
 msi_key="$uninstall\\$code"

@@ -32,10 +32,10 @@ source "$(dirname "$0")/lib.sh"
 shipped="$1" packaged="$2" zip="$3" setup="$4" next="$5"
 
 if [ "$ARCH" = x86 ]; then program_files='Program Files (x86)'; else program_files='Program Files'; fi
-dir="$PREFIX/drive_c/$program_files/Varnlet"
-windir="C:\\$program_files\\Varnlet"
+dir="$PREFIX/drive_c/$program_files/$VARNLET_SHORT_NAME"
+windir="C:\\$program_files\\$VARNLET_SHORT_NAME"
 shortcut="$PREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/$VARNLET_TITLE.lnk"
-uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Varnlet'
+uninstall_key="$VARNLET_UNINSTALL_KEY"
 
 query() { reg_view query "$@" >/dev/null 2>&1; }
 entry_value() { reg_string "$uninstall_key" "$1"; }
@@ -53,14 +53,14 @@ hold_exe() {
   wait_for 60 grep -q held "$WORK/held"
 }
 release_exe() { kill -9 "$holder"; wait "$holder" 2>/dev/null || true; }
-varnlet_count() { tool pids 'Varnlet\varnlet.exe' | grep -c . || true; }
+varnlet_count() { tool pids "$VARNLET_SHORT_NAME\\varnlet.exe" | grep -c . || true; }
 session_manager='HKLM\System\CurrentControlSet\Control\Session Manager'
 
 # What an earlier, interrupted run may have left in the shared prefix.
 rm -rf "$dir" "$shortcut"
 reg_view delete "$uninstall_key" /f >/dev/null 2>&1 || true
 reg_view delete "$VARNLET_RUN_KEY" /v "$VARNLET_RUN_VALUE" /f >/dev/null 2>&1 || true
-check "no Varnlet runs before the test" bash -c "! '$WR' '$TOOL' find Varnlet.Form1 >/dev/null"
+check "no Varnlet runs before the test" bash -c "! '$WR' '$TOOL' find $VARNLET_MAIN_WINDOW_CLASS >/dev/null"
 
 # True when the relay trace $1 shows CreateDirectoryW make the folder $2 with a security
 # descriptor (its SECURITY_ATTRIBUTES not null).
@@ -70,7 +70,7 @@ made_with_rights() {
 model_security
 
 # The plug-ins folder or the uninstaller's copy's, as the trace names it (each backslash doubled).
-own_folder_traced() { grep -oE 'CreateDirectoryW\([0-9a-f]+ L"C:\\\\windows\\\\Temp\\\\Varnlet-[0-9-]+",0*[1-9a-f]' "$1" | head -1; }
+own_folder_traced() { grep -oE 'CreateDirectoryW\([0-9a-f]+ L"C:\\\\windows\\\\Temp\\\\'"$VARNLET_SHORT_NAME"'-[0-9-]+",0*[1-9a-f]' "$1" | head -1; }
 
 relay_only 'KERNEL32.CreateDirectoryW'
 status=0
@@ -98,14 +98,14 @@ check "Administrators' and SYSTEM's to write, Users' to read and run, inheriting
 check "the relay trace sees the installer" grep -q 'Call KERNEL32.GetCommandLineW(' "$ART/first-install-relay.log"
 check "a silent install that closed nothing starts no program" \
   bash -c "! grep -iE 'Call KERNEL32.CreateProcessW\\(.*(explorer|varnlet)\\.exe' '$ART/first-install-relay.log'"
-check "and no Varnlet runs" bash -c "! '$WR' '$TOOL' find Varnlet.Form1 >/dev/null"
+check "and no Varnlet runs" bash -c "! '$WR' '$TOOL' find $VARNLET_MAIN_WINDOW_CLASS >/dev/null"
 status="$(WINEDEBUG=err-all,+relay tool run "$(entry_value QuietUninstallString)" 2>"$ART/first-uninstall-relay.log" |
   tr -d '\r')"
 check "its entry's QuietUninstallString uninstalls (got $status)" test "$status" = 0
 check "and leaves nothing behind" wait_for 60 nothing_installed
 # The copy's folder as the trace writes it, and as it is.
 copy_traced="$(grep -F 'Call KERNEL32.CreateProcessW(' "$ART/first-uninstall-relay.log" | grep -F /CLEANUP= |
-  grep -oE 'C:\\\\windows\\\\Temp\\\\Varnlet-[0-9-]+' | head -1)"
+  grep -oE 'C:\\\\windows\\\\Temp\\\\'"$VARNLET_SHORT_NAME"'-[0-9-]+' | head -1)"
 copy_folder="${copy_traced//\\\\/\\}"
 check "its elevated copy runs from a folder made for it with those rights (${copy_folder:-none})" \
   made_with_rights "$ART/first-uninstall-relay.log" "$copy_folder"
@@ -137,7 +137,7 @@ check "and replaces it" cmp "$packaged" "$dir/varnlet.exe"
 "$WR" "$windir\\varnlet.exe" &
 varnlet=$!
 BACKGROUND+=($varnlet)
-check "the installed program's window exists" wait_for 60 tool find Varnlet.Form1
+check "the installed program's window exists" wait_for 60 tool find $VARNLET_MAIN_WINDOW_CLASS
 check "its tray icon shows the tip $VARNLET_TITLE" wait_for 60 varnlet_icons 1
 screenshot installed-running
 switch_autostart
@@ -151,7 +151,7 @@ relay_only 'KERNEL32.LoadLibraryExW;rstrtmgr.RmStartSession;rstrtmgr.RmRegisterR
 check "a silent upgrade over the running program succeeds" \
   env WINEDEBUG=err-all,+relay "$WR" "$(winpath "$setup")" /S 2>"$ART/upgrade-relay.log"
 check "it closed the running program" wait_gone 60 "$varnlet"
-check "and started it again" wait_for 60 tool find Varnlet.Form1
+check "and started it again" wait_for 60 tool find $VARNLET_MAIN_WINDOW_CLASS
 check "with its tray icon" wait_for 60 varnlet_icons 1
 check "exactly one Varnlet runs" test "$(varnlet_count)" -eq 1
 check "the Restart Manager was loaded from System32 by its full path" \
@@ -160,8 +160,8 @@ check "and asked to close every copy, then to restart them" bash -c "grep -oE 'C
 
 # The uninstaller copies itself to the temporary folder and returns at once; wait for its work.
 check "the uninstaller starts silently" "$WR" "$windir\\uninstall.exe" /S
-check "it ends the running program" wait_for 60 window_gone Varnlet.Form1
-check "the program's window is gone" bash -c "! '$WR' '$TOOL' find Varnlet.Form1 >/dev/null"
+check "it ends the running program" wait_for 60 window_gone $VARNLET_MAIN_WINDOW_CLASS
+check "the program's window is gone" bash -c "! '$WR' '$TOOL' find $VARNLET_MAIN_WINDOW_CLASS >/dev/null"
 check "its tray icon is gone" wait_for 60 varnlet_icons 0
 check "the program folder and the shortcut are removed" wait_for 60 nothing_installed
 check "the uninstall key is removed" wait_for 60 absent "$uninstall_key"
@@ -176,7 +176,7 @@ status="$(tool run "$(entry_value QuietUninstallString)" | tr -d '\r')"
 check "the uninstaller that cannot delete the exe exits 3010, restart required (got $status)" test "$status" = 3010
 check "it removes the rest" wait_for 60 bash -c "[ ! -e '$dir/LEAME.txt' ] && [ ! -e '$dir/uninstall.exe' ] && [ ! -e '$shortcut' ]"
 check "and the uninstall key" absent "$uninstall_key"
-check "the held exe waits for the next restart" bash -c "'$WR' reg query '$session_manager' /v PendingFileRenameOperations | grep -qi 'Varnlet.varnlet\.exe'"
+check "the held exe waits for the next restart" bash -c "'$WR' reg query '$session_manager' /v PendingFileRenameOperations | grep -qi '$VARNLET_SHORT_NAME.varnlet\.exe'"
 # With its pages, through the entry's UninstallString: the finish page says that Windows must
 # restart ("later" chosen), and Finish ends it with the same code.
 release_exe
@@ -209,7 +209,7 @@ rm -rf "$dir"
 # version; a window of Varnlet!'s class that another program owns is no running Varnlet!.
 other='C:\Other\Varnlet' otherdir="$PREFIX/drive_c/Other/Varnlet"
 rm -rf "$PREFIX/drive_c/Other"
-"$WR" "$TOOL" window Varnlet.Form1 600 >"$WORK/standin" &
+"$WR" "$TOOL" window $VARNLET_MAIN_WINDOW_CLASS 600 >"$WORK/standin" &
 standin=$!
 BACKGROUND+=($standin)
 check "another program owns a window of Varnlet!'s class" wait_for 60 grep -q ready "$WORK/standin"
@@ -224,7 +224,7 @@ check "a later version, silently and without /D=, installs" \
   env WINEDEBUG=err-all,+relay "$WR" "$(winpath "$next")" /S 2>"$ART/reuse-relay.log"
 check "into the same folder, over the installed one" bash -c "head -1 '$otherdir/LEAME.txt' | grep -q ' 1\.0\.1 ' && [ ! -e '$dir' ]"
 check "Add/Remove Programs shows the later version" test "$(entry_value DisplayVersion)" = 1.0.1
-check "the other program's window is left alone" tool find Varnlet.Form1
+check "the other program's window is left alone" tool find $VARNLET_MAIN_WINDOW_CLASS
 check "and no Varnlet! was started" test "$(varnlet_count)" -eq 0
 status=0
 "$WR" "$(winpath "$setup")" /S || status=$?
@@ -245,7 +245,7 @@ check "the entry's QuietUninstallString uninstalls, and its caller gets 0 (got $
 check "once it returned, the entry is gone" absent "$uninstall_key"
 check "and the start-up value" absent "$VARNLET_RUN_KEY" /v "$VARNLET_RUN_VALUE"
 check "and then the folder" wait_for 60 test ! -e "$dir"
-check "the other program's window is still there" tool find Varnlet.Form1
+check "the other program's window is still there" tool find $VARNLET_MAIN_WINDOW_CLASS
 kill -9 "$standin"
 check "an upgrade gave the folder its rights again" \
   grep -qE 'SetNamedSecurityInfoW\([0-9a-f]+ L"C:\\\\Other\\\\Varnlet",0+1,80000005,' "$ART/reuse-relay.log"
@@ -337,14 +337,14 @@ xdo key Return
 check "the installer installs" wait_for 60 installed
 page finish
 check "the start-up choice, ticked as it comes, writes the Run value" test "$(run_value)" = "\"$windir\\varnlet.exe\""
-check "the finish page does not start the program by itself" bash -c "! '$WR' '$TOOL' find Varnlet.Form1 >/dev/null"
+check "the finish page does not start the program by itself" bash -c "! '$WR' '$TOOL' find $VARNLET_MAIN_WINDOW_CLASS >/dev/null"
 xdo key Return
 check "the installer ends" wait_gone 60 "$setup_pid"
-check "Finish starts the installed program" wait_for 60 tool find Varnlet.Form1
+check "Finish starts the installed program" wait_for 60 tool find $VARNLET_MAIN_WINDOW_CLASS
 check "with its tray icon" wait_for 60 varnlet_icons 1
-check "the running program is the installed one" bash -c "'$WR' '$TOOL' pids 'Varnlet\\varnlet.exe' | grep -q ."
+check "the running program is the installed one" bash -c "'$WR' '$TOOL' pids '$VARNLET_SHORT_NAME\\varnlet.exe' | grep -q ."
 check "the uninstaller starts silently again" "$WR" "$windir\\uninstall.exe" /S
-check "it ends the program started by the installer" wait_for 60 bash -c "! '$WR' '$TOOL' find Varnlet.Form1 >/dev/null"
+check "it ends the program started by the installer" wait_for 60 bash -c "! '$WR' '$TOOL' find $VARNLET_MAIN_WINDOW_CLASS >/dev/null"
 check "and leaves nothing behind" wait_for 60 nothing_installed
 check "not even the uninstall key" wait_for 60 absent "$uninstall_key"
 check "nor the Run value" absent "$VARNLET_RUN_KEY" /v "$VARNLET_RUN_VALUE"
@@ -358,7 +358,7 @@ check "the zip's program is the packaged one" cmp "$packaged" "$WORK/portable/va
 varnlet=$!
 BACKGROUND+=($varnlet)
 check "the unpacked program shows its tray icon" wait_for 60 varnlet_icons 1
-check "it ends on WM_CLOSE, as after Salir" tool post Varnlet.Form1 16 0 0
+check "it ends on WM_CLOSE, as after Salir" tool post $VARNLET_MAIN_WINDOW_CLASS 16 0 0
 check "and is gone" wait_gone 60 "$varnlet"
 check "with its icon" wait_for 60 varnlet_icons 0
 check "it wrote no start-up value" absent "$VARNLET_RUN_KEY" /v "$VARNLET_RUN_VALUE"

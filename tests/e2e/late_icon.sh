@@ -32,7 +32,7 @@ refused() { [ "$(grep -ciE 'Ret +shell32\.Shell_NotifyIconA\(\) retval=0+ ' "$AR
 start_behind_stand_in relay.log 5
 check "the first add is refused" wait_for 60 refused 1
 check "the retry timer runs every 5 s" grep -qiE "$(set_timer_call $RETRY_TIMER $RETRY_MS)" "$ART/relay.log"
-check "the window hears TaskbarCreated without an icon" tool post-registered Varnlet.Form1 TaskbarCreated
+check "the window hears TaskbarCreated without an icon" tool post-registered $VARNLET_MAIN_WINDOW_CLASS TaskbarCreated
 check "the icon arrives" wait_for 60 varnlet_icons 1
 say "tray calls: $(tray_calls "$ART/relay.log")"
 # The add refused; two tries (update, add) refused; then the update finds nothing, the add goes
@@ -53,6 +53,6 @@ check "the next try finds it" wait_for 60 grep -qiE "$(notify_call $NIM_SETVERSI
 say "tray calls: $(tray_calls "$ART/relay-timed-out.log")"
 check "the update finds the icon: no second add, the balloon follows" \
   calls_begin "$ART/relay-timed-out.log" "0:0 1:1 4:1 1:1"
-check "the end of the session is posted" tool post Varnlet.Form1 0x16 1 1
+check "the end of the session is posted" tool post $VARNLET_MAIN_WINDOW_CLASS 0x16 1 1
 check "and ends the program" wait_gone 60 "$varnlet"
 check "with its icon" varnlet_icons 0

@@ -4,7 +4,9 @@ set -euo pipefail
 : "${VARNLET_BUILD:?set VARNLET_BUILD to the build tree}"
 B="$VARNLET_BUILD"
 # The product's facts as the build wrote them (cmake/ProductFacts.cmake): VARNLET_TITLE,
-# VARNLET_VERSION, VARNLET_TARGET_NAMES, the intervals, VARNLET_RUN_KEY and VARNLET_RUN_VALUE.
+# VARNLET_SHORT_NAME, VARNLET_VERSION, VARNLET_TARGET_NAMES, the intervals, the window classes
+# (VARNLET_MAIN_WINDOW_CLASS, VARNLET_ABOUT_WINDOW_CLASS), the tray's numbers, and the keys under
+# HKLM (VARNLET_RUN_KEY with VARNLET_RUN_VALUE, VARNLET_UNINSTALL_KEY, VARNLET_PRODUCT_KEY).
 source "$B/varnlet-facts.sh"
 # The title as an extended regular expression matches it (window titles).
 TITLE_RE="$(sed -E 's/[.+]/\\&/g' <<<"$VARNLET_TITLE")"
@@ -139,8 +141,10 @@ menu_closed() { ! window_shown '#32768'; }
 # Relay-trace patterns (extended regular expressions, matched without case: Wine writes some DLL
 # names in lower case). Wine prints every argument in hex, padded with zeros.
 arg() { printf '0*%x' "$1"; }
-BALLOON_TIMER=998             # the start-up balloon is taken away VARNLET_BALLOON_SHOW_TIME after it showed
-RETRY_TIMER=997 RETRY_MS=5000 # the icon is tried again every 5 s while the shell refuses it
+# The start-up balloon is taken away VARNLET_BALLOON_SHOW_TIME after it showed; the icon is tried
+# again every VARNLET_ICON_RETRY_INTERVAL while the shell refuses it.
+BALLOON_TIMER=$VARNLET_BALLOON_TIMER_ID
+RETRY_TIMER=$VARNLET_ICON_RETRY_TIMER_ID RETRY_MS=$VARNLET_ICON_RETRY_INTERVAL
 NIM_ADD=0 NIM_MODIFY=1 NIM_DELETE=2 NIM_SETFOCUS=3 NIM_SETVERSION=4
 # SetTimer(window, id $1, interval $2 ms if given, ...) and KillTimer(window, id $1).
 set_timer_call() { echo "Call USER32\.SetTimer\([0-9a-f]+,$(arg "$1"),${2:+$(arg "$2"),}"; }
@@ -155,9 +159,9 @@ SNAPSHOT_CALL='Call KERNEL32\.CreateToolhelp32Snapshot\(' # one a trimming pass
 traced() { grep -ciE "$2" "$1" || true; }
 traced_more() { [ "$(traced "$1" "$2")" -gt "$3" ]; }
 
-# The tray icon's callback message (WM_APP + 0x15, icon 999) with the notifications $@, posted to
+# The tray icon's callback message, for its icon, with the notifications $@, posted to
 # the program's window as the shell would send them.
-notify_program() { tool post Varnlet.Form1 0x8015 999 "$@"; }
+notify_program() { tool post "$VARNLET_MAIN_WINDOW_CLASS" "$VARNLET_TRAY_CALLBACK_MESSAGE" "$VARNLET_TRAY_ICON_ID" "$@"; }
 # Waits until the program has handled every message posted or sent to its window so far: posts a
 # balloon shown and hidden (NIN_BALLOONSHOW, NIN_BALLOONHIDE) after them and waits for their
 # effect, one more KillTimer of the balloon timer in the trace $1 (traced with SetTimer and

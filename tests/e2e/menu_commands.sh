@@ -59,18 +59,18 @@ check "nothing of it is left in the other view" only_own_view
 # About: modal, trimming goes on, and it opens again after a close, never requesting the page.
 before=$(own_trims "$ART/trace-second.log")
 pick about
-check "Acerca de... shows the About window" wait_for 60 window_shown Varnlet.Form2
+check "Acerca de... shows the About window" wait_for 60 window_shown $VARNLET_ABOUT_WINDOW_CLASS
 check "the timers trim while it is open" \
   wait_for 60 traced_more "$ART/trace-second.log" "$OWN_TRIM_CALL" $((before + 1))
-check "the About window is still open" window_shown Varnlet.Form2
+check "the About window is still open" window_shown $VARNLET_ABOUT_WINDOW_CLASS
 screenshot about
 check "showing it does not request the page" test "$(navigations "$ART/trace-second.log")" -eq 0
-check "the About window closes" tool post Varnlet.Form2 16 0 0
-check "and unloads" wait_for 60 window_gone Varnlet.Form2
+check "the About window closes" tool post $VARNLET_ABOUT_WINDOW_CLASS 16 0 0
+check "and unloads" wait_for 60 window_gone $VARNLET_ABOUT_WINDOW_CLASS
 pick about
-check "Acerca de... shows it again" wait_for 60 window_shown Varnlet.Form2
-tool post Varnlet.Form2 16 0 0
-wait_for 60 window_gone Varnlet.Form2 || fail "the About window stays"
+check "Acerca de... shows it again" wait_for 60 window_shown $VARNLET_ABOUT_WINDOW_CLASS
+tool post $VARNLET_ABOUT_WINDOW_CLASS 16 0 0
+wait_for 60 window_gone $VARNLET_ABOUT_WINDOW_CLASS || fail "the About window stays"
 check "nor does showing it again, still without a browser control" \
   eval '[ "$(browsers_made "$ART/trace-second.log")" -eq 0 ] && [ "$(navigations "$ART/trace-second.log")" -eq 0 ]'
 
@@ -83,7 +83,7 @@ check "and removes the icon" varnlet_icons 0
 relay_only "$TRIM_CALLS;shell32.Shell_NotifyIconA;RegOpenKeyExA;RegCreateKeyA;RegQueryValueExA;RegSetValueExA;RegDeleteValueA;RegCloseKey"
 start third
 pick about
-check "the About window is open" wait_for 60 window_shown Varnlet.Form2
+check "the About window is open" wait_for 60 window_shown $VARNLET_ABOUT_WINDOW_CLASS
 pick salir
 check "Salir ends the program" wait_gone 60 "$varnlet"
 code=0

@@ -21,8 +21,8 @@ shipped="$1" packaged="$2" readme="$3" msi="$4" next_msi="$5" setup_dll="$6" set
 here="$(cd "$(dirname "$0")/../.." && pwd)"
 
 if [ "$ARCH" = x86 ]; then program_files='Program Files (x86)'; else program_files='Program Files'; fi
-dir="$PREFIX/drive_c/$program_files/Varnlet"
-windir="C:\\$program_files\\Varnlet"
+dir="$PREFIX/drive_c/$program_files/$VARNLET_SHORT_NAME"
+windir="C:\\$program_files\\$VARNLET_SHORT_NAME"
 # Wine puts an all-users shortcut in the user's Start menu.
 shortcuts=("$PREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/$VARNLET_TITLE.lnk"
            "$PREFIX/drive_c/users/$(id -un)/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/$VARNLET_TITLE.lnk")
@@ -40,7 +40,7 @@ nothing_left() {
   [ ! -e "${shortcuts[0]}" ] && [ ! -e "${shortcuts[1]}" ] || left+=" the shortcut"
   absent "$uninstall\\$code" || left+=" the entry"
   absent "$VARNLET_RUN_KEY" /v "$VARNLET_RUN_VALUE" || left+=" the start-up value"
-  absent 'HKLM\SOFTWARE\Varnlet' || left+=" HKLM\SOFTWARE\Varnlet"
+  absent "$VARNLET_PRODUCT_KEY" || left+=" $VARNLET_PRODUCT_KEY"
   [ -z "$left" ] || echo "left:$left" >&2
   [ -z "$left" ]
 }
@@ -51,7 +51,7 @@ msiexec_status() { tool run "msiexec $*" | tr -d '\r' | tail -1; }
 # The start-up value as the program's own "Iniciar con Windows" writes it.
 program_switch_on() { reg_view add "$VARNLET_RUN_KEY" /v "$VARNLET_RUN_VALUE" /d "\"$windir\\varnlet.exe\"" /f >/dev/null 2>&1; }
 has_row() { msiinfo export "$msi" "$1" | tr -d '\r' | grep -qF -- "$2"; }
-setup_key="$uninstall\\Varnlet"
+setup_key="$VARNLET_UNINSTALL_KEY"
 setup_quiet() { reg_string "$setup_key" QuietUninstallString; }
 # Wine rolls a failed uninstall back only in part (the last case below): the package's components
 # stay registered to a product no longer installed, and a later uninstall of any build then keeps
@@ -81,12 +81,12 @@ forget_components
 [ -z "$(setup_quiet)" ] || tool run "$(setup_quiet)" >/dev/null
 reg_view delete "$VARNLET_RUN_KEY" /v "$VARNLET_RUN_VALUE" /f >/dev/null 2>&1 || true
 rm -rf "$dir" "$PREFIX/drive_c/Tools" "$PREFIX/drive_c/Missing" "$PREFIX/drive_c/Unlocked"
-check "no Varnlet runs before the test" bash -c "! '$WR' '$TOOL' find Varnlet.Form1 >/dev/null"
+check "no Varnlet runs before the test" bash -c "! '$WR' '$TOOL' find $VARNLET_MAIN_WINDOW_CLASS >/dev/null"
 
 status="$(msiexec_status /i "$(winpath "$shipped")" /qn /l*v "$(winpath "$ART/shipped-install.log")")"
 check "the shipped MSI fails, every folder the Unix user's (got $status)" test "$status" = 1603
 check "its check refused the folder, the ones above it being others' to rename, and the log says why" \
-  grep -aqF "Varnlet! no se instala en la carpeta $windir: otros usuarios pueden renombrar" "$ART/shipped-install.log"
+  grep -aqF "$VARNLET_TITLE no se instala en la carpeta $windir: otros usuarios pueden renombrar" "$ART/shipped-install.log"
 check "and it leaves nothing behind" nothing_left
 
 check "msiexec /i /qn AUTOSTART=1 installs" msiexec /i "$(winpath "$msi")" /qn AUTOSTART=1 /l*v "$(winpath "$ART/install.log")"
@@ -115,9 +115,9 @@ check "switching it on again is refused: Wine reports the installed exe as the U
 # What the program's own switch writes where Windows lets it (the installer's folder), for the
 # uninstall to remove.
 check "the value as the program's switch writes it" program_switch_on
-check "Salir ends it" tool post Varnlet.Form1 16 0 0
+check "Salir ends it" tool post $VARNLET_MAIN_WINDOW_CLASS 16 0 0
 check "and it is gone" wait_gone 60 "$varnlet"
-check "its process too, so the uninstall finds its exe free" wait_for 60 bash -c "[ -z \"\$('$WR' '$TOOL' pids 'Varnlet\\varnlet.exe')\" ]"
+check "its process too, so the uninstall finds its exe free" wait_for 60 bash -c "[ -z \"\$('$WR' '$TOOL' pids '$VARNLET_SHORT_NAME\\varnlet.exe')\" ]"
 check "msiexec /x /qn uninstalls" msiexec /x "$(winpath "$msi")" /qn /l*v "$(winpath "$ART/first-uninstall.log")"
 check "and leaves nothing behind" nothing_left
 
@@ -201,20 +201,20 @@ planted="$(stat -c '%i %s' "$tools/Varnlet"/* | tr '\n' ' ')"
 status="$(msiexec_status /i "$(winpath "$msi")" /qn 'INSTALLFOLDER=C:\Tools\Varnlet' /l*v "$(winpath "$ART/planted.log")")"
 check "INSTALLFOLDER a user made and planted files in is refused with 1603 (got $status)" test "$status" = 1603
 check "by its check, before anything is written, saying why" \
-  grep -aqF 'Varnlet! no se instala en la carpeta C:\Tools\Varnlet: ya existe' "$ART/planted.log"
+  grep -aqF "$VARNLET_TITLE no se instala en la carpeta C:\Tools\Varnlet: ya existe" "$ART/planted.log"
 check "the planted files are as they were" test "$(stat -c '%i %s' "$tools/Varnlet"/* | tr '\n' ' ')" = "$planted"
 check "and nothing is installed" absent "$uninstall\\$(product_code "$msi")"
 status="$(msiexec_status /i "$(winpath "$msi")" /qn 'INSTALLFOLDER=C:\Tools\Fresh' /l*v "$(winpath "$ART/fresh.log")")"
 check "a new folder under one users may change is refused with 1603 (got $status)" test "$status" = 1603
 check "by its check, saying why" \
-  grep -aqF 'Varnlet! no se instala en la carpeta C:\Tools\Fresh: otros usuarios pueden renombrar' "$ART/fresh.log"
+  grep -aqF "$VARNLET_TITLE no se instala en la carpeta C:\Tools\Fresh: otros usuarios pueden renombrar" "$ART/fresh.log"
 check "and not made" test ! -e "$tools/Fresh"
 check "nor an entry written" absent "$uninstall\\$(product_code "$msi")"
 rm -rf "$tools"
 # Windows Installer would make a missing parent with the rights it inherits.
 status="$(msiexec_status /i "$(winpath "$msi")" /qn 'INSTALLFOLDER=C:\Missing\Varnlet' /l*v "$(winpath "$ART/missing.log")")"
 check "a folder whose parent is missing is refused with 1603 (got $status)" test "$status" = 1603
-check "saying why" grep -aqF 'Varnlet! no se instala en la carpeta C:\Missing\Varnlet: la carpeta que la contendr' \
+check "saying why" grep -aqF "$VARNLET_TITLE no se instala en la carpeta C:\Missing\Varnlet: la carpeta que la contendr" \
   "$ART/missing.log"
 check "and the parent is not made" test ! -e "$PREFIX/drive_c/Missing"
 # A folder that Windows Installer made with rights that let others change it (Wine applies no
@@ -243,7 +243,7 @@ check "and the value stays" has_run_value
 msiexec /x "$(winpath "$msi")" /qn || true
 forget_components
 reg_view delete "$VARNLET_RUN_KEY" /v "$VARNLET_RUN_VALUE" /f >/dev/null 2>&1 || true
-reg_view delete 'HKLM\SOFTWARE\Varnlet' /f >/dev/null 2>&1 || true
+reg_view delete "$VARNLET_PRODUCT_KEY" /f >/dev/null 2>&1 || true
 rm -rf "$dir" "${shortcuts[@]}"
 
 # Changing the start-up choice on an installed MSI as docs/administration.md gives it: removed by

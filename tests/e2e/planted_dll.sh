@@ -44,15 +44,15 @@ restricted_first() {
 }
 check "the DLL search is restricted before the runtime acquires its cryptographic provider" restricted_first
 pick about
-check "the About window opens" wait_for 60 window_shown Varnlet.Form2
-check "and shows the version" bash -c "'$WR' '$TOOL' texts Varnlet.Form2 | tr -d '\r' | grep -qxF 'v$VARNLET_VERSION'"
+check "the About window opens" wait_for 60 window_shown $VARNLET_ABOUT_WINDOW_CLASS
+check "and shows the version" bash -c "'$WR' '$TOOL' texts $VARNLET_ABOUT_WINDOW_CLASS | tr -d '\r' | grep -qxF 'v$VARNLET_VERSION'"
 screenshot about
 # WM_GETOBJECT with OBJID_CLIENT, as a screen reader asks the maker's link.
-check "a screen reader's question reaches the maker's link" tool send-child Varnlet.Form2 Varnlet.Link 0x3D 0 -4
+check "a screen reader's question reaches the maker's link" tool send-child $VARNLET_ABOUT_WINDOW_CLASS Varnlet.Link 0x3D 0 -4
 check "the program loaded oleacc.dll to answer it, from System32" \
   grep -qiF 'Loaded L"C:\\windows\\system32\\oleacc.dll"' "$ART/loaddll.log"
-tool post Varnlet.Form2 16 0 0
-wait_for 60 window_gone Varnlet.Form2 || fail "the About window stays"
+tool post $VARNLET_ABOUT_WINDOW_CLASS 16 0 0
+wait_for 60 window_gone $VARNLET_ABOUT_WINDOW_CLASS || fail "the About window stays"
 pick salir
 check "Salir ends the program" wait_gone 60 "$varnlet"
 check "the planted urlmon.dll, rsaenh.dll and oleacc.dll were never loaded" \

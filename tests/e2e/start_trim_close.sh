@@ -36,8 +36,8 @@ say "stand-ins ($ARCH in mine/): $(for s in "${standins[@]}"; do printf '%s %s, 
 
 relay_only "$TRIM_CALLS;USER32.SetTimer"
 start_varnlet +timestamp,+relay relay.log
-check "the main form's window exists" wait_for 120 tool find Varnlet.Form1
-check "the main form stays hidden" test "$(tool find Varnlet.Form1 | tr -d '\r' | cut -d' ' -f2)" = 0
+check "the main form's window exists" wait_for 120 tool find $VARNLET_MAIN_WINDOW_CLASS
+check "the main form stays hidden" test "$(tool find $VARNLET_MAIN_WINDOW_CLASS | tr -d '\r' | cut -d' ' -f2)" = 0
 
 # A second start ends at once with exit code 0, without trimming anything.
 if [ "${1:-}" != other ]; then
@@ -60,9 +60,9 @@ enough_trims() {
   done
 }
 check "the program trims itself and the Mozilla stand-ins at start and on later ticks" wait_for 180 enough_trims
-check "WM_CLOSE is posted" tool post Varnlet.Form1 16 0 0
+check "WM_CLOSE is posted" tool post $VARNLET_MAIN_WINDOW_CLASS 16 0 0
 check "WM_CLOSE ends the program" wait_gone 60 "$varnlet"
-check "the window is gone" window_gone Varnlet.Form1
+check "the window is gone" window_gone $VARNLET_MAIN_WINDOW_CLASS
 
 # Each line: who was trimmed, then when (the trace's seconds).
 trims_from_relay "$ART/relay.log" >"$ART/trims.txt"

@@ -16,7 +16,7 @@ start_varnlet_shown +relay relay.log
 taskbar_created=$(grep -iE '(Call|Ret) +USER32.RegisterWindowMessageA\(' "$ART/relay.log" |
   grep -A1 -iE 'Call USER32.RegisterWindowMessageA\([0-9a-f]+ "TaskbarCreated"\)' |
   sed -nE 's/.*Ret +USER32.RegisterWindowMessageA\(\) retval=0*([0-9a-f]+).*/\1/Ip' | head -1)
-form1=$(printf '%x' "$(tool find Varnlet.Form1 | tr -d '\r' | cut -d' ' -f1)")
+form1=$(printf '%x' "$(tool find $VARNLET_MAIN_WINDOW_CLASS | tr -d '\r' | cut -d' ' -f1)")
 check "TaskbarCreated ($taskbar_created) is let through to Form1's window ($form1) once" \
   test "$(grep -ciE "Call USER32.ChangeWindowMessageFilterEx\(0*$form1,0*$taskbar_created,0*1," "$ART/relay.log")" -eq 1
 check "the start-up balloon shows its text" wait_for 60 balloon_shown
@@ -78,7 +78,7 @@ check "and shows no menu" test "$(popups)" -eq "$before"
 # After a scaling change Explorer announces itself while it still shows the icon: the icon is
 # loaded again and handed over in place, and no add is tried (it would fail, the icon being there).
 from=$(($(wc -l <"$ART/relay.log") + 1))
-check "TaskbarCreated is posted while the icon is there" tool post-registered Varnlet.Form1 TaskbarCreated
+check "TaskbarCreated is posted while the icon is there" tool post-registered $VARNLET_MAIN_WINDOW_CLASS TaskbarCreated
 # Each call's Ret line follows its Call line once the other trace lines are left out.
 notify_calls() { tail -n +"$from" "$ART/relay.log" | grep -iE '(Call|Ret) +SHELL32.Shell_NotifyIconA\(' || true; }
 updated_in_place() { notify_calls | grep -A1 -iE "$(notify_call $NIM_MODIFY)" | grep -qiE "$(notify_ret 1)"; }
@@ -87,9 +87,9 @@ check "no add is tried" test "$(notify_calls | grep -ciE "$(notify_call $NIM_ADD
 check "there is still one icon with its tip" varnlet_icons 1
 
 # The shell restarts: its tray comes back empty and it announces TaskbarCreated.
-check "the icon can be taken away as by a shell restart" tool tray-delete Varnlet.Form1 999
+check "the icon can be taken away as by a shell restart" tool tray-delete "$VARNLET_MAIN_WINDOW_CLASS" "$VARNLET_TRAY_ICON_ID"
 check "the icon is gone" wait_for 60 varnlet_icons 0
-check "TaskbarCreated is posted" tool post-registered Varnlet.Form1 TaskbarCreated
+check "TaskbarCreated is posted" tool post-registered $VARNLET_MAIN_WINDOW_CLASS TaskbarCreated
 check "the icon is back with its tip" wait_for 60 varnlet_icons 1
 
 # A second start ends at once and adds nothing.
@@ -113,12 +113,12 @@ start_varnlet_shown +relay relay-end-session.log
 # No arguments; RESTART_NO_CRASH | RESTART_NO_HANG | RESTART_NO_REBOOT.
 check "it registered for a restart after an installer closed it" \
   grep -qiE 'Call KERNEL(32|BASE).RegisterApplicationRestart\([0-9a-f]+ L"",0+b\)' "$ART/relay-end-session.log"
-check "WM_QUERYENDSESSION with ENDSESSION_CLOSEAPP is posted" tool post Varnlet.Form1 0x11 0 1
-check "WM_ENDSESSION with wParam 1 and ENDSESSION_CLOSEAPP is posted" tool post Varnlet.Form1 0x16 1 1
+check "WM_QUERYENDSESSION with ENDSESSION_CLOSEAPP is posted" tool post $VARNLET_MAIN_WINDOW_CLASS 0x11 0 1
+check "WM_ENDSESSION with wParam 1 and ENDSESSION_CLOSEAPP is posted" tool post $VARNLET_MAIN_WINDOW_CLASS 0x16 1 1
 check "the end of the session ends the program" wait_gone 60 "$varnlet"
 code=0
 wait "$varnlet" || code=$?
 check "with exit code 0" test "$code" -eq 0
 check "and removes the icon" varnlet_icons 0
 check "the icon was deleted by the program" grep -qiE "$(notify_call $NIM_DELETE)" "$ART/relay-end-session.log"
-check "no window of the program is left" window_gone Varnlet.Form1
+check "no window of the program is left" window_gone $VARNLET_MAIN_WINDOW_CLASS

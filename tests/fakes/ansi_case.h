@@ -4,11 +4,14 @@
 #include <string>
 #include <string_view>
 
+#include "base/ascii_case.h"
+
 namespace varnlet::fakes {
 
-// The upper-case form of a Windows-1252 byte.
+// The upper-case form of a Windows-1252 byte. Not only AsciiUpper: the system folds the code
+// page's own letters too (é, š), and the fakes must compare as it does.
 inline unsigned char AnsiUpper(unsigned char c) {
-  if (c >= 'a' && c <= 'z') return static_cast<unsigned char>(c - 0x20);
+  if (c < 0x80) return AsciiUpper(c);
   if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<unsigned char>(c - 0x20);
   switch (c) {
     case 0x9A:

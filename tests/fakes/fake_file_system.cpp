@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "base/ascii_case.h"
 #include "fakes/ansi_case.h"
 
 namespace varnlet::fakes {
@@ -142,7 +143,7 @@ wchar_t VolumeLetter(const wchar_t* name) {
   const std::wstring_view volume = name == nullptr ? L"" : name;
   if (volume.size() != 6 || !volume.starts_with(L"\\\\.\\") || volume[5] != L':') return 0;
   const wchar_t letter = volume[4];
-  return letter >= L'a' && letter <= L'z' ? static_cast<wchar_t>(letter - L'a' + L'A') : letter;
+  return AsciiUpper(letter);
 }
 
 std::wstring ParentOf(const std::wstring& path) {
@@ -196,8 +197,7 @@ std::uint32_t FakeFileSecurity::AttributesOf(const std::wstring& path) const {
 
 std::uint32_t FakeFileSecurity::GetDriveTypeW(const wchar_t* lpRootPathName) {
   if (faults_.ShouldFail("GetDriveTypeW") || lpRootPathName == nullptr || lpRootPathName[0] == L'\0') return 1;
-  wchar_t letter = lpRootPathName[0];
-  if (letter >= L'a' && letter <= L'z') letter = static_cast<wchar_t>(letter - L'a' + L'A');
+  const wchar_t letter = AsciiUpper(lpRootPathName[0]);
   const auto it = driveTypes.find(letter);
   return it == driveTypes.end() ? platform::kDriveFixed : it->second;
 }

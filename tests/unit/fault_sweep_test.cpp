@@ -213,7 +213,7 @@ std::map<std::string, Expectation> Promises() {
        [](Session& r) {
          // The timer never ran, so nothing hid the balloon.
          EXPECT_FALSE(r.form1->module1().BalloonTimerOn());
-         EXPECT_EQ(r.f.journal.Count("KillTimer(998)"), 0u);
+         EXPECT_EQ(r.f.journal.Count("KillTimer(" + std::to_string(tray::BalloonTimerId) + ")"), 0u);
        }},
       {"popup/user/SetForegroundWindow", [](Session& r) { EXPECT_EQ(r.f.journal.Count("PopupMenu(3)"), 1u); }},
       {"autostart-on/registry/RegSetValueExA",

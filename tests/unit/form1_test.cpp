@@ -14,7 +14,6 @@
 #include "fakes/fake_platform.h"
 #include "toolkit/single_instance.h"
 #include "toolkit/timer_start.h"
-#include "trim/working_set_trimmer.h"
 
 namespace varnlet::app {
 namespace {
@@ -325,29 +324,6 @@ TEST_F(Form1Test, TheMenuTreeHasItsFourItems) {
   fakes.user.posted.clear();
   form1.mnuFile_Click(kMenuSeparator);
   EXPECT_TRUE(fakes.user.posted.empty());
-}
-
-// The product's facts, written here once more on purpose, as the values the program promises:
-// everything else (the code, the packages, every other test and script) takes them from the build.
-// A process added to the build's list is a row here.
-TEST(ProductFacts, AreThePromisedOnes) {
-  const std::vector<std::pair<std::string, std::wstring>> promised{
-      {"firefox.exe", L"Firefox"},
-      {"thunderbird.exe", L"Thunderbird"},
-      {"xulrunner.exe", L"XULRunner"},
-  };
-  std::vector<std::pair<std::string, std::wstring>> targets;
-  for (const auto& target : trim::kTargetProcesses) targets.emplace_back(target.exeName, target.application);
-  EXPECT_EQ(targets, promised);
-
-  EXPECT_EQ(kTimer1Interval, 5000u);
-  EXPECT_EQ(kTimer2Interval, 3000u);
-  EXPECT_EQ(tray::BalloonShowTime, 7000u);
-  EXPECT_EQ(kAutostartKey, L"HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run\\");
-  EXPECT_EQ(kAutostartValue, L"Varnlet");
-  EXPECT_EQ(kAppTitle, L"Varnlet!");
-  EXPECT_EQ(kTrayTip, L"Varnlet!");
-  EXPECT_EQ(kBalloonTitle, L"Varnlet!");
 }
 
 }  // namespace

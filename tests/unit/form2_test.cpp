@@ -34,7 +34,7 @@ std::string HomePageAnsi() { return platform::Windows1252().ToAnsi(config::kHome
 
 TEST(Form2Layout, WindowIsAWhite5220By3060TwipDialogWithTheProgramIcon) {
   const toolkit::DialogDesign& design = Form2Design();
-  EXPECT_EQ(design.caption, L"Acerca de Varnlet!");
+  EXPECT_EQ(design.caption, L"Acerca de " + std::wstring(config::kTitle));
   EXPECT_EQ(design.clientWidth, 5220);
   EXPECT_EQ(design.clientHeight, 3060);
   EXPECT_EQ(design.backColour, toolkit::Rgb(255, 255, 255));
@@ -78,8 +78,8 @@ TEST(Form2Layout, Label4SitsInsidePicture2AndEverythingElseOnTheForm) {
 }
 
 TEST(Form2Layout, TextsAreExact) {
-  EXPECT_EQ(Control(kLabel1).text, L"Varnlet! ");
-  EXPECT_EQ(Control(kLabel2).text, L"v1.0");
+  EXPECT_EQ(Control(kLabel1).text, std::wstring(config::kTitle) + L" ");
+  EXPECT_EQ(Control(kLabel2).text, L"v" + std::wstring(config::kVersion));
   EXPECT_EQ(Control(kLabel3).text, L"Creado por:");
   EXPECT_EQ(Control(kLabel5).text, L"Si gust\u00F3 el programa, \u00A1comp\u00E1rtelo!");
   EXPECT_EQ(Control(kLabel4).text, config::kMaker);
@@ -283,7 +283,7 @@ TEST_F(Form2Test, IconLoadsTheWindowHiddenAndRequestsTheAdsPageOnce) {
   EXPECT_TRUE(form2.Loaded());
   ASSERT_NE(dialogs.current, nullptr);
   EXPECT_FALSE(dialogs.current->visible);
-  EXPECT_EQ(dialogs.current->design.caption, L"Acerca de " + std::wstring(config::kTitle));
+  EXPECT_EQ(dialogs.current->design.caption, kForm2Caption);
   EXPECT_EQ(dialogs.loads, 1);
   ASSERT_EQ(dialogs.navigations.size(), 1u);
   EXPECT_EQ(dialogs.navigations[0], config::kAdsPage);
@@ -490,17 +490,6 @@ TEST(AdsPagePolicy, OnlyAnHtmlPageOnItsHostIsShown) {
   EXPECT_FALSE(policy.MayShow(L"https://tracker.example/landing", true));
   EXPECT_TRUE(policy.MayShow(toolkit::kBlankPage, true));
   EXPECT_TRUE(policy.MayShow(toolkit::kBlankPage, false));
-}
-
-// ---- The build's addresses ----
-
-TEST(Form2Addresses, HomePageIsARootAndTheAdsPageIsAdsPhpOnHttps) {
-  EXPECT_TRUE(config::kHomePage.starts_with(L"https://"));
-  EXPECT_TRUE(config::kAdsPage.starts_with(L"https://"));
-  EXPECT_TRUE(config::kHomePage.ends_with(L"/"));
-  EXPECT_EQ(config::kHomePage.find(L'/', 8), config::kHomePage.size() - 1);  // the path is "/"
-  EXPECT_TRUE(config::kAdsPage.ends_with(L"/ads.php"));
-  EXPECT_EQ(config::kAdsPage.find(L'/', 8), config::kAdsPage.size() - 8);
 }
 
 }  // namespace

@@ -23,6 +23,9 @@ constexpr Hwnd kHwnd = 0x10010;
 constexpr std::intptr_t kNinSelect = 0x400;
 // The program's tip and balloon title, as the record holds them.
 const std::string kTitle = platform::Windows1252().ToAnsi(config::kTitle);
+// The journal's lines for the two timers' ends.
+const std::string kKillBalloonTimer = "KillTimer(" + std::to_string(BalloonTimerId) + ")";
+const std::string kKillRetryTimer = "KillTimer(" + std::to_string(IconRetryTimerId) + ")";
 
 struct Host final : TrayHost {
   Hwnd hWnd() const override { return hwnd; }
@@ -112,9 +115,9 @@ TEST_P(Module1Test, TheAddRecordHoldsEveryFieldAtItsOffset) {
   ASSERT_EQ(f.b.size(), l.sizeShell6);
   EXPECT_EQ(f.Dword(l.cbSize), l.sizeShell6);
   EXPECT_EQ(f.Handle(l.hWnd), kHwnd);
-  EXPECT_EQ(f.Dword(l.uID), 999u);
+  EXPECT_EQ(f.Dword(l.uID), TrayIconId);
   EXPECT_EQ(f.Dword(l.uFlags), 23u);
-  EXPECT_EQ(f.Dword(l.uCallbackMessage), 0x8015u);
+  EXPECT_EQ(f.Dword(l.uCallbackMessage), TrayCallbackMessage);
   EXPECT_EQ(f.Handle(l.hIcon), 0x4321u);
   EXPECT_EQ(f.Text(l.szTip, kTipWidth), Padded(kTitle, kTipWidth));
   EXPECT_EQ(f.Dword(l.dwState), 2u);
@@ -201,18 +204,18 @@ TEST_P(Module1Test, ARefusedAddIsTriedAgainUntilTheIconIsThere) {
   const Row rows[] = {
       {"on the retry timer",
        [&] { user.FireTimer(kHwnd, IconRetryTimerId); },
-       {"Shell_NotifyIconA(1)", "Shell_NotifyIconA(0)", "Shell_NotifyIconA(4)", "KillTimer(997)",
+       {"Shell_NotifyIconA(1)", "Shell_NotifyIconA(0)", "Shell_NotifyIconA(4)", kKillRetryTimer,
         "Shell_NotifyIconA(1)"}},
       {"at TaskbarCreated",
        [&] { user.Send(kHwnd, FakeUser::kTaskbarCreated, 0, 0); },
-       {"Shell_NotifyIconA(1)", "Shell_NotifyIconA(0)", "Shell_NotifyIconA(4)", "KillTimer(997)",
+       {"Shell_NotifyIconA(1)", "Shell_NotifyIconA(0)", "Shell_NotifyIconA(4)", kKillRetryTimer,
         "Shell_NotifyIconA(1)"}},
       {"added late, found by the update",
        [&] {
          shell.iconPresent = true;
          user.FireTimer(kHwnd, IconRetryTimerId);
        },
-       {"Shell_NotifyIconA(1)", "Shell_NotifyIconA(4)", "KillTimer(997)", "Shell_NotifyIconA(1)"}},
+       {"Shell_NotifyIconA(1)", "Shell_NotifyIconA(4)", kKillRetryTimer, "Shell_NotifyIconA(1)"}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.arrival);
@@ -272,7 +275,7 @@ TEST_P(Module1Test, TheRetriesStopAfterFiveMinutesAndTaskbarCreatedStartsThemAga
   // Removed while waiting: the timer goes with the icon, and the delete is sent all the same.
   journal.Clear();
   module.ShellTrayRemove(kHwnd);
-  EXPECT_EQ(journal.entries(), (std::vector<std::string>{"KillTimer(997)", "Shell_NotifyIconA(2)"}));
+  EXPECT_EQ(journal.entries(), (std::vector<std::string>{kKillRetryTimer, "Shell_NotifyIconA(2)"}));
   EXPECT_FALSE(module.IconWanted());
 }
 
@@ -399,23 +402,24 @@ TEST_P(Module1Test, TheBalloonTimerRunsOnceFromTheFirstShow) {
   const std::size_t before = shell.notifyCalls.size();
   user.Send(kHwnd, TrayCallbackMessage, 0, kNinBalloonShow);
   EXPECT_TRUE(module.BalloonTimerOn());
-  EXPECT_EQ(user.timers, (std::map<std::uintptr_t, std::uint32_t>{{998, BalloonShowTime}}));
+  EXPECT_EQ(user.timers, (std::map<std::uintptr_t, std::uint32_t>{{BalloonTimerId, BalloonShowTime}}));
   // A second show does not restart it.
   user.Send(kHwnd, TrayCallbackMessage, 0, kNinBalloonShow);
-  EXPECT_EQ(journal.Count("SetTimer(998," + std::to_string(BalloonShowTime) + ")"), 1u);
+  EXPECT_EQ(journal.Count("SetTimer(" + std::to_string(BalloonTimerId) + "," + std::to_string(BalloonShowTime) + ")"),
+            1u);
   // Ticks of another id, or other messages, do nothing.
   module.BalloonTimerProc(kHwnd, platform::kWmTimer, 997, 0);
-  module.BalloonTimerProc(kHwnd, 0x0112, 998, 0);
+  module.BalloonTimerProc(kHwnd, 0x0112, BalloonTimerId, 0);
   EXPECT_TRUE(module.BalloonTimerOn());
   EXPECT_EQ(shell.notifyCalls.size(), before);
   // The tick: the timer stops and the balloon goes, keeping the tip.
-  user.FireTimer(kHwnd, 998);
+  user.FireTimer(kHwnd, BalloonTimerId);
   EXPECT_FALSE(module.BalloonTimerOn());
   EXPECT_TRUE(user.timers.empty());
   ASSERT_EQ(shell.notifyCalls.size(), before + 1);
   EXPECT_EQ(Call(before).Dword(l.uFlags), kNifInfo);
   // A tick that comes while the timer is off does nothing.
-  module.BalloonTimerProc(kHwnd, platform::kWmTimer, 998, 0);
+  module.BalloonTimerProc(kHwnd, platform::kWmTimer, BalloonTimerId, 0);
   EXPECT_EQ(shell.notifyCalls.size(), before + 1);
 }
 
@@ -440,7 +444,7 @@ TEST_P(Module1Test, TheBalloonGoneByOtherMeansStopsTheTimerAndKeepsTheTip) {
   user.setTimerResult = [](std::uintptr_t) { return std::uintptr_t{5}; };  // not the id asked for
   module.BalloonTimerStart(kHwnd, BalloonShowTime);
   EXPECT_FALSE(module.BalloonTimerOn());
-  EXPECT_EQ(journal.Count("KillTimer(998)"), 3u);
+  EXPECT_EQ(journal.Count(kKillBalloonTimer), 3u);
 }
 
 TEST_P(Module1Test, RemovingKillsARunningTimerBeforeTheDelete) {
@@ -448,7 +452,7 @@ TEST_P(Module1Test, RemovingKillsARunningTimerBeforeTheDelete) {
   user.Send(kHwnd, TrayCallbackMessage, 0, kNinBalloonShow);
   journal.Clear();
   module.ShellTrayRemove(kHwnd);
-  EXPECT_EQ(journal.entries(), (std::vector<std::string>{"KillTimer(998)", "Shell_NotifyIconA(2)"}));
+  EXPECT_EQ(journal.entries(), (std::vector<std::string>{kKillBalloonTimer, "Shell_NotifyIconA(2)"}));
   EXPECT_EQ(Call(shell.notifyCalls.size() - 1).Dword(Layout().uFlags), 0u);
   journal.Clear();
   module.ShellTrayRemove(kHwnd);

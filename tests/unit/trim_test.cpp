@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cctype>
 #include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "base/ascii_case.h"
 #include "fakes/fake_process_table.h"
 #include "trim/working_set_trimmer.h"
 
@@ -19,11 +19,11 @@ using fakes::FaultKind;
 // The examples are made of the build's target names: `name` as it is, in capitals, with a capital
 // first letter, and widened for the process list.
 std::string Upper(std::string name) {
-  for (char& c : name) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  for (char& c : name) c = AsciiUpper(c);
   return name;
 }
 std::string Capitalised(std::string name) {
-  name[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(name[0])));
+  name[0] = AsciiUpper(name[0]);
   return name;
 }
 std::wstring Wide(std::string_view ascii) {

@@ -307,7 +307,7 @@ TEST_F(AboutWindowTest, IsAHiddenFixedDialogWithOnlyACloseButton) {
   ASSERT_TRUE(::IsWindow(hwnd));
   EXPECT_FALSE(::IsWindowVisible(hwnd));  // reading the icon loads it without showing it
   EXPECT_EQ(WindowText(hwnd), kForm2Caption);
-  EXPECT_EQ(ClassName(hwnd), L"Varnlet.Form2");
+  EXPECT_EQ(ClassName(hwnd), kForm2WindowClass);
   EXPECT_EQ(::GetParent(hwnd), nullptr);
   EXPECT_EQ(::GetWindow(hwnd, GW_OWNER), nullptr);
 

@@ -175,7 +175,7 @@ std::uint32_t FileSecurityApiWin32::ListFolder(const wchar_t* lpFolder, std::vec
     WIN32_FIND_DATAW data{};
     const HANDLE found = ::FindFirstFileW(pattern.c_str(), &data);
     if (found == INVALID_HANDLE_VALUE) return ::GetLastError();
-    const win32::UniqueOwner<HANDLE, &::FindClose> search(found);
+    const win32::UniqueFindHandle search(found);
     std::vector<FolderEntry> read;
     do {
       const std::wstring_view name = data.cFileName;

@@ -49,6 +49,8 @@ class UniqueOwner {
 };
 
 using UniqueHandle = UniqueOwner<HANDLE, &::CloseHandle>;
+// A FindFirstFileW search: a HANDLE too, but closed with FindClose.
+using UniqueFindHandle = UniqueOwner<HANDLE, &::FindClose>;
 using UniqueHwnd = UniqueOwner<HWND, &::DestroyWindow>;
 using UniqueHkey = UniqueOwner<HKEY, &::RegCloseKey>;
 using UniqueHicon = UniqueOwner<HICON, &::DestroyIcon>;

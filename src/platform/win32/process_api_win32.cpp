@@ -23,7 +23,8 @@ HANDLE ToHandle(ProcessHandle h) { return reinterpret_cast<HANDLE>(h); }
 using ReadEntryFn = BOOL(WINAPI*)(HANDLE, LPPROCESSENTRY32W);
 
 // Reads one entry into the system's whole structure and hands on the fields the trimmer reads.
-// A structure smaller than the one announced is refused, as the system refuses it.
+// A structure smaller than the one announced is refused, as the system refuses it. The two names
+// are of one size (src/checks/sdk_constants.cpp).
 bool ReadEntry(ReadEntryFn read, ProcessHandle snapshot, ProcessEntry32W* lppe) {
   if (lppe->dwSize < sizeof *lppe) return false;
   PROCESSENTRY32W entry{};
@@ -34,10 +35,6 @@ bool ReadEntry(ReadEntryFn read, ProcessHandle snapshot, ProcessEntry32W* lppe) 
   return true;
 }
 }  // namespace
-
-static_assert(sizeof(DWORD) == sizeof(std::uint32_t));
-static_assert(sizeof(WCHAR) == sizeof(wchar_t));
-static_assert(sizeof(PROCESSENTRY32W::szExeFile) == sizeof(ProcessEntry32W::szExeFile));
 
 ProcessHandle ProcessApiWin32::CreateToolhelp32Snapshot(std::uint32_t dwFlags, std::uint32_t th32ProcessID) {
   return reinterpret_cast<ProcessHandle>(::CreateToolhelp32Snapshot(dwFlags, th32ProcessID));

@@ -14,10 +14,7 @@ namespace {
 using win32::FromHkey;
 using win32::ToHkey;
 
-static_assert(sizeof(DWORD) == sizeof(std::uint32_t));
-static_assert(sizeof(LONG) == sizeof(std::int32_t));
-static_assert(sizeof(FILETIME) == sizeof(FileTime));
-
+// The sizes that make these casts sound are checked in src/checks/sdk_constants.cpp.
 DWORD* AsDword(std::uint32_t* p) { return reinterpret_cast<DWORD*>(p); }
 FILETIME* AsFiletime(FileTime* p) { return reinterpret_cast<FILETIME*>(p); }
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "build_config.h"
 #include "setup/command_line.h"
 #include "setup/install_folder.h"
 #include "setup/win32/setup_file_security.h"
@@ -134,8 +135,9 @@ std::wstring MakeOwnFolder(const std::wstring& sddl, DWORD& error) {
     error = length == 0 ? ::GetLastError() : static_cast<DWORD>(ERROR_BUFFER_OVERFLOW);
     return {};
   }
-  const std::wstring stem = std::wstring(windows, length) + L"\\Temp\\Varnlet-" +
-                            std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(::GetTickCount()) + L"-";
+  const std::wstring stem = std::wstring(windows, length) + L"\\Temp\\" + std::wstring(varnlet::config::kShortName) +
+                            L"-" + std::to_wstring(::GetCurrentProcessId()) + L"-" + std::to_wstring(::GetTickCount()) +
+                            L"-";
   for (int attempt = 0; attempt < 10; ++attempt) {
     const std::wstring folder = stem + std::to_wstring(attempt);
     error = varnlet::setup::CreateInstallFolder(folder, sddl, varnlet::setup::SetupFileSecurity());

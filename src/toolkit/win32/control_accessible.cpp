@@ -6,6 +6,7 @@
 
 #include "platform/win32/com_ptr.h"
 #include "platform/win32/system_library.h"
+#include "toolkit/win32/com_object.h"
 
 namespace varnlet::toolkit::win32 {
 namespace {
@@ -56,7 +57,7 @@ HRESULT Text(const std::wstring& text, BSTR* out) {
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
 #endif
-class ControlAccessible final : public IAccessible {
+class ControlAccessible final : public DispatchWithoutTypes<IAccessible> {
  public:
   ControlAccessible(HWND hwnd, ComPtr<IAccessible> standard, AccessibleFacts facts)
       : hwnd_(hwnd), standard_(std::move(standard)), facts_(std::move(facts)) {}
@@ -74,24 +75,10 @@ class ControlAccessible final : public IAccessible {
     AddRef();
     return S_OK;
   }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return refs_.Add(); }
+  ULONG STDMETHODCALLTYPE Release() override { return refs_.Release(this); }
 
   // IDispatch: readers call IAccessible itself.
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override {
-    if (count == nullptr) return E_POINTER;
-    *count = 0;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** info) override {
-    if (info != nullptr) *info = nullptr;
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
     return E_NOTIMPL;
   }
@@ -166,9 +153,11 @@ class ControlAccessible final : public IAccessible {
   HRESULT STDMETHODCALLTYPE put_accValue(VARIANT, BSTR) override { return E_NOTIMPL; }
 
  private:
+  // Only the last Release deletes it.
+  friend class win32::ComRefs;
   ~ControlAccessible() = default;
 
-  ULONG refs_ = 1;
+  ComRefs refs_;
   HWND hwnd_;
   ComPtr<IAccessible> standard_;
   AccessibleFacts facts_;

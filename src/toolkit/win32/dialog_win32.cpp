@@ -595,12 +595,52 @@ class DialogsWin32::DialogImpl final : public Dialog {
     if (pressed && ::PtInRect(&rc, at) != FALSE) Clicked(index);
   }
 
-  LRESULT OnPaintControl(HWND hwnd, void (DialogImpl::*paint)(HWND, HDC) const) const {
+  using Painter = void (DialogImpl::*)(HWND, HDC) const;
+  LRESULT OnPaintControl(HWND hwnd, Painter paint) const {
     PAINTSTRUCT ps;
     const HDC dc = ::BeginPaint(hwnd, &ps);
     (this->*paint)(hwnd, dc);
     ::EndPaint(hwnd, &ps);
     return 0;
+  }
+
+  // A control we draw ourselves: painted whole by `paint`, on the screen and into a DC it is given
+  // to print into. Nothing for any other message.
+  std::optional<LRESULT> PaintMessage(HWND hwnd, UINT msg, WPARAM wParam, Painter paint) const {
+    switch (msg) {
+      case WM_ERASEBKGND:
+        return 1;  // painted whole in WM_PAINT
+      case WM_PAINT:
+        return OnPaintControl(hwnd, paint);
+      case WM_PRINTCLIENT:
+        (this->*paint)(hwnd, reinterpret_cast<HDC>(wParam));
+        return 0;
+      default:
+        return std::nullopt;
+    }
+  }
+
+  // A control clicked like a button: pressed, then released inside it; `takesFocus` when pressing
+  // it also moves the focus to it. Nothing for any other message.
+  std::optional<LRESULT> ButtonMessage(HWND hwnd, std::size_t index, UINT msg, LPARAM lParam, bool takesFocus) {
+    switch (msg) {
+      case WM_LBUTTONDOWN:
+        if (takesFocus) ::SetFocus(hwnd);
+        OnButtonDown(hwnd, index);
+        return 0;
+      case WM_LBUTTONUP:
+        OnButtonUp(hwnd, index, {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+        return 0;
+      default:
+        return std::nullopt;
+    }
+  }
+
+  // A control a screen reader reads by its facts; nothing where the system is to answer.
+  std::optional<LRESULT> ReaderMessage(HWND hwnd, std::size_t index, UINT msg, WPARAM wParam, LPARAM lParam) const {
+    if (msg != WM_GETOBJECT) return std::nullopt;
+    if (const LRESULT object = AnswerGetObject(hwnd, wParam, lParam, FactsOf(index)); object != 0) return object;
+    return std::nullopt;
   }
 
   // What a screen reader reads of a control of ours: its text names it.
@@ -618,24 +658,13 @@ class DialogsWin32::DialogImpl final : public Dialog {
 
   // Picture boxes: their picture on their colour, and a click (Picture2 surrounds the link).
   LRESULT PictureBoxMessage(HWND hwnd, std::size_t index, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (const auto painted = PaintMessage(hwnd, msg, wParam, &DialogImpl::PaintPictureBox)) return *painted;
+    if (const auto clicked = ButtonMessage(hwnd, index, msg, lParam, false)) return *clicked;
     switch (msg) {
       case WM_COMMAND:
         return OnCommand(HIWORD(wParam), reinterpret_cast<HWND>(lParam));
       case WM_CTLCOLORSTATIC:
         return OnCtlColorStatic(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam));
-      case WM_ERASEBKGND:
-        return 1;  // painted whole in WM_PAINT
-      case WM_PAINT:
-        return OnPaintControl(hwnd, &DialogImpl::PaintPictureBox);
-      case WM_PRINTCLIENT:
-        PaintPictureBox(hwnd, reinterpret_cast<HDC>(wParam));
-        return 0;
-      case WM_LBUTTONDOWN:
-        OnButtonDown(hwnd, index);
-        return 0;
-      case WM_LBUTTONUP:
-        OnButtonUp(hwnd, index, {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
-        return 0;
       default:
         return ::DefWindowProcW(hwnd, msg, wParam, lParam);
     }
@@ -643,14 +672,9 @@ class DialogsWin32::DialogImpl final : public Dialog {
 
   // The banner's area: the page fills it; the focus goes on into the page.
   LRESULT BrowserAreaMessage(HWND hwnd, std::size_t index, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (const auto painted = PaintMessage(hwnd, msg, wParam, &DialogImpl::PaintPictureBox)) return *painted;
+    if (const auto read = ReaderMessage(hwnd, index, msg, wParam, lParam)) return *read;
     switch (msg) {
-      case WM_ERASEBKGND:
-        return 1;
-      case WM_PAINT:
-        return OnPaintControl(hwnd, &DialogImpl::PaintPictureBox);
-      case WM_PRINTCLIENT:
-        PaintPictureBox(hwnd, reinterpret_cast<HDC>(wParam));
-        return 0;
       case WM_SIZE:
         if (controls_[index].browser) controls_[index].browser->Resize(LOWORD(lParam), HIWORD(lParam));
         break;
@@ -658,11 +682,6 @@ class DialogsWin32::DialogImpl final : public Dialog {
         if (controls_[index].browser) controls_[index].browser->Focus();
         InvalidateBannerRing();
         return 0;
-      case WM_GETOBJECT:
-        if (const LRESULT object = AnswerGetObject(hwnd, wParam, lParam, FactsOf(index)); object != 0) {
-          return object;
-        }
-        break;
       default:
         break;
     }
@@ -671,14 +690,10 @@ class DialogsWin32::DialogImpl final : public Dialog {
 
   // A label that is a link (the maker's name): it takes the focus, and does its click on Enter or Space.
   LRESULT LinkMessage(HWND hwnd, std::size_t index, UINT msg, WPARAM wParam, LPARAM lParam) {
+    if (const auto painted = PaintMessage(hwnd, msg, wParam, &DialogImpl::PaintLink)) return *painted;
+    if (const auto read = ReaderMessage(hwnd, index, msg, wParam, lParam)) return *read;
+    if (const auto clicked = ButtonMessage(hwnd, index, msg, lParam, true)) return *clicked;
     switch (msg) {
-      case WM_ERASEBKGND:
-        return 1;
-      case WM_PAINT:
-        return OnPaintControl(hwnd, &DialogImpl::PaintLink);
-      case WM_PRINTCLIENT:
-        PaintLink(hwnd, reinterpret_cast<HDC>(wParam));
-        return 0;
       case WM_GETFONT:
         return reinterpret_cast<LRESULT>(controls_[index].font.get());
       case WM_SETFONT:
@@ -693,18 +708,6 @@ class DialogsWin32::DialogImpl final : public Dialog {
         // Once per press: a key held down repeats.
         if ((wParam == VK_RETURN || wParam == VK_SPACE) && (lParam & (LPARAM{1} << 30)) == 0) Clicked(index);
         return 0;
-      case WM_LBUTTONDOWN:
-        ::SetFocus(hwnd);
-        OnButtonDown(hwnd, index);
-        return 0;
-      case WM_LBUTTONUP:
-        OnButtonUp(hwnd, index, {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
-        return 0;
-      case WM_GETOBJECT:
-        if (const LRESULT object = AnswerGetObject(hwnd, wParam, lParam, FactsOf(index)); object != 0) {
-          return object;
-        }
-        break;
       case kDoDefaultAction:
         Clicked(index);
         return 0;

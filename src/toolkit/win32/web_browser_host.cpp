@@ -46,6 +46,7 @@
 
 #include "platform/win32/com_ptr.h"
 #include "platform/win32/system_library.h"
+#include "toolkit/win32/com_object.h"
 
 namespace varnlet::toolkit::win32 {
 
@@ -146,7 +147,7 @@ bool SameObject(IUnknown* a, IUnknown* b) {
 class BrowserSite final : public IOleClientSite,
                           public IOleInPlaceSite,
                           public IOleInPlaceFrame,
-                          public IDispatch,
+                          public DispatchWithoutTypes<IDispatch>,
                           public IDocHostUIHandler {
  public:
   BrowserSite(HWND container, const PagePolicy& policy, LinkFollower followLink)
@@ -189,12 +190,8 @@ class BrowserSite final : public IOleClientSite,
     AddRef();
     return S_OK;
   }
-  ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG left = --refs_;
-    if (left == 0) delete this;
-    return left;
-  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return refs_.Add(); }
+  ULONG STDMETHODCALLTYPE Release() override { return refs_.Release(this); }
 
   // IOleClientSite
   HRESULT STDMETHODCALLTYPE SaveObject() override { return E_NOTIMPL; }
@@ -301,16 +298,6 @@ class BrowserSite final : public IOleClientSite,
   }
 
   // IDispatch, as the DWebBrowserEvents2 sink
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* pctinfo) override {
-    if (pctinfo == nullptr) return E_POINTER;
-    *pctinfo = 0;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo** ppTInfo) override {
-    if (ppTInfo != nullptr) *ppTInfo = nullptr;
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE Invoke(DISPID dispIdMember, REFIID, LCID, WORD wFlags, DISPPARAMS* pDispParams,
                                    VARIANT* pVarResult, EXCEPINFO*, UINT*) override {
     // The client site's ambient properties: only the download control is ours to answer.
@@ -376,6 +363,8 @@ class BrowserSite final : public IOleClientSite,
   static constexpr DWORD kHostFlags = DOCHOSTUIFLAG_ENABLE_REDIRECT_NOTIFICATION | DOCHOSTUIFLAG_DPI_AWARE |
                                       DOCHOSTUIFLAG_DISABLE_HELP_MENU | DOCHOSTUIFLAG_LOCAL_MACHINE_ACCESS_CHECK;
 
+  // Only the last Release deletes it.
+  friend class win32::ComRefs;
   ~BrowserSite() = default;
 
   bool IsControl(IDispatch* browser) const { return SameObject(browser, control_); }
@@ -389,7 +378,7 @@ class BrowserSite final : public IOleClientSite,
     if (follow) follow(url);
   }
 
-  ULONG refs_ = 1;
+  ComRefs refs_;
   HWND container_;
   const PagePolicy& policy_;
   LinkFollower followLink_;

@@ -1,7 +1,9 @@
 // The portable code types the system's numbers again, without <windows.h>: flags, messages, error
-// numbers, rights, the notification-area record's layout. Each is checked here against the SDK's
-// own definition, one assertion a number, so a mistyped one stops the Windows build. Nothing here
-// runs, and the object is never linked; it sees every layer, so it is a target of its own.
+// numbers, rights, the notification-area record's layout, and the sizes of the types the adapters
+// hand to the system in place of its own. Each is checked here against the SDK's own definition, one
+// assertion a number, so a mistyped one stops the Windows build. Nothing here runs, and the object
+// is never linked. It reads every layer's headers, so it lies above them all in a folder of its own:
+// in any layer's folder it would include the layers above that one.
 #include <windows.h>
 #include <mshtmdid.h>
 #include <oleacc.h>
@@ -20,6 +22,7 @@
 #include "platform/file_api.h"
 #include "platform/file_security_api.h"
 #include "platform/process_api.h"
+#include "platform/registry_api.h"
 #include "platform/system_errors.h"
 #include "platform/user_api.h"
 #include "registry/cQueryReg.h"
@@ -47,6 +50,11 @@ constexpr bool Same(Enum ours, INTERNETFEATURELIST system) {
 
 }  // namespace
 
+// The adapters pass the portable layers' numbers, characters and structures for the system's.
+static_assert(sizeof(DWORD) == sizeof(std::uint32_t));
+static_assert(sizeof(LONG) == sizeof(std::int32_t));
+static_assert(sizeof(WCHAR) == sizeof(wchar_t));
+
 // platform/ansi_code_page.h
 static_assert(platform::kWcNoBestFitChars == WC_NO_BEST_FIT_CHARS);
 
@@ -68,6 +76,10 @@ static_assert(offsetof(platform::ProcessPowerThrottlingState, ControlMask) ==
               offsetof(PROCESS_POWER_THROTTLING_STATE, ControlMask));
 static_assert(offsetof(platform::ProcessPowerThrottlingState, StateMask) ==
               offsetof(PROCESS_POWER_THROTTLING_STATE, StateMask));
+static_assert(sizeof(PROCESSENTRY32W::szExeFile) == sizeof(platform::ProcessEntry32W::szExeFile));
+
+// platform/registry_api.h
+static_assert(sizeof(FILETIME) == sizeof(platform::FileTime));
 
 // platform/file_security_api.h
 static_assert(platform::kInheritOnlyAce == INHERIT_ONLY_ACE);
