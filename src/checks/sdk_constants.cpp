@@ -43,8 +43,9 @@ constexpr bool IsInvalidHandleValue(Number n) {
   return sizeof(Number) == sizeof(HANDLE) && n == static_cast<Number>(static_cast<LONG_PTR>(-1));
 }
 
-template <class Enum>
-constexpr bool Same(Enum ours, INTERNETFEATURELIST system) {
+// Our enumerator and the SDK's, as the numbers both stand for.
+template <class Ours, class System>
+constexpr bool Same(Ours ours, System system) {
   return static_cast<std::uint32_t>(ours) == static_cast<std::uint32_t>(system);
 }
 
@@ -85,12 +86,12 @@ static_assert(sizeof(FILETIME) == sizeof(platform::FileTime));
 static_assert(platform::kInheritOnlyAce == INHERIT_ONLY_ACE);
 static_assert(IsInvalidHandleValue(platform::kInvalidFileHandle));
 static_assert(platform::kDriveFixed == DRIVE_FIXED);
-static_assert(platform::kBusType1394 == BusType1394);
-static_assert(platform::kBusTypeUsb == BusTypeUsb);
-static_assert(platform::kBusTypeIscsi == BusTypeiScsi);
-static_assert(platform::kBusTypeSd == BusTypeSd);
-static_assert(platform::kBusTypeMmc == BusTypeMmc);
-static_assert(platform::kBusTypeFileBackedVirtual == BusTypeFileBackedVirtual);
+static_assert(Same(platform::StorageBus::Ieee1394, BusType1394));
+static_assert(Same(platform::StorageBus::Usb, BusTypeUsb));
+static_assert(Same(platform::StorageBus::Iscsi, BusTypeiScsi));
+static_assert(Same(platform::StorageBus::Sd, BusTypeSd));
+static_assert(Same(platform::StorageBus::Mmc, BusTypeMmc));
+static_assert(Same(platform::StorageBus::FileBackedVirtual, BusTypeFileBackedVirtual));
 static_assert(platform::kInvalidFileAttributes == INVALID_FILE_ATTRIBUTES);
 static_assert(platform::kFileAttributeDirectory == FILE_ATTRIBUTE_DIRECTORY);
 static_assert(platform::kFileAttributeReparsePoint == FILE_ATTRIBUTE_REPARSE_POINT);

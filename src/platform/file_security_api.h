@@ -42,16 +42,12 @@ inline constexpr std::uint32_t kDriveFixed = 3;
 // machine (IEEE 1394, USB, SD, MMC), reached over the network (iSCSI) or made of a file (a
 // mounted VHD or ISO). Such a disk may report itself fixed, yet its lists were written wherever
 // it was prepared.
-inline constexpr std::uint32_t kBusType1394 = 4;
-inline constexpr std::uint32_t kBusTypeUsb = 7;
-inline constexpr std::uint32_t kBusTypeIscsi = 9;
-inline constexpr std::uint32_t kBusTypeSd = 12;
-inline constexpr std::uint32_t kBusTypeMmc = 13;
-inline constexpr std::uint32_t kBusTypeFileBackedVirtual = 15;
+// Any other STORAGE_BUS_TYPE value (SATA, NVMe, ...) passes through as it is.
+enum class StorageBus : std::uint32_t { Ieee1394 = 4, Usb = 7, Iscsi = 9, Sd = 12, Mmc = 13, FileBackedVirtual = 15 };
 
 // What STORAGE_DEVICE_DESCRIPTOR tells of the disk behind a volume.
 struct StorageDeviceDescriptor {
-  std::uint32_t busType = 0;
+  StorageBus busType{};
   bool removableMedia = false;
 };
 // What STORAGE_HOTPLUG_INFO tells of it: its medium may be taken out, or the device unplugged

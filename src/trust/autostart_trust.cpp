@@ -168,9 +168,9 @@ ExecutableTrust Worse(ExecutableTrust a, ExecutableTrust b) {
   return rank(b) > rank(a) ? b : a;
 }
 
-bool IsExternalBus(std::uint32_t bus) {
-  return bus == platform::kBusType1394 || bus == platform::kBusTypeUsb || bus == platform::kBusTypeIscsi ||
-         bus == platform::kBusTypeSd || bus == platform::kBusTypeMmc || bus == platform::kBusTypeFileBackedVirtual;
+bool IsExternalBus(platform::StorageBus bus) {
+  using enum platform::StorageBus;
+  return bus == Ieee1394 || bus == Usb || bus == Iscsi || bus == Sd || bus == Mmc || bus == FileBackedVirtual;
 }
 
 // The disk behind the drive of `path`: one whose medium may be taken out, that may be unplugged, or

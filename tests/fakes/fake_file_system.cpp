@@ -208,7 +208,8 @@ std::uint32_t FakeFileSecurity::QueryStorageDeviceProperty(const wchar_t* lpVolu
   const wchar_t letter = VolumeLetter(lpVolumeName);
   if (letter == 0) return 87;  // ERROR_INVALID_PARAMETER
   const auto it = devices.find(letter);
-  descriptor = it == devices.end() ? platform::StorageDeviceDescriptor{11, false} : it->second;  // BusTypeSata
+  descriptor = it == devices.end() ? platform::StorageDeviceDescriptor{platform::StorageBus{11}, false}
+                                   : it->second;  // BusTypeSata
   return 0;
 }
 

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <initializer_list>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/Form1.h"
@@ -28,6 +30,12 @@ constexpr char kExeAnsi[] = "C:\\Program Files\\Varnlet\\varnlet.exe";
 constexpr char kCommandAnsi[] = "\"C:\\Program Files\\Varnlet\\varnlet.exe\"";
 
 std::string Stored(const std::string& text) { return text + '\0'; }
+
+// Each folder of `rows` judged by `judge` gets its verdict.
+template <class Verdict, class Judge>
+void ExpectVerdicts(std::initializer_list<std::pair<const wchar_t*, Verdict>> rows, Judge judge) {
+  for (const auto& [folder, verdict] : rows) EXPECT_EQ(judge(folder), verdict) << std::wstring(folder);
+}
 
 struct MenuCommands : ::testing::Test {
   fakes::FakePlatform fakes;
@@ -309,13 +317,10 @@ TEST(AutostartTrust, OnlyAnExeNoStandardUserCanReplaceIsAddedToTheStartOfWindows
   files.driveTypes = {{L'N', 4}, {L'E', 2}};
   // Disks plugged in from outside, reached over the network or made of a file call themselves
   // fixed; their bus tells, or their answer to whether they may be unplugged or emptied.
-  files.devices = {{L'U', {platform::kBusTypeUsb}},
-                   {L'F', {platform::kBusType1394}},
-                   {L'S', {platform::kBusTypeSd}},
-                   {L'M', {platform::kBusTypeMmc}},
-                   {L'I', {platform::kBusTypeIscsi}},
-                   {L'V', {platform::kBusTypeFileBackedVirtual}},
-                   {L'R', {11, true}}};
+  files.devices = {{L'U', {platform::StorageBus::Usb}},     {L'F', {platform::StorageBus::Ieee1394}},
+                   {L'S', {platform::StorageBus::Sd}},      {L'M', {platform::StorageBus::Mmc}},
+                   {L'I', {platform::StorageBus::Iscsi}},   {L'V', {platform::StorageBus::FileBackedVirtual}},
+                   {L'R', {platform::StorageBus{11}, true}}};
   files.hotplug = {{L'H', {false, true}}, {L'P', {true, false}}};
   files.security[L"C:\\"] = driveRoot;
   files.security[L"C:\\Program Files"] = programFiles;
@@ -389,20 +394,20 @@ TEST(AutostartTrust, OnlyAnExeNoStandardUserCanReplaceIsAddedToTheStartOfWindows
   }
   // Before an installer writes anything: the folder it is about to make, or finds, and those above.
   files.absent = {L"C:\\Program Files\\Fresh", L"C:\\Tools\\Fresh", L"C:\\Users\\ana\\Downloads\\Fresh", L"C:\\New"};
-  for (const auto& [folder, trust] : std::initializer_list<std::pair<const wchar_t*, ExecutableTrust>>{
-           {L"C:\\Program Files\\Fresh", ExecutableTrust::Trusted},
-           {L"C:\\Program Files\\Varnlet", ExecutableTrust::Trusted},
-           {L"C:\\Tools\\Fresh", ExecutableTrust::WritableByOthers},
-           {L"C:\\Users\\ana\\Downloads\\Fresh", ExecutableTrust::OneUserAccount},
-           {L"C:\\Program Files\\Fresh.", ExecutableTrust::UnusualPath},
-           {L"C:\\j", ExecutableTrust::Linked},
-           {L"C:\\j\\Sub", ExecutableTrust::Linked},
-           {L"C:\\New\\Varnlet", ExecutableTrust::Unknown},
-           {L"U:\\Apps", ExecutableTrust::NotLocal},
-           {L"C:\\", ExecutableTrust::Unknown},
-       }) {
-    EXPECT_EQ(JudgeRunValueFolder(folder, files), trust) << std::wstring(folder);
-  }
+  ExpectVerdicts<ExecutableTrust>(
+      {
+          {L"C:\\Program Files\\Fresh", ExecutableTrust::Trusted},
+          {L"C:\\Program Files\\Varnlet", ExecutableTrust::Trusted},
+          {L"C:\\Tools\\Fresh", ExecutableTrust::WritableByOthers},
+          {L"C:\\Users\\ana\\Downloads\\Fresh", ExecutableTrust::OneUserAccount},
+          {L"C:\\Program Files\\Fresh.", ExecutableTrust::UnusualPath},
+          {L"C:\\j", ExecutableTrust::Linked},
+          {L"C:\\j\\Sub", ExecutableTrust::Linked},
+          {L"C:\\New\\Varnlet", ExecutableTrust::Unknown},
+          {L"U:\\Apps", ExecutableTrust::NotLocal},
+          {L"C:\\", ExecutableTrust::Unknown},
+      },
+      [&](const wchar_t* folder) { return JudgeRunValueFolder(folder, files); });
   files.absent.clear();
   for (const char* call : {"GetSecurityInfo", "GetFileAttributesW", "CreateFileW", "GetFinalPathNameByHandleW",
                            "GetFileAttributesByHandle", "QueryStorageDeviceProperty", "GetStorageHotplugInfo"}) {
@@ -480,16 +485,16 @@ TEST(InstallFolder, OnlyANewFolderOrThePreviousInstallsOwnIsUsed) {
             InstallFolderVerdict::Reuse);
 
   // Judged again once the MSI made or kept it, before a file is written into it.
-  for (const auto& [folder, verdict] : std::initializer_list<std::pair<const wchar_t*, InstallFolderVerdict>>{
-           {L"C:\\Program Files\\Old", InstallFolderVerdict::Reuse},
-           {L"C:\\Program Files\\Varnlet", InstallFolderVerdict::Unusable},
-           {L"C:\\Program Files\\Crowded", InstallFolderVerdict::Occupied},
-           {L"C:\\Program Files\\Open", InstallFolderVerdict::NotAdministrators},
-           {L"C:\\Shared\\Old", InstallFolderVerdict::AboveChangeable},
-           {L"C:\\Linked", InstallFolderVerdict::Linked},
-       }) {
-    EXPECT_EQ(setup::JudgeFolderBeforeWriting(folder, files), verdict) << std::wstring(folder);
-  }
+  ExpectVerdicts<InstallFolderVerdict>(
+      {
+          {L"C:\\Program Files\\Old", InstallFolderVerdict::Reuse},
+          {L"C:\\Program Files\\Varnlet", InstallFolderVerdict::Unusable},
+          {L"C:\\Program Files\\Crowded", InstallFolderVerdict::Occupied},
+          {L"C:\\Program Files\\Open", InstallFolderVerdict::NotAdministrators},
+          {L"C:\\Shared\\Old", InstallFolderVerdict::AboveChangeable},
+          {L"C:\\Linked", InstallFolderVerdict::Linked},
+      },
+      [&](const wchar_t* folder) { return setup::JudgeFolderBeforeWriting(folder, files); });
   // Nothing that cannot be read passes, a folder above included (the second descriptor read).
   for (const auto& [call, nth] : std::initializer_list<std::pair<const char*, int>>{{"GetFileAttributesW", 0},
                                                                                     {"CreateFileW", 0},

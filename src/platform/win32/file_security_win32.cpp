@@ -110,7 +110,7 @@ std::uint32_t FileSecurityApiWin32::QueryStorageDeviceProperty(const wchar_t* lp
   }
   if (returned < offsetof(STORAGE_DEVICE_DESCRIPTOR, BusType) + sizeof out.descriptor.BusType)
     return ERROR_INVALID_DATA;
-  descriptor.busType = static_cast<std::uint32_t>(out.descriptor.BusType);
+  descriptor.busType = static_cast<StorageBus>(out.descriptor.BusType);
   descriptor.removableMedia = out.descriptor.RemovableMedia != FALSE;
   return ERROR_SUCCESS;
 }

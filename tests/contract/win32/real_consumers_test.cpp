@@ -194,9 +194,9 @@ TEST_F(RealConsumers, TheChecksReadWhoMayChangeAPath) {
   platform::FileSecurityApiWin32 files;
   EXPECT_EQ(files.GetDriveTypeW(L"C:\\"), platform::kDriveFixed);
   // Wine answers for its drives as for a SCSI disk; a Windows machine's system disk is internal.
-  platform::StorageDeviceDescriptor device{platform::kBusTypeUsb, true};
+  platform::StorageDeviceDescriptor device{platform::StorageBus::Usb, true};
   ASSERT_EQ(files.QueryStorageDeviceProperty(L"\\\\.\\C:", device), 0u);
-  EXPECT_NE(device.busType, platform::kBusTypeUsb);
+  EXPECT_NE(device.busType, platform::StorageBus::Usb);
   EXPECT_FALSE(device.removableMedia);
   EXPECT_NE(files.QueryStorageDeviceProperty(L"\\\\.\\Q:", device), 0u) << "no such volume";
   // Wine has no answer to the hot-plug question, which the checks then take for a refusal.
