@@ -868,9 +868,9 @@ Function .onInit
   ; folder: the library reads the command line itself, so a /D= a launcher quoted still names the
   ; folder, and one that names none is refused.
   System::Call '$PLUGINSDIR\varnlet_setup.dll::InstallFolderParameter(w .r1, i ${NSIS_MAX_STRLEN}) i.r2 ? u'
-  ${If} $2 == 1
+  ${If} $2 == ${FolderParameter_Given}
     StrCpy $INSTDIR $1
-  ${ElseIf} $2 != 0
+  ${ElseIf} $2 != ${FolderParameter_None}
     !insertmacro END_WITH MB_ICONSTOP ${EXIT_FOLDER} "$(FolderParameter)"
     Push ${EXIT_FOLDER}
     Call LogEnd

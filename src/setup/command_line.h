@@ -3,6 +3,7 @@
 // parameter and unquoted, and passes over any other form for its default folder; a launcher that
 // quotes its arguments (a deployment tool, PowerShell's Start-Process, a scheduled task) passes
 // "/D=C:\My Apps\Varnlet" or /D="C:\My Apps\Varnlet". So the installer reads the line itself.
+// The build writes the numbers of FolderParameter out for the NSIS script, as those of verdicts.h.
 #include <string>
 #include <string_view>
 
