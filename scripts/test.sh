@@ -3,7 +3,8 @@
 # sanitizers), the checks on the code (format, static analysis), the Windows tests and
 # end-to-end tests under Wine for x64 and then x86, a one-minute soak of each, the release rehearsal
 # (two plain builds of fresh clones byte for byte for x64 and x86, then signed with a key in a
-# SoftHSM2 token, time-stamped by a local authority and verified), and a bounded fuzzing run.
+# SoftHSM2 token, time-stamped by a local authority and verified), and a bounded fuzzing run; the
+# last two run beside the Wine steps, at the lowest priority, in the time those spend waiting.
 # A step that fails does not stop the next; the run ends with a table of the steps, and under each
 # the tests it skipped and why, and exits non-zero when any failed.
 # Where the kernel cannot run 32-bit code (or VARNLET_NO_32BIT=1 rehearses that), the x86 build is
@@ -18,7 +19,13 @@ stop_wine() {
   local tree
   for tree in build/win64 build/win32; do [ ! -x "$tree/wine-run" ] || "$tree/wine-run" --stop; done
 }
-trap stop_wine EXIT
+declare -A beside_pid=() beside_log=() beside_start=()
+stop_beside() {
+  local pid
+  for pid in "${beside_pid[@]}"; do pkill -P "$pid" 2>/dev/null; kill "$pid" 2>/dev/null; done
+  return 0
+}
+trap 'stop_beside; stop_wine' EXIT
 
 names=() results=() times=()
 # What a step left out, one "name: reason" a line, shown under the step; the scripts a step runs
@@ -41,6 +48,28 @@ step() {
 }
 skip() {
   names+=("$1") results+=("skipped: $2") times+=("${3-0}")
+}
+# beside NAME COMMAND...: starts a step that needs neither a display nor a build tree's Wine (the
+# release builds its own clones and prefixes, fuzzing its own tree) in the background, at the
+# lowest priority, so that it takes the time the Wine tests spend waiting without slowing their
+# programs; collect NAME waits for it, shows its output and records it as step does.
+beside() {
+  local name="$1"
+  shift
+  beside_log[$name]="$(mktemp)"
+  beside_start[$name]=$SECONDS
+  ( renice -n 19 -p "$BASHPID" >/dev/null; set -euo pipefail; "$@" ) >"${beside_log[$name]}" 2>&1 &
+  beside_pid[$name]=$!
+}
+collect() {
+  local name="$1" rc=0
+  echo "== $name (run beside the steps above)"
+  wait "${beside_pid[$name]}" || rc=$?
+  cat "${beside_log[$name]}"
+  rm -f "${beside_log[$name]}"
+  names+=("$name")
+  times+=($((SECONDS - beside_start[$name])))
+  if [ "$rc" -eq 0 ]; then results+=(passed); else results+=("failed (exit $rc)"); fi
 }
 
 # The tests the last ctest run in build tree $1 skipped, one "name: reason" a line, the reason as
@@ -101,6 +130,10 @@ step "set-up (scripts/deps.sh)" scripts/deps.sh
 step "native: unit tests (ASan + UBSan)" native
 step "code: format, clang-tidy, cppcheck" scripts/check.sh
 step "win64: build" build_windows win64
+release="release: built twice, compared; token-signed, stamped"
+fuzzing="fuzzing (${VARNLET_FUZZ_SECONDS:-60} s)"
+beside "$release" scripts/reproduce.sh --sign x64 x86
+beside "$fuzzing" scripts/fuzz.sh "${VARNLET_FUZZ_SECONDS:-60}"
 step "win64: tests under Wine" wine_tests win64
 step "win64: one-minute soak" soak win64
 if wine_runs_32bit; then
@@ -115,8 +148,8 @@ else
   skip "win32: tests under 32-bit Wine" "this kernel cannot run 32-bit programs"
   skip "win32: one-minute soak" "this kernel cannot run 32-bit programs"
 fi
-step "release: built twice, compared; token-signed, stamped" scripts/reproduce.sh --sign x64 x86
-step "fuzzing (${VARNLET_FUZZ_SECONDS:-60} s)" scripts/fuzz.sh "${VARNLET_FUZZ_SECONDS:-60}"
+collect "$release"
+collect "$fuzzing"
 
 passed=0 failed=0 skipped=0
 echo
