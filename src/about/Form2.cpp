@@ -32,18 +32,18 @@ constexpr JoinedText<config::kTitle.size() + 1> kProductName{config::kTitle, L" 
 // Every field is set, so the table reads as the window does.
 constexpr ControlDesign Label(std::wstring_view name, std::size_t container, toolkit::TwipRect rect,
                               std::wstring_view text, FontDesign font, TextAlign align = TextAlign::Left) {
-  return {name, ControlKind::Label, container, rect, text, font, align, std::nullopt, std::nullopt, 0, false, nullptr};
+  return {name, ControlKind::Label, container, rect, text, font, align, std::nullopt, std::nullopt, 0, {}, nullptr};
 }
 
 constexpr ControlDesign PictureBox(std::wstring_view name, toolkit::TwipRect rect, int pictureResource) {
   return {name,   ControlKind::PictureBox, kOnForm, rect,   {}, {}, TextAlign::Left, std::nullopt,
-          kWhite, pictureResource,         false,   nullptr};
+          kWhite, pictureResource,         {},      nullptr};
 }
 
 constexpr ControlDesign Link(ControlDesign c, toolkit::Colour fore, toolkit::Colour back) {
   c.foreColour = fore;
   c.backColour = back;
-  c.link = true;
+  c.link = L"Abrir";
   return c;
 }
 
@@ -67,7 +67,7 @@ constexpr std::array<ControlDesign, kControlCount> kControls{{
      std::nullopt,
      std::nullopt,
      0,
-     false,
+     {},
      &kAdsPagePolicy},
 }};
 

@@ -154,7 +154,9 @@ void Form1::ToggleStartWithWindows(std::int16_t Index, const std::wstring& exePa
 
 std::unique_ptr<toolkit::Icon> Form1::LoadTrayIcon() { return services_.toolkit.LoadNotifyIcon(); }
 
-bool Form1::PopupTrayMenu() { return form_ && zmnuSysTrayDemo_ && form_->PopupMenu(*zmnuSysTrayDemo_, kMenuExit); }
+void Form1::PopupTrayMenu() {
+  if (form_ && zmnuSysTrayDemo_) form_->PopupMenu(*zmnuSysTrayDemo_, kMenuExit);
+}
 
 toolkit::Hwnd Form1::hWnd() const { return form_ ? form_->hWnd() : 0; }
 

@@ -109,7 +109,7 @@ class Form1 final : private toolkit::FormEvents, private tray::TrayHost {
   registry::cQueryReg& Registry();
 
  private:
-  bool PopupTrayMenu() override;
+  void PopupTrayMenu() override;
   std::unique_ptr<toolkit::Icon> LoadTrayIcon() override;
   void ToggleStartWithWindows(std::int16_t Index, const std::wstring& exePath);
 

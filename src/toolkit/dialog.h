@@ -53,8 +53,9 @@ struct ControlDesign {
   std::optional<Colour> backColour;
   // A bitmap resource for a picture box, 0 for none.
   int pictureResource = 0;
-  // A label that opens an address: under high contrast it takes the system's link colour.
-  bool link = false;
+  // A label that opens an address, by the name a screen reader gives that action ("Abrir"); empty
+  // for any other control. Under high contrast a link takes the system's link colour.
+  std::wstring_view link;
   // What a WebBrowser control's page may do; one without a policy gets no browser.
   const PagePolicy* page = nullptr;
 };

@@ -6,11 +6,11 @@ ControlAccess AccessOf(const ControlDesign& control, bool showsPage) {
   ControlAccess access;
   switch (control.kind) {
     case ControlKind::Label:
-      if (control.link) {
+      if (!control.link.empty()) {
         access.tabStop = true;
         access.pressable = true;
         access.role = kRoleLink;
-        access.defaultAction = L"Abrir";
+        access.defaultAction = control.link;
       }
       break;
     case ControlKind::WebBrowser:

@@ -8,7 +8,7 @@ DialogColours ChooseColours(const DialogDesign& design, bool highContrast, const
   colours.controls.reserve(design.controls.size());
   for (const ControlDesign& c : design.controls) {
     if (highContrast) {
-      colours.controls.push_back({c.link ? system.hotLight : system.windowText, system.window});
+      colours.controls.push_back({!c.link.empty() ? system.hotLight : system.windowText, system.window});
     } else {
       colours.controls.push_back({c.foreColour.value_or(system.buttonText), c.backColour.value_or(design.backColour)});
     }

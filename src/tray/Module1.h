@@ -61,8 +61,8 @@ class TrayHost {
   virtual ~TrayHost() = default;
   virtual Hwnd hWnd() const = 0;
   // Pops up the tray menu at the mouse pointer with "Salir" as its default item; returns when
-  // the menu has closed (and a chosen item has run). False when it closed without a choice.
-  virtual bool PopupTrayMenu() = 0;
+  // the menu has closed (and a chosen item has run).
+  virtual void PopupTrayMenu() = 0;
   // True once the program has ended (say, "Salir" chosen inside a window the menu opened): a
   // handler interrupted by the end does nothing more.
   virtual bool Ended() const = 0;
@@ -140,7 +140,7 @@ class Module1 final : private platform::WindowProcTarget, private platform::Time
 
   NotifyIconRecord NewRecord(Hwnd hWnd);
   // The menu for a right-button release or for the keyboard: the form brought forward, then the
-  // popup; after a keyboard menu closed without a choice, the focus goes back to the icon.
+  // popup; after a keyboard menu has closed, the focus goes back to the icon.
   void OpenTrayMenu(Hwnd form, bool fromKeyboard);
   // NIM_ADD, then NIM_SETVERSION when the shell answered exactly 1.
   bool AddIcon(const NotifyIconRecord& record);

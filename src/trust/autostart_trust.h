@@ -61,8 +61,8 @@ struct RunValueTarget {
 RunValueTarget JudgeRunValueTarget(std::wstring_view exePath, platform::FileSecurityApi& fileSecurity);
 
 // `folder` ("C:\" for a root) and every folder above it, each judged through a handle opened on
-// it: `folder` as `part`, those above it as ancestors. Trusted, Linked, WritableByOthers, or
-// Unknown where one cannot be opened or read. The disk is not judged.
+// it: `folder` as `part`, those above it as ancestors. Trusted, Linked, WritableByOthers,
+// OneUserAccount, or Unknown where one cannot be opened or read. The disk is not judged.
 ExecutableTrust JudgeFolderAndAbove(std::wstring_view folder, PathPart part, platform::FileSecurityApi& fileSecurity);
 
 // The verdict the same rule will give an exe an installer is about to put in `folder`, judged

@@ -227,6 +227,8 @@ __declspec(dllexport) void __cdecl MakePluginsDir(HWND, int size, wchar_t* varia
   DWORD error = ERROR_SUCCESS;
   const std::wstring folder = MakeOwnFolder(sddl, error);
   if (folder.empty() || folder.size() >= static_cast<std::size_t>(size)) {
+    // A folder no one is told of would stay behind.
+    if (!folder.empty()) ::RemoveDirectoryW(folder.c_str());
     PushString(stack, size, std::to_wstring(error == ERROR_SUCCESS ? ERROR_BUFFER_OVERFLOW : error));
     return;
   }
@@ -238,11 +240,14 @@ __declspec(dllexport) void __cdecl MakePluginsDir(HWND, int size, wchar_t* varia
 // A folder of the uninstaller's own in Windows' temporary folder, made as the plug-ins folder is
 // (MakeOwnFolder): its path into `folder` of `size` characters; 0, or the system's error.
 __declspec(dllexport) DWORD WINAPI MakeTemporaryFolder(const wchar_t* sddl, wchar_t* folder, DWORD size) {
-  if (sddl == nullptr) return ERROR_INVALID_PARAMETER;
+  if (sddl == nullptr || folder == nullptr || size == 0) return ERROR_INVALID_PARAMETER;
   DWORD error = ERROR_SUCCESS;
   const std::wstring made = MakeOwnFolder(sddl, error);
   if (made.empty()) return error == ERROR_SUCCESS ? static_cast<DWORD>(ERROR_INVALID_PARAMETER) : error;
-  return CopyOut(made, folder, size) ? static_cast<DWORD>(ERROR_SUCCESS) : static_cast<DWORD>(ERROR_BUFFER_OVERFLOW);
+  if (CopyOut(made, folder, size)) return ERROR_SUCCESS;
+  // A folder no one is told of would stay behind.
+  ::RemoveDirectoryW(made.c_str());
+  return ERROR_BUFFER_OVERFLOW;
 }
 
 // 1: the library loaded from the plug-ins folder and answers through the System plug-in. Any

@@ -230,7 +230,7 @@ class DialogsWin32::DialogImpl final : public Dialog {
     DWORD style = WS_CHILD | WS_VISIBLE;
     switch (c.kind) {
       case ControlKind::Label:
-        if (c.link) {
+        if (!c.link.empty()) {
           // Drawn by us, so that it can take the focus and show it.
           windowClass = kLinkClass;
           style |= WS_TABSTOP;
@@ -630,6 +630,10 @@ class DialogsWin32::DialogImpl final : public Dialog {
         return 0;
       case WM_LBUTTONUP:
         OnButtonUp(hwnd, index, {GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+        return 0;
+      case WM_CAPTURECHANGED:
+        // The press was taken away (a box opened, Alt+Tab): a later release is no click.
+        controls_[index].pressed = false;
         return 0;
       default:
         return std::nullopt;
