@@ -237,7 +237,7 @@ for arch in "${arches[@]}"; do
   facts+=("$packages/manifests/facts-$arch.json") folders+=("$packages")
 done
 python3 "$src/packaging/manifests.py" write release "${facts[@]}" || fail "the release's manifests were not written"
-python3 "$root/scripts/check_manifests.py" release "${folders[@]}" >check.log 2>&1 || { cat check.log >&2; fail "the release's manifests"; }
+python3 "$src/scripts/check_manifests.py" release "${folders[@]}" >check.log 2>&1 || { cat check.log >&2; fail "the release's manifests"; }
 echo "  complete              manifests of ${arches[*]}: $(find release/winget -name '*.yaml' | wc -l) winget files, Scoop's varnlet.json"
 grep -q '^check_manifests: NOT PUBLISHABLE until the addresses are real: releases.varnlet.example ' check.log ||
   { cat check.log >&2; fail "the manifest check does not say that the example addresses are not publishable"; }
@@ -272,7 +272,7 @@ conf="$src/build/$(preset_of "${arches[0]}")/packaging/signing.conf"
 staged real
 mapfile -t real < <(case_facts real)
 python3 "$src/packaging/manifests.py" submission submission "${real[@]}" || fail "no submission with real addresses"
-python3 "$root/scripts/check_manifests.py" --signer "$conf" submission >check.log 2>&1 && ! grep -q 'NOT PUBLISHABLE' check.log ||
+python3 "$src/scripts/check_manifests.py" --signer "$conf" submission >check.log 2>&1 && ! grep -q 'NOT PUBLISHABLE' check.log ||
   { cat check.log >&2; fail "the submission's manifests"; }
 (cd submission && sha256sum --quiet -c SHA256SUMS) || fail "the submission's SHA256SUMS"
 echo "  complete              submission with real addresses, signed by the release's certificate"
@@ -307,7 +307,7 @@ for row in "http|$url|http://releases.varnlet.org|URL http://releases.varnlet.or
   echo "  refused               submission $name: $said"
   [ "$name" = unsigned ] || continue
   python3 "$src/packaging/manifests.py" write unsigned.manifests "${facts[@]}"
-  if python3 "$root/scripts/check_manifests.py" --signer "$conf" unsigned.manifests unsigned-* 2>check.log ||
+  if python3 "$src/scripts/check_manifests.py" --signer "$conf" unsigned.manifests unsigned-* 2>check.log ||
      ! grep -qF "$why" check.log; then
     cat check.log >&2
     fail "the manifest check passed an unsigned package"
@@ -319,7 +319,7 @@ unset VARNLET_SIGN_CAFILE
 # fault the check must name (None: a valid variant it must pass). In a change, d is the parsed
 # file, n and w the installer file's nullsoft and wix entries, head its comment lines, tail text
 # added at its end.
-python3 - "$root/scripts/check_manifests.py" release "${folders[@]}" <<'EOF_ROWS' || fail "the manifest check"
+python3 - "$src/scripts/check_manifests.py" release "${folders[@]}" <<'EOF_ROWS' || fail "the manifest check"
 import glob, json, shutil, subprocess, sys
 import yaml
 checker, release, folders = sys.argv[1], sys.argv[2], sys.argv[3:]

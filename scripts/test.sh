@@ -20,9 +20,15 @@ stop_wine() {
   for tree in build/win64 build/win32; do [ ! -x "$tree/wine-run" ] || "$tree/wine-run" --stop; done
 }
 declare -A beside_pid=() beside_log=() beside_start=()
+# A step still running beside when the run ends early, with everything it started.
+stop_tree() {
+  local child
+  for child in $(pgrep -P "$1"); do stop_tree "$child"; done
+  kill "$1" 2>/dev/null
+}
 stop_beside() {
   local pid
-  for pid in "${beside_pid[@]}"; do pkill -P "$pid" 2>/dev/null; kill "$pid" 2>/dev/null; done
+  for pid in "${beside_pid[@]}"; do stop_tree "$pid"; done
   return 0
 }
 trap 'stop_beside; stop_wine' EXIT
@@ -65,6 +71,7 @@ collect() {
   local name="$1" rc=0
   echo "== $name (run beside the steps above)"
   wait "${beside_pid[$name]}" || rc=$?
+  unset 'beside_pid[$name]'
   cat "${beside_log[$name]}"
   rm -f "${beside_log[$name]}"
   names+=("$name")

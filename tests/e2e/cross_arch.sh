@@ -7,20 +7,15 @@
 # Usage: cross_arch.sh MODELLED_SETUP.EXE MODELLED.MSI OTHER_MODELLED_SETUP.EXE OTHER_MODELLED.MSI
 source "$(dirname "$0")/lib.sh"
 [ -f "$3" ] && [ -f "$4" ] || skip_test "the x64 packages are not built (build the win64 preset first): $3"
-uninstall='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
-# Wine puts the MSI's all-users shortcut in the user's Start menu.
-shortcuts=("$PREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/$VARNLET_TITLE.lnk"
-           "$PREFIX/drive_c/users/$(id -un)/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/$VARNLET_TITLE.lnk")
-one_shortcut() { [ "$(ls "${shortcuts[@]}" 2>/dev/null | wc -l)" -eq 1 ]; }
-no_shortcut() { [ ! -e "${shortcuts[0]}" ] && [ ! -e "${shortcuts[1]}" ]; }
-product_code() { msiinfo export "$1" Property | tr -d '\r' | sed -n 's/^ProductCode\t//p'; }
+one_shortcut() { [ "$(ls "${SHORTCUTS[@]}" 2>/dev/null | wc -l)" -eq 1 ]; }
+no_shortcut() { [ ! -e "${SHORTCUTS[0]}" ] && [ ! -e "${SHORTCUTS[1]}" ]; }
 model_security
 
 # Each package: its architecture, its registry view and its folder.
 declare -A arch_of=(["$1"]=x86 ["$2"]=x86 ["$3"]=x64 ["$4"]=x64)
 view_of() { if [ "${arch_of[$1]}" = x86 ]; then echo /reg:32; else echo /reg:64; fi; }
 folder_of() { if [ "${arch_of[$1]}" = x86 ]; then echo "C:\\Program Files (x86)\\$VARNLET_SHORT_NAME"; else echo "C:\\Program Files\\$VARNLET_SHORT_NAME"; fi; }
-entry_of() { if [[ "$1" = *.msi ]]; then echo "$uninstall\\$(product_code "$1")"; else echo "$VARNLET_UNINSTALL_KEY"; fi; }
+entry_of() { if [[ "$1" = *.msi ]]; then echo "$UNINSTALL_ROOT\\$(product_code "$1")"; else echo "$VARNLET_UNINSTALL_KEY"; fi; }
 in_view() { "$WR" reg query "$2" "${@:3}" "$1" >/dev/null 2>&1; }
 # Installs PACKAGE silently, with the start-up value; prints its exit code.
 install() {
@@ -53,4 +48,7 @@ for first in "$1" "$2" "$3" "$4"; do
   done
   check "$(basename "$first") uninstalls" test "$(remove "$first")" = 0
   wait_for 60 no_shortcut || fail "the shortcut stays"
+  # The installer's uninstaller leaves its folder to a copy that ends after it: the next package of
+  # the same architecture must not find it there.
+  wait_for 60 test ! -e "$("$WR" winepath -u "$(folder_of "$first")" | tr -d '\r')" || fail "the folder stays"
 done

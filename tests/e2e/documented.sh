@@ -10,13 +10,11 @@ source "$(dirname "$0")/lib.sh"
 setup="$1" msi="$2"
 doc="$(dirname "$0")/../../docs/administration.md"
 
-if [ "$ARCH" = x86 ]; then program_files='Program Files (x86)' other=x64; else program_files='Program Files' other=x86; fi
-windir="C:\\$program_files\\$VARNLET_SHORT_NAME"
-uninstall='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
+if [ "$ARCH" = x86 ]; then other=x64; else other=x86; fi
+windir="C:\\$PROGRAM_FILES\\$VARNLET_SHORT_NAME"
 setup_key="$VARNLET_UNINSTALL_KEY"
-product_code() { msiinfo export "$1" Property | tr -d '\r' | sed -n 's/^ProductCode\t//p'; }
 code="$(product_code "$msi")"
-msi_key="$uninstall\\$code"
+msi_key="$UNINSTALL_ROOT\\$code"
 unix() { "$WR" winepath -u "$1" 2>/dev/null | tr -d '\r'; }
 
 # The packages by the names the document gives them.
@@ -68,18 +66,18 @@ clean_slate
 for written in "${lines[@]}"; do
   line="${written//‹version›/$VARNLET_VERSION}"
   line="${line//‹product code›/${code//[\{\}]/}}"
+  # The document's x64 MSI stands for both.
+  line="${line//-x64.msi/-$ARCH.msi}"
   case "$line" in
-    *"-$other.msi"* | *"-$other-setup.exe"* | '"C:\Program Files'*"\\uninstall.exe\""*)
+    *"-$other-setup.exe"* | '"C:\Program Files'*"\\uninstall.exe\""*)
       # Which uninstall line is this architecture's: the one that names its own folder.
       if [[ "$line" != *"\"$windir\\uninstall.exe\" "* ]]; then say "left to the $other build: $written"; continue; fi ;;
   esac
-  # The document's x64 package stands for both.
-  line="${line//-x64.msi/-$ARCH.msi}"
   case "$line" in
     'setup.exe /S')
       clean_slate
       expect "$line" 0
-      check "it installs under $program_files" installed_by_installer_in "$windir"
+      check "it installs under $PROGRAM_FILES" installed_by_installer_in "$windir"
       check "without the start-up value" absent "$VARNLET_RUN_KEY" /v "$VARNLET_RUN_VALUE" ;;
     'setup.exe /S /AUTOSTART=1')
       expect "$line" 0
@@ -108,7 +106,7 @@ for written in "${lines[@]}"; do
       clean_slate
       expect "$line" 0
       check "the MSI is installed" msi_installed
-      check "under $program_files" test -s "$(unix "$windir")/varnlet.exe"
+      check "under $PROGRAM_FILES" test -s "$(unix "$windir")/varnlet.exe"
       check "without the start-up value" absent "$VARNLET_RUN_KEY" /v "$VARNLET_RUN_VALUE" ;;
     "msiexec /i varnlet-$VARNLET_VERSION-$ARCH.msi /qn AUTOSTART=1")
       clean_slate

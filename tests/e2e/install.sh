@@ -31,10 +31,9 @@
 source "$(dirname "$0")/lib.sh"
 shipped="$1" packaged="$2" zip="$3" setup="$4" next="$5"
 
-if [ "$ARCH" = x86 ]; then program_files='Program Files (x86)'; else program_files='Program Files'; fi
-dir="$PREFIX/drive_c/$program_files/$VARNLET_SHORT_NAME"
-windir="C:\\$program_files\\$VARNLET_SHORT_NAME"
-shortcut="$PREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/$VARNLET_TITLE.lnk"
+dir="$PREFIX/drive_c/$PROGRAM_FILES/$VARNLET_SHORT_NAME"
+windir="C:\\$PROGRAM_FILES\\$VARNLET_SHORT_NAME"
+shortcut="${SHORTCUTS[0]}"
 uninstall_key="$VARNLET_UNINSTALL_KEY"
 
 query() { reg_view query "$@" >/dev/null 2>&1; }
@@ -86,7 +85,7 @@ check "its plug-ins went into a folder it made with its rights, in Windows' temp
 relay_only 'advapi32.ConvertStringSecurityDescriptorToSecurityDescriptorW;KERNEL32.CreateDirectoryW;KERNEL32.GetCommandLineW;KERNEL32.CreateProcessW'
 check "the installer runs silently and succeeds" \
   env WINEDEBUG=err-all,+relay "$WR" "$(winpath "$setup")" /S 2>"$ART/first-install-relay.log"
-check "the program is installed under $program_files" cmp "$packaged" "$dir/varnlet.exe"
+check "the program is installed under $PROGRAM_FILES" cmp "$packaged" "$dir/varnlet.exe"
 check "with its read-me and uninstaller" test -s "$dir/LEAME.txt" -a -s "$dir/uninstall.exe"
 check "a Start-menu shortcut is made" test -s "$shortcut"
 check "Add/Remove Programs lists it" test "$(reg_string "$uninstall_key" DisplayName)" = "$VARNLET_TITLE"
@@ -231,7 +230,7 @@ status=0
 check "the older version refuses to install over it, exit code 3 (got $status)" test "$status" -eq 3
 check "and changes nothing" bash -c "head -1 '$otherdir/LEAME.txt' | grep -q ' 1\.0\.1 '"
 # /D= takes the rest of the command line, unquoted.
-check "/D= still wins: the install moves to $program_files" test "$(tool run "$(winpath "$next") /S /D=$windir" | tr -d '\r')" = 0
+check "/D= still wins: the install moves to $PROGRAM_FILES" test "$(tool run "$(winpath "$next") /S /D=$windir" | tr -d '\r')" = 0
 check "the previous folder is gone" test ! -e "$otherdir"
 check "Add/Remove Programs knows the new place" test "$(entry_value InstallLocation)" = "$windir"
 check "the start-up value names the moved exe" test "$(run_value)" = "\"$windir\\varnlet.exe\""

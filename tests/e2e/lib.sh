@@ -28,6 +28,13 @@ EXE="$B/src/varnlet.exe"
 TOOL="$B/tests/e2e/e2e_tool.exe"
 STANDIN="$B/tests/win/standin.exe"
 STANDIN_OTHER="$B/tests/win/standin-other.exe"
+# Where the packages of this build install, and what they leave in the system.
+if [ "$ARCH" = x86 ]; then PROGRAM_FILES='Program Files (x86)'; else PROGRAM_FILES='Program Files'; fi
+UNINSTALL_ROOT="${VARNLET_UNINSTALL_KEY%\\*}"
+# Wine puts an all-users shortcut in the user's Start menu.
+SHORTCUTS=("$PREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/$VARNLET_TITLE.lnk"
+           "$PREFIX/drive_c/users/$(id -un)/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/$VARNLET_TITLE.lnk")
+product_code() { msiinfo export "$1" Property | tr -d '\r' | sed -n 's/^ProductCode\t//p'; }
 # A script that runs more than one case names the case in E2E_CASE, for its own artefacts.
 NAME="$(basename "$0" .sh)${E2E_CASE:+.$E2E_CASE}"
 ART="${VARNLET_ARTIFACTS:-$B/e2e-artifacts}/$NAME"

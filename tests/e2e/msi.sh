@@ -20,25 +20,19 @@ source "$(dirname "$0")/lib.sh"
 shipped="$1" packaged="$2" readme="$3" msi="$4" next_msi="$5" setup_dll="$6" setup="${7:-}"
 here="$(cd "$(dirname "$0")/../.." && pwd)"
 
-if [ "$ARCH" = x86 ]; then program_files='Program Files (x86)'; else program_files='Program Files'; fi
-dir="$PREFIX/drive_c/$program_files/$VARNLET_SHORT_NAME"
-windir="C:\\$program_files\\$VARNLET_SHORT_NAME"
-# Wine puts an all-users shortcut in the user's Start menu.
-shortcuts=("$PREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/$VARNLET_TITLE.lnk"
-           "$PREFIX/drive_c/users/$(id -un)/AppData/Roaming/Microsoft/Windows/Start Menu/Programs/$VARNLET_TITLE.lnk")
-uninstall='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall'
-product_code() { msiinfo export "$1" Property | tr -d '\r' | sed -n 's/^ProductCode\t//p'; }
+dir="$PREFIX/drive_c/$PROGRAM_FILES/$VARNLET_SHORT_NAME"
+windir="C:\\$PROGRAM_FILES\\$VARNLET_SHORT_NAME"
 code="$(product_code "$msi")"
 
-entry() { reg_string "$uninstall\\$code" "$1"; }
+entry() { reg_string "$UNINSTALL_ROOT\\$code" "$1"; }
 has_run_value() { [ -n "$(run_value)" ]; }
-shortcut_made() { [ -s "${shortcuts[0]}" ] || [ -s "${shortcuts[1]}" ]; }
+shortcut_made() { [ -s "${SHORTCUTS[0]}" ] || [ -s "${SHORTCUTS[1]}" ]; }
 # Says what is left, if anything.
 nothing_left() {
   local left=""
   [ ! -e "$dir" ] || left+=" the folder ($(ls "$dir" | tr '\n' ' '))"
-  [ ! -e "${shortcuts[0]}" ] && [ ! -e "${shortcuts[1]}" ] || left+=" the shortcut"
-  absent "$uninstall\\$code" || left+=" the entry"
+  [ ! -e "${SHORTCUTS[0]}" ] && [ ! -e "${SHORTCUTS[1]}" ] || left+=" the shortcut"
+  absent "$UNINSTALL_ROOT\\$code" || left+=" the entry"
   absent "$VARNLET_RUN_KEY" /v "$VARNLET_RUN_VALUE" || left+=" the start-up value"
   absent "$VARNLET_PRODUCT_KEY" || left+=" $VARNLET_PRODUCT_KEY"
   [ -z "$left" ] || echo "left:$left" >&2
@@ -94,7 +88,7 @@ check "msiexec /i /qn AUTOSTART=1 installs" msiexec /i "$(winpath "$msi")" /qn A
 check "its folder judged again once made, before the files went in" bash -c "grep -aoE \
   'Action ended [0-9:]+: (CreateFolders|RecheckInstallFolder|InstallFiles)\.' '$ART/install.log' | tail -3 |
   sed -E 's/.*: //' | xargs | grep -qx 'CreateFolders. RecheckInstallFolder. InstallFiles.'"
-check "the program under $program_files" cmp "$packaged" "$dir/varnlet.exe"
+check "the program under $PROGRAM_FILES" cmp "$packaged" "$dir/varnlet.exe"
 check "with its read-me" cmp "$readme" "$dir/LEAME.txt"
 check "a Start-menu shortcut $VARNLET_TITLE" shortcut_made
 check "Add/Remove Programs lists $VARNLET_TITLE" test "$(entry DisplayName)" = "$VARNLET_TITLE"
@@ -154,18 +148,18 @@ check "and installs over the installed one, without AUTOSTART" msiexec /i "$(win
 # msi deletes no file by a wildcard, so here the row shows it and the stray file stays.
 check "removing first every file in the installed version's folder" has_row RemoveFile 'EmptyFolder	Program	*	INSTALLFOLDER	1'
 rm -f "$dir/helper.dll"
-check "which it replaces" absent "$uninstall\\$code"
+check "which it replaces" absent "$UNINSTALL_ROOT\\$code"
 old="$code" code="$next"
 check "Add/Remove Programs lists the next version" test "$(entry DisplayVersion)" = '1.0.1'
 check "the upgrade keeps the start-up value" test "$(run_value)" = "\"$windir\\varnlet.exe\""
 status="$(msiexec_status /i "$(winpath "$msi")" /qn)"
 check "the older version is refused with 1603 (got $status)" test "$status" = 1603
-check "and leaves the installed version alone" absent "$uninstall\\$old"
+check "and leaves the installed version alone" absent "$UNINSTALL_ROOT\\$old"
 check "its files" bash -c "head -1 '$dir/LEAME.txt' | grep -q ' 1\.0\.1 '"
 check "and the start-up value" has_run_value
 check "another build of 1.0.1 has another product code" test "$(product_code "$WORK/rebuild.msi")" != "$code"
 check "and with AUTOSTART=0 installs over it" msiexec /i "$(winpath "$WORK/rebuild.msi")" /qn AUTOSTART=0
-check "which it replaces" absent "$uninstall\\$code"
+check "which it replaces" absent "$UNINSTALL_ROOT\\$code"
 code="$(product_code "$WORK/rebuild.msi")"
 check "AUTOSTART=0 clears the start-up value" absent "$VARNLET_RUN_KEY" /v "$VARNLET_RUN_VALUE"
 if [ -n "$setup" ]; then
@@ -185,7 +179,7 @@ if [ -n "$setup" ]; then
   # Wine logs no launch condition's text under /qn: the table holds it, the log what it found.
   check "having found the NSIS install's uninstaller" grep -qF "SETUPUNINSTALL = \"$windir\\uninstall.exe" "$ART/over-setup.log"
   check "whose command line the refusal gives" has_row LaunchCondition 'o con: [SETUPUNINSTALL]'
-  check "and installs nothing" absent "$uninstall\\$(product_code "$msi")"
+  check "and installs nothing" absent "$UNINSTALL_ROOT\\$(product_code "$msi")"
   check "the NSIS install is removed" test "$(tool run "$(setup_quiet)" | tr -d '\r')" = 0
   check "and its folder goes" wait_for 60 test ! -e "$dir"
 fi
@@ -203,13 +197,13 @@ check "INSTALLFOLDER a user made and planted files in is refused with 1603 (got 
 check "by its check, before anything is written, saying why" \
   grep -aqF "$VARNLET_TITLE no se instala en la carpeta C:\Tools\Varnlet: ya existe" "$ART/planted.log"
 check "the planted files are as they were" test "$(stat -c '%i %s' "$tools/Varnlet"/* | tr '\n' ' ')" = "$planted"
-check "and nothing is installed" absent "$uninstall\\$(product_code "$msi")"
+check "and nothing is installed" absent "$UNINSTALL_ROOT\\$(product_code "$msi")"
 status="$(msiexec_status /i "$(winpath "$msi")" /qn 'INSTALLFOLDER=C:\Tools\Fresh' /l*v "$(winpath "$ART/fresh.log")")"
 check "a new folder under one users may change is refused with 1603 (got $status)" test "$status" = 1603
 check "by its check, saying why" \
   grep -aqF "$VARNLET_TITLE no se instala en la carpeta C:\Tools\Fresh: otros usuarios pueden renombrar" "$ART/fresh.log"
 check "and not made" test ! -e "$tools/Fresh"
-check "nor an entry written" absent "$uninstall\\$(product_code "$msi")"
+check "nor an entry written" absent "$UNINSTALL_ROOT\\$(product_code "$msi")"
 rm -rf "$tools"
 # Windows Installer would make a missing parent with the rights it inherits.
 status="$(msiexec_status /i "$(winpath "$msi")" /qn 'INSTALLFOLDER=C:\Missing\Varnlet' /l*v "$(winpath "$ART/missing.log")")"
@@ -227,7 +221,7 @@ check "once made, by the judgement before the files, saying why" \
   bash -c "grep -aA1 'Action start [0-9:]*: RecheckInstallFolder\.' '$ART/unlocked.log' |
     grep -qF 'no se instala en la carpeta C:\Unlocked: otros usuarios pueden cambiarla'"
 check "the folder it made taken back, with nothing written in it" test ! -e "$PREFIX/drive_c/Unlocked"
-check "nor an entry" absent "$uninstall\\$(product_code "$msi")"
+check "nor an entry" absent "$UNINSTALL_ROOT\\$(product_code "$msi")"
 rm -rf "$PREFIX/drive_c/Unlocked"
 
 # Last, as Wine rolls a failed uninstall back only in part: a Run key that refuses the deletion
@@ -244,7 +238,7 @@ msiexec /x "$(winpath "$msi")" /qn || true
 forget_components
 reg_view delete "$VARNLET_RUN_KEY" /v "$VARNLET_RUN_VALUE" /f >/dev/null 2>&1 || true
 reg_view delete "$VARNLET_PRODUCT_KEY" /f >/dev/null 2>&1 || true
-rm -rf "$dir" "${shortcuts[@]}"
+rm -rf "$dir" "${SHORTCUTS[@]}"
 
 # Changing the start-up choice on an installed MSI as docs/administration.md gives it: removed by
 # its product code and installed again with the other choice; and AUTOSTART=1 in the package's
